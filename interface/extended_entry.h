@@ -1,0 +1,15 @@
+// The full pricing call on an ExtendedArgs view (the export
+// ZUNP_CalcMorvikMC forwards here with the system clock).
+#pragma once
+
+#include "interface/extended_args.h"
+#include "logging/log_writer.h"
+
+namespace morvik {
+
+// Validates, assembles, prices, computes the requested sensitivities and
+// writes the requested trace. Returns the core's status, a negative
+// validation code, or -1 when a temporary cannot be allocated. Never throws.
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr);
+
+}  // namespace morvik

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the build dependencies, then builds from scratch and runs the whole
+# test suite twice: a Release build, and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer in which any sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES="build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+if ! $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null; then
+  $SUDO apt-get update >/dev/null
+  $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null
+fi
+
+JOBS="$(nproc)"
+
+echo "== Release build"
+rm -rf build/release
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j "$JOBS"
+ctest --test-dir build/release -j "$JOBS" --output-on-failure
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+rm -rf build/sanitize
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVIK_SANITIZE=ON \
+  -DMORVIK_BENCH=OFF >/dev/null
+cmake --build build/sanitize -j "$JOBS"
+ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1" \
+UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+  ctest --test-dir build/sanitize -j "$JOBS" --output-on-failure
+
+echo "== all tests passed"

@@ -1,0 +1,21 @@
+# Lists the dynamic symbols that libmorvik.so defines and compares them with
+# the four entry points.
+execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(names)
+foreach(line ${lines})
+  if(line MATCHES "^[0-9a-fA-F]+ [TtWwDdBbRrVvu] (.+)$")
+    list(APPEND names ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+# Sanitizer runtimes hook a few symbols of their own into every object.
+list(FILTER names EXCLUDE REGEX "^(__asan|__ubsan|__sanitizer|__lsan|_init|_fini)")
+list(SORT names)
+set(expected CdrD2ExcD ExcD2CdrD MorvikMC ZUNP_CalcMorvikMC)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported symbols are '${names}', expected '${expected}'")
+endif()
+message(STATUS "exports: ${names}")
