@@ -7,8 +7,10 @@
 #define MORVIK_H
 
 #if defined(_WIN32)
+   /* The DLL's export table (names and ordinals) comes from its module
+      definition file, so the definitions carry no export attribute. */
 #  if defined(MORVIK_BUILDING)
-#    define MORVIK_API __declspec(dllexport)
+#    define MORVIK_API
 #  else
 #    define MORVIK_API __declspec(dllimport)
 #  endif
