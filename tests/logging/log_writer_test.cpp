@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cfloat>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,11 +94,16 @@ TEST_F(LogWriterTest, FileNameUsesLocalTime) {
 }
 
 TEST_F(LogWriterTest, FileNameFromSystemClock) {
-  const std::time_t before = std::time(nullptr);
+  using namespace std::chrono;
+  const auto nowMs = [] {
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  };
+  const long long before = nowMs();
   const LogTime t = SystemLogTime();
-  const std::time_t after = std::time(nullptr);
-  EXPECT_GE(t.seconds, before);
-  EXPECT_LE(t.seconds, after);
+  const long long after = nowMs();
+  const long long read = static_cast<long long>(t.seconds) * 1000 + t.millis;
+  EXPECT_GE(read, before);
+  EXPECT_LE(read, after);
   EXPECT_GE(t.millis, 0);
   EXPECT_LE(t.millis, 999);
 
