@@ -199,7 +199,6 @@ int CheckRedemptionSchedule(const ExtendedArgs& a) {
   const int* payDates = a.DatesInfo + n;
   const int* windows = a.DatesInfo + 2 * static_cast<int64_t>(n);
   const int* rules = a.DatesInfo + 3 * static_cast<int64_t>(n);
-  const int priceSerial = CdrD2ExcD(a.PriceDate);
   bool pendingSeen = false;
   for (int s = 0; s < n; ++s) {
     const int obs = obsDates[s];
@@ -216,8 +215,11 @@ int CheckRedemptionSchedule(const ExtendedArgs& a) {
     if (rule != 0 && rule != 1) return -2072;
 
     // A date whose window has begun (or whose payment is still pending)
-    // needs the fixings already observed in that window.
-    const int diff = CdrD2ExcD(obs) - priceSerial;
+    // needs the fixings already observed in that window. Days are counted
+    // as the day offsets of the priced schedule are, so the count agrees
+    // with the window the engine fills (the serial count would add a
+    // 29 February 1900 that does not exist).
+    const int diff = CdrDDiff(a.PriceDate, obs);
     if (diff < win && pay > a.PriceDate) {
       const int need = win - (diff > 0 ? diff : 0);
       if (a.FixedFlag[0] < need) return -302;

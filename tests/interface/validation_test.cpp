@@ -237,19 +237,8 @@ const Row kSingleFaults[] = {
     {"yield_div_inf", [](Inputs& in) { in.Div[2] = -kInf; }, -2031},
     // Stock 1's base price is 40: a cash amount of 45 is too large for it
     // even though it is below stock 0's base price.
-    {"cash_div_uses_own_base",
-     [](Inputs& in) {
-       in.Div_TypeFlag[1] = 2;
-       in.Div[2] = 45.0;
-     },
-     -2031},
-    {"no_dividends_ok",
-     [](Inputs& in) {
-       in.NDiv = {0, 0};
-       in.TDiv.clear();
-       in.Div.clear();
-     },
-     1},
+    {"cash_div_uses_own_base", [](Inputs& in) { in.Div_TypeFlag[1] = 2; in.Div[2] = 45.0; }, -2031},
+    {"no_dividends_ok", [](Inputs& in) { in.NDiv = {0, 0}; in.TDiv.clear(); in.Div.clear(); }, 1},
     {"fx_nvol_zero", [](Inputs& in) { in.FX_NVol[0] = 0; }, -2042},
     {"quanto_three", [](Inputs& in) { in.QuantoFlag[1] = 3; }, -2044},
     {"fx_corr_above_one", [](Inputs& in) { in.FX_Corr[0] = 1.5; }, -2043},
@@ -361,24 +350,9 @@ const Row kSingleFaults[] = {
     {"fixed_redemption_negative", [](Inputs& in) { in.FixedFlag[0] = -1; }, -302},
     {"fixed_coupon_negative", [](Inputs& in) { in.FixedFlag[1] = -1; }, -302},
     {"fixings_supplied_ok", [](Inputs& in) { in.SetFixings(2, 1); }, 1},
-    {"sc_negative",
-     [](Inputs& in) {
-       in.SetFixings(2, 1);
-       in.SC[3] = -1.0;
-     },
-     -2201},
-    {"sc_nan",
-     [](Inputs& in) {
-       in.SetFixings(1, 0);
-       in.SC[0] = kNaN;
-     },
-     -2201},
-    {"coupon_sc_negative",
-     [](Inputs& in) {
-       in.SetFixings(0, 1);
-       in.Coupon_SC[1] = -1.0;
-     },
-     -2202},
+    {"sc_negative", [](Inputs& in) { in.SetFixings(2, 1); in.SC[3] = -1.0; }, -2201},
+    {"sc_nan", [](Inputs& in) { in.SetFixings(1, 0); in.SC[0] = kNaN; }, -2201},
+    {"coupon_sc_negative", [](Inputs& in) { in.SetFixings(0, 1); in.Coupon_SC[1] = -1.0; }, -2202},
     {"calc_two_log_ok", [](Inputs& in) { in.CalcFlag = {2, 1}; }, 1},
     {"calc_three", [](Inputs& in) { in.CalcFlag = {3, 0}; }, -301},
     {"calc_negative", [](Inputs& in) { in.CalcFlag = {-1, 0}; }, -301},
@@ -387,12 +361,7 @@ const Row kSingleFaults[] = {
     {"amount_inf", [](Inputs& in) { in.PayOffAmount[0] = kInf; }, -304},
     {"redem_coupon_nan", [](Inputs& in) { in.RedemCoupon[1] = kNaN; }, -304},
     {"coupon_amount_inf", [](Inputs& in) { in.Coupon[1] = -kInf; }, -304},
-    {"large_finite_amounts_ok",
-     [](Inputs& in) {
-       in.PayOffAmount[3] = 1e300;
-       in.PayOffSlope[0] = -1e300;
-     },
-     1},
+    {"large_finite_amounts_ok", [](Inputs& in) { in.PayOffAmount[3] = 1e300; in.PayOffSlope[0] = -1e300; }, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(SingleFault, ValidationTable, ::testing::ValuesIn(kSingleFaults),
@@ -425,6 +394,14 @@ const Row kFixings[] = {
      [](Inputs& in) {
        in.PriceDate = 20240128;
        WindowCase(in, 20240130, 20240206, 2);
+     },
+     -302},
+    // 19000226 to 19000302 is 4 days: 1900 is not a leap year, although the
+    // spreadsheet serial count gives it a 29 February and would say 5.
+    {"window_counted_in_real_days_1900",
+     [](Inputs& in) {
+       in.PriceDate = 19000226;
+       WindowCase(in, 19000302, 19000305, 0);
      },
      -302},
     {"second_pending_redemption",
@@ -466,84 +443,19 @@ const Row kOrder[] = {
        in.UnderlyingPrice[2] = 0.0;
      },
      -2007},
-    {"common_value_before_next_tenor",
-     [](Inputs& in) {
-       in.CurveInfo[0] = 1.5;
-       in.TCurveInfo[1] = 0.1;
-     },
-     -207},
-    {"common_tenor_before_own_value",
-     [](Inputs& in) {
-       in.TCurveInfo[1] = 0.1;
-       in.CurveInfo[1] = 1.5;
-     },
-     -206},
-    {"stock_value_before_next_stock_tenor",
-     [](Inputs& in) {
-       in.CurveInfo[2] = 1.5;
-       in.TCurveInfo[3] = 0.1;
-     },
-     -212},
-    {"stock_tenor_before_own_value",
-     [](Inputs& in) {
-       in.TCurveInfo[3] = 0.1;
-       in.CurveInfo[3] = 1.5;
-     },
-     -211},
-    {"tvol_stock0_before_nvol_stock1",
-     [](Inputs& in) {
-       in.TVol[0] = -1.0;
-       in.NVol[1] = 0;
-     },
-     -2216},
-    {"parity_stock0_before_nvol_stock1",
-     [](Inputs& in) {
-       in.Parity[1] = 0.7;
-       in.NVol[1] = 0;
-     },
-     -2215},
-    {"tvol_before_nparity_of_same_stock",
-     [](Inputs& in) {
-       in.NParity[1] = 0;
-       in.TVol[2] = -1.0;
-     },
-     -2216},
-    {"tdiv_segment_before_div_segment",
-     [](Inputs& in) {
-       in.Div[0] = -1.0;
-       in.TDiv[1] = 10;
-     },
-     -2030},
-    {"div_stock0_before_ndiv_stock1",
-     [](Inputs& in) {
-       in.Div[1] = -1.0;
-       in.NDiv[1] = -1;
-     },
-     -2031},
-    {"fx_tenor_before_own_vol",
-     [](Inputs& in) {
-       in.FX_TVol[2] = 0.2;
-       in.FX_Vol[2] = -2.0;
-     },
-     -2040},
-    {"fx_vol_before_next_tenor",
-     [](Inputs& in) {
-       in.FX_Vol[1] = kNaN;
-       in.FX_TVol[2] = 0.2;
-     },
-     -2041},
-    {"quanto_before_fx_corr",
-     [](Inputs& in) {
-       in.QuantoFlag[0] = 5;
-       in.FX_Corr[0] = 2.0;
-     },
-     -2044},
-    {"tier_order_before_ko",
-     [](Inputs& in) {
-       in.X[6] = 0.6;
-       in.KO_Barrier[0] = 0.1;
-     },
-     -2085},
+    {"common_value_before_next_tenor", [](Inputs& in) { in.CurveInfo[0] = 1.5; in.TCurveInfo[1] = 0.1; }, -207},
+    {"common_tenor_before_own_value", [](Inputs& in) { in.TCurveInfo[1] = 0.1; in.CurveInfo[1] = 1.5; }, -206},
+    {"stock_value_before_next_stock_tenor", [](Inputs& in) { in.CurveInfo[2] = 1.5; in.TCurveInfo[3] = 0.1; }, -212},
+    {"stock_tenor_before_own_value", [](Inputs& in) { in.TCurveInfo[3] = 0.1; in.CurveInfo[3] = 1.5; }, -211},
+    {"tvol_stock0_before_nvol_stock1", [](Inputs& in) { in.TVol[0] = -1.0; in.NVol[1] = 0; }, -2216},
+    {"parity_stock0_before_nvol_stock1", [](Inputs& in) { in.Parity[1] = 0.7; in.NVol[1] = 0; }, -2215},
+    {"tvol_before_nparity_of_same_stock", [](Inputs& in) { in.NParity[1] = 0; in.TVol[2] = -1.0; }, -2216},
+    {"tdiv_segment_before_div_segment", [](Inputs& in) { in.Div[0] = -1.0; in.TDiv[1] = 10; }, -2030},
+    {"div_stock0_before_ndiv_stock1", [](Inputs& in) { in.Div[1] = -1.0; in.NDiv[1] = -1; }, -2031},
+    {"fx_tenor_before_own_vol", [](Inputs& in) { in.FX_TVol[2] = 0.2; in.FX_Vol[2] = -2.0; }, -2040},
+    {"fx_vol_before_next_tenor", [](Inputs& in) { in.FX_Vol[1] = kNaN; in.FX_TVol[2] = 0.2; }, -2041},
+    {"quanto_before_fx_corr", [](Inputs& in) { in.QuantoFlag[0] = 5; in.FX_Corr[0] = 2.0; }, -2044},
+    {"tier_order_before_ko", [](Inputs& in) { in.X[6] = 0.6; in.KO_Barrier[0] = 0.1; }, -2085},
     {"window_rule_before_fixing",
      [](Inputs& in) {
        WindowCase(in, 20240117, 20240124, 0);
@@ -573,24 +485,14 @@ const Row kOrder[] = {
        in.CouponDatesInfo = {20240110, 20241015, 20240122, 20241000};
      },
      -302},
-    {"coupon_checks_before_trials",
-     [](Inputs& in) {
-       in.CouponBarrierFlag = 9;
-       in.NTrials = 0.0;
-     },
-     -2057},
+    {"coupon_checks_before_trials", [](Inputs& in) { in.CouponBarrierFlag = 9; in.NTrials = 0.0; }, -2057},
     {"missing_coupon_fixing_before_coupon_state",
      [](Inputs& in) {
        in.CouponDatesInfo = {20240110, 20241015, 20240122, 20241022};
        in.BeCouponBarrierHitted = 2;
      },
      -302},
-    {"calc_flag_before_payoff_values",
-     [](Inputs& in) {
-       in.CalcFlag[1] = 5;
-       in.PayOffSlope[0] = kNaN;
-     },
-     -300},
+    {"calc_flag_before_payoff_values", [](Inputs& in) { in.CalcFlag[1] = 5; in.PayOffSlope[0] = kNaN; }, -300},
 };
 
 INSTANTIATE_TEST_SUITE_P(Order, ValidationTable, ::testing::ValuesIn(kOrder),
