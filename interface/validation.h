@@ -9,4 +9,17 @@ namespace morvik {
 // negative code of the first failed check.
 int ValidateInputs(const ExtendedArgs& args);
 
+// Where the first failed check looked: the underlying, the redemption or
+// coupon date, or the curve/grid point it was reading (-1 where it does not
+// apply). Filled by ValidateInputsAt for error messages.
+struct ValidationFault {
+  int code = 1;
+  int underlying = -1;
+  int date = -1;   // redemption date index, or coupon index for coupon codes
+  int point = -1;  // index within the segment or curve being checked
+};
+
+// As ValidateInputs, also reporting where the failed check looked.
+int ValidateInputsAt(const ExtendedArgs& args, ValidationFault& fault);
+
 }  // namespace morvik

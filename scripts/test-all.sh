@@ -31,4 +31,7 @@ ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1" \
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
   ctest --test-dir build/sanitize -j "$JOBS" --output-on-failure
 
+echo "== Windows DLL"
+bash scripts/check-windows.sh
+
 echo "== all tests passed"

@@ -1,0 +1,259 @@
+// Bump-and-revalue routines, written against a core pricing function chosen
+// at compile time. The library instantiates them with MorvikCore
+// (sensitivities.cpp); tests may instantiate them with a stand-in core to
+// watch the bumped inputs and the order of the revaluations.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "interface/core_args.h"
+
+namespace morvik {
+
+using CorePricer = int (*)(const CoreArgs&, const CoreResults&);
+
+namespace sens_detail {
+
+inline std::size_t Count(int n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
+
+// Sum of n per-stock counts (each negative count read as 0).
+inline std::size_t SumCounts(const int* counts, int n) {
+  std::size_t total = 0;
+  for (int i = 0; i < n; ++i) total += Count(counts[i]);
+  return total;
+}
+
+inline std::vector<double> CopyOf(const double* src, std::size_t n) {
+  return n > 0 ? std::vector<double>(src, src + n) : std::vector<double>();
+}
+
+// The four event outputs shared by every revaluation of one routine call;
+// their contents are discarded.
+struct Scratch {
+  std::vector<double> prob, cf, couponProb, couponCf;
+  explicit Scratch(const CoreArgs& a)
+      : prob(Count(a.NStrike + 2)), cf(Count(a.NStrike + 2)),
+        couponProb(Count(a.NCoupon + 1)), couponCf(Count(a.NCoupon + 1)) {}
+};
+
+// One revaluation: the inputs with Reserved = 0, the scratch outputs and the
+// caller's price slot.
+template <CorePricer Core>
+int Revalue(const CoreArgs& inputs, Scratch& s, double* price) {
+  CoreArgs a = inputs;
+  a.Reserved = 0;
+  CoreResults out;
+  out.ELS_Prob = s.prob.data();
+  out.ELS_Cf = s.cf.data();
+  out.ELS_Coupon_Prob = s.couponProb.data();
+  out.ELS_Coupon_Cf = s.couponCf.data();
+  out.ResultPrice = price;
+  *price = 0.0;
+  return Core(a, out);
+}
+
+// Values sets[0..n-1] in order into prices[0..n-1]. Returns the first
+// revaluation's status; when it is negative nothing further runs. Later
+// statuses are not examined.
+template <CorePricer Core>
+int RevalueInOrder(const CoreArgs* const* sets, int n, double* prices) {
+  Scratch s(*sets[0]);
+  const int first = Revalue<Core>(*sets[0], s, &prices[0]);
+  if (first < 0) return first;
+  for (int r = 1; r < n; ++r) Revalue<Core>(*sets[r], s, &prices[r]);
+  return first;
+}
+
+// CurPrice with element k-1 multiplied by factor (no change for k outside
+// 1..NStock).
+inline std::vector<double> ScaledPrice(const CoreArgs& a, int k, double factor) {
+  std::vector<double> p = CopyOf(a.CurPrice, Count(a.NStock));
+  if (k >= 1 && k <= a.NStock) p[k - 1] = p[k - 1] * factor;
+  return p;
+}
+
+template <CorePricer Core>
+double SpotBumped(int k, const CoreArgs& args, double upFactor, double downFactor,
+                  bool withBase, double* prices) {
+  std::vector<double> up = ScaledPrice(args, k, upFactor);
+  std::vector<double> down = ScaledPrice(args, k, downFactor);
+  CoreArgs upArgs = args, downArgs = args;
+  upArgs.CurPrice = up.data();
+  downArgs.CurPrice = down.data();
+  const CoreArgs* sets[3] = {&upArgs, &downArgs, &args};
+  return RevalueInOrder<Core>(sets, withBase ? 3 : 2, prices);
+}
+
+}  // namespace sens_detail
+
+// Delta of stock k (from 1): half the price change between a 1 % rise and a
+// 1 % fall of its current price. A failed first revaluation's code, or -1
+// when a bumped copy cannot be allocated, is returned as a double.
+template <CorePricer Core>
+double CalcDeltaWith(int k, const CoreArgs& args) {
+  try {
+    double p[3] = {0.0, 0.0, 0.0};
+    const int rc = sens_detail::SpotBumped<Core>(k, args, 1.01, 0.99, false, p);
+    if (rc < 0) return static_cast<double>(rc);
+    return (p[0] - p[1]) * 0.5;
+  } catch (...) {
+    return -1.0;
+  }
+}
+
+// Gamma of stock k: the second difference for 10 % steps, divided by 100 to
+// express it for a 1 % step. Revaluation order: up, down, unchanged.
+template <CorePricer Core>
+double CalcGammaWith(int k, const CoreArgs& args) {
+  try {
+    double p[3] = {0.0, 0.0, 0.0};
+    const int rc = sens_detail::SpotBumped<Core>(k, args, 1.1, 0.9, true, p);
+    if (rc < 0) return static_cast<double>(rc);
+    return (p[0] + p[1] - 2.0 * p[2]) / 100.0;
+  } catch (...) {
+    return -1.0;
+  }
+}
+
+// Vega of stock k: every value of its local volatility block moved by one
+// volatility point up and down (the down value floored at 1e-12).
+template <CorePricer Core>
+double CalcVegaWith(int k, const CoreArgs& args) {
+  try {
+    using sens_detail::Count;
+    std::size_t total = 0, begin = 0, len = 0;
+    for (int i = 0; i < args.NStock; ++i) {
+      const std::size_t block = Count(args.NVol[i]) * Count(args.NParity[i]);
+      if (i == k - 1) {
+        begin = total;
+        len = block;
+      }
+      total += block;
+    }
+    std::vector<double> up = sens_detail::CopyOf(args.LocalVolSurface, total);
+    std::vector<double> down = up;
+    for (std::size_t m = begin; m < begin + len; ++m) {
+      up[m] = up[m] + 0.01;
+      const double d = down[m] - 0.01;
+      down[m] = d < 1e-12 ? 1e-12 : d;
+    }
+    CoreArgs upArgs = args, downArgs = args;
+    upArgs.LocalVolSurface = up.data();
+    downArgs.LocalVolSurface = down.data();
+    const CoreArgs* sets[2] = {&upArgs, &downArgs};
+    double p[2] = {0.0, 0.0};
+    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p);
+    if (rc < 0) return static_cast<double>(rc);
+    return (p[0] - p[1]) * 0.5;
+  } catch (...) {
+    return -1.0;
+  }
+}
+
+// Rho of the note: every stock's rate curve and the discount curve moved in
+// parallel by one percentage point up and down.
+template <CorePricer Core>
+double CalcRhoWith(const CoreArgs& args) {
+  try {
+    const std::size_t nStock = sens_detail::SumCounts(args.NT_Stock, args.NStock);
+    const std::size_t nDisc = sens_detail::Count(args.NT_Disc);
+    std::vector<double> stockUp = sens_detail::CopyOf(args.CurveInfo_Stock, nStock);
+    std::vector<double> stockDown = stockUp;
+    std::vector<double> discUp = sens_detail::CopyOf(args.CurveInfo_Disc, nDisc);
+    std::vector<double> discDown = discUp;
+    for (std::size_t m = 0; m < nStock; ++m) {
+      stockUp[m] = stockUp[m] + 0.01;
+      stockDown[m] = stockDown[m] - 0.01;
+    }
+    for (std::size_t m = 0; m < nDisc; ++m) {
+      discUp[m] = discUp[m] + 0.01;
+      discDown[m] = discDown[m] - 0.01;
+    }
+    CoreArgs upArgs = args, downArgs = args;
+    upArgs.CurveInfo_Stock = stockUp.data();
+    upArgs.CurveInfo_Disc = discUp.data();
+    downArgs.CurveInfo_Stock = stockDown.data();
+    downArgs.CurveInfo_Disc = discDown.data();
+    const CoreArgs* sets[2] = {&upArgs, &downArgs};
+    double p[2] = {0.0, 0.0};
+    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p);
+    if (rc < 0) return static_cast<double>(rc);
+    return (p[0] - p[1]) * 0.5;
+  } catch (...) {
+    return -1.0;
+  }
+}
+
+// Step of the time difference in days: the larger of 4 and the longest
+// observation window.
+inline int ThetaStep(const CoreArgs& a) {
+  int h = 4;
+  for (int i = 0; i < a.NStrike; ++i)
+    if (a.KO_WindowLen[i] > h) h = a.KO_WindowLen[i];
+  return h;
+}
+
+// True when the time difference must look backward: fixings of a running
+// window are known, or moving the schedule h days nearer would bring a
+// future observation to the pricing date or before it.
+inline bool ThetaBackward(const CoreArgs& a, int h) {
+  if (a.FixedFlag[0] != 0 || a.FixedFlag[1] != 0) return true;
+  for (int i = 0; i < a.NStrike; ++i)
+    if (a.KO_ObsDays[i] > 0 && a.KO_ObsDays[i] <= h) return true;
+  for (int j = 0; j < a.NCoupon; ++j)
+    if (a.Coupon_ObsDays[j] > 0 && a.Coupon_ObsDays[j] <= h) return true;
+  return false;
+}
+
+// Observation and payment day counts moved by shift days. A date whose
+// payment day is 0 or less is settled and keeps its day counts, so that a
+// shift can never bring it back as pending. The copies have room for
+// `room` entries; entries from n on are 0.
+inline void ShiftSchedule(const int* obs, const int* pay, int n, int shift, std::size_t room,
+                          std::vector<int>& obsOut, std::vector<int>& payOut) {
+  obsOut.assign(room, 0);
+  payOut.assign(room, 0);
+  for (int i = 0; i < n; ++i) {
+    const bool settled = pay[i] <= 0;
+    obsOut[i] = settled ? obs[i] : obs[i] + shift;
+    payOut[i] = settled ? pay[i] : pay[i] + shift;
+  }
+}
+
+// Theta of the note per day: the schedule moved h days nearer (forward) or
+// further away (backward) and revalued against the unchanged inputs.
+template <CorePricer Core>
+double CalcThetaWith(const CoreArgs& args) {
+  try {
+    using sens_detail::Count;
+    const int h = ThetaStep(args);
+    const double hd = static_cast<double>(h);
+    const bool backward = ThetaBackward(args, h);
+    std::vector<int> koObsPlus, koPayPlus, koObsMinus, koPayMinus;
+    std::vector<int> cpObsPlus, cpPayPlus, cpObsMinus, cpPayMinus;
+    ShiftSchedule(args.KO_ObsDays, args.KO_PayDays, args.NStrike, h, Count(args.NStrike),
+                  koObsPlus, koPayPlus);
+    ShiftSchedule(args.KO_ObsDays, args.KO_PayDays, args.NStrike, -h, Count(args.NStrike),
+                  koObsMinus, koPayMinus);
+    ShiftSchedule(args.Coupon_ObsDays, args.Coupon_PayDays, args.NCoupon, h,
+                  Count(args.NCoupon + 1), cpObsPlus, cpPayPlus);
+    ShiftSchedule(args.Coupon_ObsDays, args.Coupon_PayDays, args.NCoupon, -h,
+                  Count(args.NCoupon + 1), cpObsMinus, cpPayMinus);
+
+    CoreArgs shifted = args;
+    shifted.KO_ObsDays = backward ? koObsPlus.data() : koObsMinus.data();
+    shifted.KO_PayDays = backward ? koPayPlus.data() : koPayMinus.data();
+    shifted.Coupon_ObsDays = backward ? cpObsPlus.data() : cpObsMinus.data();
+    shifted.Coupon_PayDays = backward ? cpPayPlus.data() : cpPayMinus.data();
+    const CoreArgs* sets[2] = {&args, &shifted};
+    double p[2] = {0.0, 0.0};
+    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p);
+    if (rc < 0) return static_cast<double>(rc);
+    return backward ? (p[0] - p[1]) / hd : (p[1] - p[0]) / hd;
+  } catch (...) {
+    return -1.0;
+  }
+}
+
+}  // namespace morvik
