@@ -541,5 +541,51 @@ TEST(Validation, SingleDateNoteReadsNoEmptyArray) {
   EXPECT_EQ(ValidateInputs(in.Args()), -304);
 }
 
+
+// The located variant names the stock, date and point the failed check read.
+struct Located {
+  const char* name;
+  std::function<void(Inputs&)> change;
+  ValidationFault expected;
+};
+
+TEST(Validation, FaultLocation) {
+  const Located cases[] = {
+      {"valid", [](Inputs&) {}, {1, -1, -1, -1}},
+      {"stock1_curve_point0", [](Inputs& in) { in.CurveInfo[4] = 2.0; }, {-212, 1, -1, 0}},
+      {"stock1_tvol_point0", [](Inputs& in) { in.TVol[2] = -1.0; }, {-2216, 1, -1, 0}},
+      {"stock1_local_vol_point1", [](Inputs& in) { in.LocalVolSurface[7] = -1.0; }, {-2217, 1, -1, 1}},
+      {"corr_row1_col0", [](Inputs& in) { in.UnderlyingCorr[2] = 3.0; }, {-2025, 1, -1, 0}},
+      {"stock0_div_point1", [](Inputs& in) { in.Div[1] = -1.0; }, {-2031, 0, -1, 1}},
+      {"stock1_fx_vol_point1", [](Inputs& in) { in.FX_Vol[2] = -3.0; }, {-2041, 1, -1, 1}},
+      // Element e = 5 is date 2, stock 1; tier 2 falls below tier 1.
+      {"tier_order_date2_stock1", [](Inputs& in) { in.X[12 + 5] = 0.72; }, {-2085, 1, 2, 2}},
+      {"ko_date1", [](Inputs& in) { in.KO_Barrier[1] = 0.7; }, {-2053, 0, 1, 1}},
+      {"redemption_window_date1", [](Inputs& in) { in.DatesInfo[7] = 0; }, {-2073, -1, 1, -1}},
+      {"coupon1_pay", [](Inputs& in) { in.CouponDatesInfo[3] = 20241032; }, {-2078, -1, 1, -1}},
+      {"sc_row1_stock0",
+       [](Inputs& in) {
+         in.SetFixings(2, 0);
+         in.SC[2] = -1.0;
+       },
+       {-2201, 0, -1, 1}},
+      {"cap", [](Inputs& in) { in.PayOffLimit[1] = -1.0; }, {-2116, -1, -1, 1}},
+  };
+  for (const Located& c : cases) {
+    SCOPED_TRACE(c.name);
+    Inputs in;
+    c.change(in);
+    ValidationFault fault;
+    fault.underlying = 99;  // stale contents must be overwritten
+    const int code = ValidateInputsAt(in.Args(), fault);
+    EXPECT_EQ(code, c.expected.code);
+    EXPECT_EQ(code, ValidateInputs(in.Args()));
+    EXPECT_EQ(fault.code, c.expected.code);
+    EXPECT_EQ(fault.underlying, c.expected.underlying);
+    EXPECT_EQ(fault.date, c.expected.date);
+    EXPECT_EQ(fault.point, c.expected.point);
+  }
+}
+
 }  // namespace
 }  // namespace morvik
