@@ -1,12 +1,23 @@
 // Everything the path loop reads, built once per engine call.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
-#include "engine/vol_surface.h"
 #include "interface/core_args.h"
+#include "numerics/local_vol.h"
 
 namespace morvik {
+
+// One stock's local volatility surface: moneyness axis P (np), time axis T
+// (nt) and values row by row, element p*nt + k for moneyness p and time k.
+struct VolSurface {
+  const double* P = nullptr;
+  int np = 0;
+  const double* T = nullptr;
+  int nt = 0;
+  const double* V = nullptr;
+};
 
 // Rate, quanto drift factor (FX correlation times FX volatility) and dividend
 // entry of one stock's step that ends on a given day. The dividend entry is
@@ -39,7 +50,7 @@ struct EngineGrids {
 
   std::vector<StepCoef> step;        // (n-1)*NStock + i, n = 1..D
   std::vector<VolSurface> surface;   // per stock
-  std::vector<TimeBracket> timeBr;   // (n-1)*NStock + i
+  std::vector<LocalVolTime> timeBr;  // (n-1)*NStock + i: time bracket of day n
   std::vector<double> chol;          // NStock*NStock, lower factor, row-major
 
   std::vector<double> dfKO;          // per remaining observation date, at its payment day
@@ -50,7 +61,7 @@ struct EngineGrids {
   std::vector<double> amount;        // d*kLevels + level
 
   std::vector<double> window;        // per date: window length x NStock, slot-major
-  std::vector<int> windowOff;        // start of each date's window in `window`
+  std::vector<std::size_t> windowOff;  // start of each date's window in `window`
 };
 
 // Builds the grids for a shifted view (see SimulateELS). Requires NStrike >= 1.

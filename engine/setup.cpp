@@ -99,7 +99,7 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
   if (D <= 0) return;
 
   g.step.assign(static_cast<std::size_t>(D) * S, StepCoef{});
-  g.timeBr.assign(static_cast<std::size_t>(D) * S, TimeBracket{});
+  g.timeBr.assign(static_cast<std::size_t>(D) * S, LocalVolTime{});
   std::vector<double> rate(D);
   std::vector<double> fx(D);
   int offCurve = 0;
@@ -113,12 +113,16 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
     const double rho = a.FX_Corr[i];
     const double* div = a.DailyDiv[i];
     const bool cash = g.cash[i] != 0;
+    // The time bracket depends only on the day: walked once here, day after
+    // day from a reset hint, as every path would walk it.
+    const VolSurface& vs = g.surface[i];
+    int hintT = 0;
     for (int n = 1; n <= D; ++n) {
       StepCoef& c = g.step[static_cast<std::size_t>(n - 1) * S + i];
       c.r = rate[n - 1];
       c.rv = rho * fx[n - 1];
       c.div = cash ? div[n] : div[n - 1];
-      g.timeBr[static_cast<std::size_t>(n - 1) * S + i] = MakeTimeBracket(g.surface[i], n / 365.0);
+      g.timeBr[static_cast<std::size_t>(n - 1) * S + i] = LocalVolTimeBracket(vs.T, vs.nt, hintT, n / 365.0);
     }
   }
 }
@@ -158,11 +162,11 @@ void ScheduleTables(const CoreArgs& a, int fixedCount, EngineGrids& g) {
   g.windowOff.resize(K + 1);
   std::size_t total = 0;
   for (int d = 0; d < K; ++d) {
-    g.windowOff[d] = static_cast<int>(total);
+    g.windowOff[d] = total;
     const int L = a.KO_WindowLen[d] > 0 ? a.KO_WindowLen[d] : 0;
     total += static_cast<std::size_t>(L) * S;
   }
-  g.windowOff[K] = static_cast<int>(total);
+  g.windowOff[K] = total;
   g.window.assign(total, 0.0);
 
   // Known fixings of the first window, oldest first, never more than the

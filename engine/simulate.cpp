@@ -157,12 +157,13 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
     for (int n = 1; n <= D; ++n) {
       for (int i = 0; i < S; ++i) z[i] = normals.Next();
       const StepCoef* sc = &g.step[static_cast<std::size_t>(n - 1) * S];
-      const TimeBracket* tb = &g.timeBr[static_cast<std::size_t>(n - 1) * S];
+      const LocalVolTime* tb = &g.timeBr[static_cast<std::size_t>(n - 1) * S];
       for (int i = 0; i < S; ++i) {
         const double* Li = L + static_cast<std::size_t>(i) * S;
         double w = 0.0;
         for (int k = 0; k <= i; ++k) w += Li[k] * z[k];
-        const double s = LookupVol(g.surface[i], tb[i], hint[i], x[i]);
+        const VolSurface& vs = g.surface[i];
+        const double s = LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], tb[i]);
         if (g.cash[i] == 0) {
           y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s - sc[i].div) * dt + s * sqdt * w);
         } else {
