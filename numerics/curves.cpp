@@ -1,0 +1,50 @@
+// Zero-rate curves: discount factors and simple daily forward rates.
+#include "numerics/curves.h"
+
+#include <cmath>
+
+namespace morvik {
+
+namespace {
+
+// Curve value at t; interval: first c >= 1 with T[c] >= t.
+double RateUpperBracket(const double* T, const double* V, int n, double t) {
+  if (t <= T[0]) return V[0];
+  if (t >= T[n - 1]) return V[n - 1];
+  int c = 1;
+  while (T[c] < t) ++c;
+  return V[c - 1] + (V[c] - V[c - 1]) * (t - T[c - 1]) / (T[c] - T[c - 1]);
+}
+
+}  // namespace
+
+double DiscountFactor(const double* T, const double* V, int n, double t) {
+  double r;
+  if (t <= T[0]) {
+    r = V[0];
+  } else if (t >= T[n - 1]) {
+    r = V[n - 1];
+  } else {
+    // Interval: first i with T[i] <= t < T[i+1].
+    // Bounded so that a NaN time cannot walk past the end.
+    int i = 0;
+    while (i < n - 2 && !(T[i] <= t && t < T[i + 1])) ++i;
+    r = V[i] + (V[i + 1] - V[i]) * (t - T[i]) / (T[i + 1] - T[i]);
+  }
+  return std::exp(-r * t);
+}
+
+int DailyForwardRates(const double* T, const double* V, int n, int m, double* out) {
+  // Only the previous day's curve value is needed, so no scratch row is
+  // allocated and the routine cannot fail.
+  double z_prev = 0.0;
+  for (int i = 0; i < m; ++i) {
+    const double z = RateUpperBracket(T, V, n, (i + 1) / 365.0);
+    const double y = i == 0 ? 0.0 : i * z_prev;
+    out[i] = 365.0 * (std::exp(((i + 1) * z - y) / 365.0) - 1.0);
+    z_prev = z;
+  }
+  return 1;
+}
+
+}  // namespace morvik
