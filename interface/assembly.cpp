@@ -203,11 +203,13 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
 }  // namespace
 
 int DailyDividendLength(int lastObsDay, const int* windowLen, int nStrike) {
-  int h = 4;
+  long long h = 4;
   for (int s = 0; s < nStrike; ++s)
     if (windowLen[s] > h) h = windowLen[s];
-  const int tail = h + 1 > 5 ? h + 1 : 5;
+  const long long tail = h + 1 > 5 ? h + 1 : 5;
   const long long len = static_cast<long long>(lastObsDay) + tail;
+  // Validated windows keep this far below the int range; saturate anyway.
+  if (len > 2147483647LL) return 2147483647;
   return len > 0 ? static_cast<int>(len) : 0;
 }
 

@@ -17,6 +17,7 @@ namespace morvik {
 namespace {
 
 constexpr int kValid = 1;
+constexpr int kFirstCalendarDate = 19000101;
 
 inline bool Finite(double v) { return std::isfinite(v); }
 
@@ -227,7 +228,11 @@ int CheckRedemptionSchedule(const ExtendedArgs& a, ValidationFault& f) {
     if (!IsRealCalendarDate(pay)) return Fail(f, -2075, -1, s);
     if (s >= 1 && pay < payDates[s - 1]) return Fail(f, -2075, -1, s);
     if (pay < obs) return Fail(f, -2075, -1, s);
-    if (win < 1) return Fail(f, -2073, -1, s);
+    // A window of win days ends on its observation date, so it cannot reach
+    // back before the first accepted date. This also bounds the time
+    // sensitivity's step and the daily rows, which grow with the longest
+    // window, even of a date that is long over.
+    if (win < 1 || win - 1 > CdrDDiff(kFirstCalendarDate, obs)) return Fail(f, -2073, -1, s);
     if (rule != 0 && rule != 1) return Fail(f, -2072, -1, s);
 
     // A date whose window has begun (or whose payment is still pending)

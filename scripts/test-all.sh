@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES="build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev"
+PACKAGES="build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev valgrind"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -33,5 +33,10 @@ UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
 
 echo "== Windows DLL"
 bash scripts/check-windows.sh
+
+echo "== Hardening: fuzzing, ThreadSanitizer, memcheck"
+bash scripts/fuzz.sh 30
+bash scripts/tsan.sh
+LEAK_CHECK_BUILD=build/release bash scripts/leak-check.sh
 
 echo "== all tests passed"

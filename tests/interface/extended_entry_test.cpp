@@ -25,59 +25,10 @@
 #include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "logging/log_writer.h"
-
-// Test-only allocation failure: when armed with k, the k-th following
-// allocation through operator new (counted from 0) fails as if the heap were
-// exhausted. Disarmed, every allocation goes straight to malloc.
-namespace {
-std::atomic<long> g_failCountdown{-1};
-std::atomic<bool> g_failFired{false};
-
-// The replacements pair malloc with free; the compiler cannot see that
-// operator new and operator delete below are that pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* AllocateOrFail(std::size_t n) {
-  if (g_failCountdown.load() >= 0 && g_failCountdown.fetch_sub(1) == 0) {
-    g_failFired = true;
-    return nullptr;
-  }
-  return std::malloc(n != 0 ? n : 1);
-}
-}  // namespace
-
-void* operator new(std::size_t n) {
-  void* p = AllocateOrFail(n);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-void* operator new[](std::size_t n) {
-  void* p = AllocateOrFail(n);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return AllocateOrFail(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return AllocateOrFail(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "tests/hardening/alloc_hook.h"
 
 namespace morvik {
 namespace {
-
-void ArmAllocationFailure(long k) {
-  g_failFired = false;
-  g_failCountdown = k;
-}
-
-// Disarms; true when the armed failure happened.
-bool DisarmAllocationFailure() {
-  g_failCountdown = -1;
-  return g_failFired.load();
-}
 
 constexpr double kSentinel = -777.25;
 constexpr double kRate = 0.02;

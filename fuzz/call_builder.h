@@ -1,0 +1,530 @@
+// Turns arbitrary bytes into a structurally consistent full pricing call and
+// checks what the call did. Shared by the full-call fuzz target and the
+// corpus replay test.
+//
+// Every array is exactly as long as the counts drawn from the same bytes
+// give it (a negative count sizes its arrays as empty), so a read or write
+// past an array is a sanitizer report. Counts are capped (at most 3 stocks,
+// 4 redemption dates, 3 coupons, about 21 trials, schedules within about 13
+// months of the pricing date) so that one call takes a few milliseconds.
+// Values are arbitrary: mostly plausible, sometimes NaN, infinities, huge,
+// tiny or negative numbers, impossible or out-of-order dates and flags out
+// of range. The trace is never switched on (CalcFlag[1] is never 1), so a
+// fuzzed call writes no file.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "interface/extended_args.h"
+#include "interface/morvik.h"
+#include "numerics/cholesky.h"
+
+namespace morvik::fuzzing {
+
+// The value every output slot holds before the call.
+inline constexpr double kOutputSentinel = -7.0e77;
+
+// Every status the full call may return.
+inline constexpr int kStatusCodes[] = {
+    1,     -1,    -100,  -200,  -201,  -205,  -206,  -207,  -210,  -211,  -212,  -300,  -301,
+    -302,  -303,  -304,  -2004, -2006, -2007, -2025, -2030, -2031, -2032, -2034, -2040, -2041,
+    -2042, -2043, -2044, -2050, -2051, -2052, -2053, -2054, -2055, -2056, -2057, -2058, -2071,
+    -2072, -2073, -2075, -2077, -2078, -2085, -2086, -2090, -2115, -2116, -2201, -2202, -2215,
+    -2216, -2217, -2218, -2219};
+
+inline bool KnownStatus(int rc) {
+  return std::find(std::begin(kStatusCodes), std::end(kStatusCodes), rc) != std::end(kStatusCodes);
+}
+
+// Reads the input front to back; past its end every byte reads as 0.
+class ByteSource {
+ public:
+  ByteSource(const uint8_t* data, std::size_t size) : p_(data), n_(size) {}
+  uint8_t U8() { return i_ < n_ ? p_[i_++] : 0; }
+  uint32_t U16() { return U8() | (static_cast<uint32_t>(U8()) << 8); }
+  // Uniform in lo..hi (inclusive).
+  int Pick(int lo, int hi) { return lo + static_cast<int>(U16() % static_cast<uint32_t>(hi - lo + 1)); }
+  // Mostly a plausible value in [lo, hi]; one draw in 16 is a special value.
+  double Real(double lo, double hi) {
+    const uint8_t sel = U8();
+    if (sel < 240) return lo + (hi - lo) * (U16() / 65535.0);
+    static constexpr double kSpecial[16] = {
+        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(), 0.0, -0.0, -1.0, 1.0e300, -1.0e300,
+        4.9e-324, 1.0e-310, 2.0, 1.0, 0.5, 1.0e6, -1.0e-3, 1.5};
+    return kSpecial[sel - 240];
+  }
+  // Mostly lo..hi; one draw in 16 is outside it.
+  int Flag(int lo, int hi) {
+    const uint8_t sel = U8();
+    if (sel < 240) return lo + sel % (hi - lo + 1);
+    static constexpr int kSpecial[8] = {-1, 3, 2, -2147483647 - 1, 2147483647, 100, -7, 1};
+    return kSpecial[sel % 8];
+  }
+  // Counts: mostly lo..hi, one draw in 16 is 0 or -1.
+  int Count(int lo, int hi) {
+    const uint8_t sel = U8();
+    if (sel < 240) return lo + sel % (hi - lo + 1);
+    return (sel & 1) ? 0 : -1;
+  }
+
+ private:
+  const uint8_t* p_;
+  std::size_t n_;
+  std::size_t i_ = 0;
+};
+
+inline std::size_t Len(long long n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
+
+struct FuzzCall {
+  int PriceDate = 0;
+  double NotionalAMT = 0.0;
+  std::vector<double> UnderlyingPrice, TCurveInfo, CurveInfo;
+  std::vector<int> NT;
+  std::vector<double> TVol, Parity, LocalVolSurface;
+  std::vector<int> NVol, NParity;
+  std::vector<double> UnderlyingCorr;
+  std::vector<int> TDiv;
+  std::vector<double> Div;
+  std::vector<int> NDiv, Div_TypeFlag;
+  std::vector<double> FX_TVol, FX_Vol;
+  std::vector<int> FX_NVol;
+  std::vector<double> FX_Corr;
+  std::vector<int> QuantoFlag;
+  int NStock = 0, NStrike = 0;
+  std::vector<double> X, KO_Barrier, KI_Barrier, PayOffSlope, PayOffAmount;
+  std::vector<int> DatesInfo;
+  std::vector<double> RedemCoupon;
+  std::vector<int> KnockBarrierFlag, BeKO_Hitted;
+  int BeKI_Hitted = 0, NCoupon = 0;
+  std::vector<double> CouponBarrier, Coupon;
+  std::vector<int> CouponDatesInfo;
+  int CouponBarrierFlag = 0, BeCouponBarrierHitted = 0;
+  double NTrials = 0.0;
+  std::vector<double> PayOffLimit;
+  int NAFlag = 0;
+  std::vector<double> SC, Coupon_SC;
+  std::vector<int> FixedFlag, CalcFlag;
+  std::vector<double> ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice;
+
+  ExtendedArgs Args() {
+    ExtendedArgs a;
+    a.PriceDate = PriceDate;
+    a.NotionalAMT = NotionalAMT;
+    a.UnderlyingPrice = UnderlyingPrice.data();
+    a.TCurveInfo = TCurveInfo.data();
+    a.CurveInfo = CurveInfo.data();
+    a.NT = NT.data();
+    a.TVol = TVol.data();
+    a.Parity = Parity.data();
+    a.LocalVolSurface = LocalVolSurface.data();
+    a.NVol = NVol.data();
+    a.NParity = NParity.data();
+    a.UnderlyingCorr = UnderlyingCorr.data();
+    a.TDiv = TDiv.data();
+    a.Div = Div.data();
+    a.NDiv = NDiv.data();
+    a.Div_TypeFlag = Div_TypeFlag.data();
+    a.FX_TVol = FX_TVol.data();
+    a.FX_Vol = FX_Vol.data();
+    a.FX_NVol = FX_NVol.data();
+    a.FX_Corr = FX_Corr.data();
+    a.QuantoFlag = QuantoFlag.data();
+    a.NStock = NStock;
+    a.NStrike = NStrike;
+    a.X = X.data();
+    a.KO_Barrier = KO_Barrier.data();
+    a.KI_Barrier = KI_Barrier.data();
+    a.PayOffSlope = PayOffSlope.data();
+    a.PayOffAmount = PayOffAmount.data();
+    a.DatesInfo = DatesInfo.data();
+    a.RedemCoupon = RedemCoupon.data();
+    a.KnockBarrierFlag = KnockBarrierFlag.data();
+    a.BeKO_Hitted = BeKO_Hitted.data();
+    a.BeKI_Hitted = BeKI_Hitted;
+    a.NCoupon = NCoupon;
+    a.CouponBarrier = CouponBarrier.data();
+    a.Coupon = Coupon.data();
+    a.CouponDatesInfo = CouponDatesInfo.data();
+    a.CouponBarrierFlag = CouponBarrierFlag;
+    a.BeCouponBarrierHitted = BeCouponBarrierHitted;
+    a.NTrials = NTrials;
+    a.PayOffLimit = PayOffLimit.data();
+    a.NAFlag = NAFlag;
+    a.SC = SC.data();
+    a.Coupon_SC = Coupon_SC.data();
+    a.FixedFlag = FixedFlag.data();
+    a.CalcFlag = CalcFlag.data();
+    a.ELS_Prob_n_Cf = ELS_Prob_n_Cf.data();
+    a.ELS_Coupon_Prob_n_Cf = ELS_Coupon_Prob_n_Cf.data();
+    a.ResultPrice = ResultPrice.data();
+    return a;
+  }
+
+  // Calls the exported entry with every array of this call.
+  int CallExport() {
+    return ZUNP_CalcMorvikMC(
+        PriceDate, NotionalAMT, UnderlyingPrice.data(), TCurveInfo.data(), CurveInfo.data(),
+        NT.data(), TVol.data(), Parity.data(), LocalVolSurface.data(), NVol.data(), NParity.data(),
+        UnderlyingCorr.data(), TDiv.data(), Div.data(), NDiv.data(), Div_TypeFlag.data(),
+        FX_TVol.data(), FX_Vol.data(), FX_NVol.data(), FX_Corr.data(), QuantoFlag.data(), NStock,
+        NStrike, X.data(), KO_Barrier.data(), KI_Barrier.data(), PayOffSlope.data(),
+        PayOffAmount.data(), DatesInfo.data(), RedemCoupon.data(), KnockBarrierFlag.data(),
+        BeKO_Hitted.data(), BeKI_Hitted, NCoupon, CouponBarrier.data(), Coupon.data(),
+        CouponDatesInfo.data(), CouponBarrierFlag, BeCouponBarrierHitted, NTrials,
+        PayOffLimit.data(), NAFlag, SC.data(), Coupon_SC.data(), FixedFlag.data(), CalcFlag.data(),
+        ELS_Prob_n_Cf.data(), ELS_Coupon_Prob_n_Cf.data(), ResultPrice.data());
+  }
+};
+
+namespace detail {
+
+// A date `days` after `from` (a real date), through the serial system.
+inline int DaysAfter(int from, int days) {
+  const int s = CdrD2ExcD(from);
+  return s > 0 ? ExcD2CdrD(s + days) : from;
+}
+
+// A schedule date near the anchor: mostly anchor + offset, sometimes an
+// impossible or out-of-range date.
+inline int ScheduleDate(ByteSource& b, int anchor, int offset) {
+  const uint8_t sel = b.U8();
+  if (sel < 236) return DaysAfter(anchor, offset);
+  const int year = anchor / 10000;
+  switch (sel % 10) {
+    case 0: return year * 10000 + 1301;      // month 13
+    case 1: return year * 10000 + 230;       // 30 February
+    case 2: return year * 10000 + 431;       // 31 April
+    case 3: return year * 10000 + 100;       // day 0
+    case 4: return 19000100;                 // below the range
+    case 5: return 99991232;                 // above the range
+    case 6: return 0;
+    case 7: return -20240101;
+    case 8: return 19000229;                 // only the serial system has it
+    default: return DaysAfter(anchor, -offset);  // out of order
+  }
+}
+
+// An increasing axis of n points starting near `first`, steps in [lo, hi].
+inline void Axis(ByteSource& b, std::vector<double>& out, std::size_t n, double first, double lo,
+                 double hi) {
+  double t = first;
+  for (std::size_t k = 0; k < n; ++k) {
+    const double v = b.Real(lo, hi);
+    t = k == 0 ? first * v : t + v;
+    out.push_back(t);
+  }
+}
+
+inline std::vector<double> Reals(ByteSource& b, std::size_t n, double lo, double hi) {
+  std::vector<double> v(n);
+  for (double& x : v) x = b.Real(lo, hi);
+  return v;
+}
+
+}  // namespace detail
+
+inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
+  using detail::Axis;
+  using detail::Reals;
+  ByteSource b(data, size);
+  FuzzCall c;
+
+  static constexpr int kPriceDates[8] = {20240102, 20240229, 20231231, 20230615,
+                                         19000301, 20991230, 20241399, 19000100};
+  const uint8_t pd = b.U8();
+  c.PriceDate = pd < 250 ? kPriceDates[pd % 6] : kPriceDates[6 + (pd & 1)];
+  const int anchor = CdrD2ExcD(c.PriceDate) > 0 ? c.PriceDate : 20240102;
+  c.NotionalAMT = b.Real(0.0, 1.0e7);
+
+  const int S = c.NStock = b.Count(1, 3);
+  const std::size_t s = Len(S);
+  c.NStrike = b.Count(1, 4);
+  const std::size_t n = Len(c.NStrike);
+  c.NCoupon = b.Count(0, 3);
+  const std::size_t q = Len(c.NCoupon);
+
+  for (std::size_t i = 0; i < s; ++i) {
+    c.UnderlyingPrice.push_back(b.Real(50.0, 150.0));
+    c.UnderlyingPrice.push_back(b.Real(50.0, 150.0));
+  }
+
+  // Curves: the common one, then one per stock.
+  c.NT.resize(Len(static_cast<long long>(S) + 1));
+  for (int& k : c.NT) k = b.Count(1, 3);
+  for (int k : c.NT) {
+    Axis(b, c.TCurveInfo, Len(k), 0.25, 0.05, 1.5);
+    for (std::size_t m = 0; m < Len(k); ++m) c.CurveInfo.push_back(b.Real(-0.02, 0.08));
+  }
+
+  // Local volatility axes and grids.
+  c.NVol.resize(s);
+  c.NParity.resize(s);
+  for (std::size_t i = 0; i < s; ++i) {
+    c.NVol[i] = b.Count(1, 3);
+    c.NParity[i] = b.Count(1, 3);
+    Axis(b, c.TVol, Len(c.NVol[i]), 0.25, 0.05, 1.0);
+    Axis(b, c.Parity, Len(c.NParity[i]), 0.7, 0.05, 0.4);
+    const std::vector<double> grid =
+        Reals(b, Len(static_cast<long long>(c.NVol[i]) * c.NParity[i]), 0.05, 0.6);
+    c.LocalVolSurface.insert(c.LocalVolSurface.end(), grid.begin(), grid.end());
+  }
+
+  // Correlation: usually a symmetric matrix with a unit diagonal.
+  c.UnderlyingCorr.resize(s * s);
+  const bool structured = b.U8() < 200;
+  for (std::size_t i = 0; i < s; ++i) {
+    for (std::size_t k = 0; k < s; ++k) {
+      if (!structured) {
+        c.UnderlyingCorr[i * s + k] = b.Real(-1.1, 1.1);
+      } else if (i == k) {
+        c.UnderlyingCorr[i * s + k] = 1.0;
+      } else if (k < i) {
+        c.UnderlyingCorr[i * s + k] = c.UnderlyingCorr[k * s + i];
+      } else {
+        c.UnderlyingCorr[i * s + k] = b.Real(-0.4, 0.8);
+      }
+    }
+  }
+
+  // Dividends.
+  c.NDiv.resize(s);
+  c.Div_TypeFlag.resize(s);
+  for (std::size_t i = 0; i < s; ++i) {
+    c.NDiv[i] = b.Count(0, 3);
+    c.Div_TypeFlag[i] = b.Flag(0, 2);
+    int t = b.Pick(-2, 30);
+    for (std::size_t m = 0; m < Len(c.NDiv[i]); ++m) {
+      c.TDiv.push_back(t);
+      t += b.Pick(-1, 120);
+      c.Div.push_back(c.Div_TypeFlag[i] == 2 ? b.Real(0.0, 4.0) : b.Real(-0.01, 0.06));
+    }
+  }
+
+  // FX volatility and quanto.
+  c.FX_NVol.resize(s);
+  c.FX_Corr.resize(s);
+  c.QuantoFlag.resize(s);
+  for (std::size_t i = 0; i < s; ++i) {
+    c.FX_NVol[i] = b.Count(1, 2);
+    Axis(b, c.FX_TVol, Len(c.FX_NVol[i]), 0.5, 0.1, 1.0);
+    for (std::size_t m = 0; m < Len(c.FX_NVol[i]); ++m) c.FX_Vol.push_back(b.Real(0.0, 0.3));
+    c.FX_Corr[i] = b.Real(-1.0, 1.0);
+    c.QuantoFlag[i] = b.Flag(0, 2);
+  }
+
+  // Redemption levels: four non-decreasing tiers per date and stock, below
+  // the knock-out barrier of the date.
+  c.X.resize(4 * s * n);
+  for (std::size_t e = 0; e < s * n; ++e) {
+    double x = b.Real(0.5, 0.9);
+    for (std::size_t t = 0; t < 4; ++t) {
+      c.X[t * s * n + e] = x;
+      x += b.Real(0.0, 0.05);
+    }
+  }
+  c.KO_Barrier = Reals(b, n, 1.0, 1.2);
+  c.KI_Barrier = Reals(b, s, 0.0, 0.8);
+  c.PayOffSlope = Reals(b, 4 * n + 8, -1.0, 2.0);
+  c.PayOffAmount = Reals(b, 4 * n + 8, -0.5, 0.5);
+
+  // Redemption schedule: observation dates moving forward from somewhat
+  // before the pricing date, payments a few days after each.
+  c.DatesInfo.resize(4 * n);
+  int obsOffset = b.Pick(-40, 60);
+  for (std::size_t d = 0; d < n; ++d) {
+    c.DatesInfo[d] = detail::ScheduleDate(b, anchor, obsOffset);
+    c.DatesInfo[n + d] = detail::ScheduleDate(b, anchor, obsOffset + b.Pick(-2, 15));
+    c.DatesInfo[2 * n + d] = b.Flag(1, 6);
+    c.DatesInfo[3 * n + d] = b.Flag(0, 1);
+    obsOffset += b.Pick(0, 100);
+  }
+  c.RedemCoupon = Reals(b, n > 0 ? n - 1 : 0, 0.0, 0.2);
+  c.KnockBarrierFlag = {b.Flag(0, 1), b.Flag(0, 2)};
+  c.BeKO_Hitted.resize(s);
+  for (int& h : c.BeKO_Hitted) h = b.Flag(0, 1);
+  c.BeKI_Hitted = b.Flag(0, 1);
+
+  // Coupons, observed between the pricing date and the last redemption date.
+  c.CouponBarrier = Reals(b, q, 0.0, 1.0);
+  c.Coupon = Reals(b, q, 0.0, 0.1);
+  c.CouponDatesInfo.resize(2 * q);
+  int cOffset = b.Pick(-20, 40);
+  for (std::size_t j = 0; j < q; ++j) {
+    c.CouponDatesInfo[j] = detail::ScheduleDate(b, anchor, cOffset);
+    c.CouponDatesInfo[q + j] = detail::ScheduleDate(b, anchor, cOffset + b.Pick(-1, 10));
+    cOffset += b.Pick(0, 90);
+  }
+  c.CouponBarrierFlag = b.Flag(0, 2);
+  c.BeCouponBarrierHitted = b.Flag(0, 1);
+
+  // Trials: at most 21, often fractional; sometimes invalid.
+  const uint8_t nt = b.U8();
+  if (nt < 240) {
+    c.NTrials = nt % 2 ? 1.0 + (nt % 20) : 1.0 + 20.0 * (b.U16() / 65535.0);
+  } else {
+    static constexpr double kTrials[8] = {std::numeric_limits<double>::quiet_NaN(),
+                                          std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          0.0, 0.5, -1.0, 1.0, 0.999999};
+    c.NTrials = kTrials[nt % 8];
+  }
+
+  const uint8_t cap = b.U8();
+  c.PayOffLimit = {b.Real(-0.5, 1.2), cap < 32 ? std::numeric_limits<double>::infinity()
+                                                : b.Real(0.0, 1.0)};
+  c.NAFlag = b.Flag(0, 1);
+  c.FixedFlag = {b.Count(0, 8), b.Count(0, 2)};
+  c.SC = Reals(b, s * Len(c.FixedFlag[0]), 50.0, 150.0);
+  c.Coupon_SC = Reals(b, s * Len(c.FixedFlag[1]), 50.0, 150.0);
+
+  // Mostly the price alone; sensitivities cost 8 or 26 valuations. The
+  // trace flag is 0 or an invalid value, never 1.
+  const uint8_t mode = b.U8();
+  c.CalcFlag = {mode < 128 ? 0 : mode < 208 ? 1 : mode < 250 ? 2 : mode < 253 ? 3 : -1,
+                mode == 255 ? 2 : 0};
+
+  c.ELS_Prob_n_Cf.assign(Len(2LL * (c.NStrike + 2LL)), kOutputSentinel);
+  c.ELS_Coupon_Prob_n_Cf.assign(2 * q, kOutputSentinel);
+  c.ResultPrice.assign(c.CalcFlag[0] >= 1 ? 3 * s + 3 : 1, kOutputSentinel);
+  return c;
+}
+
+// Accepted inputs whose arithmetic may overflow; outside these every output
+// of an accepted call must be finite:
+// - a finite value of magnitude above 1e6 (1e9 for the notional; the cap may
+//   also be +inf, which means no cap);
+// - a current, base or fixed price below 1e-3 (performances above 1e9);
+// - a local or FX volatility above 5 (daily Euler steps grow without bound);
+// - tenors closer than 1e-6 (interpolation slopes);
+// - a correlation matrix whose Cholesky factor has an entry beyond 1 in
+//   magnitude (a floored pivot divides by 1e-5: the matrix is not positive
+//   definite and the correlated draws are huge).
+inline bool MayOverflow(const FuzzCall& c) {
+  auto big = [](const std::vector<double>& v, double lim) {
+    for (double x : v) {
+      if (std::isfinite(x) && std::fabs(x) > lim) return true;
+    }
+    return false;
+  };
+  auto small = [](const std::vector<double>& v, double lim) {
+    for (double x : v) {
+      if (x < lim) return true;
+    }
+    return false;
+  };
+  auto crowded = [](const std::vector<double>& t) {
+    for (std::size_t k = 1; k < t.size(); ++k) {
+      if (std::fabs(t[k] - t[k - 1]) < 1e-6) return true;
+    }
+    return false;
+  };
+  if (c.NotionalAMT > 1e9) return true;
+  for (const std::vector<double>* v :
+       {&c.UnderlyingPrice, &c.TCurveInfo, &c.CurveInfo, &c.TVol, &c.Parity, &c.LocalVolSurface,
+        &c.UnderlyingCorr, &c.Div, &c.FX_TVol, &c.FX_Vol, &c.FX_Corr, &c.X, &c.KO_Barrier,
+        &c.KI_Barrier, &c.PayOffSlope, &c.PayOffAmount, &c.RedemCoupon, &c.CouponBarrier,
+        &c.Coupon, &c.PayOffLimit, &c.SC, &c.Coupon_SC}) {
+    if (big(*v, 1e6)) return true;
+  }
+  if (small(c.UnderlyingPrice, 1e-3) || small(c.SC, 1e-3) || small(c.Coupon_SC, 1e-3)) return true;
+  if (big(c.LocalVolSurface, 5.0) || big(c.FX_Vol, 5.0)) return true;
+  if (crowded(c.TCurveInfo) || crowded(c.TVol) || crowded(c.Parity) || crowded(c.FX_TVol))
+    return true;
+  const std::size_t s = Len(c.NStock);
+  if (s > 0 && c.UnderlyingCorr.size() == s * s) {
+    std::vector<double> L(s * s);
+    CholeskyLower(c.UnderlyingCorr.data(), L.data(), static_cast<int>(s));
+    if (big(L, 1.0 + 1e-9)) return true;
+  }
+  return false;
+}
+
+inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+inline std::string Fault(const char* what, int rc, double value = 0.0, std::size_t slot = 0) {
+  char buf[200];
+  std::snprintf(buf, sizeof buf, "%s (status %d, slot %zu, value %.17g)", what, rc, slot, value);
+  return buf;
+}
+
+// Prices the call through the exported entry and checks the outcome. Returns
+// an empty string, or what went wrong. `status` receives the return value.
+inline std::string RunAndCheck(FuzzCall& c, int* status = nullptr) {
+  const FuzzCall before = c;
+  const int rc = c.CallExport();
+  if (status != nullptr) *status = rc;
+  if (!KnownStatus(rc)) return Fault("unknown status", rc);
+
+  // Inputs are compared bit for bit (NaNs included).
+  const bool inputsKept =
+      c.PriceDate == before.PriceDate && SameBits({c.NotionalAMT}, {before.NotionalAMT}) &&
+      SameBits(c.UnderlyingPrice, before.UnderlyingPrice) && SameBits(c.TCurveInfo, before.TCurveInfo) &&
+      SameBits(c.CurveInfo, before.CurveInfo) && c.NT == before.NT && SameBits(c.TVol, before.TVol) &&
+      SameBits(c.Parity, before.Parity) && SameBits(c.LocalVolSurface, before.LocalVolSurface) &&
+      c.NVol == before.NVol && c.NParity == before.NParity &&
+      SameBits(c.UnderlyingCorr, before.UnderlyingCorr) && c.TDiv == before.TDiv &&
+      SameBits(c.Div, before.Div) && c.NDiv == before.NDiv && c.Div_TypeFlag == before.Div_TypeFlag &&
+      SameBits(c.FX_TVol, before.FX_TVol) && SameBits(c.FX_Vol, before.FX_Vol) &&
+      c.FX_NVol == before.FX_NVol && SameBits(c.FX_Corr, before.FX_Corr) &&
+      c.QuantoFlag == before.QuantoFlag && SameBits(c.X, before.X) &&
+      SameBits(c.KO_Barrier, before.KO_Barrier) && SameBits(c.KI_Barrier, before.KI_Barrier) &&
+      SameBits(c.PayOffSlope, before.PayOffSlope) && SameBits(c.PayOffAmount, before.PayOffAmount) &&
+      c.DatesInfo == before.DatesInfo && SameBits(c.RedemCoupon, before.RedemCoupon) &&
+      c.KnockBarrierFlag == before.KnockBarrierFlag && c.BeKO_Hitted == before.BeKO_Hitted &&
+      SameBits(c.CouponBarrier, before.CouponBarrier) && SameBits(c.Coupon, before.Coupon) &&
+      c.CouponDatesInfo == before.CouponDatesInfo && SameBits(c.PayOffLimit, before.PayOffLimit) &&
+      SameBits(c.SC, before.SC) && SameBits(c.Coupon_SC, before.Coupon_SC) &&
+      c.FixedFlag == before.FixedFlag && c.CalcFlag == before.CalcFlag;
+  if (!inputsKept) return Fault("an input array changed", rc);
+
+  if (rc < 0) {
+    if (!SameBits(c.ELS_Prob_n_Cf, before.ELS_Prob_n_Cf) ||
+        !SameBits(c.ELS_Coupon_Prob_n_Cf, before.ELS_Coupon_Prob_n_Cf) ||
+        !SameBits(c.ResultPrice, before.ResultPrice))
+      return Fault("rejected call wrote an output", rc);
+    return "";
+  }
+
+  const std::size_t N = Len(c.NStrike), Q = Len(c.NCoupon), S = Len(c.NStock);
+  const double top = std::ceil(c.NTrials) / c.NTrials;
+  double sum = 0.0;
+  for (std::size_t k = 0; k < N + 2; ++k) {
+    const double p = c.ELS_Prob_n_Cf[k];
+    if (!(p >= 0.0 && p <= top)) return Fault("redemption probability out of range", rc, p, k);
+    sum += p;
+  }
+  if (!(sum <= top * (1.0 + 1e-12))) return Fault("redemption probabilities exceed one", rc, sum);
+  for (std::size_t j = 0; j < Q; ++j) {
+    const double p = c.ELS_Coupon_Prob_n_Cf[j];
+    if (!(p >= 0.0 && p <= top)) return Fault("coupon probability out of range", rc, p, j);
+  }
+  for (const std::vector<double>* v : {&c.ELS_Prob_n_Cf, &c.ELS_Coupon_Prob_n_Cf, &c.ResultPrice}) {
+    for (std::size_t k = 0; k < v->size(); ++k) {
+      if ((*v)[k] == kOutputSentinel) return Fault("an output slot was not written", rc, 0.0, k);
+    }
+  }
+  if (c.CalcFlag[0] == 1 && (c.ResultPrice[3 * S + 1] != 0.0 || c.ResultPrice[3 * S + 2] != 0.0))
+    return Fault("theta or rho filled without being asked for", rc);
+  if (!MayOverflow(c)) {
+    for (const std::vector<double>* v : {&c.ELS_Prob_n_Cf, &c.ELS_Coupon_Prob_n_Cf, &c.ResultPrice}) {
+      for (std::size_t k = 0; k < v->size(); ++k) {
+        if (!std::isfinite((*v)[k])) return Fault("non-finite output", rc, (*v)[k], k);
+      }
+    }
+  }
+  return "";
+}
+
+}  // namespace morvik::fuzzing

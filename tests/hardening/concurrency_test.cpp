@@ -1,0 +1,158 @@
+// Several threads price different notes and the same note at once, through
+// the full and the core entry, with the trace on and off. Every result must
+// equal the single-threaded result bit for bit. Also built on its own under
+// ThreadSanitizer (scripts/tsan.sh), where any report fails the run.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "interface/assembly.h"
+#include "interface/morvik.h"
+#include "tests/hardening/hardening_note.h"
+
+namespace morvik::hardening {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The core entry's results for a note assembled once and shared read-only.
+struct CoreResult {
+  int status = 0;
+  double price = 0.0;
+  std::vector<double> prob, cf, couponProb, couponCf;
+  bool operator==(const CoreResult& o) const {
+    return status == o.status && fuzzing::SameBits({price}, {o.price}) &&
+           fuzzing::SameBits(prob, o.prob) && fuzzing::SameBits(cf, o.cf) &&
+           fuzzing::SameBits(couponProb, o.couponProb) && fuzzing::SameBits(couponCf, o.couponCf);
+  }
+};
+
+CoreResult PriceCore(const CoreArgs& a) {
+  CoreResult r;
+  const std::size_t slots = static_cast<std::size_t>(a.NStrike) + 2;
+  const std::size_t q = static_cast<std::size_t>(a.NCoupon) + 1;
+  r.prob.assign(slots, kOutputSentinel);
+  r.cf.assign(slots, kOutputSentinel);
+  r.couponProb.assign(q, kOutputSentinel);
+  r.couponCf.assign(q, kOutputSentinel);
+  r.status = MorvikMC(
+      a.CurPrice, a.BasePrice, a.TCurveInfo_Stock, a.CurveInfo_Stock, a.NT_Stock,
+      a.TCurveInfo_Disc, a.CurveInfo_Disc, a.NT_Disc, a.TVol, a.Parity_Scaled, a.LocalVolSurface,
+      a.NVol, a.NParity, a.UnderlyingCorr, a.DailyDiv, a.Div_TypeFlag, a.FX_TVol, a.FX_Vol,
+      a.FX_NVol, a.FX_Corr, a.QuantoFlag, a.NStock, a.NStrike, a.X0, a.X1, a.X2, a.X3,
+      a.KO_Barrier, a.KI_Barrier, a.PayOffSlope0, a.PayOffSlope1, a.PayOffSlope2, a.PayOffSlope3,
+      a.PayOffAmount0, a.PayOffAmount1, a.PayOffAmount2, a.PayOffAmount3, a.KO_ObsDays,
+      a.KO_PayDays, a.KO_WindowLen, a.KO_AvgFlag, a.RedemCoupon, a.KnockBarrierFlag0,
+      a.KnockBarrierFlag1, a.BeKO_Hitted, a.BeKI_Hitted, a.NCoupon, a.CouponBarrier, a.Coupon,
+      a.Coupon_ObsDays, a.Coupon_PayDays, a.CouponBarrierFlag, a.BeCouponBarrierHitted,
+      a.NTrials, a.PayOffLimit0, a.PayOffLimit1, a.NAFlag, a.SC, a.Coupon_SC, a.FixedFlag,
+      a.Reserved, r.prob.data(), r.cf.data(), r.couponProb.data(), r.couponCf.data(), &r.price);
+  return r;
+}
+
+// The process's working directory is shared by all threads: it is changed
+// once, before any thread starts, to a fresh directory for the traces.
+class ConcurrencyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_ = fs::current_path();
+    std::string tmpl = (fs::temp_directory_path() / "morvik_conc_XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::current_path(old_, ec);
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+  fs::path old_, dir_;
+};
+
+constexpr double kTrials = 24.0;
+constexpr NoteKind kKinds[3] = {NoteKind::kTwoStocks, NoteKind::kPendingDate,
+                                NoteKind::kThreeStocks};
+
+TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
+  // Single-threaded references: each note with the price alone and with the
+  // per-stock sensitivities, and each note's core valuation.
+  Outputs ref[3][2];
+  for (int n = 0; n < 3; ++n) {
+    for (int calc = 0; calc < 2; ++calc) {
+      FuzzCall c = MakeNote(kKinds[n], kTrials, calc, 0);
+      ref[n][calc] = Collect(c, c.CallExport());
+      ASSERT_EQ(ref[n][calc].status, 1);
+    }
+  }
+  // Shared inputs: one assembled core argument list per note, read by
+  // every thread at once.
+  std::vector<FuzzCall> sources;
+  for (NoteKind k : kKinds) sources.push_back(MakeNote(k, kTrials, 0, 0));
+  AssembledCore cores[3];
+  CoreResult coreRef[3];
+  for (int n = 0; n < 3; ++n) {
+    const ExtendedArgs e = sources[n].Args();
+    ASSERT_EQ(AssembleCore(e, cores[n]), 1);
+    coreRef[n] = PriceCore(cores[n].args);
+    ASSERT_EQ(coreRef[n].status, 1);
+    // The core alone gives the full call's unscaled price.
+    EXPECT_EQ(ref[n][0].price[0], (1000000.0 / 10000.0) * coreRef[n].price);
+  }
+  // The same full-call note, shared by all threads (outputs per thread).
+  const FuzzCall shared = MakeNote(NoteKind::kTwoStocks, kTrials, 1, 0);
+
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 3;
+  std::vector<std::string> faults(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      std::string& fault = faults[t];
+      for (int round = 0; round < kRounds; ++round) {
+        const int n = (t + round) % 3;
+        const int log = (t + round) % 2;
+        // A note of its own, trace on or off.
+        FuzzCall own = MakeNote(kKinds[n], kTrials, round % 2, log);
+        if (!(Collect(own, own.CallExport()) == ref[n][round % 2]))
+          fault += "full call, note " + std::to_string(n) + "; ";
+        // The shared note's input arrays, with outputs of its own.
+        FuzzCall mine = shared;
+        mine.CalcFlag = {1, log};  // the flag array is the thread's copy
+        ResetOutputs(mine);
+        const int rc = ZUNP_CalcMorvikMC(
+            shared.PriceDate, shared.NotionalAMT, shared.UnderlyingPrice.data(),
+            shared.TCurveInfo.data(), shared.CurveInfo.data(), shared.NT.data(),
+            shared.TVol.data(), shared.Parity.data(), shared.LocalVolSurface.data(),
+            shared.NVol.data(), shared.NParity.data(), shared.UnderlyingCorr.data(),
+            shared.TDiv.data(), shared.Div.data(), shared.NDiv.data(), shared.Div_TypeFlag.data(),
+            shared.FX_TVol.data(), shared.FX_Vol.data(), shared.FX_NVol.data(),
+            shared.FX_Corr.data(), shared.QuantoFlag.data(), shared.NStock, shared.NStrike,
+            shared.X.data(), shared.KO_Barrier.data(), shared.KI_Barrier.data(),
+            shared.PayOffSlope.data(), shared.PayOffAmount.data(), shared.DatesInfo.data(),
+            shared.RedemCoupon.data(), shared.KnockBarrierFlag.data(), shared.BeKO_Hitted.data(),
+            shared.BeKI_Hitted, shared.NCoupon, shared.CouponBarrier.data(),
+            shared.Coupon.data(), shared.CouponDatesInfo.data(), shared.CouponBarrierFlag,
+            shared.BeCouponBarrierHitted, shared.NTrials, shared.PayOffLimit.data(),
+            shared.NAFlag, shared.SC.data(), shared.Coupon_SC.data(), shared.FixedFlag.data(),
+            mine.CalcFlag.data(), mine.ELS_Prob_n_Cf.data(), mine.ELS_Coupon_Prob_n_Cf.data(),
+            mine.ResultPrice.data());
+        if (!(Collect(mine, rc) == ref[0][1])) fault += "shared full call; ";
+        // The core entry on every shared assembled note.
+        for (int m = 0; m < 3; ++m)
+          if (!(PriceCore(cores[m].args) == coreRef[m])) fault += "core " + std::to_string(m) + "; ";
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(faults[t], "") << "thread " << t;
+  // The traced calls left their files.
+  EXPECT_TRUE(fs::is_directory(dir_ / "ZUN_Module_Log" / "ZUNP_MorvikMC"));
+}
+
+}  // namespace
+}  // namespace morvik::hardening
