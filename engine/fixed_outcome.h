@@ -18,7 +18,9 @@ struct CoreRecord {
 // arrays shifted the same way (ResultPrice unshifted). `BeKO_Copy` is the
 // core entry's private copy of BeKO_Hitted (NStock ints), which this routine
 // may clear. `status` is the schedule scan's status (1, 2 or 3).
-// Adds what it settles to `out`, updates `record`, returns 1.
+// Adds what it settles to `out`, updates `record`, returns 1. A pending
+// redemption date whose window length is below 1 has no closes to test: only
+// a touch redemption can settle it, otherwise nothing is recorded for it.
 int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& out, int status,
                        CoreRecord& record);
 

@@ -11,7 +11,7 @@ struct ExtendedArgs {
   int PriceDate = 0;
   double NotionalAMT = 0.0;
   const double* UnderlyingPrice = nullptr;   // 2*NStock: current, base per stock
-  const double* TCurveInfo = nullptr;        // rate curves: NStock stock curves, then discount curve
+  const double* TCurveInfo = nullptr;        // rate curves: common (discount) curve, then one per stock
   const double* CurveInfo = nullptr;
   const int* NT = nullptr;                   // NStock+1
   const double* TVol = nullptr;

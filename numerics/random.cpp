@@ -41,19 +41,24 @@ void FillTable(RandState& state) {
   state.last = state.table[0];
 }
 
-}  // namespace
-
-double RandUniform(RandState& state) {
+// One uniform; inlined into the normal generator's loop.
+inline double DrawUniform(RandState& state) {
   // A non-positive last word can only come from an empty (or foreign) record;
   // refilling keeps the table index below in range.
-  if (state.seed <= 0 || state.last <= 0) FillTable(state);
-  state.seed = CongruentialStep(state.seed);
+  if (state.seed <= 0 || state.last <= 0) [[unlikely]] FillTable(state);
+  const std::int32_t seed = CongruentialStep(state.seed);
   const int j = state.last / kTableDiv;
-  state.last = state.table[j];
-  state.table[j] = state.seed;
-  const double u = state.last * kScale;
+  const std::int32_t last = state.table[j];
+  state.table[j] = seed;
+  state.seed = seed;
+  state.last = last;
+  const double u = last * kScale;
   return u > kCap ? kCap : u;
 }
+
+}  // namespace
+
+double RandUniform(RandState& state) { return DrawUniform(state); }
 
 double RandNormal(RandState& state, int mode) {
   if (mode == 0) {
@@ -66,8 +71,8 @@ double RandNormal(RandState& state, int mode) {
   }
   double x1, x2, s;
   do {
-    const double u1 = RandUniform(state);
-    const double u2 = RandUniform(state);
+    const double u1 = DrawUniform(state);
+    const double u2 = DrawUniform(state);
     x1 = 2.0 * u1 - 1.0;
     x2 = 2.0 * u2 - 1.0;
     s = x1 * x1 + x2 * x2;

@@ -180,10 +180,10 @@ TEST(FixedOutcomeCoupon, RedemptionOnlyCarriesBreachStateThrough) {
 TEST(FixedOutcomeCoupon, NoCouponLeftReadsNoCouponArrays) {
   Note n;
   n.a.NCoupon = 0;
-  n.coupon.clear();
-  n.cpay.clear();
-  n.cprob.clear();
-  n.ccf.clear();
+  std::vector<double>().swap(n.coupon);
+  std::vector<int>().swap(n.cpay);
+  std::vector<double>().swap(n.cprob);
+  std::vector<double>().swap(n.ccf);
   n.redem[0] = 0.01;
   EXPECT_EQ(n.Run(3), 1);
   // Only the redemption coupon of the non-redeeming date is valued.
@@ -483,8 +483,7 @@ TEST(FixedOutcomeLimits, GainIsCapped) {
 
 TEST(FixedOutcomeGuards, EmptyWindowRecordsNothingForTheDate) {
   Note n;
-  n.sc.clear();
-  n.a.SC = nullptr;
+  std::vector<double>().swap(n.sc);
   n.win[0] = 0;
   n.flags = {1, 0};
   n.redem[0] = 0.01;
@@ -498,8 +497,7 @@ TEST(FixedOutcomeGuards, EmptyWindowRecordsNothingForTheDate) {
 TEST(FixedOutcomeGuards, CouponWithoutRedemptionDatesLeft) {
   Note n;
   n.a.NStrike = 0;
-  n.pay.clear();
-  n.a.KO_PayDays = nullptr;
+  std::vector<int>().swap(n.pay);  // no storage: a read would fault
   EXPECT_EQ(n.Run(2), 1);
   EXPECT_DOUBLE_EQ(n.price, 200.0);
   EXPECT_EQ(n.rec.settled, 0);

@@ -1,0 +1,291 @@
+// The path loop: daily Euler steps of the performances, the note's daily and
+// observation-date tests, the maturity payoff and the accumulation of results.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/engine_grids.h"
+#include "engine/normal_source.h"
+#include "engine/simulate.h"
+
+namespace morvik {
+
+namespace {
+
+inline double Clamp(double v, double lo, double hi) {
+  const double m = lo < v ? v : lo;
+  return m < hi ? m : hi;
+}
+
+inline double Gain(double worst) {
+  const double g = worst - 1.0;
+  return g > 0.0 ? g : 0.0;
+}
+
+inline double Worst(const double* y, int S) {
+  double w = y[0];
+  for (int i = 1; i < S; ++i) w = y[i] < w ? y[i] : w;
+  return w;
+}
+
+// Raw sums of one engine call: path counts and undiscounted payoffs per
+// outcome slot and per coupon, and the price sum.
+struct Tally {
+  std::vector<double> prob;
+  std::vector<double> cf;
+  std::vector<double> couponProb;
+  std::vector<double> couponCf;
+  double price = 0.0;
+};
+
+// Does level `b` of date `d` pass on the window closes?
+bool LevelPasses(const EngineGrids& g, int d, int b, int L, bool average, const double* win,
+                 const double* means) {
+  const int S = g.NStock;
+  const double* s = &g.strike[(static_cast<std::size_t>(d) * kLevels + b) * S];
+  if (average) {
+    for (int i = 0; i < S; ++i) {
+      if (!(means[i] >= s[i])) return false;
+    }
+    return true;
+  }
+  if (L <= 0) return true;
+  for (int m = 0; m < L; ++m) {
+    const double* row = win + static_cast<std::size_t>(m) * S;
+    bool all = true;
+    for (int i = 0; i < S; ++i) {
+      if (!(row[i] >= s[i])) {
+        all = false;
+        break;
+      }
+    }
+    if (all) return true;
+  }
+  return false;
+}
+
+// Observation-date test of date d on the path's closes y. Returns true and
+// sets `payoff` when the path redeems.
+bool ObservationRedeems(const CoreArgs& a, const EngineGrids& g, int d, int touch, const double* y,
+                        double* means, double& payoff) {
+  const int S = g.NStock;
+  if (touch == 1) {
+    payoff = Clamp(g.base + g.amount[d * kLevels + 0], g.payLo, g.payHi);
+    return true;
+  }
+  const int L = a.KO_WindowLen[d];
+  const bool average = a.KO_AvgFlag[d] != 0;
+  const double* win = g.window.data() + g.windowOff[d];
+  if (average) {
+    for (int i = 0; i < S; ++i) {
+      double sum = 0.0;
+      for (int m = 0; m < L; ++m) sum += win[static_cast<std::size_t>(m) * S + i] / L;
+      means[i] = sum;
+    }
+  }
+  for (int b = 0; b < kLevels; ++b) {
+    if (LevelPasses(g, d, b, L, average, win, means)) {
+      const double worst = Worst(y, S);
+      payoff = Clamp(Gain(worst) * g.slope[d * kLevels + b] + g.base + g.amount[d * kLevels + b],
+                     g.payLo, g.payHi);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Maturity payoff on the final performances; sets the outcome slot.
+double MaturityPayoff(const CoreArgs& a, const EngineGrids& g, int ki, const double* y, int& slot) {
+  const int S = g.NStock;
+  const int K = g.NStrike;
+  if (ki == 0) {
+    for (int i = 0; i < S; ++i) {
+      if (y[i] < a.KI_Barrier[i]) {
+        ki = 1;
+        break;
+      }
+    }
+  }
+  const double worst = Worst(y, S);
+  if (ki != 0) {
+    slot = K + 1;
+    const double sl = a.PayOffSlope3[K + 1];
+    const double am = a.PayOffAmount3[K + 1];
+    if (a.KnockBarrierFlag1 == 0) return Clamp(Gain(worst) * sl + g.base + am, g.payLo, g.payHi);
+    return Clamp((worst - 1.0) * sl + g.base + am, g.payLo, g.payHi);
+  }
+  slot = K;
+  const double sl = a.PayOffSlope3[K];
+  const double am = a.PayOffAmount3[K];
+  if (sl >= 0.0) return Clamp(Gain(worst) * sl + g.base + am, g.payLo, g.payHi);
+  return Clamp((worst - 1.0) * sl + g.base + am, g.payLo, g.payHi);
+}
+
+void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t) {
+  const int S = g.NStock;
+  const int K = g.NStrike;
+  const int NC = g.NCoupon;
+  const int D = g.D;
+  const double NTrials = a.NTrials;
+  const double dt = 1.0 / 365.0;
+  const double sqdt = std::sqrt(1.0 / 365.0);
+  const double* L = g.chol.data();
+
+  std::vector<double> xv(S), yv(S), zv(S), meansv(S);
+  std::vector<int> memv(S), hintv(S);
+  double* x = xv.data();
+  double* y = yv.data();
+  double* z = zv.data();
+  int* mem = memv.data();
+  int* hint = hintv.data();
+
+  for (long long path = 0; static_cast<double>(path) < NTrials; ++path) {
+    std::copy(g.p0.begin(), g.p0.end(), x);
+    std::copy(a.BeKO_Hitted, a.BeKO_Hitted + S, mem);
+    std::fill(hint, hint + S, 0);
+    int touch = g.touchInit;
+    int ki = g.kiInit;
+    int breach = g.couponBreachInit;
+    int d = 0;
+    int c = 0;
+    double couponValue = 0.0;
+    double runningValue = 0.0;
+    bool redeemed = false;
+    double pv = 0.0;
+
+    if (D < 1) std::copy(x, x + S, y);
+    for (int n = 1; n <= D; ++n) {
+      for (int i = 0; i < S; ++i) z[i] = normals.Next();
+      const StepCoef* sc = &g.step[static_cast<std::size_t>(n - 1) * S];
+      const LocalVolTime* tb = &g.timeBr[static_cast<std::size_t>(n - 1) * S];
+      for (int i = 0; i < S; ++i) {
+        const double* Li = L + static_cast<std::size_t>(i) * S;
+        double w = 0.0;
+        for (int k = 0; k <= i; ++k) w += Li[k] * z[k];
+        const VolSurface& vs = g.surface[i];
+        const double s = LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], tb[i]);
+        if (g.cash[i] == 0) {
+          y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s - sc[i].div) * dt + s * sqdt * w);
+        } else {
+          y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s) * dt + s * sqdt * w) -
+                 sc[i].div * x[i] / g.p0[i];
+        }
+      }
+
+      // Coupon barrier watch and coupon payment.
+      if (c < NC) {
+        const int cDay = a.Coupon_ObsDays[c];
+        if (a.CouponBarrierFlag == 1 || (a.CouponBarrierFlag == 2 && n == cDay)) {
+          const double cb = a.CouponBarrier[c];
+          for (int i = 0; i < S; ++i) {
+            if (y[i] <= cb) {
+              breach = 1;
+              break;
+            }
+          }
+        }
+        if (n == cDay) {
+          if (breach == 0) {
+            t.couponProb[c] += 1.0;
+            t.couponCf[c] += a.Coupon[c];
+            couponValue += a.Coupon[c] * g.dfCp[c];
+          }
+          breach = 0;
+          ++c;
+        }
+      }
+
+      // Knock-out touch against the current period's barrier.
+      if (touch == 0) {
+        const double barrier = a.KO_Barrier[d];
+        if (a.KnockBarrierFlag0 == 0) {
+          touch = Worst(y, S) >= barrier ? 1 : 0;
+        } else {
+          bool all = true;
+          for (int i = 0; i < S; ++i) {
+            if (!(mem[i] != 0 || y[i] >= barrier)) {
+              all = false;
+              break;
+            }
+          }
+          touch = all ? 1 : 0;
+        }
+      }
+
+      // Knock-in, monitored daily in mode 1.
+      if (a.KnockBarrierFlag1 == 1 && ki == 0) {
+        for (int i = 0; i < S; ++i) {
+          if (y[i] < a.KI_Barrier[i]) {
+            ki = 1;
+            break;
+          }
+        }
+      }
+
+      // Closes inside the current observation window.
+      const int T = a.KO_ObsDays[d];
+      const int WL = a.KO_WindowLen[d];
+      if (T - WL < n && n <= T) {
+        double* slot = g.window.data() + g.windowOff[d] + static_cast<std::size_t>(WL - T + n - 1) * S;
+        std::copy(y, y + S, slot);
+      }
+
+      if (n == T) {
+        double payoff = 0.0;
+        if (ObservationRedeems(a, g, d, touch, y, meansv.data(), payoff)) {
+          pv = g.dfKO[d] * payoff + couponValue + runningValue;
+          t.prob[d] += 1.0;
+          t.cf[d] += payoff;
+          redeemed = true;
+          break;
+        }
+        if (d < K - 1) runningValue += g.dfKO[d] * a.RedemCoupon[d];
+        std::fill(mem, mem + S, 0);
+        ++d;
+        if (d >= K) break;  // the final observation date has passed
+      }
+      std::copy(y, y + S, x);
+    }
+
+    if (!redeemed) {
+      int slot = K;
+      const double payoff = MaturityPayoff(a, g, ki, y, slot);
+      pv = g.dfKO[K - 1] * payoff + couponValue + runningValue;
+      t.prob[slot] += 1.0;
+      t.cf[slot] += payoff;
+    }
+    t.price += pv / NTrials;
+  }
+}
+
+}  // namespace
+
+int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
+  if (view.NStrike < 1 || view.NStock < 1) return 1;
+  EngineGrids g;
+  BuildEngineGrids(view, fixedCount, g);
+
+  NormalSource normals;
+  normals.Reset();
+
+  Tally t;
+  t.prob.assign(view.NStrike + 2, 0.0);
+  t.cf.assign(view.NStrike + 2, 0.0);
+  t.couponProb.assign(g.NCoupon, 0.0);
+  t.couponCf.assign(g.NCoupon, 0.0);
+  RunPaths(view, g, normals, t);
+
+  const double NTrials = view.NTrials;
+  for (int s = 0; s < view.NStrike + 2; ++s) {
+    out.ELS_Prob[s] = t.prob[s] / NTrials;
+    out.ELS_Cf[s] = t.cf[s] * 10000 / NTrials;
+  }
+  for (int c = 0; c < g.NCoupon; ++c) {
+    out.ELS_Coupon_Prob[c] = t.couponProb[c] / NTrials;
+    out.ELS_Coupon_Cf[c] = t.couponCf[c] * 10000 / NTrials;
+  }
+  out.ResultPrice[0] = out.ResultPrice[0] + 10000 * t.price;
+  return 1;
+}
+
+}  // namespace morvik

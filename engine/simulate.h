@@ -1,0 +1,27 @@
+// The Monte Carlo engine: daily paths of the basket under local volatility,
+// the note's event tests and payoffs, and the accumulation of results.
+#pragma once
+
+#include "interface/core_args.h"
+
+namespace morvik {
+
+// Values everything still to come on a note whose schedules have already been
+// shifted past the dates that are over: index 0 of every per-date array is the
+// first remaining observation date, index 0 of every coupon array the first
+// remaining coupon, NStrike and NCoupon are the remaining counts.
+// `view.BeKO_Hitted` is the core entry's private copy of the memory flags and
+// `view.BeCouponBarrierHitted` its carried coupon-breach state; `FixedFlag` and
+// `Coupon_SC` are not read. `fixedCount` is the number of fixings in `SC`.
+// `out` is the result block shifted the same way (ResultPrice unshifted); the
+// engine writes its outcome and coupon slots and ADDS its price to
+// ResultPrice[0]. Returns 1; returns 1 without simulating when no observation
+// date remains. May throw std::bad_alloc (the core entry catches it).
+int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out);
+
+// FX volatility row of one stock, m entries (entry n belongs to the step that
+// starts on day n). quantoFlag 0: zeros; 1: daily forward volatilities;
+// other: the term volatility interpolated linearly in time at n/365.
+void BuildFxVolRow(int quantoFlag, const double* T, const double* V, int n, double* out, int m);
+
+}  // namespace morvik

@@ -1,0 +1,364 @@
+// Assembly of the core argument list: price split, moneyness in performance
+// units, schedule dates as day offsets, the daily dividend rows and the
+// pointers handed on into the caller's arrays.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "interface/assembly.h"
+#include "numerics/curves.h"
+
+namespace morvik {
+namespace {
+
+// A small two-stock contract whose arrays live as long as the test.
+struct Inputs {
+  std::vector<double> price{100.0, 80.0, 50.0, 50.0};
+  std::vector<double> tCurve{0.5, 1.0, 0.25, 2.0};  // common (2), stock 0 (1), stock 1 (1)
+  std::vector<double> curve{0.01, 0.02, 0.03, 0.04};
+  std::vector<int> nt{2, 1, 1};
+  std::vector<double> tVol{0.5, 1.0, 1.0};
+  std::vector<double> parity{1.0, 1.1, 0.9, 1.0, 1.2};
+  std::vector<double> surface{0.2, 0.2, 0.2, 0.2, 0.2, 0.2, 0.3, 0.3, 0.3};
+  std::vector<int> nVol{2, 1};
+  std::vector<int> nParity{2, 3};
+  std::vector<double> corr{1.0, 0.5, 0.5, 1.0};
+  std::vector<int> tDiv{0, 0};
+  std::vector<double> div{0.01, 0.02};
+  std::vector<int> nDiv{1, 1};
+  std::vector<int> divType{0, 0};
+  std::vector<double> fxT{1.0, 1.0};
+  std::vector<double> fxVol{0.1, 0.1};
+  std::vector<int> fxN{1, 1};
+  std::vector<double> fxCorr{0.0, 0.0};
+  std::vector<int> quanto{0, 0};
+  std::vector<double> x;        // 4 * S * N
+  std::vector<double> ko;       // N
+  std::vector<double> ki{0.6, 0.6};
+  std::vector<double> slope;    // 4 * N + 8
+  std::vector<double> amount;   // 4 * N + 8
+  std::vector<int> dates;       // 4 * N
+  std::vector<double> redem;    // N - 1
+  std::vector<int> knock{1, 2};
+  std::vector<int> beKO{0, 1};
+  std::vector<double> cBarrier, coupon;
+  std::vector<int> cDates;
+  std::vector<double> limit{0.75, 0.25};
+  std::vector<int> fixed{0, 0};
+  std::vector<int> calc{0, 0};
+  ExtendedArgs a;
+
+  // Schedule of observation dates `obs`, payment dates `pay`, windows `win`.
+  void Schedule(const std::vector<int>& obs, const std::vector<int>& pay,
+                const std::vector<int>& win) {
+    const std::size_t n = obs.size();
+    dates.clear();
+    dates.insert(dates.end(), obs.begin(), obs.end());
+    dates.insert(dates.end(), pay.begin(), pay.end());
+    dates.insert(dates.end(), win.begin(), win.end());
+    for (std::size_t s = 0; s < n; ++s) dates.push_back(static_cast<int>(s % 2));
+    x.assign(4 * 2 * n, 0.0);
+    for (std::size_t m = 0; m < x.size(); ++m) x[m] = 0.5 + 0.001 * static_cast<double>(m);
+    ko.assign(n, 1.0);
+    slope.assign(4 * n + 8, 0.0);
+    amount.assign(4 * n + 8, 0.0);
+    for (std::size_t m = 0; m < slope.size(); ++m) slope[m] = static_cast<double>(m);
+    redem.assign(n > 1 ? n - 1 : 0, 0.01);
+  }
+
+  void Coupons(const std::vector<int>& obs, const std::vector<int>& pay) {
+    cDates = obs;
+    cDates.insert(cDates.end(), pay.begin(), pay.end());
+    cBarrier.assign(obs.size(), 0.5);
+    coupon.assign(obs.size(), 0.02);
+  }
+
+  const ExtendedArgs& Args() {
+    a = ExtendedArgs{};
+    a.PriceDate = 20240115;
+    a.NotionalAMT = 1.0e6;
+    a.UnderlyingPrice = price.data();
+    a.TCurveInfo = tCurve.data();
+    a.CurveInfo = curve.data();
+    a.NT = nt.data();
+    a.TVol = tVol.data();
+    a.Parity = parity.data();
+    a.LocalVolSurface = surface.data();
+    a.NVol = nVol.data();
+    a.NParity = nParity.data();
+    a.UnderlyingCorr = corr.data();
+    a.TDiv = tDiv.data();
+    a.Div = div.data();
+    a.NDiv = nDiv.data();
+    a.Div_TypeFlag = divType.data();
+    a.FX_TVol = fxT.data();
+    a.FX_Vol = fxVol.data();
+    a.FX_NVol = fxN.data();
+    a.FX_Corr = fxCorr.data();
+    a.QuantoFlag = quanto.data();
+    a.NStock = 2;
+    a.NStrike = static_cast<int>(ko.size());
+    a.X = x.data();
+    a.KO_Barrier = ko.data();
+    a.KI_Barrier = ki.data();
+    a.PayOffSlope = slope.data();
+    a.PayOffAmount = amount.data();
+    a.DatesInfo = dates.data();
+    a.RedemCoupon = redem.data();
+    a.KnockBarrierFlag = knock.data();
+    a.BeKO_Hitted = beKO.data();
+    a.BeKI_Hitted = 1;
+    a.NCoupon = static_cast<int>(coupon.size());
+    a.CouponBarrier = cBarrier.data();
+    a.Coupon = coupon.data();
+    a.CouponDatesInfo = cDates.data();
+    a.CouponBarrierFlag = 2;
+    a.BeCouponBarrierHitted = 1;
+    a.NTrials = 1234.0;
+    a.PayOffLimit = limit.data();
+    a.NAFlag = 1;
+    a.SC = nullptr;
+    a.Coupon_SC = nullptr;
+    a.FixedFlag = fixed.data();
+    a.CalcFlag = calc.data();
+    return a;
+  }
+
+  Inputs() { Schedule({20240215}, {20240220}, {1}); }
+};
+
+TEST(AssemblyTest, SplitsPricePairsAndRescalesMoneynessMultiplyingFirst) {
+  Inputs in;
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  EXPECT_EQ(core.CurPrice, (std::vector<double>{100.0, 50.0}));
+  EXPECT_EQ(core.BasePrice, (std::vector<double>{80.0, 50.0}));
+  ASSERT_EQ(core.Parity_Scaled.size(), 5u);
+  // Stock 0 (100 over 80): 1.0 becomes 1.25; 1.1*100/80 rounds to
+  // 1.3750000000000002, where 1.1*(100/80) would give 1.375.
+  EXPECT_EQ(core.Parity_Scaled[0], 1.25);
+  EXPECT_EQ(core.Parity_Scaled[1], 1.3750000000000002);
+  // Stock 1 sits at its base price: its segment (after stock 0's two
+  // points) is unchanged.
+  EXPECT_EQ(core.Parity_Scaled[2], 0.9);
+  EXPECT_EQ(core.Parity_Scaled[3], 1.0);
+  EXPECT_EQ(core.Parity_Scaled[4], 1.2);
+  EXPECT_EQ(core.args.CurPrice, core.CurPrice.data());
+  EXPECT_EQ(core.args.BasePrice, core.BasePrice.data());
+  EXPECT_EQ(core.args.Parity_Scaled, core.Parity_Scaled.data());
+}
+
+TEST(AssemblyTest, ScheduleDatesBecomeSignedDayOffsetsFromPricingDate) {
+  Inputs in;  // pricing date 2024-01-15
+  in.Schedule({20240110, 20240115, 20240116, 20250115}, {20240112, 20240120, 20240301, 20250120},
+              {1, 1, 1, 1});
+  in.Coupons({20231231, 20240215}, {20240101, 20240229});
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  // 5 days before, the same day, the next day, and one year on across the
+  // 29th of February 2024.
+  EXPECT_EQ(core.KO_ObsDays, (std::vector<int>{-5, 0, 1, 366}));
+  EXPECT_EQ(core.KO_PayDays, (std::vector<int>{-3, 5, 46, 371}));
+  // Across the year end backwards; the spare last element stays 0.
+  EXPECT_EQ(core.Coupon_ObsDays, (std::vector<int>{-15, 31, 0}));
+  EXPECT_EQ(core.Coupon_PayDays, (std::vector<int>{-14, 45, 0}));
+  EXPECT_EQ(core.args.KO_ObsDays, core.KO_ObsDays.data());
+  EXPECT_EQ(core.args.KO_PayDays, core.KO_PayDays.data());
+  EXPECT_EQ(core.args.Coupon_ObsDays, core.Coupon_ObsDays.data());
+  EXPECT_EQ(core.args.Coupon_PayDays, core.Coupon_PayDays.data());
+}
+
+TEST(AssemblyTest, NoCouponsStillGivesOneElementCouponArrays) {
+  Inputs in;
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  EXPECT_EQ(core.Coupon_ObsDays.size(), 1u);
+  EXPECT_EQ(core.Coupon_PayDays.size(), 1u);
+  EXPECT_EQ(core.ELS_Coupon_Prob.size(), 1u);
+  EXPECT_EQ(core.ELS_Coupon_Cf.size(), 1u);
+  EXPECT_EQ(core.ELS_Prob.size(), 3u);
+  EXPECT_EQ(core.ELS_Cf.size(), 3u);
+  EXPECT_EQ(core.args.NCoupon, 0);
+  EXPECT_EQ(core.results.ELS_Prob, core.ELS_Prob.data());
+  EXPECT_EQ(core.results.ELS_Cf, core.ELS_Cf.data());
+  EXPECT_EQ(core.results.ELS_Coupon_Prob, core.ELS_Coupon_Prob.data());
+  EXPECT_EQ(core.results.ELS_Coupon_Cf, core.ELS_Coupon_Cf.data());
+  EXPECT_EQ(core.results.ResultPrice, nullptr);
+}
+
+TEST(AssemblyTest, PassesCallerArraysAndSingleValuesThrough) {
+  Inputs in;
+  in.Schedule({20240215, 20240315, 20240415}, {20240220, 20240320, 20240420}, {1, 3, 2});
+  in.Coupons({20240201}, {20240205});
+  const ExtendedArgs& e = in.Args();
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(e, core), 1);
+  const CoreArgs& a = core.args;
+  // The common curve comes first in the caller's curve arrays.
+  EXPECT_EQ(a.TCurveInfo_Disc, in.tCurve.data());
+  EXPECT_EQ(a.CurveInfo_Disc, in.curve.data());
+  EXPECT_EQ(a.NT_Disc, 2);
+  EXPECT_EQ(a.TCurveInfo_Stock, in.tCurve.data() + 2);
+  EXPECT_EQ(a.CurveInfo_Stock, in.curve.data() + 2);
+  EXPECT_EQ(a.NT_Stock, in.nt.data() + 1);
+  // Four-block arrays split into their blocks: S*N = 6 strikes, N+2 = 5
+  // slopes and amounts per tier.
+  EXPECT_EQ(a.X0, in.x.data());
+  EXPECT_EQ(a.X1, in.x.data() + 6);
+  EXPECT_EQ(a.X2, in.x.data() + 12);
+  EXPECT_EQ(a.X3, in.x.data() + 18);
+  EXPECT_EQ(a.PayOffSlope0, in.slope.data());
+  EXPECT_EQ(a.PayOffSlope1, in.slope.data() + 5);
+  EXPECT_EQ(a.PayOffSlope2, in.slope.data() + 10);
+  EXPECT_EQ(a.PayOffSlope3, in.slope.data() + 15);
+  EXPECT_EQ(a.PayOffAmount0, in.amount.data());
+  EXPECT_EQ(a.PayOffAmount3, in.amount.data() + 15);
+  EXPECT_EQ(a.KO_WindowLen[0], 1);
+  EXPECT_EQ(a.KO_WindowLen[1], 3);
+  EXPECT_EQ(a.KO_WindowLen[2], 2);
+  EXPECT_EQ(a.KO_AvgFlag, in.dates.data() + 9);
+  // Scalars and values read from the caller's small arrays.
+  EXPECT_EQ(a.KnockBarrierFlag0, 1);
+  EXPECT_EQ(a.KnockBarrierFlag1, 2);
+  EXPECT_EQ(a.PayOffLimit0, 0.75);
+  EXPECT_EQ(a.PayOffLimit1, 0.25);
+  EXPECT_EQ(a.NTrials, 1234.0);
+  EXPECT_EQ(a.NStock, 2);
+  EXPECT_EQ(a.NStrike, 3);
+  EXPECT_EQ(a.NCoupon, 1);
+  EXPECT_EQ(a.BeKI_Hitted, 1);
+  EXPECT_EQ(a.BeCouponBarrierHitted, 1);
+  EXPECT_EQ(a.CouponBarrierFlag, 2);
+  EXPECT_EQ(a.NAFlag, 1);
+  EXPECT_EQ(a.Reserved, 0);
+  EXPECT_EQ(a.BeKO_Hitted, in.beKO.data());
+  EXPECT_EQ(a.FixedFlag, in.fixed.data());
+  EXPECT_EQ(a.RedemCoupon, in.redem.data());
+  EXPECT_EQ(a.LocalVolSurface, in.surface.data());
+  EXPECT_EQ(a.DailyDiv, core.DailyDiv.data());
+  EXPECT_EQ(core.ELS_Prob.size(), 5u);
+  EXPECT_EQ(core.ELS_Coupon_Prob.size(), 2u);
+}
+
+// Last observation 31 days ahead, windows of one day: rows of 31 + 5 days.
+TEST(AssemblyTest, ConstantYieldUsesOnlyTheFirstValueOnEveryDay) {
+  Inputs in;
+  in.tDiv = {0, 100, 7};
+  in.div = {0.015, 0.9, 0.025};
+  in.nDiv = {2, 1};
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  ASSERT_EQ(core.DailyDivLen, 36);
+  ASSERT_EQ(core.DailyDivRows.size(), 2u);
+  EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(36, 0.015));
+  // Stock 1's segment starts after stock 0's two entries.
+  EXPECT_EQ(core.DailyDivRows[1], std::vector<double>(36, 0.025));
+  EXPECT_EQ(core.args.DailyDiv[0], core.DailyDivRows[0].data());
+  EXPECT_EQ(core.args.DailyDiv[1], core.DailyDivRows[1].data());
+}
+
+TEST(AssemblyTest, YieldCurveIsSpreadIntoDailyRatesOnTimesInYears) {
+  Inputs in;
+  in.divType = {1, 1};
+  // Stock 0: flat 3 % yield; stock 1: rising from 1 % at 73 days to 3 % at
+  // 365 days.
+  in.tDiv = {10, 20, 73, 365};
+  in.div = {0.03, 0.03, 0.01, 0.03};
+  in.nDiv = {2, 2};
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  ASSERT_EQ(core.DailyDivLen, 36);
+  for (double v : core.DailyDivRows[0]) EXPECT_NEAR(v, 0.0300012329105, 1e-12);
+  // The rising curve, read at 73/365 = 0.2 and 1.0 years.
+  const double t[2] = {0.2, 1.0};
+  const double vals[2] = {0.01, 0.03};
+  std::vector<double> expect(36, 0.0);
+  DailyForwardRates(t, vals, 2, 36, expect.data());
+  EXPECT_EQ(core.DailyDivRows[1], expect);
+  // Inside the first tenor the curve is flat at 1 %.
+  EXPECT_NEAR(core.DailyDivRows[1][0], 365.0 * (std::exp(0.01 / 365.0) - 1.0), 1e-15);
+}
+
+TEST(AssemblyTest, CashDividendsLandOnTheirDaysAsFractionsOfBasePrice) {
+  Inputs in;
+  in.price = {120.0, 100.0, 50.0, 40.0};
+  in.divType = {2, 2};
+  // Stock 0: 2 on day 3 and 4 on day 10. Stock 1: day 35 is the last day of
+  // the row (31 + 5 - 1); day 36 lies beyond it and is dropped.
+  in.tDiv = {3, 10, 35, 36};
+  in.div = {2.0, 4.0, 1.0, 3.0};
+  in.nDiv = {2, 2};
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  ASSERT_EQ(core.DailyDivLen, 36);
+  std::vector<double> row0(36, 0.0), row1(36, 0.0);
+  row0[3] = 0.02;
+  row0[10] = 0.04;
+  row1[35] = 0.025;
+  EXPECT_EQ(core.DailyDivRows[0], row0);
+  EXPECT_EQ(core.DailyDivRows[1], row1);
+}
+
+TEST(AssemblyTest, NoDividendEntryGivesARowOfZerosForEveryType) {
+  for (int type : {0, 1, 2}) {
+    Inputs in;
+    in.divType = {type, 0};
+    in.tDiv = {0};
+    in.div = {0.04};
+    in.nDiv = {0, 1};  // stock 0 has no entry; stock 1's segment starts at 0
+    AssembledCore core;
+    ASSERT_EQ(AssembleCore(in.Args(), core), 1) << "type " << type;
+    EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(36, 0.0)) << "type " << type;
+    EXPECT_EQ(core.DailyDivRows[1], std::vector<double>(36, 0.04)) << "type " << type;
+  }
+}
+
+TEST(AssemblyTest, RowsReachFarEnoughForTheLongestObservationWindow) {
+  // Windows of 1 and 10 days: the time step is 10, so the rows run to
+  // 31 + 11 = 42 days (last observation on day 31), and every extra day
+  // follows the row's own rule.
+  Inputs in;
+  in.Schedule({20240201, 20240215}, {20240205, 20240220}, {1, 10});
+  in.divType = {0, 2};
+  in.tDiv = {0, 36, 41, 42};
+  in.div = {0.01, 0.5, 1.0, 2.0};
+  in.nDiv = {1, 3};
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  ASSERT_EQ(core.DailyDivLen, 42);
+  EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(42, 0.01));
+  std::vector<double> row1(42, 0.0);
+  row1[36] = 0.01;
+  row1[41] = 0.02;  // day 42 is past the row
+  EXPECT_EQ(core.DailyDivRows[1], row1);
+}
+
+TEST(AssemblyTest, RowLengthRule) {
+  const int shortWin[2] = {1, 4};
+  const int longWin[3] = {2, 12, 7};
+  EXPECT_EQ(DailyDividendLength(100, shortWin, 2), 105);
+  EXPECT_EQ(DailyDividendLength(100, longWin, 3), 113);
+  EXPECT_EQ(DailyDividendLength(0, shortWin, 2), 5);
+  // Every observation more than four days in the past: no entries.
+  EXPECT_EQ(DailyDividendLength(-5, shortWin, 2), 0);
+  EXPECT_EQ(DailyDividendLength(-4, shortWin, 2), 1);
+  EXPECT_EQ(DailyDividendLength(-30, longWin, 3), 0);
+}
+
+TEST(AssemblyTest, ScheduleLongPastGivesEmptyRows) {
+  Inputs in;
+  in.Schedule({20231201}, {20231205}, {1});
+  in.divType = {1, 2};
+  in.tDiv = {10, 3};
+  in.div = {0.02, 1.0};
+  AssembledCore core;
+  ASSERT_EQ(AssembleCore(in.Args(), core), 1);
+  EXPECT_EQ(core.KO_ObsDays[0], -45);
+  EXPECT_EQ(core.DailyDivLen, 0);
+  EXPECT_TRUE(core.DailyDivRows[0].empty());
+  EXPECT_TRUE(core.DailyDivRows[1].empty());
+}
+
+}  // namespace
+}  // namespace morvik
