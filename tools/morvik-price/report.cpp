@@ -94,14 +94,17 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
       << " of notional)\n\n";
 
   out << "Redemption outcomes\n";
-  out << "  outcome               observation  payment      probability                              mean cash flow\n";
+
   constexpr int kBar = 25;
+  out << "  " << Pad("outcome", 22, false) << Pad("observation", 13, false) << Pad("payment", 11, false)
+      << Pad("probability", 12, true) << "  " << std::string(kBar, ' ') << Pad("mean cash flow", 20, true) << "\n";
   for (int s = 0; s < N + 2; ++s) {
     std::string label, obs;
     int pay = 0;
     if (s < N) {
       label = "early, date " + std::to_string(s + 1);
       if (s == N - 1) label = "final, date " + std::to_string(s + 1);
+      if (n.DatesInfo[N + s] <= n.PriceDate) label += " (paid)";
       obs = FormatIsoDate(n.DatesInfo[s]);
       pay = n.DatesInfo[N + s];
     } else {
@@ -112,7 +115,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
     const double p = res.events[s];
     const double cf = res.events[N + 2 + s];
     out << "  " << Pad(label, 22, false) << Pad(obs, 13, false) << Pad(FormatIsoDate(pay), 11, false)
-        << Pad(Percent(p, 2), 10, true) << "  " << ProbabilityBar(p, kBar) << Pad(FormatMoney(cf), 20, true) << "\n";
+        << Pad(Percent(p, 2), 12, true) << "  " << ProbabilityBar(p, kBar) << Pad(FormatMoney(cf), 20, true) << "\n";
   }
   double total = 0.0;
   double totalCf = 0.0;
@@ -120,15 +123,19 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
     total += res.events[s];
     totalCf += res.events[N + 2 + s];
   }
-  out << "  " << Pad("all outcomes", 46, false) << Pad(Percent(total, 2), 10, true) << "  " << std::string(kBar, ' ')
+  out << "  " << Pad("all outcomes", 46, false) << Pad(Percent(total, 2), 12, true) << "  " << std::string(kBar, ' ')
       << Pad(FormatMoney(totalCf), 20, true) << "\n";
 
   if (Q > 0) {
     out << "\nCoupons\n";
-    out << "  #    observation  payment       barrier    amount  probability                                mean amount\n";
+    out << "  " << Pad("#", 10, false) << Pad("observation", 13, false) << Pad("payment", 11, false)
+        << Pad("barrier", 10, true) << Pad("amount", 10, true) << Pad("probability", 13, true) << "  "
+        << std::string(kBar, ' ') << Pad("mean amount", 18, true) << "\n";
     for (int j = 0; j < Q; ++j) {
       const double p = res.coupons[j];
-      out << "  " << Pad(std::to_string(j + 1), 5, false) << Pad(FormatIsoDate(n.CouponDatesInfo[j]), 13, false)
+      std::string label = std::to_string(j + 1);
+      if (n.CouponDatesInfo[Q + j] <= n.PriceDate) label += " (paid)";
+      out << "  " << Pad(label, 10, false) << Pad(FormatIsoDate(n.CouponDatesInfo[j]), 13, false)
           << Pad(FormatIsoDate(n.CouponDatesInfo[Q + j]), 11, false) << Pad(Percent(n.CouponBarrier[j], 1), 10, true)
           << Pad(Percent(n.Coupon[j], 3), 10, true) << Pad(Percent(p, 2), 13, true) << "  " << ProbabilityBar(p, kBar)
           << Pad(FormatMoney(res.coupons[Q + j]), 18, true) << "\n";
@@ -138,7 +145,8 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
   if (HasGreeks(r)) {
     const int S = n.NStock;
     out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")\n";
-    out << "  underlying                 delta (1 % spot)   gamma (1 % spot)    vega (1 vol pt)\n";
+    out << "  " << Pad("underlying", 24, false) << Pad("delta (1 % spot)", 19, true)
+        << Pad("gamma (1 % spot)", 19, true) << Pad("vega (1 vol pt)", 19, true) << "\n";
     for (int i = 0; i < S; ++i) {
       out << "  " << Pad(n.underlyingNames[i], 24, false) << Pad(FormatMoney(res.resultPrice[1 + i]), 19, true)
           << Pad(FormatMoney(res.resultPrice[1 + S + i]), 19, true)
@@ -152,7 +160,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
 
   if (!res.ladderMoves.empty()) {
     out << "\nSpot ladder (all underlyings move together)\n";
-    out << "     move                price   of notional\n";
+    out << "  " << Pad("move", 7, true) << Pad("price", 21, true) << Pad("of notional", 14, true) << "\n";
     for (std::size_t k = 0; k < res.ladderMoves.size(); ++k) {
       const double m = res.ladderMoves[k];
       std::string move = (m > 0 ? "+" : "") + Fixed(100.0 * m, 0) + " %";

@@ -162,11 +162,12 @@ std::vector<double> PerUnderlying(const json& v, const std::string& path, int nS
   return Numbers(v, path);
 }
 
-// A curve: tenors in years and one value per tenor.
+// A curve: tenors in years and one value per tenor. When the curve's fields
+// sit inside a larger object, that object checks its own keys.
 void ReadCurve(const json& v, const std::string& path, const char* valuesKey,
-               std::vector<double>& tenors, std::vector<double>& values, int& count) {
+               std::vector<double>& tenors, std::vector<double>& values, int& count, bool ownObject = true) {
   Object(v, path);
-  CheckKeys(v, path, {"tenors", valuesKey});
+  if (ownObject) CheckKeys(v, path, {"tenors", valuesKey});
   std::vector<double> t = Numbers(Require(v, path, "tenors"), Key(path, "tenors"));
   const json& vals = Require(v, path, valuesKey);
   Array(vals, Key(path, valuesKey));
@@ -268,7 +269,7 @@ void ReadFx(const json* v, const std::string& path, NoteInputs& n) {
                                 {{"none", 0}, {"term", 1}, {"interpolated", 2}}));
   n.FX_Corr.push_back(Number(Require(*v, path, "correlation"), Key(path, "correlation")));
   int count = 0;
-  ReadCurve(*v, path, "vols", n.FX_TVol, n.FX_Vol, count);
+  ReadCurve(*v, path, "vols", n.FX_TVol, n.FX_Vol, count, false);
   n.FX_NVol.push_back(count);
 }
 
