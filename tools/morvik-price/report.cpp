@@ -24,8 +24,12 @@ std::string Fixed(double v, int decimals) {
 // Shortest text that reads back as the same double.
 std::string Exact(double v) {
   if (!std::isfinite(v)) return v > 0 ? "inf" : (v < 0 ? "-inf" : "nan");
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  // Plain decimals for the usual magnitudes, exponents only beyond them.
+  const double a = std::fabs(v);
+  const bool plain = a == 0.0 || (a >= 1e-6 && a < 1e16);
+  char buf[400];
+  const auto res = plain ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed)
+                         : std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, res.ptr);
 }
 
