@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace morvik {
@@ -268,6 +270,31 @@ TEST(TermSheetErrors, MissingOrMistypedFieldsNameTheirPath) {
   EXPECT_EQ(ParseError(Edited("\"dates\": [\"2025-07-03\", \"2025-07-10\"]", "\"dates\": [\"2025-07-03\"]")),
             "underlyings[0].dividends.amounts: expected 1 value, one per date, got 2");
   EXPECT_EQ(ParseError("[1, 2]"), "(top level): expected an object");
+}
+
+// The annotated example of the format's documentation, without its "//"
+// notes, is a valid term sheet with the layout it describes.
+TEST(TermSheetDocs, AnnotatedExampleParses) {
+  std::ifstream in(std::string(MORVIK_DOCS_DIR) + "/term-sheet.md");
+  ASSERT_TRUE(in.good());
+  std::string line, json;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    if (!inside && line == "```jsonc") { inside = true; continue; }
+    if (inside && line == "```") break;
+    if (!inside) continue;
+    const std::size_t note = line.find("//");
+    json += (note == std::string::npos ? line : line.substr(0, note)) + "\n";
+  }
+  ASSERT_FALSE(json.empty());
+  const NoteInputs n = ParseOk(json);
+  EXPECT_EQ(n.NStock, 2);
+  EXPECT_EQ(n.NStrike, 2);
+  EXPECT_EQ(n.NCoupon, 2);
+  EXPECT_EQ(n.QuantoFlag, (std::vector<int>{0, 1}));
+  EXPECT_EQ(n.FixedFlag, (std::vector<int>{3, 1}));
+  EXPECT_EQ(n.KO_Barrier, (std::vector<double>{1.05, kNoTouchBarrier}));
+  EXPECT_EQ(n.RedemCoupon, (std::vector<double>{0.005}));
 }
 
 }  // namespace
