@@ -84,14 +84,21 @@ int Run(const ExtendedArgs& in, LogClock clock) {
 
   if (mode >= 1) {
     // All deltas, then all gammas, then all vegas; stocks counted from 1.
-    for (int i = 0; i < S; ++i) sens[1 + i] = CalcDelta(i + 1, core.args) / 10000.0 * notional;
+    // A routine that could not allocate fails the whole call, like the core.
+    int failed = 0;
     for (int i = 0; i < S; ++i)
-      sens[1 + S + i] = CalcGamma(i + 1, core.args) / 10000.0 * notional;
+      sens[1 + i] = CalcDelta(i + 1, core.args, &failed) / 10000.0 * notional;
     for (int i = 0; i < S; ++i)
-      sens[1 + 2 * S + i] = CalcVega(i + 1, core.args) / 10000.0 * notional;
+      sens[1 + S + i] = CalcGamma(i + 1, core.args, &failed) / 10000.0 * notional;
+    for (int i = 0; i < S; ++i)
+      sens[1 + 2 * S + i] = CalcVega(i + 1, core.args, &failed) / 10000.0 * notional;
     if (mode >= 2) {
-      sens[3 * S + 1] = CalcTheta(core.args) / 10000.0 * notional;
-      sens[3 * S + 2] = CalcRho(core.args) / 10000.0 * notional;
+      sens[3 * S + 1] = CalcTheta(core.args, &failed) / 10000.0 * notional;
+      sens[3 * S + 2] = CalcRho(core.args, &failed) / 10000.0 * notional;
+    }
+    if (failed) {
+      LogReturn(logOn, logFile, -1);
+      return -1;
     }
   }
 

@@ -7,14 +7,22 @@
 
 namespace morvik {
 
-double CalcDelta(int k, const CoreArgs& args) { return CalcDeltaWith<MorvikCore>(k, args); }
+double CalcDelta(int k, const CoreArgs& args, int* failed) {
+  return CalcDeltaWith<MorvikCore>(k, args, failed);
+}
 
-double CalcGamma(int k, const CoreArgs& args) { return CalcGammaWith<MorvikCore>(k, args); }
+double CalcGamma(int k, const CoreArgs& args, int* failed) {
+  return CalcGammaWith<MorvikCore>(k, args, failed);
+}
 
-double CalcVega(int k, const CoreArgs& args) { return CalcVegaWith<MorvikCore>(k, args); }
+double CalcVega(int k, const CoreArgs& args, int* failed) {
+  return CalcVegaWith<MorvikCore>(k, args, failed);
+}
 
-double CalcRho(const CoreArgs& args) { return CalcRhoWith<MorvikCore>(args); }
+double CalcRho(const CoreArgs& args, int* failed) { return CalcRhoWith<MorvikCore>(args, failed); }
 
-double CalcTheta(const CoreArgs& args) { return CalcThetaWith<MorvikCore>(args); }
+double CalcTheta(const CoreArgs& args, int* failed) {
+  return CalcThetaWith<MorvikCore>(args, failed);
+}
 
 }  // namespace morvik
