@@ -56,12 +56,19 @@ int Revalue(const CoreArgs& inputs, Scratch& s, double* price) {
 // Values sets[0..n-1] in order into prices[0..n-1]. Returns the first
 // revaluation's status; when it is negative nothing further runs. Later
 // statuses are not examined.
+// When `failed` is given, it is set to 1 if any revaluation returned a
+// negative status (the core fails only when it cannot allocate), so that the
+// caller can tell a failed routine from a price difference.
 template <CorePricer Core>
-int RevalueInOrder(const CoreArgs* const* sets, int n, double* prices) {
+int RevalueInOrder(const CoreArgs* const* sets, int n, double* prices, int* failed) {
   Scratch s(*sets[0]);
   const int first = Revalue<Core>(*sets[0], s, &prices[0]);
-  if (first < 0) return first;
-  for (int r = 1; r < n; ++r) Revalue<Core>(*sets[r], s, &prices[r]);
+  if (first < 0) {
+    if (failed) *failed = 1;
+    return first;
+  }
+  for (int r = 1; r < n; ++r)
+    if (Revalue<Core>(*sets[r], s, &prices[r]) < 0 && failed) *failed = 1;
   return first;
 }
 
@@ -75,14 +82,14 @@ inline std::vector<double> ScaledPrice(const CoreArgs& a, int k, double factor) 
 
 template <CorePricer Core>
 double SpotBumped(int k, const CoreArgs& args, double upFactor, double downFactor,
-                  bool withBase, double* prices) {
+                  bool withBase, double* prices, int* failed) {
   std::vector<double> up = ScaledPrice(args, k, upFactor);
   std::vector<double> down = ScaledPrice(args, k, downFactor);
   CoreArgs upArgs = args, downArgs = args;
   upArgs.CurPrice = up.data();
   downArgs.CurPrice = down.data();
   const CoreArgs* sets[3] = {&upArgs, &downArgs, &args};
-  return RevalueInOrder<Core>(sets, withBase ? 3 : 2, prices);
+  return RevalueInOrder<Core>(sets, withBase ? 3 : 2, prices, failed);
 }
 
 }  // namespace sens_detail
@@ -91,13 +98,14 @@ double SpotBumped(int k, const CoreArgs& args, double upFactor, double downFacto
 // 1 % fall of its current price. A failed first revaluation's code, or -1
 // when a bumped copy cannot be allocated, is returned as a double.
 template <CorePricer Core>
-double CalcDeltaWith(int k, const CoreArgs& args) {
+double CalcDeltaWith(int k, const CoreArgs& args, int* failed = nullptr) {
   try {
     double p[3] = {0.0, 0.0, 0.0};
-    const int rc = sens_detail::SpotBumped<Core>(k, args, 1.01, 0.99, false, p);
+    const int rc = sens_detail::SpotBumped<Core>(k, args, 1.01, 0.99, false, p, failed);
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] - p[1]) * 0.5;
   } catch (...) {
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -105,13 +113,14 @@ double CalcDeltaWith(int k, const CoreArgs& args) {
 // Gamma of stock k: the second difference for 10 % steps, divided by 100 to
 // express it for a 1 % step. Revaluation order: up, down, unchanged.
 template <CorePricer Core>
-double CalcGammaWith(int k, const CoreArgs& args) {
+double CalcGammaWith(int k, const CoreArgs& args, int* failed = nullptr) {
   try {
     double p[3] = {0.0, 0.0, 0.0};
-    const int rc = sens_detail::SpotBumped<Core>(k, args, 1.1, 0.9, true, p);
+    const int rc = sens_detail::SpotBumped<Core>(k, args, 1.1, 0.9, true, p, failed);
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] + p[1] - 2.0 * p[2]) / 100.0;
   } catch (...) {
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -119,7 +128,7 @@ double CalcGammaWith(int k, const CoreArgs& args) {
 // Vega of stock k: every value of its local volatility block moved by one
 // volatility point up and down (the down value floored at 1e-12).
 template <CorePricer Core>
-double CalcVegaWith(int k, const CoreArgs& args) {
+double CalcVegaWith(int k, const CoreArgs& args, int* failed = nullptr) {
   try {
     using sens_detail::Count;
     std::size_t total = 0, begin = 0, len = 0;
@@ -143,10 +152,11 @@ double CalcVegaWith(int k, const CoreArgs& args) {
     downArgs.LocalVolSurface = down.data();
     const CoreArgs* sets[2] = {&upArgs, &downArgs};
     double p[2] = {0.0, 0.0};
-    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p);
+    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] - p[1]) * 0.5;
   } catch (...) {
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -154,7 +164,7 @@ double CalcVegaWith(int k, const CoreArgs& args) {
 // Rho of the note: every stock's rate curve and the discount curve moved in
 // parallel by one percentage point up and down.
 template <CorePricer Core>
-double CalcRhoWith(const CoreArgs& args) {
+double CalcRhoWith(const CoreArgs& args, int* failed = nullptr) {
   try {
     const std::size_t nStock = sens_detail::SumCounts(args.NT_Stock, args.NStock);
     const std::size_t nDisc = sens_detail::Count(args.NT_Disc);
@@ -177,10 +187,11 @@ double CalcRhoWith(const CoreArgs& args) {
     downArgs.CurveInfo_Disc = discDown.data();
     const CoreArgs* sets[2] = {&upArgs, &downArgs};
     double p[2] = {0.0, 0.0};
-    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p);
+    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] - p[1]) * 0.5;
   } catch (...) {
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -224,7 +235,7 @@ inline void ShiftSchedule(const int* obs, const int* pay, int n, int shift, std:
 // Theta of the note per day: the schedule moved h days nearer (forward) or
 // further away (backward) and revalued against the unchanged inputs.
 template <CorePricer Core>
-double CalcThetaWith(const CoreArgs& args) {
+double CalcThetaWith(const CoreArgs& args, int* failed = nullptr) {
   try {
     using sens_detail::Count;
     const int h = ThetaStep(args);
@@ -248,10 +259,11 @@ double CalcThetaWith(const CoreArgs& args) {
     shifted.Coupon_PayDays = backward ? cpPayPlus.data() : cpPayMinus.data();
     const CoreArgs* sets[2] = {&args, &shifted};
     double p[2] = {0.0, 0.0};
-    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p);
+    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
     if (rc < 0) return static_cast<double>(rc);
     return backward ? (p[0] - p[1]) / hd : (p[1] - p[0]) / hd;
   } catch (...) {
+    if (failed) *failed = 1;
     return -1.0;
   }
 }

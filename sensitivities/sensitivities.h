@@ -10,10 +10,12 @@
 
 namespace morvik {
 
-double CalcDelta(int k, const CoreArgs& args);  // k counts stocks from 1
-double CalcGamma(int k, const CoreArgs& args);
-double CalcVega(int k, const CoreArgs& args);
-double CalcRho(const CoreArgs& args);
-double CalcTheta(const CoreArgs& args);
+// When `failed` is given, it is set to 1 if a bumped copy could not be
+// allocated or any revaluation failed; it is left alone otherwise.
+double CalcDelta(int k, const CoreArgs& args, int* failed = nullptr);  // k counts stocks from 1
+double CalcGamma(int k, const CoreArgs& args, int* failed = nullptr);
+double CalcVega(int k, const CoreArgs& args, int* failed = nullptr);
+double CalcRho(const CoreArgs& args, int* failed = nullptr);
+double CalcTheta(const CoreArgs& args, int* failed = nullptr);
 
 }  // namespace morvik

@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 
 namespace morvik {
@@ -109,8 +109,22 @@ TEST_F(LogWriterTest, FileNameFromSystemClock) {
 
   char name[kLogFileNameSize];
   MakeLogFileName(name, "ZUNP_MorvikMC");
-  const std::regex form(R"(ZUNP_MorvikMC_\d{8}__\d{2}_\d{2}_\d{2}_(0|[1-9]\d{0,2})\.txt)");
-  EXPECT_TRUE(std::regex_match(name, form)) << name;
+  // Shape: ZUNP_MorvikMC_dddddddd__dd_dd_dd_<0..999 without leading zero>.txt
+  const std::string s(name);
+  const std::string pattern = "ZUNP_MorvikMC_########__##_##_##_";
+  ASSERT_GT(s.size(), pattern.size() + 4) << s;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '#')
+      EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(s[i]))) << s;
+    else
+      EXPECT_EQ(s[i], pattern[i]) << s;
+  }
+  const std::string ms = s.substr(pattern.size(), s.size() - pattern.size() - 4);
+  EXPECT_EQ(s.substr(s.size() - 4), ".txt") << s;
+  ASSERT_FALSE(ms.empty());
+  EXPECT_LE(ms.size(), 3u) << s;
+  EXPECT_TRUE(ms == "0" || ms[0] != '0') << s;
+  for (char c : ms) EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(c))) << s;
 }
 
 TEST_F(LogWriterTest, OverlongPrefixIsTruncatedInsideTheBuffer) {

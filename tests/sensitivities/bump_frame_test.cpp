@@ -18,7 +18,6 @@ struct Seen {
   const double* tCurveStock = nullptr;
   const double* tCurveDisc = nullptr;
   std::vector<int> koObs, koPay, cpObs, cpPay;
-  const int* koObsPtr = nullptr;
   const int* cpObsPtr = nullptr;
   int reserved = -99;
   double* pricePtr = nullptr;
@@ -61,7 +60,6 @@ int FakeCore(const CoreArgs& a, const CoreResults& out) {
   s.koPay.assign(a.KO_PayDays, a.KO_PayDays + a.NStrike);
   s.cpObs.assign(a.Coupon_ObsDays, a.Coupon_ObsDays + a.NCoupon);
   s.cpPay.assign(a.Coupon_PayDays, a.Coupon_PayDays + a.NCoupon);
-  s.koObsPtr = a.KO_ObsDays;
   s.cpObsPtr = a.Coupon_ObsDays;
   s.reserved = a.Reserved;
   s.pricePtr = out.ResultPrice;
@@ -164,19 +162,6 @@ TEST_F(BumpFrame, GammaRevaluesUpDownThenUnchanged) {
   EXPECT_NE(g_rec.calls[1].pricePtr, g_rec.calls[2].pricePtr);
 }
 
-TEST_F(BumpFrame, SpotRoutinesOutsideTheBasketChangeNothing) {
-  for (int k : {0, 3}) {
-    g_rec.calls.clear();
-    EXPECT_EQ(CalcDeltaWith<FakeCore>(k, note.a), 0.0) << k;
-    EXPECT_EQ(CalcGammaWith<FakeCore>(k, note.a), 0.0) << k;
-    EXPECT_EQ(CalcVegaWith<FakeCore>(k, note.a), 0.0) << k;
-    for (const Seen& s : g_rec.calls) {
-      EXPECT_EQ(s.curPrice, note.cur);
-      EXPECT_EQ(s.surface, note.surface);
-    }
-  }
-}
-
 TEST_F(BumpFrame, VegaOfTheSecondStockMovesExactlyItsBlock) {
   note.surface[15] = 0.005;  // floored
   note.surface[16] = 0.01;   // floored: 0.01 - 0.01 = 0
@@ -202,15 +187,6 @@ TEST_F(BumpFrame, VegaOfTheSecondStockMovesExactlyItsBlock) {
   EXPECT_DOUBLE_EQ(up[17], 0.21);
   EXPECT_DOUBLE_EQ(down[17], 0.19);
   for (const Seen& s : g_rec.calls) EXPECT_EQ(s.curPrice, note.cur);
-}
-
-TEST_F(BumpFrame, VegaOfTheFirstStockStopsBeforeTheSecondBlock) {
-  CalcVegaWith<FakeCore>(1, note.a);
-  ASSERT_EQ(g_rec.calls.size(), 2u);
-  for (int m = 0; m < 39; ++m) {
-    const double expected = m < 15 ? note.surface[m] + 0.01 : note.surface[m];
-    EXPECT_EQ(g_rec.calls[0].surface[m], expected) << m;
-  }
 }
 
 TEST_F(BumpFrame, RhoMovesEveryCurveValueInParallel) {
@@ -328,39 +304,6 @@ TEST(ThetaRules, DirectionFollowsNearObservationsAndFixings) {
   obs = {50, 2};
   a.NStrike = 1;
   EXPECT_FALSE(ThetaBackward(a, 4));
-}
-
-TEST_F(BumpFrame, ThetaForwardMovesTheScheduleNearerInTheSecondCallOnly) {
-  g_rec.price = {10000.0, 9998.0};
-  EXPECT_EQ(CalcThetaWith<FakeCore>(note.a), -0.5);  // (9998 - 10000) / 4
-  ASSERT_EQ(g_rec.calls.size(), 2u);
-  const Seen& base = g_rec.calls[0];
-  EXPECT_EQ(base.koObsPtr, note.koObs.data());
-  EXPECT_EQ(base.cpObsPtr, note.cpObs.data());
-  const Seen& moved = g_rec.calls[1];
-  EXPECT_EQ(moved.koObs, (std::vector<int>{26, 176, 356}));
-  EXPECT_EQ(moved.koPay, (std::vector<int>{31, 181, 361}));
-  EXPECT_EQ(moved.cpObs, (std::vector<int>{86, 266}));
-  EXPECT_EQ(moved.cpPay, (std::vector<int>{91, 271}));
-  EXPECT_EQ(moved.curPrice, note.cur);
-  EXPECT_EQ(moved.surface, note.surface);
-  EXPECT_EQ(moved.reserved, 0);
-  EXPECT_EQ(note.koObs, (std::vector<int>{30, 180, 360}));
-}
-
-TEST_F(BumpFrame, ThetaBackwardMovesTheScheduleFurtherAway) {
-  note.window = {1, 7, 1};  // h = 7
-  note.koObs[0] = 6;         // within h: backward
-  note.koPay[0] = 8;
-  note.Bind();
-  g_rec.price = {10000.0, 10014.0};
-  EXPECT_EQ(CalcThetaWith<FakeCore>(note.a), -2.0);  // (10000 - 10014) / 7
-  ASSERT_EQ(g_rec.calls.size(), 2u);
-  const Seen& moved = g_rec.calls[1];
-  EXPECT_EQ(moved.koObs, (std::vector<int>{13, 187, 367}));
-  EXPECT_EQ(moved.koPay, (std::vector<int>{15, 192, 372}));
-  EXPECT_EQ(moved.cpObs, (std::vector<int>{97, 277}));
-  EXPECT_EQ(moved.cpPay, (std::vector<int>{102, 282}));
 }
 
 TEST_F(BumpFrame, ThetaKeepsSettledDatesWhereTheyAre) {

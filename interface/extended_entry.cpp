@@ -1,0 +1,131 @@
+// The full pricing call: log name, input dump, validation, assembly, one
+// core valuation, the requested sensitivities, scaling to the notional and
+// the result lines.
+//
+// Every result is first computed into arrays owned by the call; the caller's
+// three output arrays are written only at the very end, by plain stores that
+// cannot fail. So a rejected call, and a call that runs out of memory at any
+// point, leave the outputs exactly as the caller passed them.
+#include "interface/extended_entry.h"
+
+#include <cstddef>
+#include <vector>
+
+#include "interface/assembly.h"
+#include "interface/core_entry.h"
+#include "interface/validation.h"
+#include "logging/input_dump.h"
+#include "logging/log_writer.h"
+#include "sensitivities/sensitivities.h"
+
+namespace morvik {
+
+namespace {
+
+constexpr const char* kLogName = "ZUNP_MorvikMC";
+
+inline std::size_t Count(int n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
+
+// Writes the "Return" line when the trace is on.
+void LogReturn(bool logOn, const char* file, int code) {
+  if (logOn) LogIntValue(kLogName, file, "Return", code);
+}
+
+int Run(const ExtendedArgs& in, LogClock clock) {
+  // The name is made on every call, before anything is checked; CalcFlag is
+  // read here unvalidated, and only the value 1 switches the trace on.
+  char logFile[kLogFileNameSize];
+  MakeLogFileName(logFile, kLogName, clock);
+  const bool logOn = in.CalcFlag != nullptr && in.CalcFlag[1] == 1;
+  if (logOn) LogInputs(kLogName, logFile, in);
+
+  const int valid = ValidateInputs(in);
+  if (valid < 0) {
+    LogReturn(logOn, logFile, valid);
+    return valid;
+  }
+
+  const int S = in.NStock;
+  const std::size_t N = Count(in.NStrike);
+  const std::size_t Q = Count(in.NCoupon);
+  const double notional = in.NotionalAMT;
+  const int mode = in.CalcFlag[0];
+  const std::size_t priceLen = mode >= 1 ? 3 * Count(S) + 3 : 1;
+
+  // Everything the call needs is allocated here, before any valuation.
+  AssembledCore core;
+  if (AssembleCore(in, core) < 0) {
+    LogReturn(logOn, logFile, -1);
+    return -1;
+  }
+  std::vector<double> prob(2 * (N + 2), 0.0);
+  std::vector<double> coupon(2 * Q, 0.0);
+  std::vector<double> sens(priceLen, 0.0);
+
+  // One valuation through the core; its price lands in a slot of our own.
+  double price = 0.0;
+  core.results.ResultPrice = &price;
+  const int r = MorvikCore(core.args, core.results);
+  if (r < 0) {
+    // The core fails only when it cannot allocate its temporaries.
+    LogReturn(logOn, logFile, r);
+    return r;
+  }
+
+  price = (notional / 10000.0) * price;
+  for (std::size_t s = 0; s < N + 2; ++s) {
+    prob[s] = core.ELS_Prob[s];
+    prob[N + 2 + s] = core.ELS_Cf[s] / 10000.0 * notional;
+  }
+  for (std::size_t j = 0; j < Q; ++j) {
+    coupon[j] = core.ELS_Coupon_Prob[j];
+    coupon[Q + j] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
+  }
+
+  if (mode >= 1) {
+    // All deltas, then all gammas, then all vegas; stocks counted from 1.
+    // A routine that could not allocate fails the whole call, like the core.
+    int failed = 0;
+    for (int i = 0; i < S; ++i)
+      sens[1 + i] = CalcDelta(i + 1, core.args, &failed) / 10000.0 * notional;
+    for (int i = 0; i < S; ++i)
+      sens[1 + S + i] = CalcGamma(i + 1, core.args, &failed) / 10000.0 * notional;
+    for (int i = 0; i < S; ++i)
+      sens[1 + 2 * S + i] = CalcVega(i + 1, core.args, &failed) / 10000.0 * notional;
+    if (mode >= 2) {
+      sens[3 * S + 1] = CalcTheta(core.args, &failed) / 10000.0 * notional;
+      sens[3 * S + 2] = CalcRho(core.args, &failed) / 10000.0 * notional;
+    }
+    if (failed) {
+      LogReturn(logOn, logFile, -1);
+      return -1;
+    }
+  }
+
+  // The outputs, written in one go.
+  for (std::size_t s = 0; s < prob.size(); ++s) in.ELS_Prob_n_Cf[s] = prob[s];
+  for (std::size_t j = 0; j < coupon.size(); ++j) in.ELS_Coupon_Prob_n_Cf[j] = coupon[j];
+  in.ResultPrice[0] = price;
+  for (std::size_t m = 1; m < priceLen; ++m) in.ResultPrice[m] = sens[m];
+
+  if (logOn) {
+    LogDoubleArray(kLogName, logFile, "ELS_Prob_n_Cf", in.ELS_Prob_n_Cf, static_cast<int>(prob.size()));
+    LogDoubleArray(kLogName, logFile, "ELS_Coupon_Prob_n_Cf", in.ELS_Coupon_Prob_n_Cf,
+                   static_cast<int>(coupon.size()));
+    LogDoubleArray(kLogName, logFile, "ResultPrice", in.ResultPrice, static_cast<int>(priceLen));
+  }
+  return r;
+}
+
+}  // namespace
+
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock) {
+  try {
+    return Run(args, clock);
+  } catch (...) {
+    // Only an allocation can throw; the outputs have not been touched.
+    return -1;
+  }
+}
+
+}  // namespace morvik
