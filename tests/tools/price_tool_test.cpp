@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -339,6 +340,25 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(doc["notes"][0]["error"].get<std::string>(), "underlyings[1] (Hyundai Motor)"));
 }
 
+TEST(PriceErrors, MissingFixingsNameTheRedemptionOrTheCouponDate) {
+  ScratchDir dir;
+  // Rows moved under a comment key are not read. Without the window fixings
+  // the open 2025-07-02 window (third date) fails.
+  const std::string noWindow =
+      dir.Write("no_window.json", ExampleWith(kMidLife, "\"fixings\": [", "\"fixings\": [], \"_dropped\": ["));
+  ToolRun r = Tool({noWindow});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "At redemption[2] (observation 2025-07-02).")) << r.err;
+  // Without the coupon fixing the pending 2025-06-27 coupon (third) fails.
+  const std::string noCoupon = dir.Write(
+      "no_coupon.json", ExampleWith(kMidLife, "\"coupon_fixings\": [", "\"coupon_fixings\": [], \"_dropped\": ["));
+  r = Tool({noCoupon});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "At coupons.schedule[2] (observation 2025-06-27).")) << r.err;
+}
+
 TEST(PriceErrors, OptionsAndExitStatusOfABook) {
   EXPECT_EQ(Tool({}).status, kExitUnusable);  // no note
   EXPECT_EQ(Tool({kStepDown, "--jobs", "0"}).status, kExitUnusable);
@@ -449,6 +469,24 @@ TEST(PriceBinary, ReportAndExitStatuses) {
   EXPECT_EQ(Binary(dir.Write("bad.json", "not json")).status, 2);
   EXPECT_EQ(Binary(dir.Write("rej.json", ExampleWith(kStepDown, "\"spot\": 60800", "\"spot\": -5")) + " --trials 300").status, 1);
   EXPECT_EQ(Binary("--jobs x " + kStepDown).status, 2);
+}
+
+TEST(PriceBinary, LogWritesTheLibraryTraceBelowTheWorkingDirectory) {
+  ScratchDir dir;
+  const std::string cmd = "cd '" + dir.path.string() + "' && " + MORVIK_PRICE_EXE + " --log --trials 200 " +
+                          kStepDown + " >/dev/null 2>&1";
+  const int st = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  const fs::path logs = dir.path / "ZUN_Module_Log" / "ZUNP_MorvikMC";
+  ASSERT_TRUE(fs::is_directory(logs));
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(logs)) {
+    ++files;
+    const std::string trace = ReadAll(e.path().string());
+    EXPECT_TRUE(Contains(trace, "PriceDate : 20250630")) << trace.substr(0, 200);
+    EXPECT_TRUE(Contains(trace, "ResultPrice : "));
+  }
+  EXPECT_EQ(files, 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -60,10 +61,18 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
     for (;;) {
       const std::size_t k = next.fetch_add(1);
       if (k >= files.size()) return;
-      NoteReport r = ReadNoteFile(files[k], request);
-      if (r.usable) {
-        r.result = PriceNote(r.note, ladder);
-        r.priced = true;
+      NoteReport r;
+      try {
+        r = ReadNoteFile(files[k], request);
+        if (r.usable) {
+          r.result = PriceNote(r.note, ladder);
+          r.priced = true;
+        }
+      } catch (const std::exception& e) {
+        // Out of memory while copying a note: this note fails, the book goes on.
+        r = NoteReport{};
+        r.file = files[k];
+        r.inputError = std::string("cannot price the note: ") + e.what();
       }
       reports[k] = std::move(r);
       if (progress) {
