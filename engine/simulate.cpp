@@ -22,6 +22,11 @@ inline double Gain(double worst) {
   return g > 0.0 ? g : 0.0;
 }
 
+// Element copies of a few doubles: cheaper than a library call per day.
+inline void CopyRow(const double* from, double* to, int n) {
+  for (int i = 0; i < n; ++i) to[i] = from[i];
+}
+
 inline double Worst(const double* y, int S) {
   double w = y[0];
   for (int i = 1; i < S; ++i) w = y[i] < w ? y[i] : w;
@@ -140,9 +145,9 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
   int* hint = hintv.data();
 
   for (long long path = 0; static_cast<double>(path) < NTrials; ++path) {
-    std::copy(g.p0.begin(), g.p0.end(), x);
-    std::copy(a.BeKO_Hitted, a.BeKO_Hitted + S, mem);
-    std::fill(hint, hint + S, 0);
+    CopyRow(g.p0.data(), x, S);
+    for (int i = 0; i < S; ++i) mem[i] = a.BeKO_Hitted[i];
+    for (int i = 0; i < S; ++i) hint[i] = 0;
     int touch = g.touchInit;
     int ki = g.kiInit;
     int breach = g.couponBreachInit;
@@ -153,7 +158,7 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
     bool redeemed = false;
     double pv = 0.0;
 
-    if (D < 1) std::copy(x, x + S, y);
+    if (D < 1) CopyRow(x, y, S);
     for (int n = 1; n <= D; ++n) {
       for (int i = 0; i < S; ++i) z[i] = normals.Next();
       const StepCoef* sc = &g.step[static_cast<std::size_t>(n - 1) * S];
@@ -227,7 +232,7 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
       const int WL = a.KO_WindowLen[d];
       if (T - WL < n && n <= T) {
         double* slot = g.window.data() + g.windowOff[d] + static_cast<std::size_t>(WL - T + n - 1) * S;
-        std::copy(y, y + S, slot);
+        CopyRow(y, slot, S);
       }
 
       if (n == T) {
@@ -244,7 +249,7 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
         ++d;
         if (d >= K) break;  // the final observation date has passed
       }
-      std::copy(y, y + S, x);
+      CopyRow(y, x, S);
     }
 
     if (!redeemed) {

@@ -52,22 +52,22 @@ class ByteSource {
   uint32_t U16() { return U8() | (static_cast<uint32_t>(U8()) << 8); }
   // Uniform in lo..hi (inclusive).
   int Pick(int lo, int hi) { return lo + static_cast<int>(U16() % static_cast<uint32_t>(hi - lo + 1)); }
-  // Mostly a plausible value in [lo, hi]; one draw in 16 is a special value.
+  // Mostly a plausible value in [lo, hi]; one draw in 16 is an odd value.
   double Real(double lo, double hi) {
     const uint8_t sel = U8();
     if (sel < 240) return lo + (hi - lo) * (U16() / 65535.0);
-    static constexpr double kSpecial[16] = {
+    static constexpr double kOdd[16] = {
         std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
         -std::numeric_limits<double>::infinity(), 0.0, -0.0, -1.0, 1.0e300, -1.0e300,
         4.9e-324, 1.0e-310, 2.0, 1.0, 0.5, 1.0e6, -1.0e-3, 1.5};
-    return kSpecial[sel - 240];
+    return kOdd[sel - 240];
   }
   // Mostly lo..hi; one draw in 16 is outside it.
   int Flag(int lo, int hi) {
     const uint8_t sel = U8();
     if (sel < 240) return lo + sel % (hi - lo + 1);
-    static constexpr int kSpecial[8] = {-1, 3, 2, -2147483647 - 1, 2147483647, 100, -7, 1};
-    return kSpecial[sel % 8];
+    static constexpr int kOdd[8] = {-1, 3, 2, -2147483647 - 1, 2147483647, 100, -7, 1};
+    return kOdd[sel % 8];
   }
   // Counts: mostly lo..hi, one draw in 16 is 0 or -1.
   int Count(int lo, int hi) {

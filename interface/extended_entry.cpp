@@ -84,9 +84,10 @@ int Run(const ExtendedArgs& in, LogClock clock) {
 
   if (mode >= 1) {
     // All deltas, then all gammas, then all vegas; stocks counted from 1.
-    // A revaluation that ran out of memory fails the whole call.
+    // A routine that could not allocate fails the whole call, like the core.
     int failed = 0;
-    for (int i = 0; i < S; ++i) sens[1 + i] = CalcDelta(i + 1, core.args, &failed) / 10000.0 * notional;
+    for (int i = 0; i < S; ++i)
+      sens[1 + i] = CalcDelta(i + 1, core.args, &failed) / 10000.0 * notional;
     for (int i = 0; i < S; ++i)
       sens[1 + S + i] = CalcGamma(i + 1, core.args, &failed) / 10000.0 * notional;
     for (int i = 0; i < S; ++i)
@@ -95,7 +96,7 @@ int Run(const ExtendedArgs& in, LogClock clock) {
       sens[3 * S + 1] = CalcTheta(core.args, &failed) / 10000.0 * notional;
       sens[3 * S + 2] = CalcRho(core.args, &failed) / 10000.0 * notional;
     }
-    if (failed != 0) {
+    if (failed) {
       LogReturn(logOn, logFile, -1);
       return -1;
     }

@@ -62,12 +62,13 @@ check_exports() {  # $1 = objdump, $2 = dll, $3 = arch
   if [ "$arch" = i686 ]; then
     # The decorated symbol of each export states the bytes its callee
     # removes; every ret in the function must pop exactly that many.
-    local sym bytes
+    local sym bytes disasm="$dll.disasm"
+    "$objdump" -d "$dll" >"$disasm"
     for pair in ZUNP_CalcMorvikMC:204 MorvikMC:276 CdrD2ExcD:4 ExcD2CdrD:4; do
       sym="_${pair%%:*}@${pair##*:}"
       bytes="$(printf '0x%x' "${pair##*:}")"
       local rets
-      rets="$("$objdump" -d "$dll" | awk -v s="<$sym>:" '$0 ~ s { on = 1; next } on && NF == 0 { exit } on && /\tret/' )"
+      rets="$(awk -v s="<$sym>:" '$0 ~ s { on = 1; next } on && NF == 0 { exit } on && /\tret/' "$disasm")"
       if [ -z "$rets" ]; then
         echo "  FAIL: no code for $sym"; ok=0
       elif echo "$rets" | grep -vq "ret *\\\$$bytes\$"; then
@@ -85,8 +86,8 @@ check_exports() {  # $1 = objdump, $2 = dll, $3 = arch
       ord="$(echo "$table" | awk -v n="$name" '$2 == n { print $1 }')"
       [ -n "$ord" ] || continue
       rva="$("$objdump" -p "$dll" | awk -v o="$ord" '/^Export Address Table --/ { on = 1; next } on && NF == 0 { on = 0 } on { gsub(/[\[\]]/, " "); if ($3 == o) print $4 }')"
-      symaddr="$("$objdump" -t "$dll" | awk -v s="$sym" '$NF == s { print $(NF-1) }' | head -1)"
-      if [ -z "$rva" ] || [ -z "$symaddr" ] || [ $((0x$base + 0x$rva)) -ne $((0x$symaddr)) ]; then
+      symaddr="$(awk -v s="<$sym>:" '$2 == s && !found { print "0x" $1; found = 1 }' "$disasm")"
+      if [ -z "$rva" ] || [ -z "$symaddr" ] || [ $((0x$base + 0x$rva)) -ne $((symaddr)) ]; then
         echo "  FAIL: export $name does not point at $sym"; ok=0
       fi
     done

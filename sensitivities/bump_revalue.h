@@ -53,25 +53,22 @@ int Revalue(const CoreArgs& inputs, Scratch& s, double* price) {
   return Core(a, out);
 }
 
-// Sets *failed (when given) to 1: a revaluation or a copy could not be made.
-inline void MarkFailed(int* failed) {
-  if (failed != nullptr) *failed = 1;
-}
-
 // Values sets[0..n-1] in order into prices[0..n-1]. Returns the first
 // revaluation's status; when it is negative nothing further runs. Later
-// statuses do not change the result, but any negative one (the core fails
-// only when it runs out of memory) is flagged in *failed.
+// statuses are not examined.
+// When `failed` is given, it is set to 1 if any revaluation returned a
+// negative status (the core fails only when it cannot allocate), so that the
+// caller can tell a failed routine from a price difference.
 template <CorePricer Core>
-int RevalueInOrder(const CoreArgs* const* sets, int n, double* prices, int* failed = nullptr) {
+int RevalueInOrder(const CoreArgs* const* sets, int n, double* prices, int* failed) {
   Scratch s(*sets[0]);
   const int first = Revalue<Core>(*sets[0], s, &prices[0]);
   if (first < 0) {
-    MarkFailed(failed);
+    if (failed) *failed = 1;
     return first;
   }
   for (int r = 1; r < n; ++r)
-    if (Revalue<Core>(*sets[r], s, &prices[r]) < 0) MarkFailed(failed);
+    if (Revalue<Core>(*sets[r], s, &prices[r]) < 0 && failed) *failed = 1;
   return first;
 }
 
@@ -108,7 +105,7 @@ double CalcDeltaWith(int k, const CoreArgs& args, int* failed = nullptr) {
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] - p[1]) * 0.5;
   } catch (...) {
-    sens_detail::MarkFailed(failed);
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -123,7 +120,7 @@ double CalcGammaWith(int k, const CoreArgs& args, int* failed = nullptr) {
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] + p[1] - 2.0 * p[2]) / 100.0;
   } catch (...) {
-    sens_detail::MarkFailed(failed);
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -159,7 +156,7 @@ double CalcVegaWith(int k, const CoreArgs& args, int* failed = nullptr) {
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] - p[1]) * 0.5;
   } catch (...) {
-    sens_detail::MarkFailed(failed);
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -194,7 +191,7 @@ double CalcRhoWith(const CoreArgs& args, int* failed = nullptr) {
     if (rc < 0) return static_cast<double>(rc);
     return (p[0] - p[1]) * 0.5;
   } catch (...) {
-    sens_detail::MarkFailed(failed);
+    if (failed) *failed = 1;
     return -1.0;
   }
 }
@@ -266,7 +263,7 @@ double CalcThetaWith(const CoreArgs& args, int* failed = nullptr) {
     if (rc < 0) return static_cast<double>(rc);
     return backward ? (p[0] - p[1]) / hd : (p[1] - p[0]) / hd;
   } catch (...) {
-    sens_detail::MarkFailed(failed);
+    if (failed) *failed = 1;
     return -1.0;
   }
 }

@@ -19,9 +19,7 @@ double CalcVega(int k, const CoreArgs& args, int* failed) {
   return CalcVegaWith<MorvikCore>(k, args, failed);
 }
 
-double CalcRho(const CoreArgs& args, int* failed) {
-  return CalcRhoWith<MorvikCore>(args, failed);
-}
+double CalcRho(const CoreArgs& args, int* failed) { return CalcRhoWith<MorvikCore>(args, failed); }
 
 double CalcTheta(const CoreArgs& args, int* failed) {
   return CalcThetaWith<MorvikCore>(args, failed);

@@ -10,8 +10,8 @@
 
 namespace morvik {
 
-// When `failed` is given, *failed is set to 1 if any revaluation or bumped
-// copy could not be made (memory exhausted); the value returned is the same.
+// When `failed` is given, it is set to 1 if a bumped copy could not be
+// allocated or any revaluation failed; it is left alone otherwise.
 double CalcDelta(int k, const CoreArgs& args, int* failed = nullptr);  // k counts stocks from 1
 double CalcGamma(int k, const CoreArgs& args, int* failed = nullptr);
 double CalcVega(int k, const CoreArgs& args, int* failed = nullptr);

@@ -475,5 +475,36 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
   }
 }
 
+// With sensitivities on, an allocation that fails inside any bumped
+// revaluation fails the whole call as well: a routine's -1 must never be
+// stored as if it were a sensitivity.
+TEST(ExtendedEntryTest, AllocationFailureInsideSensitivitiesReturnsMinusOne) {
+  Note ref;
+  ref.calc = {2, 0};
+  ASSERT_EQ(CalcMorvikMC(ref.Args(), &FixedClock), 1);
+  bool reachedEnd = false;
+  int failedCalls = 0;
+  for (long k = 0; k < 200000 && !reachedEnd; ++k) {
+    Note n;
+    n.calc = {2, 0};
+    const ExtendedArgs a = n.Args();
+    ArmAllocationFailure(k);
+    const int rc = CalcMorvikMC(a, &FixedClock);
+    const bool fired = DisarmAllocationFailure();
+    if (!fired) reachedEnd = true;
+    if (rc == -1) {
+      ++failedCalls;
+      EXPECT_EQ(n.outProb, std::vector<double>(10, kSentinel)) << "allocation " << k;
+      EXPECT_EQ(n.outPrice, std::vector<double>(11, kSentinel)) << "allocation " << k;
+    } else {
+      ASSERT_EQ(rc, 1) << "allocation " << k;
+      ASSERT_FALSE(fired) << "allocation " << k << " failed but the call succeeded";
+      EXPECT_EQ(n.outPrice, ref.outPrice);
+    }
+  }
+  EXPECT_TRUE(reachedEnd);
+  EXPECT_GT(failedCalls, 50);
+}
+
 }  // namespace
 }  // namespace morvik

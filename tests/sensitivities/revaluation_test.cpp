@@ -17,7 +17,7 @@ using testing_note::CorePrice;
 using testing_note::SmallNote;
 
 double PriceWithSpot(const SmallNote& n, int index, double value) {
-  std::vector<double> cur = n.cur;
+  std::vector<double> cur = n.CurPrice;
   cur[index] = value;
   CoreArgs a = n.a;
   a.CurPrice = cur.data();
@@ -28,7 +28,7 @@ TEST(Revaluation, DeltaAndGammaEqualTheirDifferencesOfSeparateCalls) {
   for (int stocks : {1, 2}) {
     SmallNote n(stocks);
     for (int k = 1; k <= stocks; ++k) {
-      const double s = n.cur[k - 1];
+      const double s = n.CurPrice[k - 1];
       const double up1 = PriceWithSpot(n, k - 1, s * 1.01);
       const double dn1 = PriceWithSpot(n, k - 1, s * 0.99);
       EXPECT_EQ(CalcDelta(k, n.a), (up1 - dn1) * 0.5) << stocks << " " << k;
@@ -41,7 +41,7 @@ TEST(Revaluation, DeltaAndGammaEqualTheirDifferencesOfSeparateCalls) {
       EXPECT_NE(up1, dn1);
       EXPECT_NE(up10 + dn10, 2.0 * p0);
     }
-    EXPECT_EQ(n.cur[0], 100.0);
+    EXPECT_EQ(n.CurPrice[0], 100.0);
   }
 }
 
@@ -68,14 +68,14 @@ TEST(Revaluation, LinearNoteHasNoGammaAndAKnownDelta) {
 
 TEST(Revaluation, VegaOfTheSecondStockMovesOnlyItsBlock) {
   SmallNote n(2);
-  n.surface[16] = 0.005;  // floored in the down set
-  n.surface[17] = 0.01;
-  n.surface[3] = 0.005;   // first stock's block: left alone
+  n.LocalVolSurface[16] = 0.005;  // floored in the down set
+  n.LocalVolSurface[17] = 0.01;
+  n.LocalVolSurface[3] = 0.005;   // first stock's block: left alone
   n.Bind();
-  std::vector<double> up = n.surface, dn = n.surface;
+  std::vector<double> up = n.LocalVolSurface, dn = n.LocalVolSurface;
   for (int m = 15; m < 30; ++m) {
-    up[m] = n.surface[m] + 0.01;
-    dn[m] = n.surface[m] - 0.01;
+    up[m] = n.LocalVolSurface[m] + 0.01;
+    dn[m] = n.LocalVolSurface[m] - 0.01;
   }
   dn[16] = 1e-12;
   dn[17] = 1e-12;
@@ -86,28 +86,28 @@ TEST(Revaluation, VegaOfTheSecondStockMovesOnlyItsBlock) {
   EXPECT_EQ(CalcVega(2, n.a), (pu - pd) * 0.5);
 
   // The first stock's vega bumps values 0 to 14.
-  std::vector<double> up1 = n.surface, dn1 = n.surface;
+  std::vector<double> up1 = n.LocalVolSurface, dn1 = n.LocalVolSurface;
   for (int m = 0; m < 15; ++m) {
-    up1[m] = n.surface[m] + 0.01;
-    dn1[m] = n.surface[m] - 0.01;
+    up1[m] = n.LocalVolSurface[m] + 0.01;
+    dn1[m] = n.LocalVolSurface[m] - 0.01;
   }
   dn1[3] = 1e-12;
   au.LocalVolSurface = up1.data();
   ad.LocalVolSurface = dn1.data();
   EXPECT_EQ(CalcVega(1, n.a), (CorePrice(au) - CorePrice(ad)) * 0.5);
-  EXPECT_EQ(n.surface[16], 0.005);
+  EXPECT_EQ(n.LocalVolSurface[16], 0.005);
 }
 
 TEST(Revaluation, RhoEqualsTheDifferenceOfParallelCurveShifts) {
   SmallNote n(2);
-  std::vector<double> su = n.curveStock, sd = n.curveStock, du = n.disc, dd = n.disc;
+  std::vector<double> su = n.CurveInfo_Stock, sd = n.CurveInfo_Stock, du = n.CurveInfo_Disc, dd = n.CurveInfo_Disc;
   for (std::size_t m = 0; m < su.size(); ++m) {
-    su[m] = n.curveStock[m] + 0.01;
-    sd[m] = n.curveStock[m] - 0.01;
+    su[m] = n.CurveInfo_Stock[m] + 0.01;
+    sd[m] = n.CurveInfo_Stock[m] - 0.01;
   }
   for (std::size_t m = 0; m < du.size(); ++m) {
-    du[m] = n.disc[m] + 0.01;
-    dd[m] = n.disc[m] - 0.01;
+    du[m] = n.CurveInfo_Disc[m] + 0.01;
+    dd[m] = n.CurveInfo_Disc[m] - 0.01;
   }
   CoreArgs au = n.a, ad = n.a;
   au.CurveInfo_Stock = su.data();
@@ -139,20 +139,20 @@ double PriceShifted(const SmallNote& n, const std::vector<int>& koObs,
 TEST(Revaluation, ThetaForwardEqualsTheScheduleBroughtNearer) {
   SmallNote n(2);  // first observation 30 days ahead: forward, h = 4
   const double p0 = CorePrice(n.a);
-  const double pPlus = PriceShifted(n, Moved(n.koObs, -4), Moved(n.koPay, -4),
-                                    Moved(n.cpObs, -4), Moved(n.cpPay, -4));
+  const double pPlus = PriceShifted(n, Moved(n.KO_ObsDays, -4), Moved(n.KO_PayDays, -4),
+                                    Moved(n.Coupon_ObsDays, -4), Moved(n.Coupon_PayDays, -4));
   EXPECT_EQ(CalcTheta(n.a), (pPlus - p0) / 4.0);
 }
 
 TEST(Revaluation, ThetaBackwardEqualsTheSchedulePushedAway) {
   SmallNote n(1);
-  n.koObs[0] = 3;  // within four days
-  n.koPay[0] = 5;
-  n.window = {1, 10, 1};  // h = 10
+  n.KO_ObsDays[0] = 3;  // within four days
+  n.KO_PayDays[0] = 5;
+  n.KO_WindowLen = {1, 10, 1};  // h = 10
   n.Bind();
   const double p0 = CorePrice(n.a);
-  const double pMinus = PriceShifted(n, Moved(n.koObs, 10), Moved(n.koPay, 10),
-                                     Moved(n.cpObs, 10), Moved(n.cpPay, 10));
+  const double pMinus = PriceShifted(n, Moved(n.KO_ObsDays, 10), Moved(n.KO_PayDays, 10),
+                                     Moved(n.Coupon_ObsDays, 10), Moved(n.Coupon_PayDays, 10));
   EXPECT_EQ(CalcTheta(n.a), (p0 - pMinus) / 10.0);
 }
 
@@ -160,18 +160,17 @@ TEST(Revaluation, ThetaBackwardEqualsTheSchedulePushedAway) {
 // price is 10000 * 1.1 * DF(last payment) and theta is a difference of two
 // discount factors.
 void MakeStill(SmallNote& n) {
-  for (double& v : n.surface) v = 0.0;
-  for (double& v : n.curveStock) v = 0.0;
-  n.divRows[0].assign(n.divRows[0].size(), 0.0);
-  n.x3.assign(n.x3.size(), 100.0);
-  n.koBarrier.assign(3, 100.0);
-  n.kiBarrier.assign(1, 0.0);
-  n.slope3[3] = -1.0;
-  n.amount3[3] = 0.1;
-  n.tDisc = {1.0};
-  n.disc = {0.03};
-  n.ntDisc = 1;
-  n.nCoupon = 0;
+  for (double& v : n.LocalVolSurface) v = 0.0;
+  for (double& v : n.CurveInfo_Stock) v = 0.0;
+  n.DailyDivRows[0].assign(n.DailyDivRows[0].size(), 0.0);
+  n.X3.assign(n.X3.size(), 100.0);
+  n.KO_Barrier.assign(3, 100.0);
+  n.KI_Barrier.assign(1, 0.0);
+  n.PayOffSlope3[3] = -1.0;
+  n.PayOffAmount3[3] = 0.1;
+  n.TCurveInfo_Disc = {1.0};
+  n.CurveInfo_Disc = {0.03};
+  n.NCoupon = 0;
   n.Bind();
 }
 
@@ -188,23 +187,23 @@ TEST(Revaluation, ThetaOfAStillNoteIsTheDiscountDrift) {
   {
     SmallNote n(1);
     MakeStill(n);
-    n.koObs[0] = 3;  // backward, h = 4
-    n.koPay[0] = 5;
+    n.KO_ObsDays[0] = 3;  // backward, h = 4
+    n.KO_PayDays[0] = 5;
     n.Bind();
     EXPECT_NEAR(CalcTheta(n.a), (StillPrice(95) - StillPrice(99)) / 4.0, 1e-8);
   }
   {
     SmallNote n(1);
     MakeStill(n);
-    n.window = {1, 10, 1};  // forward, h = 10
+    n.KO_WindowLen = {1, 10, 1};  // forward, h = 10
     n.Bind();
     EXPECT_NEAR(CalcTheta(n.a), (StillPrice(85) - StillPrice(95)) / 10.0, 1e-8);
   }
   {
     SmallNote n(1);
     MakeStill(n);
-    n.fixed = {0, 2};  // coupon fixings known: backward
-    n.couponSc = {100.0, 100.0};
+    n.FixedFlag = {0, 2};  // coupon fixings known: backward
+    n.Coupon_SC = {100.0, 100.0};
     n.Bind();
     EXPECT_NEAR(CalcTheta(n.a), (StillPrice(95) - StillPrice(99)) / 4.0, 1e-8);
   }
@@ -218,14 +217,14 @@ TEST(Revaluation, ThetaDoesNotReviveAPaidDate) {
   // revived date would redeem at once from the memory flags.
   for (int touched : {0, 1}) {
     SmallNote n(2);
-    n.koObs = {-10, 3, 90};
-    n.koPay = {-2, 65, 95};
-    n.beKO = {touched, touched};
+    n.KO_ObsDays = {-10, 3, 90};
+    n.KO_PayDays = {-2, 65, 95};
+    n.BeKO_Hitted = {touched, touched};
     n.Bind();
     const double p0 = CorePrice(n.a);
     const std::vector<int> koObs{-10, 7, 94}, koPay{-2, 69, 99};
     const double pMinus =
-        PriceShifted(n, koObs, koPay, Moved(n.cpObs, 4), Moved(n.cpPay, 4));
+        PriceShifted(n, koObs, koPay, Moved(n.Coupon_ObsDays, 4), Moved(n.Coupon_PayDays, 4));
     EXPECT_EQ(CalcTheta(n.a), (p0 - pMinus) / 4.0) << touched;
   }
 }

@@ -132,14 +132,14 @@ struct Note {
         for (int j = 0; j < NStock; ++j) x.push_back(Levels[s]);
     return x;
   }
-  // Tier 0 pays the notional and a growing coupon on each early date; the
+  // Every tier pays the notional (the base) and a growing coupon on each early date; the
   // maturity slot without knock-in pays the last coupon, the knock-in slot
   // participates one for one in the worst performance.
   std::vector<double> Amount() const {
     std::vector<double> a(4 * (NStrike + 2), 0.0);
     for (int b = 0; b < 4; ++b) {
-      for (int s = 0; s < NStrike; ++s) a[b * (NStrike + 2) + s] = 1.0 + 0.04 * (s + 1);
-      a[b * (NStrike + 2) + NStrike] = 1.0 + 0.04 * NStrike;
+      for (int s = 0; s < NStrike; ++s) a[b * (NStrike + 2) + s] = 0.04 * (s + 1);
+      a[b * (NStrike + 2) + NStrike] = 0.04 * NStrike;
     }
     return a;
   }

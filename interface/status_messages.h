@@ -1,0 +1,11 @@
+// One sentence per status code of the full pricing call, for people.
+#pragma once
+
+namespace morvik {
+
+// The sentence for a status code of ZUNP_CalcMorvikMC: what succeeded, or
+// which input a validation code rejects. Never null; unknown codes get a
+// generic sentence.
+const char* StatusMessage(int code);
+
+}  // namespace morvik

@@ -1,0 +1,495 @@
+// morvik-price: examples, agreement with a direct pricing call, error
+// classes and exit statuses, the book with threads, ladder, CSV and the
+// binary itself.
+#ifdef MORVIK_HAVE_PRICE_TOOL
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "interface/morvik.h"
+#include "interface/status_messages.h"
+#include "tools/morvik-price/app.h"
+
+namespace morvik {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+const std::string kExamples = MORVIK_EXAMPLES_DIR;
+const std::string kStepDown = kExamples + "/two_stock_stepdown.json";
+const std::string kPhoenix = kExamples + "/three_stock_monthly_coupons.json";
+const std::string kQuanto = kExamples + "/quanto_cash_dividends.json";
+const std::string kMidLife = kExamples + "/mid_life_pending_coupon.json";
+
+std::string ReadAll(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A scratch directory, removed with everything in it.
+struct ScratchDir {
+  fs::path path;
+  ScratchDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    path = fs::temp_directory_path() / (std::string("morvik_price_") + info->name() + "_" +
+                                        std::to_string(static_cast<long>(::getpid())));
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+  std::string Write(const std::string& name, const std::string& text) const {
+    const fs::path p = path / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+  }
+};
+
+// An example's text with one piece replaced (the piece must occur).
+std::string ExampleWith(const std::string& file, const std::string& from, const std::string& to) {
+  std::string s = ReadAll(file);
+  const std::size_t at = s.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) s.replace(at, from.size(), to);
+  return s;
+}
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Tool(std::vector<std::string> args) {
+  args.insert(args.begin(), "morvik-price");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  ToolRun r;
+  r.status = RunMorvikPrice(static_cast<int>(argv.size()), argv.data(), out, err, false);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+
+TEST(StatusMessages, EveryValidationCodeHasItsOwnSentence) {
+  const int codes[] = {-1,    -100,  -200,  -201,  -205,  -206,  -207,  -210,  -211,  -212,  -300,  -301,
+                       -302,  -303,  -304,  -2004, -2006, -2007, -2025, -2030, -2031, -2032, -2034, -2040,
+                       -2041, -2042, -2043, -2044, -2050, -2051, -2052, -2053, -2054, -2055, -2056, -2057,
+                       -2058, -2071, -2072, -2073, -2075, -2077, -2078, -2085, -2086, -2090, -2115, -2116,
+                       -2201, -2202, -2215, -2216, -2217, -2218, -2219};
+  const std::string unknown = StatusMessage(-99999);
+  std::set<std::string> seen;
+  for (int c : codes) {
+    const std::string s = StatusMessage(c);
+    EXPECT_NE(s, unknown) << c;
+    EXPECT_TRUE(seen.insert(s).second) << "sentence shared by code " << c;
+  }
+  EXPECT_TRUE(Contains(StatusMessage(-302), "second date pending"));
+  EXPECT_TRUE(Contains(StatusMessage(-2025), "correlation"));
+  EXPECT_EQ(std::string(StatusMessage(1)), "Priced.");
+}
+
+TEST(ReportFormat, MoneyAndBars) {
+  EXPECT_EQ(FormatMoney(1234567.891), "1,234,567.89");
+  EXPECT_EQ(FormatMoney(999.995), "1,000.00");  // 999.995 is stored just above: rounds up
+  EXPECT_EQ(FormatMoney(-12345.5), "-12,345.50");
+  EXPECT_EQ(FormatMoney(-0.004), "0.00");
+  EXPECT_EQ(FormatMoney(0.0), "0.00");
+  EXPECT_EQ(FormatMoney(100.0), "100.00");
+  EXPECT_EQ(ProbabilityBar(0.5, 10), "#####     ");
+  EXPECT_EQ(ProbabilityBar(1.0, 4), "####");
+  EXPECT_EQ(ProbabilityBar(0.0, 3), "   ");
+  EXPECT_EQ(ProbabilityBar(1.5, 3), "###");
+}
+
+TEST(PriceRequestOptions, OptionsRaiseTheTermSheetSettings) {
+  NoteInputs n;
+  n.CalcFlag = {2, 0};
+  n.NTrials = 10000;
+  PriceRequest r;
+  r.compute = 1;
+  r.trials = 250;
+  r.log = true;
+  const NoteInputs m = WithRequest(n, r);
+  EXPECT_EQ(m.CalcFlag, (std::vector<int>{2, 1}));  // --greeks never lowers "full"
+  EXPECT_EQ(m.NTrials, 250.0);
+  const NoteInputs same = WithRequest(n, PriceRequest{});
+  EXPECT_EQ(same.CalcFlag, (std::vector<int>{2, 0}));
+  EXPECT_EQ(same.NTrials, 10000.0);
+  EXPECT_EQ(LadderMoves(), (std::vector<double>{-0.3, -0.2, -0.1, 0.0, 0.1, 0.2, 0.3}));
+}
+
+TEST(PriceExamples, EveryExampleParsesAndPrices) {
+  PriceRequest req;
+  req.trials = 500;
+  for (const std::string& file : {kStepDown, kPhoenix, kQuanto, kMidLife}) {
+    SCOPED_TRACE(file);
+    const NoteReport rep = ReadNoteFile(file, req);
+    ASSERT_TRUE(rep.usable) << rep.inputError;
+    const NoteResult r = PriceNote(rep.note, false);
+    ASSERT_GE(r.status, 1) << r.rejection;
+    const int N = rep.note.NStrike;
+    double total = 0.0;
+    for (int s = 0; s < N + 2; ++s) {
+      EXPECT_GE(r.events[s], 0.0);
+      EXPECT_GE(r.events[N + 2 + s], 0.0);
+      total += r.events[s];
+    }
+    EXPECT_NEAR(total, 1.0, 1e-9);  // every path ends in exactly one outcome
+    EXPECT_TRUE(std::isfinite(r.resultPrice[0]));
+    EXPECT_GT(r.resultPrice[0], 0.0);
+    EXPECT_LT(r.resultPrice[0], 1.5 * rep.note.NotionalAMT);
+  }
+}
+
+TEST(PriceExamples, MidLifeNoteSettlesItsPendingCouponAndSkipsPaidDates) {
+  PriceRequest req;
+  req.trials = 500;
+  const NoteReport rep = ReadNoteFile(kMidLife, req);
+  ASSERT_TRUE(rep.usable) << rep.inputError;
+  const NoteResult r = PriceNote(rep.note, false);
+  ASSERT_GE(r.status, 1) << r.rejection;
+  const int N = rep.note.NStrike;
+  const int Q = rep.note.NCoupon;
+  // The first two observations and coupons are paid: no outcome lands there.
+  for (int s = 0; s < 2; ++s) {
+    EXPECT_EQ(r.events[s], 0.0);
+    EXPECT_EQ(r.events[N + 2 + s], 0.0);
+    EXPECT_EQ(r.coupons[s], 0.0);
+    EXPECT_EQ(r.coupons[Q + s], 0.0);
+  }
+  // The 2025-06-27 coupon is observed, unbreached and pending: paid for sure,
+  // 2 % of a 3,000,000 notional.
+  EXPECT_EQ(r.coupons[2], 1.0);
+  EXPECT_NEAR(r.coupons[Q + 2], 0.02 * 3000000.0, 1e-6);
+  EXPECT_LT(r.coupons[3], 1.0);
+}
+
+// The step-down example's arrays, written out by hand from the term sheet.
+struct StepDownArrays {
+  std::vector<double> price = {60800, 60800, 203500, 203500};
+  std::vector<double> tenors = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
+  std::vector<double> rates = {0.0265, 0.0262, 0.0258, 0.0255, 0.0256, 0.0270, 0.0268, 0.0265,
+                               0.0262, 0.0263, 0.0270, 0.0268, 0.0265, 0.0262, 0.0263};
+  std::vector<int> nt = {5, 5, 5};
+  std::vector<double> tvol = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
+  std::vector<double> parity = {0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5, 0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5};
+  std::vector<double> surface = {
+      0.4375, 0.435, 0.43, 0.42, 0.41,   0.3775, 0.375, 0.37, 0.36, 0.35,   0.3325, 0.33, 0.325, 0.315, 0.305,
+      0.2875, 0.285, 0.28, 0.27, 0.26,   0.2425, 0.24, 0.235, 0.225, 0.215, 0.1975, 0.195, 0.19, 0.18, 0.17,
+      0.1375, 0.135, 0.13, 0.12, 0.11,
+      0.459, 0.456, 0.45, 0.438, 0.426,  0.403, 0.4, 0.394, 0.382, 0.37,    0.361, 0.358, 0.352, 0.34, 0.328,
+      0.319, 0.316, 0.31, 0.298, 0.286,  0.277, 0.274, 0.268, 0.256, 0.244, 0.235, 0.232, 0.226, 0.214, 0.202,
+      0.179, 0.176, 0.17, 0.158, 0.146};
+  std::vector<int> nvol = {5, 5};
+  std::vector<int> nparity = {7, 7};
+  std::vector<double> corr = {1.0, 0.42, 0.42, 1.0};
+  std::vector<int> tdiv = {0, 0};
+  std::vector<double> div = {0.024, 0.055};
+  std::vector<int> ndiv = {1, 1};
+  std::vector<int> divType = {0, 0};
+  std::vector<double> fxT = {0.0, 0.0};
+  std::vector<double> fxV = {0.0, 0.0};
+  std::vector<int> fxN = {1, 1};
+  std::vector<double> fxCorr = {0.0, 0.0};
+  std::vector<int> quanto = {0, 0};
+  std::vector<double> x;
+  std::vector<double> ko = std::vector<double>(6, 1.0e6);
+  std::vector<double> ki = {0.5, 0.5};
+  std::vector<double> slope = std::vector<double>(32, 0.0);
+  std::vector<double> amount = std::vector<double>(32, 0.0);
+  std::vector<int> dates = {20251226, 20260626, 20261228, 20270628, 20271227, 20280626,
+                            20251231, 20260701, 20261231, 20270701, 20271230, 20280629,
+                            1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
+  std::vector<double> redemCoupon = std::vector<double>(5, 0.0);
+  std::vector<int> knock = {0, 1};
+  std::vector<int> beKO = {0, 0};
+  std::vector<double> limit = {1.0, INFINITY};
+  std::vector<int> fixed = {0, 0};
+  std::vector<int> calc = {1, 0};
+  double dummy = 0.0;
+  StepDownArrays() {
+    const double strike[6] = {0.90, 0.90, 0.85, 0.85, 0.80, 0.75};
+    for (int b = 0; b < 4; ++b) {
+      for (int s = 0; s < 6; ++s) {
+        x.push_back(strike[s]);
+        x.push_back(strike[s]);
+      }
+    }
+    const double coupon[6] = {0.0275, 0.055, 0.0825, 0.11, 0.1375, 0.165};
+    for (int b = 0; b < 4; ++b) {
+      for (int s = 0; s < 6; ++s) amount[b * 8 + s] = coupon[s];
+    }
+    amount[3 * 8 + 6] = 0.165;  // maturity without knock-in
+    slope[3 * 8 + 7] = 1.0;     // maturity with knock-in: the worst performance
+  }
+};
+
+TEST(PriceJson, OutputEqualsADirectCallOnTheSameArrays) {
+  StepDownArrays a;
+  std::vector<double> events(16, 0.0), coupons(1, 0.0), price(9, 0.0);
+  const int status = ZUNP_CalcMorvikMC(
+      20250630, 1.0e9, a.price.data(), a.tenors.data(), a.rates.data(), a.nt.data(), a.tvol.data(), a.parity.data(),
+      a.surface.data(), a.nvol.data(), a.nparity.data(), a.corr.data(), a.tdiv.data(), a.div.data(), a.ndiv.data(),
+      a.divType.data(), a.fxT.data(), a.fxV.data(), a.fxN.data(), a.fxCorr.data(), a.quanto.data(), 2, 6, a.x.data(),
+      a.ko.data(), a.ki.data(), a.slope.data(), a.amount.data(), a.dates.data(), a.redemCoupon.data(), a.knock.data(),
+      a.beKO.data(), 0, 0, &a.dummy, &a.dummy, a.fixed.data(), 0, 0, 500.0, a.limit.data(), 1, &a.dummy, &a.dummy,
+      a.fixed.data(), a.calc.data(), events.data(), coupons.data(), price.data());
+  ASSERT_GE(status, 1);
+
+  const ToolRun run = Tool({kStepDown, "--json", "--greeks", "--trials", "500"});
+  ASSERT_EQ(run.status, kExitPriced) << run.err;
+  const json doc = json::parse(run.out);
+  ASSERT_EQ(doc["notes"].size(), 1u);
+  const json& note = doc["notes"][0];
+  EXPECT_EQ(note["status"].get<int>(), status);
+  EXPECT_EQ(note["price"].get<double>(), price[0]);
+  EXPECT_EQ(note["price_percent"].get<double>(), 100.0 * price[0] / 1.0e9);
+  ASSERT_EQ(note["redemption"].size(), 6u);
+  for (int s = 0; s < 6; ++s) {
+    EXPECT_EQ(note["redemption"][s]["probability"].get<double>(), events[s]) << s;
+    EXPECT_EQ(note["redemption"][s]["cash_flow"].get<double>(), events[8 + s]) << s;
+  }
+  EXPECT_EQ(note["redemption"][2]["observation"], "2026-12-28");
+  EXPECT_EQ(note["redemption"][2]["payment"], "2026-12-31");
+  EXPECT_EQ(note["maturity"]["no_knock_in"]["probability"].get<double>(), events[6]);
+  EXPECT_EQ(note["maturity"]["knock_in"]["probability"].get<double>(), events[7]);
+  EXPECT_EQ(note["maturity"]["no_knock_in"]["cash_flow"].get<double>(), events[14]);
+  EXPECT_EQ(note["maturity"]["knock_in"]["cash_flow"].get<double>(), events[15]);
+  EXPECT_TRUE(note["coupons"].empty());
+  ASSERT_EQ(note["greeks"].size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(note["greeks"][i]["delta"].get<double>(), price[1 + i]);
+    EXPECT_EQ(note["greeks"][i]["gamma"].get<double>(), price[3 + i]);
+    EXPECT_EQ(note["greeks"][i]["vega"].get<double>(), price[5 + i]);
+  }
+  EXPECT_EQ(note["greeks"][1]["underlying"], "Hyundai Motor");
+  EXPECT_FALSE(note.contains("theta"));  // only with --full
+}
+
+TEST(PriceErrors, TextThatIsNotJsonNamesLineAndColumn) {
+  ScratchDir dir;
+  // A missing comma after the currency on line 4: reading stops at the end
+  // of the next token, "price_date", which ends in column 14 of line 5.
+  const std::string file = dir.Write("broken.json", ExampleWith(kStepDown, "\"KRW\",", "\"KRW\""));
+  const ToolRun r = Tool({file});
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, file + ": line 5, column 14: not valid JSON: ")) << r.err;
+  EXPECT_TRUE(r.out.empty());
+}
+
+TEST(PriceErrors, MissingOrMistypedFieldNamesItsPath) {
+  ScratchDir dir;
+  const std::string bad = dir.Write("bad_date.json", ExampleWith(kStepDown, "\"2026-12-31\"", "\"2026-12-32\""));
+  ToolRun r = Tool({bad});
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, bad + ": redemption[2].payment: expected a date")) << r.err;
+  const std::string missing = dir.Write("no_notional.json", ExampleWith(kStepDown, "\"notional\"", "\"notionnal\""));
+  r = Tool({missing});
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, "notionnal: unknown field")) << r.err;
+  r = Tool({dir.path.string() + "/nowhere.json"});
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, "nowhere.json: cannot open the file")) << r.err;
+}
+
+TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
+  ScratchDir dir;
+  const std::string corr = dir.Write("corr.json", ExampleWith(kStepDown, "[1.0, 0.42]", "[1.0, 1.42]"));
+  ToolRun r = Tool({corr, "--trials", "500"});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, corr + ": rejected, code -2025: " + StatusMessage(-2025))) << r.err;
+  EXPECT_TRUE(Contains(r.err, "correlation[0][1]")) << r.err;
+  EXPECT_TRUE(r.out.empty());
+
+  // A knock-out barrier below the 90 % strike of the second date.
+  const std::string ko = dir.Write(
+      "ko.json", ExampleWith(kStepDown, "\"payment\": \"2026-07-01\",", "\"payment\": \"2026-07-01\", \"knock_out_barrier\": 0.8,"));
+  r = Tool({ko, "--trials", "500"});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, "code -2053")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "redemption[1] (observation 2026-06-26)")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "underlyings[0] (Samsung Electronics)")) << r.err;
+
+  // A negative base price of the second underlying.
+  const std::string base = dir.Write("base.json", ExampleWith(kStepDown, "\"base_price\": 203500", "\"base_price\": -1"));
+  r = Tool({base, "--json"});
+  EXPECT_EQ(r.status, kExitRejected);
+  const json doc = json::parse(r.out);
+  EXPECT_EQ(doc["notes"][0]["status"].get<int>(), -2007);
+  EXPECT_TRUE(Contains(doc["notes"][0]["error"].get<std::string>(), "underlyings[1] (Hyundai Motor)"));
+}
+
+TEST(PriceErrors, MissingFixingsNameTheRedemptionOrTheCouponDate) {
+  ScratchDir dir;
+  // Rows moved under a comment key are not read. Without the window fixings
+  // the open 2025-07-02 window (third date) fails.
+  const std::string noWindow =
+      dir.Write("no_window.json", ExampleWith(kMidLife, "\"fixings\": [", "\"fixings\": [], \"_dropped\": ["));
+  ToolRun r = Tool({noWindow});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "At redemption[2] (observation 2025-07-02).")) << r.err;
+  // Without the coupon fixing the pending 2025-06-27 coupon (third) fails.
+  const std::string noCoupon = dir.Write(
+      "no_coupon.json", ExampleWith(kMidLife, "\"coupon_fixings\": [", "\"coupon_fixings\": [], \"_dropped\": ["));
+  r = Tool({noCoupon});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "At coupons.schedule[2] (observation 2025-06-27).")) << r.err;
+}
+
+TEST(PriceErrors, OptionsAndExitStatusOfABook) {
+  EXPECT_EQ(Tool({}).status, kExitUnusable);  // no note
+  EXPECT_EQ(Tool({kStepDown, "--jobs", "0"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--trials", "many"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--frobnicate"}).status, kExitUnusable);
+  const ToolRun help = Tool({"--help"});
+  EXPECT_EQ(help.status, kExitPriced);
+  EXPECT_TRUE(Contains(help.out, "--ladder"));
+
+  ScratchDir dir;
+  const std::string rejected = dir.Write("r.json", ExampleWith(kStepDown, "\"spot\": 60800", "\"spot\": 0"));
+  const std::string unusable = dir.Write("u.json", "{");
+  ToolRun r = Tool({kStepDown, rejected, "--trials", "300"});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.out, "Price: "));  // the good note is still reported
+  EXPECT_TRUE(Contains(r.err, "code -2006"));
+  r = Tool({rejected, unusable, kStepDown, "--trials", "300"});
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.out, "Price: "));
+}
+
+TEST(PriceBookRun, ResultsDoNotDependOnJobs) {
+  const std::vector<std::string> base = {kStepDown, kPhoenix, kQuanto, kMidLife, "--json", "--trials", "300"};
+  std::vector<std::string> one = base, two = base;
+  one.insert(one.end(), {"--jobs", "1"});
+  two.insert(two.end(), {"--jobs", "2"});
+  const ToolRun a = Tool(one);
+  const ToolRun b = Tool(two);
+  ASSERT_EQ(a.status, kExitPriced) << a.err;
+  ASSERT_EQ(b.status, kExitPriced) << b.err;
+  EXPECT_EQ(a.out, b.out);
+  const json doc = json::parse(a.out);
+  ASSERT_EQ(doc["notes"].size(), 4u);
+  EXPECT_EQ(doc["notes"][1]["file"], kPhoenix);  // file order, not finishing order
+  EXPECT_EQ(doc["notes"][1]["coupons"].size(), 24u);
+}
+
+TEST(PriceBookRun, LadderMovesEveryUnderlyingTogether) {
+  const ToolRun r = Tool({kStepDown, "--ladder", "--json", "--trials", "300"});
+  ASSERT_EQ(r.status, kExitPriced) << r.err;
+  const json note = json::parse(r.out)["notes"][0];
+  ASSERT_EQ(note["ladder"].size(), 7u);
+  EXPECT_EQ(note["ladder"][3]["move"].get<double>(), 0.0);
+  EXPECT_EQ(note["ladder"][3]["price"].get<double>(), note["price"].get<double>());
+  // A lower basket can only knock in more and redeem less.
+  EXPECT_LT(note["ladder"][0]["price"].get<double>(), note["ladder"][6]["price"].get<double>());
+
+  // The -30 % point equals a plain price of the note with both spots at 70 %.
+  ScratchDir dir;
+  std::string moved = ExampleWith(kStepDown, "\"spot\": 60800", "\"spot\": 42560");
+  const std::size_t at = moved.find("\"spot\": 203500");
+  ASSERT_NE(at, std::string::npos);
+  moved.replace(at, 14, "\"spot\": 142450");
+  const ToolRun down = Tool({dir.Write("down.json", moved), "--json", "--trials", "300"});
+  ASSERT_EQ(down.status, kExitPriced) << down.err;
+  EXPECT_EQ(json::parse(down.out)["notes"][0]["price"].get<double>(), note["ladder"][0]["price"].get<double>());
+  const ToolRun text = Tool({kStepDown, "--ladder", "--trials", "300"});
+  EXPECT_TRUE(Contains(text.out, "Spot ladder"));
+  EXPECT_TRUE(Contains(text.out, "-30 %"));
+}
+
+TEST(PriceBookRun, CsvHasOneRowPerNote) {
+  ScratchDir dir;
+  const std::string csv = (dir.path / "book.csv").string();
+  const std::string broken = dir.Write("broken.json", "{\"price_date\": }");
+  const ToolRun r = Tool({kStepDown, broken, kQuanto, "--csv", csv, "--json", "--full", "--trials", "300"});
+  EXPECT_EQ(r.status, kExitUnusable);
+  std::ifstream in(csv);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("file,name,status,currency,notional,price,", 0), 0u);
+  EXPECT_EQ(lines[1].rfind(kStepDown + ",KRW 3y step-down on Samsung Electronics and Hyundai Motor,1,KRW,1000000000,", 0),
+            0u) << lines[1];
+  EXPECT_TRUE(Contains(lines[2], "not valid JSON")) << lines[2];
+  // The price column reads back as the JSON price, bit for bit.
+  const json doc = json::parse(r.out);
+  std::vector<std::string> cells;
+  std::stringstream row(lines[3]);
+  for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+  ASSERT_GT(cells.size(), 14u);
+  EXPECT_EQ(std::stod(cells[5]), doc["notes"][2]["price"].get<double>());
+  EXPECT_EQ(std::stod(cells[13]), doc["notes"][2]["theta"].get<double>());
+  EXPECT_EQ(std::stod(cells[14]), doc["notes"][2]["rho"].get<double>());
+  EXPECT_EQ(Tool({kStepDown, "--csv", (dir.path / "no" / "such" / "dir.csv").string()}).status, kExitUnusable);
+}
+
+// The installed binary: report on standard output and the three statuses.
+ToolRun Binary(const std::string& args) {
+  ToolRun r;
+  const std::string cmd = std::string(MORVIK_PRICE_EXE) + " " + args + " 2>/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (p == nullptr) return r;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+  const int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+TEST(PriceBinary, ReportAndExitStatuses) {
+  const ToolRun ok = Binary(kStepDown + " --trials 300");
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_TRUE(Contains(ok.out, "Price: "));
+  EXPECT_TRUE(Contains(ok.out, "Redemption outcomes"));
+  EXPECT_TRUE(Contains(ok.out, "maturity, knock-in"));
+  ScratchDir dir;
+  EXPECT_EQ(Binary(dir.Write("bad.json", "not json")).status, 2);
+  EXPECT_EQ(Binary(dir.Write("rej.json", ExampleWith(kStepDown, "\"spot\": 60800", "\"spot\": -5")) + " --trials 300").status, 1);
+  EXPECT_EQ(Binary("--jobs x " + kStepDown).status, 2);
+}
+
+TEST(PriceBinary, LogWritesTheLibraryTraceBelowTheWorkingDirectory) {
+  ScratchDir dir;
+  const std::string cmd = "cd '" + dir.path.string() + "' && " + MORVIK_PRICE_EXE + " --log --trials 200 " +
+                          kStepDown + " >/dev/null 2>&1";
+  const int st = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  const fs::path logs = dir.path / "ZUN_Module_Log" / "ZUNP_MorvikMC";
+  ASSERT_TRUE(fs::is_directory(logs));
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(logs)) {
+    ++files;
+    const std::string trace = ReadAll(e.path().string());
+    EXPECT_TRUE(Contains(trace, "PriceDate : 20250630")) << trace.substr(0, 200);
+    EXPECT_TRUE(Contains(trace, "ResultPrice : "));
+  }
+  EXPECT_EQ(files, 1);
+}
+
+}  // namespace
+}  // namespace morvik
+
+#endif  // MORVIK_HAVE_PRICE_TOOL

@@ -1,0 +1,229 @@
+// Pricing a parsed note through ZUNP_CalcMorvikMC, its spot ladder, and the
+// wording of a rejection.
+#include "tools/morvik-price/pricing.h"
+
+#include <algorithm>
+
+#include "interface/extended_args.h"
+#include "interface/morvik.h"
+#include "interface/status_messages.h"
+#include "interface/validation.h"
+
+namespace morvik {
+namespace {
+
+// The call may receive empty arrays (no coupons, no fixings); give it a valid
+// address even then.
+template <class T>
+const T* Ptr(const std::vector<T>& v) {
+  static const T kNone{};
+  return v.empty() ? &kNone : v.data();
+}
+
+ExtendedArgs ArgsOf(const NoteInputs& n) {
+  ExtendedArgs a;
+  a.PriceDate = n.PriceDate;
+  a.NotionalAMT = n.NotionalAMT;
+  a.UnderlyingPrice = Ptr(n.UnderlyingPrice);
+  a.TCurveInfo = Ptr(n.TCurveInfo);
+  a.CurveInfo = Ptr(n.CurveInfo);
+  a.NT = Ptr(n.NT);
+  a.TVol = Ptr(n.TVol);
+  a.Parity = Ptr(n.Parity);
+  a.LocalVolSurface = Ptr(n.LocalVolSurface);
+  a.NVol = Ptr(n.NVol);
+  a.NParity = Ptr(n.NParity);
+  a.UnderlyingCorr = Ptr(n.UnderlyingCorr);
+  a.TDiv = Ptr(n.TDiv);
+  a.Div = Ptr(n.Div);
+  a.NDiv = Ptr(n.NDiv);
+  a.Div_TypeFlag = Ptr(n.Div_TypeFlag);
+  a.FX_TVol = Ptr(n.FX_TVol);
+  a.FX_Vol = Ptr(n.FX_Vol);
+  a.FX_NVol = Ptr(n.FX_NVol);
+  a.FX_Corr = Ptr(n.FX_Corr);
+  a.QuantoFlag = Ptr(n.QuantoFlag);
+  a.NStock = n.NStock;
+  a.NStrike = n.NStrike;
+  a.X = Ptr(n.X);
+  a.KO_Barrier = Ptr(n.KO_Barrier);
+  a.KI_Barrier = Ptr(n.KI_Barrier);
+  a.PayOffSlope = Ptr(n.PayOffSlope);
+  a.PayOffAmount = Ptr(n.PayOffAmount);
+  a.DatesInfo = Ptr(n.DatesInfo);
+  a.RedemCoupon = Ptr(n.RedemCoupon);
+  a.KnockBarrierFlag = Ptr(n.KnockBarrierFlag);
+  a.BeKO_Hitted = Ptr(n.BeKO_Hitted);
+  a.BeKI_Hitted = n.BeKI_Hitted;
+  a.NCoupon = n.NCoupon;
+  a.CouponBarrier = Ptr(n.CouponBarrier);
+  a.Coupon = Ptr(n.Coupon);
+  a.CouponDatesInfo = Ptr(n.CouponDatesInfo);
+  a.CouponBarrierFlag = n.CouponBarrierFlag;
+  a.BeCouponBarrierHitted = n.BeCouponBarrierHitted;
+  a.NTrials = n.NTrials;
+  a.PayOffLimit = Ptr(n.PayOffLimit);
+  a.NAFlag = n.NAFlag;
+  a.SC = Ptr(n.SC);
+  a.Coupon_SC = Ptr(n.Coupon_SC);
+  a.FixedFlag = Ptr(n.FixedFlag);
+  a.CalcFlag = Ptr(n.CalcFlag);
+  return a;
+}
+
+std::string Idx(const char* path, int i) { return std::string(path) + "[" + std::to_string(i) + "]"; }
+
+std::string UnderlyingAt(const NoteInputs& n, int i) {
+  std::string s = Idx("underlyings", i);
+  if (i >= 0 && i < static_cast<int>(n.underlyingNames.size())) s += " (" + n.underlyingNames[i] + ")";
+  return s;
+}
+
+bool IsCouponCode(int code) { return code == -2056 || code == -2077 || code == -2078; }
+
+// Code -302 comes from the redemption schedule or the coupon schedule; tell
+// them apart the way the checks see them.
+bool FixingFaultIsCoupon(const NoteInputs& n, int d) {
+  const int N = n.NStrike;
+  if (d < 0 || d >= N) return true;
+  const int obs = n.DatesInfo[d];
+  const int pay = n.DatesInfo[N + d];
+  const int win = n.DatesInfo[2 * N + d];
+  const int diff = DaysBetween(n.PriceDate, obs);
+  if (!(diff < win && pay > n.PriceDate)) return true;
+  const int need = win - std::max(diff, 0);
+  if (n.FixedFlag[0] < need) return false;
+  for (int s = 0; s < d; ++s) {
+    if (n.DatesInfo[s] <= n.PriceDate && n.DatesInfo[N + s] > n.PriceDate) return false;
+  }
+  return true;
+}
+
+// The field of the term sheet a point index refers to, where the code says.
+std::string PointField(const NoteInputs& n, int code, int i, int k) {
+  const std::string u = Idx("underlyings", i);
+  switch (code) {
+    case -206: return Idx("discount_curve.tenors", k);
+    case -207: return Idx("discount_curve.rates", k);
+    case -211: return u + Idx(".rate_curve.tenors", k);
+    case -212: return u + Idx(".rate_curve.rates", k);
+    case -2216: return u + Idx(".local_vol.times", k);
+    case -2215: return u + Idx(".local_vol.moneyness", k);
+    case -2217: {
+      const int nv = (i >= 0 && i < static_cast<int>(n.NVol.size()) && n.NVol[i] > 0) ? n.NVol[i] : 1;
+      return u + Idx(".local_vol.vols", k / nv) + "[" + std::to_string(k % nv) + "]";
+    }
+    case -2025: return Idx("correlation", i) + "[" + std::to_string(k) + "]";
+    case -2030:
+    case -2031: return u + ".dividends entry " + std::to_string(k);
+    case -2040: return u + Idx(".fx.tenors", k);
+    case -2041: return u + Idx(".fx.vols", k);
+    case -2201: return Idx("past.fixings", k);
+    case -2202: return Idx("past.coupon_fixings", k);
+    default: return std::string();
+  }
+}
+
+}  // namespace
+
+std::vector<double> LadderMoves() {
+  std::vector<double> moves;
+  for (int k = -3; k <= 3; ++k) moves.push_back(k / 10.0);
+  return moves;
+}
+
+NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
+  NoteInputs n = note;
+  if (request.compute >= 0) n.CalcFlag[0] = std::max(n.CalcFlag[0], request.compute);
+  if (request.trials > 0.0) n.NTrials = request.trials;
+  if (request.log) n.CalcFlag[1] = 1;
+  return n;
+}
+
+int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
+                  std::vector<double>& resultPrice) {
+  const std::size_t N = static_cast<std::size_t>(std::max(n.NStrike, 0));
+  const std::size_t Q = static_cast<std::size_t>(std::max(n.NCoupon, 0));
+  const std::size_t S = static_cast<std::size_t>(std::max(n.NStock, 0));
+  events.assign(2 * (N + 2), 0.0);
+  coupons.assign(std::max<std::size_t>(2 * Q, 1), 0.0);
+  resultPrice.assign(3 * S + 3, 0.0);
+  const ExtendedArgs a = ArgsOf(n);
+  const int status = ZUNP_CalcMorvikMC(
+      a.PriceDate, a.NotionalAMT, a.UnderlyingPrice, a.TCurveInfo, a.CurveInfo, a.NT, a.TVol, a.Parity,
+      a.LocalVolSurface, a.NVol, a.NParity, a.UnderlyingCorr, a.TDiv, a.Div, a.NDiv, a.Div_TypeFlag, a.FX_TVol,
+      a.FX_Vol, a.FX_NVol, a.FX_Corr, a.QuantoFlag, a.NStock, a.NStrike, a.X, a.KO_Barrier, a.KI_Barrier,
+      a.PayOffSlope, a.PayOffAmount, a.DatesInfo, a.RedemCoupon, a.KnockBarrierFlag, a.BeKO_Hitted,
+      a.BeKI_Hitted, a.NCoupon, a.CouponBarrier, a.Coupon, a.CouponDatesInfo, a.CouponBarrierFlag,
+      a.BeCouponBarrierHitted, a.NTrials, a.PayOffLimit, a.NAFlag, a.SC, a.Coupon_SC, a.FixedFlag, a.CalcFlag,
+      events.data(), coupons.data(), resultPrice.data());
+  coupons.resize(2 * Q);
+  if (n.CalcFlag[0] < 1) resultPrice.resize(1);
+  return status;
+}
+
+NoteResult PriceNote(const NoteInputs& n, bool ladder) {
+  NoteResult r;
+  r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice);
+  if (r.status < 0) {
+    r.rejection = DescribeRejection(n, r.status);
+    return r;
+  }
+  if (!ladder) return r;
+  // Every underlying's spot moves by the same fraction; base prices, past
+  // fixings and everything else stay. Price only, no trace.
+  NoteInputs moved = n;
+  moved.CalcFlag = {0, 0};
+  std::vector<double> events, coupons, price;
+  for (double m : LadderMoves()) {
+    r.ladderMoves.push_back(m);
+    if (m == 0.0) {
+      r.ladderPrices.push_back(r.resultPrice[0]);
+      r.ladderStatus.push_back(r.status);
+      continue;
+    }
+    for (int i = 0; i < n.NStock; ++i) {
+      moved.UnderlyingPrice[2 * i] = n.UnderlyingPrice[2 * i] * (1.0 + m);
+    }
+    const int st = CallFullEntry(moved, events, coupons, price);
+    r.ladderStatus.push_back(st);
+    r.ladderPrices.push_back(st >= 0 ? price[0] : 0.0);
+  }
+  return r;
+}
+
+std::string DescribeRejection(const NoteInputs& n, int code) {
+  std::string text = "code " + std::to_string(code) + ": " + StatusMessage(code);
+  if (code == -1) return text;
+  ValidationFault fault;
+  const int again = ValidateInputsAt(ArgsOf(n), fault);
+  if (again != code || fault.code != code) return text;
+  std::vector<std::string> where;
+  const int N = n.NStrike;
+  if (fault.date >= 0) {
+    const bool coupon = IsCouponCode(code) || (code == -302 && FixingFaultIsCoupon(n, fault.date));
+    if (coupon && fault.date < n.NCoupon) {
+      where.push_back(Idx("coupons.schedule", fault.date) + " (observation " +
+                      FormatIsoDate(n.CouponDatesInfo[fault.date]) + ")");
+    } else if (!coupon && fault.date < N) {
+      where.push_back(Idx("redemption", fault.date) + " (observation " + FormatIsoDate(n.DatesInfo[fault.date]) +
+                      ")");
+    }
+  }
+  if (fault.underlying >= 0) where.push_back(UnderlyingAt(n, fault.underlying));
+  if (fault.point >= 0) {
+    const std::string field = PointField(n, code, fault.underlying, fault.point);
+    if (!field.empty()) where.push_back(field);
+  }
+  if (!where.empty()) {
+    text += " At ";
+    for (std::size_t k = 0; k < where.size(); ++k) {
+      if (k) text += ", ";
+      text += where[k];
+    }
+    text += ".";
+  }
+  return text;
+}
+
+}  // namespace morvik
