@@ -1,0 +1,139 @@
+// The benchmark table: the random stream's cost per normal, one core
+// valuation per simulated stock-day, and the full pricing call without and
+// with sensitivities, on the realistic notes of one, two and three stocks.
+// Each measurement runs in a child process so that its peak resident memory
+// is its own; times are CPU times of the (single-threaded) child.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "bench/realistic_note.h"
+#include "interface/assembly.h"
+#include "interface/core_entry.h"
+#include "interface/extended_entry.h"
+#include "numerics/random.h"
+
+namespace {
+
+using morvik::bench::RealisticNote;
+
+double CpuNs() {
+  timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1e9 + ts.tv_nsec;
+}
+
+volatile double g_sink = 0.0;
+
+// Child bodies: each returns two figures.
+void StreamCost(double out[2]) {
+  morvik::RandState rs;
+  morvik::RandNormal(rs, 0);
+  const long n = 20000000;
+  double sum = 0.0;
+  const double t0 = CpuNs();
+  for (long k = 0; k < n; ++k) sum += morvik::RandNormal(rs, 1);
+  out[0] = (CpuNs() - t0) / n;
+  g_sink = sum;
+  out[1] = 0.0;
+}
+
+// Best of three core valuations: ns per simulated stock-day, and stock-days.
+void CoreValuation(int stocks, double out[2]) {
+  RealisticNote note(stocks);
+  const morvik::ExtendedArgs e = note.Args(0);
+  morvik::AssembledCore core;
+  morvik::AssembleCore(e, core);
+  double price = 0.0;
+  core.results.ResultPrice = &price;
+  double best = 1e300;
+  for (int rep = 0; rep < 3; ++rep) {
+    const double t0 = CpuNs();
+    morvik::MorvikCore(core.args, core.results);
+    const double t = CpuNs() - t0;
+    best = t < best ? t : best;
+  }
+  // A path redeemed on date d ran KO_ObsDays[d] days, one to maturity all.
+  const int K = core.args.NStrike;
+  const double n = core.args.NTrials;
+  double days = 0.0;
+  for (int d = 0; d < K; ++d) days += core.ELS_Prob[d] * n * core.args.KO_ObsDays[d];
+  days += (core.ELS_Prob[K] + core.ELS_Prob[K + 1]) * n * core.args.KO_ObsDays[K - 1];
+  const double stockDays = days * stocks;
+  out[0] = best / stockDays;
+  out[1] = stockDays;
+}
+
+// One full call (best of `reps`), in ms; second figure is its status.
+void FullCall(int stocks, int calcFlag, double out[2]) {
+  RealisticNote note(stocks);
+  const morvik::ExtendedArgs e = note.Args(calcFlag);
+  const int reps = calcFlag == 0 ? 3 : 1;
+  double best = 1e300;
+  int rc = 0;
+  for (int rep = 0; rep < reps; ++rep) {
+    const double t0 = CpuNs();
+    rc = morvik::CalcMorvikMC(e);
+    const double t = CpuNs() - t0;
+    best = t < best ? t : best;
+  }
+  out[0] = best / 1e6;
+  out[1] = rc;
+}
+
+struct Measured {
+  double v[2] = {0.0, 0.0};
+  double maxrssMiB = 0.0;
+};
+
+// Runs body(out) in a child; returns its figures and peak memory.
+template <class F>
+Measured InChild(F body) {
+  Measured m;
+  int fd[2];
+  if (pipe(fd) != 0) return m;
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fd[0]);
+    double out[2] = {0.0, 0.0};
+    body(out);
+    if (write(fd[1], out, sizeof out) != static_cast<ssize_t>(sizeof out)) _exit(1);
+    _exit(0);
+  }
+  close(fd[1]);
+  if (read(fd[0], m.v, sizeof m.v) != static_cast<ssize_t>(sizeof m.v)) m.v[0] = m.v[1] = -1.0;
+  close(fd[0]);
+  int status = 0;
+  rusage ru{};
+  wait4(pid, &status, 0, &ru);
+  m.maxrssMiB = ru.ru_maxrss / 1024.0;
+  return m;
+}
+
+}  // namespace
+
+int main() {
+  const Measured stream = InChild([](double* o) { StreamCost(o); });
+  std::printf("stream: %.2f ns per normal (peak %.1f MiB)\n\n", stream.v[0], stream.maxrssMiB);
+  std::printf("%-7s | %10s %8s | %9s %9s %9s | %7s %7s | %8s %8s %8s\n", "stocks", "ns/stkday",
+              "x stream", "{0,0} ms", "{1,0} ms", "{2,0} ms", "{1}/{0}", "{2}/{0}", "MiB{0}",
+              "MiB{1}", "MiB{2}");
+  for (int S = 1; S <= 3; ++S) {
+    const Measured core = InChild([S](double* o) { CoreValuation(S, o); });
+    Measured full[3];
+    for (int c = 0; c < 3; ++c) full[c] = InChild([S, c](double* o) { FullCall(S, c, o); });
+    for (int c = 0; c < 3; ++c) {
+      if (full[c].v[1] < 0) std::printf("call {%d,0} on %d stocks returned %g\n", c, S, full[c].v[1]);
+    }
+    std::printf("%-7d | %10.2f %8.2f | %9.1f %9.1f %9.1f | %7.2f %7.2f | %8.1f %8.1f %8.1f\n", S,
+                core.v[0], core.v[0] / stream.v[0], full[0].v[0], full[1].v[0], full[2].v[0],
+                full[1].v[0] / full[0].v[0], full[2].v[0] / full[0].v[0], full[0].maxrssMiB,
+                full[1].maxrssMiB, full[2].maxrssMiB);
+  }
+  return 0;
+}
