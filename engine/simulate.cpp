@@ -2,10 +2,12 @@
 // observation-date tests, the maturity payoff and the accumulation of results.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/engine_grids.h"
 #include "engine/normal_source.h"
+#include "engine/shared_stream.h"
 #include "engine/simulate.h"
 
 namespace morvik {
@@ -32,16 +34,6 @@ inline double Worst(const double* y, int S) {
   for (int i = 1; i < S; ++i) w = y[i] < w ? y[i] : w;
   return w;
 }
-
-// Raw sums of one engine call: path counts and undiscounted payoffs per
-// outcome slot and per coupon, and the price sum.
-struct Tally {
-  std::vector<double> prob;
-  std::vector<double> cf;
-  std::vector<double> couponProb;
-  std::vector<double> couponCf;
-  double price = 0.0;
-};
 
 // Does level `b` of date `d` pass on the window closes?
 bool LevelPasses(const EngineGrids& g, int d, int b, int L, bool average, const double* win,
@@ -126,7 +118,9 @@ double MaturityPayoff(const CoreArgs& a, const EngineGrids& g, int ki, const dou
   return Clamp((worst - 1.0) * sl + g.base + am, g.payLo, g.payHi);
 }
 
-void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t) {
+template <class Source>
+void RunPaths(const CoreArgs& a, EngineGrids& g, Source& normals, Tally& t, PathScratch& w,
+              long long from, long long to) {
   const int S = g.NStock;
   const int K = g.NStrike;
   const int NC = g.NCoupon;
@@ -136,15 +130,13 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
   const double sqdt = std::sqrt(1.0 / 365.0);
   const double* L = g.chol.data();
 
-  std::vector<double> xv(S), yv(S), zv(S), meansv(S);
-  std::vector<int> memv(S), hintv(S);
-  double* x = xv.data();
-  double* y = yv.data();
-  double* z = zv.data();
-  int* mem = memv.data();
-  int* hint = hintv.data();
+  double* x = w.x.data();
+  double* y = w.y.data();
+  double* z = w.z.data();
+  int* mem = w.mem.data();
+  int* hint = w.hint.data();
 
-  for (long long path = 0; static_cast<double>(path) < NTrials; ++path) {
+  for (long long path = from; path < to && static_cast<double>(path) < NTrials; ++path) {
     CopyRow(g.p0.data(), x, S);
     for (int i = 0; i < S; ++i) mem[i] = a.BeKO_Hitted[i];
     for (int i = 0; i < S; ++i) hint[i] = 0;
@@ -237,7 +229,7 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
 
       if (n == T) {
         double payoff = 0.0;
-        if (ObservationRedeems(a, g, d, touch, y, meansv.data(), payoff)) {
+        if (ObservationRedeems(a, g, d, touch, y, w.means.data(), payoff)) {
           pv = g.dfKO[d] * payoff + couponValue + runningValue;
           t.prob[d] += 1.0;
           t.cf[d] += payoff;
@@ -265,31 +257,61 @@ void RunPaths(const CoreArgs& a, EngineGrids& g, NormalSource& normals, Tally& t
 
 }  // namespace
 
-int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
-  if (view.NStrike < 1 || view.NStock < 1) return 1;
-  EngineGrids g;
-  BuildEngineGrids(view, fixedCount, g);
+void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& out, SimJob& job) {
+  job.view = view;
+  job.out = out;
+  job.nextPath = 0;
+  job.done = view.NStrike < 1 || view.NStock < 1;
+  if (job.done) return;
+  BuildEngineGrids(view, fixedCount, job.g);
+  const std::size_t S = static_cast<std::size_t>(view.NStock);
+  job.w.x.assign(S, 0.0);
+  job.w.y.assign(S, 0.0);
+  job.w.z.assign(S, 0.0);
+  job.w.means.assign(S, 0.0);
+  job.w.mem.assign(S, 0);
+  job.w.hint.assign(S, 0);
+  job.t.prob.assign(view.NStrike + 2, 0.0);
+  job.t.cf.assign(view.NStrike + 2, 0.0);
+  job.t.couponProb.assign(job.g.NCoupon, 0.0);
+  job.t.couponCf.assign(job.g.NCoupon, 0.0);
+  job.t.price = 0.0;
+}
 
-  NormalSource normals;
-  normals.Reset();
+bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
+  if (job.done) return true;
+  const long long to = job.nextPath + paths;
+  RunPaths(job.view, job.g, normals, job.t, job.w, job.nextPath, to);
+  job.nextPath = to;
+  job.done = !(static_cast<double>(to) < job.view.NTrials);
+  return job.done;
+}
 
-  Tally t;
-  t.prob.assign(view.NStrike + 2, 0.0);
-  t.cf.assign(view.NStrike + 2, 0.0);
-  t.couponProb.assign(g.NCoupon, 0.0);
-  t.couponCf.assign(g.NCoupon, 0.0);
-  RunPaths(view, g, normals, t);
-
+void FinishSimulation(SimJob& job) {
+  const CoreArgs& view = job.view;
+  if (view.NStrike < 1 || view.NStock < 1) return;
+  const CoreResults& out = job.out;
+  const Tally& t = job.t;
   const double NTrials = view.NTrials;
   for (int s = 0; s < view.NStrike + 2; ++s) {
     out.ELS_Prob[s] = t.prob[s] / NTrials;
     out.ELS_Cf[s] = t.cf[s] * 10000 / NTrials;
   }
-  for (int c = 0; c < g.NCoupon; ++c) {
+  for (int c = 0; c < job.g.NCoupon; ++c) {
     out.ELS_Coupon_Prob[c] = t.couponProb[c] / NTrials;
     out.ELS_Coupon_Cf[c] = t.couponCf[c] * 10000 / NTrials;
   }
   out.ResultPrice[0] = out.ResultPrice[0] + 10000 * t.price;
+}
+
+int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
+  if (view.NStrike < 1 || view.NStock < 1) return 1;
+  SimJob job;
+  StartSimulation(view, fixedCount, out, job);
+  NormalSource normals;
+  normals.Reset();
+  RunPaths(job.view, job.g, normals, job.t, job.w, 0, std::numeric_limits<long long>::max());
+  FinishSimulation(job);
   return 1;
 }
 

@@ -2,6 +2,10 @@
 // the note's event tests and payoffs, and the accumulation of results.
 #pragma once
 
+#include <vector>
+
+#include "engine/engine_grids.h"
+#include "engine/shared_stream.h"
 #include "interface/core_args.h"
 
 namespace morvik {
@@ -18,6 +22,42 @@ namespace morvik {
 // ResultPrice[0]. Returns 1; returns 1 without simulating when no observation
 // date remains. May throw std::bad_alloc (the core entry catches it).
 int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out);
+
+// Raw sums of one engine call: path counts and undiscounted payoffs per
+// outcome slot and per coupon, and the price sum.
+struct Tally {
+  std::vector<double> prob;
+  std::vector<double> cf;
+  std::vector<double> couponProb;
+  std::vector<double> couponCf;
+  double price = 0.0;
+};
+
+// Per-path working rows of the path loop.
+struct PathScratch {
+  std::vector<double> x, y, z, means;
+  std::vector<int> mem, hint;
+};
+
+// One engine call taken a batch of paths at a time, so that several
+// valuations can move through one shared stream of normals together.
+struct SimJob {
+  CoreArgs view;
+  CoreResults out;
+  EngineGrids g;
+  Tally t;
+  PathScratch w;
+  long long nextPath = 0;
+  bool done = true;
+};
+
+// The steps of SimulateELS on a job: set-up, the next `paths` paths drawn
+// from `normals` (returns true when every path has run), and the results.
+// Run to the end on the stream restarted from its seed, they give exactly
+// what SimulateELS gives. May throw std::bad_alloc.
+void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& out, SimJob& job);
+bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths);
+void FinishSimulation(SimJob& job);
 
 // FX volatility row of one stock, m entries (entry n belongs to the step that
 // starts on day n). quantoFlag 0: zeros; 1: daily forward volatilities;

@@ -1,10 +1,12 @@
 // The core pricing entry: clears the result block, scans the schedules for
 // dates that are over or pending, settles a pending payment from its known
 // fixings and hands everything still to come to the Monte Carlo engine.
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "engine/fixed_outcome.h"
+#include "engine/shared_stream.h"
 #include "engine/simulate.h"
 #include "interface/core_entry.h"
 
@@ -59,10 +61,22 @@ CoreResults ShiftedResults(const CoreResults& r, int j, int k) {
   return v;
 }
 
-int Value(const CoreArgs& a, const CoreResults& out) {
+// What is left of a valuation once the schedules are scanned and a pending
+// payment is settled: the engine call on the shifted view, if any.
+struct Pending {
+  std::vector<int> memory;  // private copy of the memory flags, read by the view
+  bool simulate = false;
+  CoreArgs view;
+  int fixedCount = 0;
+  CoreResults out;
+};
+
+// Everything of a valuation up to the engine call. Returns the status the
+// valuation ends with when no simulation follows (p.simulate false).
+int Prepare(const CoreArgs& a, const CoreResults& out, Pending& p) {
   // Private copy of the memory flags: the fixed-outcome valuation may clear
   // them, the caller's array is never written.
-  std::vector<int> memory;
+  std::vector<int>& memory = p.memory;
   if (a.NStock > 0) memory.assign(a.BeKO_Hitted, a.BeKO_Hitted + a.NStock);
   CoreRecord record;
   record.settled = 0;
@@ -125,14 +139,80 @@ int Value(const CoreArgs& a, const CoreResults& out) {
   // Nothing left to simulate (a final pending date that did not settle).
   if (a.NStrike - j < 1) return 1;
 
-  CoreArgs view = ShiftedView(a, j, k);
-  view.BeKO_Hitted = memory.data();
-  view.BeCouponBarrierHitted = record.coupon_breach;
-  const int fixedCount = a.FixedFlag != nullptr ? a.FixedFlag[0] : 0;
-  return SimulateELS(view, fixedCount, ShiftedResults(out, j, k));
+  p.view = ShiftedView(a, j, k);
+  p.view.BeKO_Hitted = memory.data();
+  p.view.BeCouponBarrierHitted = record.coupon_breach;
+  p.fixedCount = a.FixedFlag != nullptr ? a.FixedFlag[0] : 0;
+  p.out = ShiftedResults(out, j, k);
+  p.simulate = true;
+  return 1;
+}
+
+int Value(const CoreArgs& a, const CoreResults& out) {
+  Pending p;
+  const int rc = Prepare(a, out, p);
+  if (!p.simulate) return rc;
+  return SimulateELS(p.view, p.fixedCount, p.out);
+}
+
+// Paths a valuation runs before the one furthest behind in the stream gets
+// its turn: small enough that the valuations read the same stretch of the
+// stream while it is in cache.
+constexpr long long kBatchPaths = 32;
+
+int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
+                const StreamLimits& limits) {
+  struct Job {
+    Pending p;
+    SimJob sim;
+    SharedReader reader;
+    bool active = false;
+  };
+  std::vector<std::unique_ptr<Job>> jobs;
+  jobs.reserve(static_cast<std::size_t>(n));
+  SharedStream stream(limits);
+  for (int r = 0; r < n; ++r) {
+    jobs.push_back(std::make_unique<Job>());
+    Job& job = *jobs.back();
+    status[r] = Prepare(*sets[r], outs[r], job.p);
+    if (!job.p.simulate) continue;
+    status[r] = 1;
+    StartSimulation(job.p.view, job.p.fixedCount, job.p.out, job.sim);
+    job.reader.stream = &stream;
+    job.active = !job.sim.done;
+    if (!job.active) FinishSimulation(job.sim);
+  }
+  // The valuation furthest behind in the stream runs next, so that all of
+  // them move through it together.
+  for (;;) {
+    Job* next = nullptr;
+    for (auto& job : jobs) {
+      if (job->active && (next == nullptr || job->reader.Position() < next->reader.Position()))
+        next = job.get();
+    }
+    if (next == nullptr) break;
+    stream.Release(next->reader.chunk);
+    next->reader.Attach();
+    const bool done = SimulateBatch(next->sim, next->reader, kBatchPaths);
+    next->reader.Detach();
+    if (done) {
+      next->active = false;
+      FinishSimulation(next->sim);
+    }
+  }
+  return 0;
 }
 
 }  // namespace
+
+int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
+                     const StreamLimits& limits) {
+  try {
+    return ValueShared(sets, outs, n, status, limits);
+  } catch (...) {
+    return -1;
+  }
+}
 
 int MorvikCore(const CoreArgs& args, const CoreResults& out) {
   try {

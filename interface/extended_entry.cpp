@@ -62,14 +62,22 @@ int Run(const ExtendedArgs& in, LogClock clock) {
   std::vector<double> coupon(2 * Q, 0.0);
   std::vector<double> sens(priceLen, 0.0);
 
-  // One valuation through the core; its price lands in a slot of our own.
+  // One valuation through the core, its price in a slot of our own, and the
+  // requested sensitivities (all deltas, then gammas, then vegas; stocks
+  // counted from 1), every valuation reading one shared stream of normals.
   double price = 0.0;
   core.results.ResultPrice = &price;
-  const int r = MorvikCore(core.args, core.results);
+  int failed = 0;
+  const int r = ValueWithSensitivities(core.args, core.results, mode, sens.data(), &failed);
   if (r < 0) {
     // The core fails only when it cannot allocate its temporaries.
     LogReturn(logOn, logFile, r);
     return r;
+  }
+  // A routine that could not allocate fails the whole call, like the core.
+  if (failed) {
+    LogReturn(logOn, logFile, -1);
+    return -1;
   }
 
   price = (notional / 10000.0) * price;
@@ -82,25 +90,8 @@ int Run(const ExtendedArgs& in, LogClock clock) {
     coupon[Q + j] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
   }
 
-  if (mode >= 1) {
-    // All deltas, then all gammas, then all vegas; stocks counted from 1.
-    // A routine that could not allocate fails the whole call, like the core.
-    int failed = 0;
-    for (int i = 0; i < S; ++i)
-      sens[1 + i] = CalcDelta(i + 1, core.args, &failed) / 10000.0 * notional;
-    for (int i = 0; i < S; ++i)
-      sens[1 + S + i] = CalcGamma(i + 1, core.args, &failed) / 10000.0 * notional;
-    for (int i = 0; i < S; ++i)
-      sens[1 + 2 * S + i] = CalcVega(i + 1, core.args, &failed) / 10000.0 * notional;
-    if (mode >= 2) {
-      sens[3 * S + 1] = CalcTheta(core.args, &failed) / 10000.0 * notional;
-      sens[3 * S + 2] = CalcRho(core.args, &failed) / 10000.0 * notional;
-    }
-    if (failed) {
-      LogReturn(logOn, logFile, -1);
-      return -1;
-    }
-  }
+  const std::size_t computed = mode >= 2 ? priceLen : (mode >= 1 ? 3 * Count(S) + 1 : 1);
+  for (std::size_t m = 1; m < computed; ++m) sens[m] = sens[m] / 10000.0 * notional;
 
   // The outputs, written in one go.
   for (std::size_t s = 0; s < prob.size(); ++s) in.ELS_Prob_n_Cf[s] = prob[s];

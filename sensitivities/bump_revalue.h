@@ -80,15 +80,83 @@ inline std::vector<double> ScaledPrice(const CoreArgs& a, int k, double factor) 
   return p;
 }
 
+// Two bumped copies of the inputs and the arrays they point to. Built in
+// place and never moved, so that the copies' pointers stay valid.
+struct BumpedPair {
+  std::vector<double> upValues, downValues, upValues2, downValues2;
+  CoreArgs up, down;
+  BumpedPair() = default;
+  BumpedPair(const BumpedPair&) = delete;
+  BumpedPair& operator=(const BumpedPair&) = delete;
+};
+
+// Stock k's current price scaled by upFactor and by downFactor.
+inline void SpotPair(int k, const CoreArgs& args, double upFactor, double downFactor,
+                     BumpedPair& b) {
+  b.upValues = ScaledPrice(args, k, upFactor);
+  b.downValues = ScaledPrice(args, k, downFactor);
+  b.up = args;
+  b.down = args;
+  b.up.CurPrice = b.upValues.data();
+  b.down.CurPrice = b.downValues.data();
+}
+
+// Stock k's local volatility block moved one point up and down (the down
+// value floored at 1e-12).
+inline void VegaPair(int k, const CoreArgs& args, BumpedPair& b) {
+  std::size_t total = 0, begin = 0, len = 0;
+  for (int i = 0; i < args.NStock; ++i) {
+    const std::size_t block = Count(args.NVol[i]) * Count(args.NParity[i]);
+    if (i == k - 1) {
+      begin = total;
+      len = block;
+    }
+    total += block;
+  }
+  b.upValues = CopyOf(args.LocalVolSurface, total);
+  b.downValues = b.upValues;
+  for (std::size_t m = begin; m < begin + len; ++m) {
+    b.upValues[m] = b.upValues[m] + 0.01;
+    const double d = b.downValues[m] - 0.01;
+    b.downValues[m] = d < 1e-12 ? 1e-12 : d;
+  }
+  b.up = args;
+  b.down = args;
+  b.up.LocalVolSurface = b.upValues.data();
+  b.down.LocalVolSurface = b.downValues.data();
+}
+
+// Every stock's rate curve and the discount curve moved in parallel by one
+// percentage point up and down.
+inline void RhoPair(const CoreArgs& args, BumpedPair& b) {
+  const std::size_t nStock = SumCounts(args.NT_Stock, args.NStock);
+  const std::size_t nDisc = Count(args.NT_Disc);
+  b.upValues = CopyOf(args.CurveInfo_Stock, nStock);
+  b.downValues = b.upValues;
+  b.upValues2 = CopyOf(args.CurveInfo_Disc, nDisc);
+  b.downValues2 = b.upValues2;
+  for (std::size_t m = 0; m < nStock; ++m) {
+    b.upValues[m] = b.upValues[m] + 0.01;
+    b.downValues[m] = b.downValues[m] - 0.01;
+  }
+  for (std::size_t m = 0; m < nDisc; ++m) {
+    b.upValues2[m] = b.upValues2[m] + 0.01;
+    b.downValues2[m] = b.downValues2[m] - 0.01;
+  }
+  b.up = args;
+  b.down = args;
+  b.up.CurveInfo_Stock = b.upValues.data();
+  b.up.CurveInfo_Disc = b.upValues2.data();
+  b.down.CurveInfo_Stock = b.downValues.data();
+  b.down.CurveInfo_Disc = b.downValues2.data();
+}
+
 template <CorePricer Core>
 double SpotBumped(int k, const CoreArgs& args, double upFactor, double downFactor,
                   bool withBase, double* prices, int* failed) {
-  std::vector<double> up = ScaledPrice(args, k, upFactor);
-  std::vector<double> down = ScaledPrice(args, k, downFactor);
-  CoreArgs upArgs = args, downArgs = args;
-  upArgs.CurPrice = up.data();
-  downArgs.CurPrice = down.data();
-  const CoreArgs* sets[3] = {&upArgs, &downArgs, &args};
+  BumpedPair b;
+  SpotPair(k, args, upFactor, downFactor, b);
+  const CoreArgs* sets[3] = {&b.up, &b.down, &args};
   return RevalueInOrder<Core>(sets, withBase ? 3 : 2, prices, failed);
 }
 
@@ -130,27 +198,9 @@ double CalcGammaWith(int k, const CoreArgs& args, int* failed = nullptr) {
 template <CorePricer Core>
 double CalcVegaWith(int k, const CoreArgs& args, int* failed = nullptr) {
   try {
-    using sens_detail::Count;
-    std::size_t total = 0, begin = 0, len = 0;
-    for (int i = 0; i < args.NStock; ++i) {
-      const std::size_t block = Count(args.NVol[i]) * Count(args.NParity[i]);
-      if (i == k - 1) {
-        begin = total;
-        len = block;
-      }
-      total += block;
-    }
-    std::vector<double> up = sens_detail::CopyOf(args.LocalVolSurface, total);
-    std::vector<double> down = up;
-    for (std::size_t m = begin; m < begin + len; ++m) {
-      up[m] = up[m] + 0.01;
-      const double d = down[m] - 0.01;
-      down[m] = d < 1e-12 ? 1e-12 : d;
-    }
-    CoreArgs upArgs = args, downArgs = args;
-    upArgs.LocalVolSurface = up.data();
-    downArgs.LocalVolSurface = down.data();
-    const CoreArgs* sets[2] = {&upArgs, &downArgs};
+    sens_detail::BumpedPair b;
+    sens_detail::VegaPair(k, args, b);
+    const CoreArgs* sets[2] = {&b.up, &b.down};
     double p[2] = {0.0, 0.0};
     const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
     if (rc < 0) return static_cast<double>(rc);
@@ -166,26 +216,9 @@ double CalcVegaWith(int k, const CoreArgs& args, int* failed = nullptr) {
 template <CorePricer Core>
 double CalcRhoWith(const CoreArgs& args, int* failed = nullptr) {
   try {
-    const std::size_t nStock = sens_detail::SumCounts(args.NT_Stock, args.NStock);
-    const std::size_t nDisc = sens_detail::Count(args.NT_Disc);
-    std::vector<double> stockUp = sens_detail::CopyOf(args.CurveInfo_Stock, nStock);
-    std::vector<double> stockDown = stockUp;
-    std::vector<double> discUp = sens_detail::CopyOf(args.CurveInfo_Disc, nDisc);
-    std::vector<double> discDown = discUp;
-    for (std::size_t m = 0; m < nStock; ++m) {
-      stockUp[m] = stockUp[m] + 0.01;
-      stockDown[m] = stockDown[m] - 0.01;
-    }
-    for (std::size_t m = 0; m < nDisc; ++m) {
-      discUp[m] = discUp[m] + 0.01;
-      discDown[m] = discDown[m] - 0.01;
-    }
-    CoreArgs upArgs = args, downArgs = args;
-    upArgs.CurveInfo_Stock = stockUp.data();
-    upArgs.CurveInfo_Disc = discUp.data();
-    downArgs.CurveInfo_Stock = stockDown.data();
-    downArgs.CurveInfo_Disc = discDown.data();
-    const CoreArgs* sets[2] = {&upArgs, &downArgs};
+    sens_detail::BumpedPair b;
+    sens_detail::RhoPair(args, b);
+    const CoreArgs* sets[2] = {&b.up, &b.down};
     double p[2] = {0.0, 0.0};
     const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
     if (rc < 0) return static_cast<double>(rc);
@@ -232,31 +265,44 @@ inline void ShiftSchedule(const int* obs, const int* pay, int n, int shift, std:
   }
 }
 
+// The schedule moved ThetaStep days, nearer or further away as ThetaBackward
+// says, and the arrays the shifted copy points to.
+struct ThetaShift {
+  int h = 0;
+  bool backward = false;
+  std::vector<int> koObs, koPay, cpObs, cpPay;
+  CoreArgs shifted;
+  ThetaShift() = default;
+  ThetaShift(const ThetaShift&) = delete;
+  ThetaShift& operator=(const ThetaShift&) = delete;
+};
+
+inline void BuildThetaShift(const CoreArgs& args, ThetaShift& t) {
+  using sens_detail::Count;
+  t.h = ThetaStep(args);
+  t.backward = ThetaBackward(args, t.h);
+  const int shift = t.backward ? t.h : -t.h;
+  ShiftSchedule(args.KO_ObsDays, args.KO_PayDays, args.NStrike, shift, Count(args.NStrike),
+                t.koObs, t.koPay);
+  ShiftSchedule(args.Coupon_ObsDays, args.Coupon_PayDays, args.NCoupon, shift,
+                Count(args.NCoupon + 1), t.cpObs, t.cpPay);
+  t.shifted = args;
+  t.shifted.KO_ObsDays = t.koObs.data();
+  t.shifted.KO_PayDays = t.koPay.data();
+  t.shifted.Coupon_ObsDays = t.cpObs.data();
+  t.shifted.Coupon_PayDays = t.cpPay.data();
+}
+
 // Theta of the note per day: the schedule moved h days nearer (forward) or
 // further away (backward) and revalued against the unchanged inputs.
 template <CorePricer Core>
 double CalcThetaWith(const CoreArgs& args, int* failed = nullptr) {
   try {
-    using sens_detail::Count;
-    const int h = ThetaStep(args);
-    const double hd = static_cast<double>(h);
-    const bool backward = ThetaBackward(args, h);
-    std::vector<int> koObsPlus, koPayPlus, koObsMinus, koPayMinus;
-    std::vector<int> cpObsPlus, cpPayPlus, cpObsMinus, cpPayMinus;
-    ShiftSchedule(args.KO_ObsDays, args.KO_PayDays, args.NStrike, h, Count(args.NStrike),
-                  koObsPlus, koPayPlus);
-    ShiftSchedule(args.KO_ObsDays, args.KO_PayDays, args.NStrike, -h, Count(args.NStrike),
-                  koObsMinus, koPayMinus);
-    ShiftSchedule(args.Coupon_ObsDays, args.Coupon_PayDays, args.NCoupon, h,
-                  Count(args.NCoupon + 1), cpObsPlus, cpPayPlus);
-    ShiftSchedule(args.Coupon_ObsDays, args.Coupon_PayDays, args.NCoupon, -h,
-                  Count(args.NCoupon + 1), cpObsMinus, cpPayMinus);
-
-    CoreArgs shifted = args;
-    shifted.KO_ObsDays = backward ? koObsPlus.data() : koObsMinus.data();
-    shifted.KO_PayDays = backward ? koPayPlus.data() : koPayMinus.data();
-    shifted.Coupon_ObsDays = backward ? cpObsPlus.data() : cpObsMinus.data();
-    shifted.Coupon_PayDays = backward ? cpPayPlus.data() : cpPayMinus.data();
+    ThetaShift t;
+    BuildThetaShift(args, t);
+    const double hd = static_cast<double>(t.h);
+    const bool backward = t.backward;
+    const CoreArgs& shifted = t.shifted;
     const CoreArgs* sets[2] = {&args, &shifted};
     double p[2] = {0.0, 0.0};
     const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);

@@ -19,3 +19,21 @@ double CalcRho(const CoreArgs& args, int* failed = nullptr);
 double CalcTheta(const CoreArgs& args, int* failed = nullptr);
 
 }  // namespace morvik
+
+#include "engine/shared_stream.h"
+#include "interface/core_args.h"
+
+namespace morvik {
+
+// The core valuation of `args` into `out` and, for mode >= 1, the
+// sensitivities of the full call, all valuations drawing from one shared
+// stream of normals (see MorvikCoreShared). Every figure is exactly what
+// MorvikCore and the routines above give one by one. sens has 3*NStock+3
+// entries: [1+i] delta, [1+S+i] gamma, [1+2S+i] vega of stock i, then with
+// mode >= 2 [3S+1] theta and [3S+2] rho; per 10000 of notional. Returns the
+// core valuation's status (-1 when anything cannot be allocated); `failed`
+// is set to 1 when a revaluation failed.
+int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, double* sens,
+                           int* failed, const StreamLimits& limits = StreamLimits{});
+
+}  // namespace morvik

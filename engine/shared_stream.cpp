@@ -1,0 +1,65 @@
+// Chunked shared normal stream with regeneration from saved start states.
+#include "engine/shared_stream.h"
+
+namespace morvik {
+
+SharedStream::SharedStream(const StreamLimits& limits)
+    : chunk_(limits.chunkNormals > 0 ? limits.chunkNormals : 1),
+      maxChunks_(limits.maxChunks > 0 ? limits.maxChunks : 1) {
+  // The stream every valuation reads: the fixed seed, reset draw discarded.
+  RandState start;
+  (void)RandNormal(start, 0);
+  starts_.push_back(start);
+}
+
+const double* SharedStream::Acquire(std::int64_t k) {
+  ++clock_;
+  for (Slot& s : slots_) {
+    if (s.index == k) {
+      s.lastUse = clock_;
+      return s.normals.data();
+    }
+  }
+  Slot* slot = nullptr;
+  for (Slot& s : slots_) {
+    if (s.index < 0) {
+      slot = &s;
+      break;
+    }
+  }
+  if (slot != nullptr) {
+    // A released slot: reused before any new memory is taken.
+  } else if (slots_.size() < maxChunks_) {
+    slots_.emplace_back();
+    slot = &slots_.back();
+    slot->normals.resize(chunk_);
+  } else {
+    slot = &slots_[0];
+    for (Slot& s : slots_) {
+      if (s.lastUse < slot->lastUse) slot = &s;
+    }
+  }
+  RandState state = starts_[static_cast<std::size_t>(k - firstStart_)];
+  double* out = slot->normals.data();
+  for (std::size_t m = 0; m < chunk_; ++m) out[m] = RandNormal(state, 1);
+  if (k + 1 == firstStart_ + static_cast<std::int64_t>(starts_.size())) starts_.push_back(state);
+  slot->index = k;
+  slot->lastUse = clock_;
+  ++generated_;
+  return out;
+}
+
+void SharedStream::Release(std::int64_t k) {
+  for (Slot& s : slots_) {
+    if (s.index >= 0 && s.index < k) {
+      s.index = -1;
+      s.lastUse = 0;
+    }
+  }
+  while (firstStart_ < k && starts_.size() > 1) {
+    starts_.pop_front();
+    ++firstStart_;
+  }
+}
+
+}  // namespace morvik
