@@ -1,0 +1,174 @@
+// Valuations that read one shared stream of normals give bit for bit what
+// each gives on its own stream, however far apart they drift in the stream
+// and however small the memory kept for it; and the stream's chunks,
+// dropped and generated again, are the generator's own normals.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "engine/shared_stream.h"
+#include "interface/core_entry.h"
+#include "numerics/random.h"
+#include "sensitivities/bump_revalue.h"
+#include "sensitivities/sensitivities.h"
+#include "tests/sensitivities/small_note.h"
+
+namespace morvik {
+namespace {
+
+using testing_note::SmallNote;
+
+// The normals of the stream restarted from its seed, one by one.
+std::vector<double> PlainStream(std::size_t n) {
+  RandState rs;
+  (void)RandNormal(rs, 0);
+  std::vector<double> z(n);
+  for (double& v : z) v = RandNormal(rs, 1);
+  return z;
+}
+
+TEST(SharedStream, ChunksDroppedAndGeneratedAgainAreTheSameNormals) {
+  const std::vector<double> plain = PlainStream(35);
+  SharedStream s(StreamLimits{7, 2});  // odd size: a chunk may end inside a normal pair
+  std::vector<double> first(7);
+  for (std::int64_t k = 0; k < 5; ++k) {
+    const double* c = s.Acquire(k);
+    for (int m = 0; m < 7; ++m) EXPECT_EQ(c[m], plain[k * 7 + m]) << k << " " << m;
+    if (k == 0) first.assign(c, c + 7);
+  }
+  EXPECT_EQ(s.Generated(), 5);
+  // Chunk 0 was dropped to make room; asked again it is regenerated.
+  const double* again = s.Acquire(0);
+  for (int m = 0; m < 7; ++m) EXPECT_EQ(again[m], first[m]);
+  EXPECT_EQ(s.Generated(), 6);
+  // Chunk 4 is still held: no generation.
+  s.Acquire(4);
+  EXPECT_EQ(s.Generated(), 6);
+}
+
+TEST(SharedStream, ReaderCrossesChunksInStreamOrder) {
+  const std::vector<double> plain = PlainStream(40);
+  SharedStream s(StreamLimits{3, 1});
+  SharedReader r;
+  r.stream = &s;
+  for (int m = 0; m < 20; ++m) EXPECT_EQ(r.Next(), plain[m]);
+  r.Detach();
+  EXPECT_EQ(r.Position(), 20);
+  // Another reader takes the only slot; the first resumes where it was.
+  SharedReader other;
+  other.stream = &s;
+  EXPECT_EQ(other.Next(), plain[0]);
+  other.Detach();
+  r.Attach();
+  for (int m = 20; m < 40; ++m) EXPECT_EQ(r.Next(), plain[m]);
+}
+
+// Core results of one valuation, with its own result block.
+struct Outcome {
+  std::vector<double> prob, cf, cprob, ccf;
+  double price = -1.0;
+  int status = 0;
+  CoreResults out;
+  explicit Outcome(const CoreArgs& a)
+      : prob(a.NStrike + 2, -5.0), cf(a.NStrike + 2, -5.0), cprob(a.NCoupon + 1, -5.0),
+        ccf(a.NCoupon + 1, -5.0) {
+    out.ELS_Prob = prob.data();
+    out.ELS_Cf = cf.data();
+    out.ELS_Coupon_Prob = cprob.data();
+    out.ELS_Coupon_Cf = ccf.data();
+    out.ResultPrice = &price;
+  }
+};
+
+void ExpectSame(const Outcome& a, const Outcome& b, int r) {
+  EXPECT_EQ(a.status, b.status) << r;
+  EXPECT_EQ(a.price, b.price) << r;
+  EXPECT_EQ(a.prob, b.prob) << r;
+  EXPECT_EQ(a.cf, b.cf) << r;
+  EXPECT_EQ(a.cprob, b.cprob) << r;
+  EXPECT_EQ(a.ccf, b.ccf) << r;
+}
+
+// A note that redeems on its first date on most paths, and far less often
+// when the first stock falls: bumped valuations then end their paths on
+// different days and read the shared stream at different places.
+struct DriftingNote : SmallNote {
+  DriftingNote() : SmallNote(3) {
+    for (int d = 0; d < 3; ++d) SetStrike(3, d, 0.97);
+    NTrials = 300.0;
+    Bind();
+  }
+};
+
+void ExpectSharedMatchesPlain(const StreamLimits& limits) {
+  DriftingNote n;
+  sens_detail::BumpedPair spot, vol;
+  sens_detail::SpotPair(1, n.a, 1.1, 0.9, spot);
+  sens_detail::VegaPair(2, n.a, vol);
+  ThetaShift theta;
+  BuildThetaShift(n.a, theta);
+  // The last note is already over: it values without simulating.
+  SmallNote over(3);
+  over.KO_ObsDays = {-60, -30, -1};
+  over.KO_PayDays = {-55, -25, -1};
+  over.SetCoupons({-50, -20}, {-45, -15}, {0.01, 0.01}, 0.8, 2);
+  over.Bind();
+  const CoreArgs* sets[6] = {&spot.up, &spot.down, &n.a, &vol.up, &theta.shifted, &over.a};
+
+  std::vector<std::unique_ptr<Outcome>> plain, shared;
+  std::vector<CoreResults> outs;
+  for (const CoreArgs* a : sets) {
+    plain.push_back(std::make_unique<Outcome>(*a));
+    plain.back()->status = MorvikCore(*a, plain.back()->out);
+    shared.push_back(std::make_unique<Outcome>(*a));
+    outs.push_back(shared.back()->out);
+  }
+  std::vector<int> status(6, 0);
+  ASSERT_EQ(MorvikCoreShared(sets, outs.data(), 6, status.data(), limits), 0);
+  for (int r = 0; r < 6; ++r) {
+    shared[r]->status = status[r];
+    ExpectSame(*plain[r], *shared[r], r);
+  }
+  // The bump moves the first-date redemption rate: the valuations drift.
+  EXPECT_GT(plain[0]->prob[0], plain[1]->prob[0] + 0.1);
+}
+
+TEST(SharedDraws, ValuationsDriftingApartMatchTheirOwnStreams) {
+  ExpectSharedMatchesPlain(StreamLimits{});
+}
+
+TEST(SharedDraws, TinyMemoryForcesChunksToBeGeneratedAgain) {
+  // Two chunks of 11 normals: the valuations are always further apart than
+  // that, so chunks are dropped and regenerated all along.
+  ExpectSharedMatchesPlain(StreamLimits{11, 2});
+}
+
+void ExpectSensitivitiesMatch(const StreamLimits& limits) {
+  DriftingNote n;
+  const int S = n.NStock;
+  std::vector<double> sens(3 * S + 3, -9.0);
+  Outcome shared(n.a);
+  int failed = 0;
+  shared.status = ValueWithSensitivities(n.a, shared.out, 2, sens.data(), &failed, limits);
+  EXPECT_EQ(failed, 0);
+  Outcome plain(n.a);
+  plain.status = MorvikCore(n.a, plain.out);
+  ExpectSame(plain, shared, 0);
+  for (int i = 0; i < S; ++i) {
+    EXPECT_EQ(sens[1 + i], CalcDelta(i + 1, n.a)) << i;
+    EXPECT_EQ(sens[1 + S + i], CalcGamma(i + 1, n.a)) << i;
+    EXPECT_EQ(sens[1 + 2 * S + i], CalcVega(i + 1, n.a)) << i;
+  }
+  EXPECT_EQ(sens[3 * S + 1], CalcTheta(n.a));
+  EXPECT_EQ(sens[3 * S + 2], CalcRho(n.a));
+  EXPECT_NE(sens[1], 0.0);  // a real difference, not two equal prices
+}
+
+TEST(SharedDraws, SensitivitiesMatchTheOneByOneRoutines) {
+  ExpectSensitivitiesMatch(StreamLimits{});
+  ExpectSensitivitiesMatch(StreamLimits{5, 3});
+}
+
+}  // namespace
+}  // namespace morvik
