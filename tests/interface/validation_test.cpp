@@ -410,6 +410,22 @@ const Row kFixings[] = {
        in.SetFixings(1, 0);
      },
      -302},
+    // The pending date's window and the running window of the next date
+    // would both be read from SC.
+    {"running_window_behind_pending_date",
+     [](Inputs& in) {
+       in.SetSchedule({20240110, 20240117, 20250715}, {20240201, 20240202, 20250722});
+       in.DatesInfo[7] = 5;
+       in.SetFixings(5, 0);
+     },
+     -302},
+    {"pending_date_next_window_not_started_ok",
+     [](Inputs& in) {
+       in.SetSchedule({20240110, 20240125, 20250715}, {20240201, 20240202, 20250722});
+       in.DatesInfo[7] = 5;
+       in.SetFixings(1, 0);
+     },
+     1},
     {"one_paid_one_pending_ok",
      [](Inputs& in) {
        in.SetSchedule({20240110, 20240112, 20250715}, {20240114, 20240202, 20250722});
