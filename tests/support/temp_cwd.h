@@ -30,6 +30,8 @@ class TempCwd {
     std::error_code ec;
     std::filesystem::current_path(old_, ec);
     if (dir_.empty()) return;
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     for (auto it = std::filesystem::recursive_directory_iterator(dir_, ec);
          it != std::filesystem::recursive_directory_iterator(); ++it)
       std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
