@@ -95,6 +95,20 @@ struct Note : support::FullCall {
   }
 };
 
+// All three outputs still hold the sentinel they were handed in with.
+void ExpectOutputsUntouched(const Note& n, const std::string& where) {
+  EXPECT_EQ(n.ELS_Prob_n_Cf, std::vector<double>(10, kSentinel)) << where;
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel)) << where;
+  EXPECT_EQ(n.ResultPrice, std::vector<double>(11, kSentinel)) << where;
+}
+
+// Two calls wrote the same three outputs.
+void ExpectSameOutputs(const Note& got, const Note& want, const std::string& where) {
+  EXPECT_EQ(got.ELS_Prob_n_Cf, want.ELS_Prob_n_Cf) << where;
+  EXPECT_EQ(got.ELS_Coupon_Prob_n_Cf, want.ELS_Coupon_Prob_n_Cf) << where;
+  EXPECT_EQ(got.ResultPrice, want.ResultPrice) << where;
+}
+
 // Per 10000 of notional, when every discount factor reads the flat rate r
 // and the schedule is `shift` days nearer.
 double ClosedFormPrice(double r, int shift = 0) {
@@ -200,9 +214,7 @@ TEST(ExtendedEntryTest, ExportedEntryGivesTheSameResults) {
   ASSERT_EQ(CalcMorvikMC(viaEntry.Args(), nullptr), 1);
   const int rc = viaExport.CallExport();
   EXPECT_EQ(rc, 1);
-  EXPECT_EQ(viaExport.ELS_Prob_n_Cf, viaEntry.ELS_Prob_n_Cf);
-  EXPECT_EQ(viaExport.ELS_Coupon_Prob_n_Cf, viaEntry.ELS_Coupon_Prob_n_Cf);
-  EXPECT_EQ(viaExport.ResultPrice, viaEntry.ResultPrice);
+  ExpectSameOutputs(viaExport, viaEntry, "export");
 }
 
 TEST(ExtendedEntryTest, ResultPriceLengthFollowsTheSensitivityRequest) {
@@ -270,9 +282,7 @@ TEST(ExtendedEntryTest, RejectedCallReturnsTheCodeAndTouchesNoOutput) {
     Note n;
     c.spoil(n);
     EXPECT_EQ(CalcMorvikMC(n.Args(), nullptr), c.code) << c.what;
-    EXPECT_EQ(n.ELS_Prob_n_Cf, std::vector<double>(10, kSentinel)) << c.what;
-    EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel)) << c.what;
-    EXPECT_EQ(n.ResultPrice, std::vector<double>(11, kSentinel)) << c.what;
+    ExpectOutputsUntouched(n, c.what);
   }
 }
 
@@ -362,14 +372,10 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
       if (rc == -1) {
         ++failedCalls;
         EXPECT_TRUE(fired) << "allocation " << k;
-        EXPECT_EQ(n.ELS_Prob_n_Cf, std::vector<double>(10, kSentinel)) << "allocation " << k;
-        EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel)) << "allocation " << k;
-        EXPECT_EQ(n.ResultPrice, std::vector<double>(11, kSentinel)) << "allocation " << k;
+        ExpectOutputsUntouched(n, "allocation " + std::to_string(k));
       } else {
         ASSERT_EQ(rc, 1) << "allocation " << k;
-        EXPECT_EQ(n.ELS_Prob_n_Cf, ref.ELS_Prob_n_Cf) << "allocation " << k;
-        EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, ref.ELS_Coupon_Prob_n_Cf) << "allocation " << k;
-        EXPECT_EQ(n.ResultPrice, ref.ResultPrice) << "allocation " << k;
+        ExpectSameOutputs(n, ref, "allocation " + std::to_string(k));
       }
     }
     EXPECT_TRUE(reachedEnd) << "trace " << trace;
