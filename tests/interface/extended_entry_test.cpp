@@ -54,11 +54,7 @@ struct Note : support::FullCall {
     Div = {0.01, 0.0};
     NDiv = {1, 1};
     Div_TypeFlag = {0, 0};
-    FX_TVol = {1.0, 1.0};
-    FX_Vol = {0.1, 0.1};
-    FX_NVol = {1, 1};
-    FX_Corr = {0.0, 0.0};
-    QuantoFlag = {0, 0};
+    NoQuanto(2);
     NStock = 2;
     NStrike = 2;
     X.assign(16, 0.01);

@@ -6,6 +6,7 @@
 // whose count is zero faults instead of reading a stale buffer.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "interface/extended_args.h"
@@ -48,6 +49,17 @@ struct FullCall {
   std::vector<double> SC, Coupon_SC;
   std::vector<int> FixedFlag, CalcFlag;
   std::vector<double> ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice;
+
+  // Each of `stocks` stocks priced in its own currency: one FX point (time
+  // 1, volatility 10 %), no FX correlation, no quanto.
+  void NoQuanto(int stocks) {
+    const std::size_t n = stocks > 0 ? static_cast<std::size_t>(stocks) : 0u;
+    FX_TVol.assign(n, 1.0);
+    FX_Vol.assign(n, 0.1);
+    FX_NVol.assign(n, 1);
+    FX_Corr.assign(n, 0.0);
+    QuantoFlag.assign(n, 0);
+  }
 
   ExtendedArgs Args() {
     ExtendedArgs a;
