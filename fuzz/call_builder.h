@@ -26,6 +26,7 @@
 #include "interface/extended_args.h"
 #include "interface/morvik.h"
 #include "numerics/cholesky.h"
+#include "tests/support/full_call.h"
 
 namespace morvik::fuzzing {
 
@@ -84,106 +85,8 @@ class ByteSource {
 
 inline std::size_t Len(long long n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
 
-struct FuzzCall {
-  int PriceDate = 0;
-  double NotionalAMT = 0.0;
-  std::vector<double> UnderlyingPrice, TCurveInfo, CurveInfo;
-  std::vector<int> NT;
-  std::vector<double> TVol, Parity, LocalVolSurface;
-  std::vector<int> NVol, NParity;
-  std::vector<double> UnderlyingCorr;
-  std::vector<int> TDiv;
-  std::vector<double> Div;
-  std::vector<int> NDiv, Div_TypeFlag;
-  std::vector<double> FX_TVol, FX_Vol;
-  std::vector<int> FX_NVol;
-  std::vector<double> FX_Corr;
-  std::vector<int> QuantoFlag;
-  int NStock = 0, NStrike = 0;
-  std::vector<double> X, KO_Barrier, KI_Barrier, PayOffSlope, PayOffAmount;
-  std::vector<int> DatesInfo;
-  std::vector<double> RedemCoupon;
-  std::vector<int> KnockBarrierFlag, BeKO_Hitted;
-  int BeKI_Hitted = 0, NCoupon = 0;
-  std::vector<double> CouponBarrier, Coupon;
-  std::vector<int> CouponDatesInfo;
-  int CouponBarrierFlag = 0, BeCouponBarrierHitted = 0;
-  double NTrials = 0.0;
-  std::vector<double> PayOffLimit;
-  int NAFlag = 0;
-  std::vector<double> SC, Coupon_SC;
-  std::vector<int> FixedFlag, CalcFlag;
-  std::vector<double> ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice;
-
-  ExtendedArgs Args() {
-    ExtendedArgs a;
-    a.PriceDate = PriceDate;
-    a.NotionalAMT = NotionalAMT;
-    a.UnderlyingPrice = UnderlyingPrice.data();
-    a.TCurveInfo = TCurveInfo.data();
-    a.CurveInfo = CurveInfo.data();
-    a.NT = NT.data();
-    a.TVol = TVol.data();
-    a.Parity = Parity.data();
-    a.LocalVolSurface = LocalVolSurface.data();
-    a.NVol = NVol.data();
-    a.NParity = NParity.data();
-    a.UnderlyingCorr = UnderlyingCorr.data();
-    a.TDiv = TDiv.data();
-    a.Div = Div.data();
-    a.NDiv = NDiv.data();
-    a.Div_TypeFlag = Div_TypeFlag.data();
-    a.FX_TVol = FX_TVol.data();
-    a.FX_Vol = FX_Vol.data();
-    a.FX_NVol = FX_NVol.data();
-    a.FX_Corr = FX_Corr.data();
-    a.QuantoFlag = QuantoFlag.data();
-    a.NStock = NStock;
-    a.NStrike = NStrike;
-    a.X = X.data();
-    a.KO_Barrier = KO_Barrier.data();
-    a.KI_Barrier = KI_Barrier.data();
-    a.PayOffSlope = PayOffSlope.data();
-    a.PayOffAmount = PayOffAmount.data();
-    a.DatesInfo = DatesInfo.data();
-    a.RedemCoupon = RedemCoupon.data();
-    a.KnockBarrierFlag = KnockBarrierFlag.data();
-    a.BeKO_Hitted = BeKO_Hitted.data();
-    a.BeKI_Hitted = BeKI_Hitted;
-    a.NCoupon = NCoupon;
-    a.CouponBarrier = CouponBarrier.data();
-    a.Coupon = Coupon.data();
-    a.CouponDatesInfo = CouponDatesInfo.data();
-    a.CouponBarrierFlag = CouponBarrierFlag;
-    a.BeCouponBarrierHitted = BeCouponBarrierHitted;
-    a.NTrials = NTrials;
-    a.PayOffLimit = PayOffLimit.data();
-    a.NAFlag = NAFlag;
-    a.SC = SC.data();
-    a.Coupon_SC = Coupon_SC.data();
-    a.FixedFlag = FixedFlag.data();
-    a.CalcFlag = CalcFlag.data();
-    a.ELS_Prob_n_Cf = ELS_Prob_n_Cf.data();
-    a.ELS_Coupon_Prob_n_Cf = ELS_Coupon_Prob_n_Cf.data();
-    a.ResultPrice = ResultPrice.data();
-    return a;
-  }
-
-  // Calls the exported entry with every array of this call.
-  int CallExport() {
-    return ZUNP_CalcMorvikMC(
-        PriceDate, NotionalAMT, UnderlyingPrice.data(), TCurveInfo.data(), CurveInfo.data(),
-        NT.data(), TVol.data(), Parity.data(), LocalVolSurface.data(), NVol.data(), NParity.data(),
-        UnderlyingCorr.data(), TDiv.data(), Div.data(), NDiv.data(), Div_TypeFlag.data(),
-        FX_TVol.data(), FX_Vol.data(), FX_NVol.data(), FX_Corr.data(), QuantoFlag.data(), NStock,
-        NStrike, X.data(), KO_Barrier.data(), KI_Barrier.data(), PayOffSlope.data(),
-        PayOffAmount.data(), DatesInfo.data(), RedemCoupon.data(), KnockBarrierFlag.data(),
-        BeKO_Hitted.data(), BeKI_Hitted, NCoupon, CouponBarrier.data(), Coupon.data(),
-        CouponDatesInfo.data(), CouponBarrierFlag, BeCouponBarrierHitted, NTrials,
-        PayOffLimit.data(), NAFlag, SC.data(), Coupon_SC.data(), FixedFlag.data(), CalcFlag.data(),
-        ELS_Prob_n_Cf.data(), ELS_Coupon_Prob_n_Cf.data(), ResultPrice.data());
-  }
-};
+// The call in owning arrays; an empty array is passed as a null pointer.
+using FuzzCall = support::FullCall;
 
 namespace detail {
 

@@ -216,7 +216,7 @@ int CheckRedemptionSchedule(const ExtendedArgs& a, ValidationFault& f) {
   const int* payDates = a.DatesInfo + n;
   const int* windows = a.DatesInfo + 2 * static_cast<int64_t>(n);
   const int* rules = a.DatesInfo + 3 * static_cast<int64_t>(n);
-  bool pendingSeen = false;
+  bool fixingsSeen = false;
   for (int s = 0; s < n; ++s) {
     const int obs = obsDates[s];
     const int pay = payDates[s];
@@ -244,11 +244,12 @@ int CheckRedemptionSchedule(const ExtendedArgs& a, ValidationFault& f) {
     if (diff < win && pay > a.PriceDate) {
       const int need = win - (diff > 0 ? diff : 0);
       if (a.FixedFlag[0] < need) return Fail(f, -302, -1, s);
-    }
-    // Only one observed-but-unpaid date can be settled per call.
-    if (obs <= a.PriceDate && pay > a.PriceDate) {
-      if (pendingSeen) return Fail(f, -302, -1, s);
-      pendingSeen = true;
+      // SC holds the fixings of one window only: the pending date's, or else
+      // the running window's. A second date that needs fixings (a second
+      // observed-but-unpaid date, or a running window behind a pending date)
+      // would be valued on the other date's closes.
+      if (fixingsSeen) return Fail(f, -302, -1, s);
+      fixingsSeen = true;
     }
   }
   return kValid;

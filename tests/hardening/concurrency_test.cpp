@@ -4,9 +4,9 @@
 // ThreadSanitizer (scripts/tsan.sh), where any report fails the run.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +14,7 @@
 #include "interface/assembly.h"
 #include "interface/morvik.h"
 #include "tests/hardening/hardening_note.h"
+#include "tests/support/temp_cwd.h"
 
 namespace morvik::hardening {
 namespace {
@@ -60,18 +61,11 @@ CoreResult PriceCore(const CoreArgs& a) {
 class ConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    old_ = fs::current_path();
-    std::string tmpl = (fs::temp_directory_path() / "morvik_conc_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    fs::current_path(dir_);
+    cwd_.emplace("morvik_conc");
+    ASSERT_TRUE(cwd_->ok());
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::current_path(old_, ec);
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
-  }
-  fs::path old_, dir_;
+  void TearDown() override { cwd_.reset(); }
+  std::optional<support::TempCwd> cwd_;
 };
 
 constexpr double kTrials = 24.0;
@@ -151,7 +145,7 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
   for (std::thread& th : threads) th.join();
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(faults[t], "") << "thread " << t;
   // The traced calls left their files.
-  EXPECT_TRUE(fs::is_directory(dir_ / "ZUN_Module_Log" / "ZUNP_MorvikMC"));
+  EXPECT_TRUE(fs::is_directory(cwd_->path() / "ZUN_Module_Log" / "ZUNP_MorvikMC"));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "dates/calendar.h"
 #include "tests/hardening/alloc_hook.h"
 #include "tests/hardening/hardening_note.h"
+#include "tests/support/temp_cwd.h"
 
 namespace morvik::hardening {
 namespace {
@@ -24,30 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Runs a test inside a fresh empty directory and removes it afterwards.
-class TempCwd {
- public:
-  TempCwd() {
-    old_ = fs::current_path();
-    std::string tmpl = (fs::temp_directory_path() / "morvik_hard_XXXXXX").string();
-    if (mkdtemp(tmpl.data()) != nullptr) {
-      dir_ = tmpl;
-      fs::current_path(dir_);
-    }
-  }
-  ~TempCwd() {
-    std::error_code ec;
-    fs::current_path(old_, ec);
-    if (!dir_.empty()) {
-      // Give write permission back so that everything can be removed.
-      for (auto it = fs::recursive_directory_iterator(dir_, ec); it != fs::recursive_directory_iterator(); ++it)
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-      fs::remove_all(dir_, ec);
-    }
-  }
-  bool ok() const { return !dir_.empty(); }
-
- private:
-  fs::path old_, dir_;
+struct TempCwd : support::TempCwd {
+  TempCwd() : support::TempCwd("morvik_hard") {}
 };
 
 std::size_t FilesBelow(const fs::path& p) {

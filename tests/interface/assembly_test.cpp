@@ -8,124 +8,73 @@
 
 #include "interface/assembly.h"
 #include "numerics/curves.h"
+#include "tests/support/full_call.h"
 
 namespace morvik {
 namespace {
 
 // A small two-stock contract whose arrays live as long as the test.
-struct Inputs {
-  std::vector<double> price{100.0, 80.0, 50.0, 50.0};
-  std::vector<double> tCurve{0.5, 1.0, 0.25, 2.0};  // common (2), stock 0 (1), stock 1 (1)
-  std::vector<double> curve{0.01, 0.02, 0.03, 0.04};
-  std::vector<int> nt{2, 1, 1};
-  std::vector<double> tVol{0.5, 1.0, 1.0};
-  std::vector<double> parity{1.0, 1.1, 0.9, 1.0, 1.2};
-  std::vector<double> surface{0.2, 0.2, 0.2, 0.2, 0.2, 0.2, 0.3, 0.3, 0.3};
-  std::vector<int> nVol{2, 1};
-  std::vector<int> nParity{2, 3};
-  std::vector<double> corr{1.0, 0.5, 0.5, 1.0};
-  std::vector<int> tDiv{0, 0};
-  std::vector<double> div{0.01, 0.02};
-  std::vector<int> nDiv{1, 1};
-  std::vector<int> divType{0, 0};
-  std::vector<double> fxT{1.0, 1.0};
-  std::vector<double> fxVol{0.1, 0.1};
-  std::vector<int> fxN{1, 1};
-  std::vector<double> fxCorr{0.0, 0.0};
-  std::vector<int> quanto{0, 0};
-  std::vector<double> x;        // 4 * S * N
-  std::vector<double> ko;       // N
-  std::vector<double> ki{0.6, 0.6};
-  std::vector<double> slope;    // 4 * N + 8
-  std::vector<double> amount;   // 4 * N + 8
-  std::vector<int> dates;       // 4 * N
-  std::vector<double> redem;    // N - 1
-  std::vector<int> knock{1, 2};
-  std::vector<int> beKO{0, 1};
-  std::vector<double> cBarrier, coupon;
-  std::vector<int> cDates;
-  std::vector<double> limit{0.75, 0.25};
-  std::vector<int> fixed{0, 0};
-  std::vector<int> calc{0, 0};
-  ExtendedArgs a;
+struct Inputs : support::FullCall {
+  Inputs() {
+    PriceDate = 20240115;
+    NotionalAMT = 1.0e6;
+    UnderlyingPrice = {100.0, 80.0, 50.0, 50.0};
+    TCurveInfo = {0.5, 1.0, 0.25, 2.0};  // common (2), stock 0 (1), stock 1 (1)
+    CurveInfo = {0.01, 0.02, 0.03, 0.04};
+    NT = {2, 1, 1};
+    TVol = {0.5, 1.0, 1.0};
+    Parity = {1.0, 1.1, 0.9, 1.0, 1.2};
+    LocalVolSurface = {0.2, 0.2, 0.2, 0.2, 0.2, 0.2, 0.3, 0.3, 0.3};
+    NVol = {2, 1};
+    NParity = {2, 3};
+    UnderlyingCorr = {1.0, 0.5, 0.5, 1.0};
+    TDiv = {0, 0};
+    Div = {0.01, 0.02};
+    NDiv = {1, 1};
+    Div_TypeFlag = {0, 0};
+    NoQuanto(2);
+    NStock = 2;
+    KI_Barrier = {0.6, 0.6};
+    KnockBarrierFlag = {1, 2};
+    BeKO_Hitted = {0, 1};
+    BeKI_Hitted = 1;
+    CouponBarrierFlag = 2;
+    BeCouponBarrierHitted = 1;
+    NTrials = 1234.0;
+    PayOffLimit = {0.75, 0.25};
+    NAFlag = 1;
+    FixedFlag = {0, 0};
+    CalcFlag = {0, 0};
+    Schedule({20240215}, {20240220}, {1});
+  }
 
-  // Schedule of observation dates `obs`, payment dates `pay`, windows `win`.
+  // Schedule of observation dates `obs`, payment dates `pay`, windows `win`;
+  // strikes, payoffs and redemption coupons sized to it.
   void Schedule(const std::vector<int>& obs, const std::vector<int>& pay,
                 const std::vector<int>& win) {
     const std::size_t n = obs.size();
-    dates.clear();
-    dates.insert(dates.end(), obs.begin(), obs.end());
-    dates.insert(dates.end(), pay.begin(), pay.end());
-    dates.insert(dates.end(), win.begin(), win.end());
-    for (std::size_t s = 0; s < n; ++s) dates.push_back(static_cast<int>(s % 2));
-    x.assign(4 * 2 * n, 0.0);
-    for (std::size_t m = 0; m < x.size(); ++m) x[m] = 0.5 + 0.001 * static_cast<double>(m);
-    ko.assign(n, 1.0);
-    slope.assign(4 * n + 8, 0.0);
-    amount.assign(4 * n + 8, 0.0);
-    for (std::size_t m = 0; m < slope.size(); ++m) slope[m] = static_cast<double>(m);
-    redem.assign(n > 1 ? n - 1 : 0, 0.01);
+    NStrike = static_cast<int>(n);
+    DatesInfo.clear();
+    DatesInfo.insert(DatesInfo.end(), obs.begin(), obs.end());
+    DatesInfo.insert(DatesInfo.end(), pay.begin(), pay.end());
+    DatesInfo.insert(DatesInfo.end(), win.begin(), win.end());
+    for (std::size_t s = 0; s < n; ++s) DatesInfo.push_back(static_cast<int>(s % 2));
+    X.assign(4 * 2 * n, 0.0);
+    for (std::size_t m = 0; m < X.size(); ++m) X[m] = 0.5 + 0.001 * static_cast<double>(m);
+    KO_Barrier.assign(n, 1.0);
+    PayOffSlope.assign(4 * n + 8, 0.0);
+    PayOffAmount.assign(4 * n + 8, 0.0);
+    for (std::size_t m = 0; m < PayOffSlope.size(); ++m) PayOffSlope[m] = static_cast<double>(m);
+    RedemCoupon.assign(n > 1 ? n - 1 : 0, 0.01);
   }
 
   void Coupons(const std::vector<int>& obs, const std::vector<int>& pay) {
-    cDates = obs;
-    cDates.insert(cDates.end(), pay.begin(), pay.end());
-    cBarrier.assign(obs.size(), 0.5);
-    coupon.assign(obs.size(), 0.02);
+    NCoupon = static_cast<int>(obs.size());
+    CouponDatesInfo = obs;
+    CouponDatesInfo.insert(CouponDatesInfo.end(), pay.begin(), pay.end());
+    CouponBarrier.assign(obs.size(), 0.5);
+    Coupon.assign(obs.size(), 0.02);
   }
-
-  const ExtendedArgs& Args() {
-    a = ExtendedArgs{};
-    a.PriceDate = 20240115;
-    a.NotionalAMT = 1.0e6;
-    a.UnderlyingPrice = price.data();
-    a.TCurveInfo = tCurve.data();
-    a.CurveInfo = curve.data();
-    a.NT = nt.data();
-    a.TVol = tVol.data();
-    a.Parity = parity.data();
-    a.LocalVolSurface = surface.data();
-    a.NVol = nVol.data();
-    a.NParity = nParity.data();
-    a.UnderlyingCorr = corr.data();
-    a.TDiv = tDiv.data();
-    a.Div = div.data();
-    a.NDiv = nDiv.data();
-    a.Div_TypeFlag = divType.data();
-    a.FX_TVol = fxT.data();
-    a.FX_Vol = fxVol.data();
-    a.FX_NVol = fxN.data();
-    a.FX_Corr = fxCorr.data();
-    a.QuantoFlag = quanto.data();
-    a.NStock = 2;
-    a.NStrike = static_cast<int>(ko.size());
-    a.X = x.data();
-    a.KO_Barrier = ko.data();
-    a.KI_Barrier = ki.data();
-    a.PayOffSlope = slope.data();
-    a.PayOffAmount = amount.data();
-    a.DatesInfo = dates.data();
-    a.RedemCoupon = redem.data();
-    a.KnockBarrierFlag = knock.data();
-    a.BeKO_Hitted = beKO.data();
-    a.BeKI_Hitted = 1;
-    a.NCoupon = static_cast<int>(coupon.size());
-    a.CouponBarrier = cBarrier.data();
-    a.Coupon = coupon.data();
-    a.CouponDatesInfo = cDates.data();
-    a.CouponBarrierFlag = 2;
-    a.BeCouponBarrierHitted = 1;
-    a.NTrials = 1234.0;
-    a.PayOffLimit = limit.data();
-    a.NAFlag = 1;
-    a.SC = nullptr;
-    a.Coupon_SC = nullptr;
-    a.FixedFlag = fixed.data();
-    a.CalcFlag = calc.data();
-    return a;
-  }
-
-  Inputs() { Schedule({20240215}, {20240220}, {1}); }
 };
 
 TEST(AssemblyTest, SplitsPricePairsAndRescalesMoneynessMultiplyingFirst) {
@@ -183,23 +132,23 @@ TEST(AssemblyTest, PassesCallerArraysAndSingleValuesThrough) {
   ASSERT_EQ(AssembleCore(e, core), 1);
   const CoreArgs& a = core.args;
   // The common curve comes first in the caller's curve arrays.
-  EXPECT_EQ(a.TCurveInfo_Disc, in.tCurve.data());
-  EXPECT_EQ(a.CurveInfo_Disc, in.curve.data());
+  EXPECT_EQ(a.TCurveInfo_Disc, in.TCurveInfo.data());
+  EXPECT_EQ(a.CurveInfo_Disc, in.CurveInfo.data());
   EXPECT_EQ(a.NT_Disc, 2);
-  EXPECT_EQ(a.TCurveInfo_Stock, in.tCurve.data() + 2);
-  EXPECT_EQ(a.CurveInfo_Stock, in.curve.data() + 2);
-  EXPECT_EQ(a.NT_Stock, in.nt.data() + 1);
+  EXPECT_EQ(a.TCurveInfo_Stock, in.TCurveInfo.data() + 2);
+  EXPECT_EQ(a.CurveInfo_Stock, in.CurveInfo.data() + 2);
+  EXPECT_EQ(a.NT_Stock, in.NT.data() + 1);
   // Four-block arrays split into their blocks: S*N = 6 strikes, N+2 = 5
   // slopes and amounts per tier.
-  EXPECT_EQ(a.X1, in.x.data() + 6);
-  EXPECT_EQ(a.X2, in.x.data() + 12);
-  EXPECT_EQ(a.X3, in.x.data() + 18);
-  EXPECT_EQ(a.PayOffSlope1, in.slope.data() + 5);
-  EXPECT_EQ(a.PayOffSlope2, in.slope.data() + 10);
-  EXPECT_EQ(a.PayOffSlope3, in.slope.data() + 15);
-  EXPECT_EQ(a.PayOffAmount3, in.amount.data() + 15);
-  EXPECT_EQ(a.KO_WindowLen, in.dates.data() + 6);
-  EXPECT_EQ(a.KO_AvgFlag, in.dates.data() + 9);
+  EXPECT_EQ(a.X1, in.X.data() + 6);
+  EXPECT_EQ(a.X2, in.X.data() + 12);
+  EXPECT_EQ(a.X3, in.X.data() + 18);
+  EXPECT_EQ(a.PayOffSlope1, in.PayOffSlope.data() + 5);
+  EXPECT_EQ(a.PayOffSlope2, in.PayOffSlope.data() + 10);
+  EXPECT_EQ(a.PayOffSlope3, in.PayOffSlope.data() + 15);
+  EXPECT_EQ(a.PayOffAmount3, in.PayOffAmount.data() + 15);
+  EXPECT_EQ(a.KO_WindowLen, in.DatesInfo.data() + 6);
+  EXPECT_EQ(a.KO_AvgFlag, in.DatesInfo.data() + 9);
   EXPECT_EQ(a.Reserved, 0);
   // Scalars and values read from the caller's small arrays.
   EXPECT_EQ(a.KnockBarrierFlag0, 1);
@@ -213,9 +162,9 @@ TEST(AssemblyTest, PassesCallerArraysAndSingleValuesThrough) {
 // Last observation 31 days ahead, windows of one day: rows of 31 + 5 days.
 TEST(AssemblyTest, ConstantYieldUsesOnlyTheFirstValueOnEveryDay) {
   Inputs in;
-  in.tDiv = {0, 100, 7};
-  in.div = {0.015, 0.9, 0.025};
-  in.nDiv = {2, 1};
+  in.TDiv = {0, 100, 7};
+  in.Div = {0.015, 0.9, 0.025};
+  in.NDiv = {2, 1};
   AssembledCore core;
   ASSERT_EQ(AssembleCore(in.Args(), core), 1);
   ASSERT_EQ(core.DailyDivLen, 36);
@@ -227,12 +176,12 @@ TEST(AssemblyTest, ConstantYieldUsesOnlyTheFirstValueOnEveryDay) {
 
 TEST(AssemblyTest, YieldCurveIsSpreadIntoDailyRatesOnTimesInYears) {
   Inputs in;
-  in.divType = {1, 1};
+  in.Div_TypeFlag = {1, 1};
   // Stock 0: flat 3 % yield; stock 1: rising from 1 % at 73 days to 3 % at
   // 365 days.
-  in.tDiv = {10, 20, 73, 365};
-  in.div = {0.03, 0.03, 0.01, 0.03};
-  in.nDiv = {2, 2};
+  in.TDiv = {10, 20, 73, 365};
+  in.Div = {0.03, 0.03, 0.01, 0.03};
+  in.NDiv = {2, 2};
   AssembledCore core;
   ASSERT_EQ(AssembleCore(in.Args(), core), 1);
   ASSERT_EQ(core.DailyDivLen, 36);
@@ -249,13 +198,13 @@ TEST(AssemblyTest, YieldCurveIsSpreadIntoDailyRatesOnTimesInYears) {
 
 TEST(AssemblyTest, CashDividendsLandOnTheirDaysAsFractionsOfBasePrice) {
   Inputs in;
-  in.price = {120.0, 100.0, 50.0, 40.0};
-  in.divType = {2, 2};
+  in.UnderlyingPrice = {120.0, 100.0, 50.0, 40.0};
+  in.Div_TypeFlag = {2, 2};
   // Stock 0: 2 on day 3 and 4 on day 10. Stock 1: day 35 is the last day of
   // the row (31 + 5 - 1); day 36 lies beyond it and is dropped.
-  in.tDiv = {3, 10, 35, 36};
-  in.div = {2.0, 4.0, 1.0, 3.0};
-  in.nDiv = {2, 2};
+  in.TDiv = {3, 10, 35, 36};
+  in.Div = {2.0, 4.0, 1.0, 3.0};
+  in.NDiv = {2, 2};
   AssembledCore core;
   ASSERT_EQ(AssembleCore(in.Args(), core), 1);
   ASSERT_EQ(core.DailyDivLen, 36);
@@ -270,10 +219,10 @@ TEST(AssemblyTest, CashDividendsLandOnTheirDaysAsFractionsOfBasePrice) {
 TEST(AssemblyTest, NoDividendEntryGivesARowOfZerosForEveryType) {
   for (int type : {0, 1, 2}) {
     Inputs in;
-    in.divType = {type, 0};
-    in.tDiv = {0};
-    in.div = {0.04};
-    in.nDiv = {0, 1};  // stock 0 has no entry; stock 1's segment starts at 0
+    in.Div_TypeFlag = {type, 0};
+    in.TDiv = {0};
+    in.Div = {0.04};
+    in.NDiv = {0, 1};  // stock 0 has no entry; stock 1's segment starts at 0
     AssembledCore core;
     ASSERT_EQ(AssembleCore(in.Args(), core), 1) << "type " << type;
     EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(36, 0.0)) << "type " << type;
@@ -287,10 +236,10 @@ TEST(AssemblyTest, RowsReachFarEnoughForTheLongestObservationWindow) {
   // follows the row's own rule.
   Inputs in;
   in.Schedule({20240201, 20240215}, {20240205, 20240220}, {1, 10});
-  in.divType = {0, 2};
-  in.tDiv = {0, 36, 41, 42};
-  in.div = {0.01, 0.5, 1.0, 2.0};
-  in.nDiv = {1, 3};
+  in.Div_TypeFlag = {0, 2};
+  in.TDiv = {0, 36, 41, 42};
+  in.Div = {0.01, 0.5, 1.0, 2.0};
+  in.NDiv = {1, 3};
   AssembledCore core;
   ASSERT_EQ(AssembleCore(in.Args(), core), 1);
   ASSERT_EQ(core.DailyDivLen, 42);
@@ -316,9 +265,9 @@ TEST(AssemblyTest, RowLengthRule) {
 TEST(AssemblyTest, ScheduleLongPastGivesEmptyRows) {
   Inputs in;
   in.Schedule({20231201}, {20231205}, {1});
-  in.divType = {1, 2};
-  in.tDiv = {10, 3};
-  in.div = {0.02, 1.0};
+  in.Div_TypeFlag = {1, 2};
+  in.TDiv = {10, 3};
+  in.Div = {0.02, 1.0};
   AssembledCore core;
   ASSERT_EQ(AssembleCore(in.Args(), core), 1);
   EXPECT_EQ(core.KO_ObsDays[0], -45);

@@ -7,18 +7,11 @@
 // discount factors alone.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <new>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "interface/assembly.h"
 #include "interface/core_entry.h"
@@ -26,6 +19,9 @@
 #include "interface/morvik.h"
 #include "logging/log_writer.h"
 #include "tests/hardening/alloc_hook.h"
+#include "tests/support/full_call.h"
+#include "tests/support/temp_cwd.h"
+#include "tests/support/text_lines.h"
 
 namespace morvik {
 namespace {
@@ -38,112 +34,76 @@ constexpr double kNotional = 1234567.0;
 constexpr int kPay0Days = 34;
 constexpr int kCouponPayDays = 18;
 
-struct Note {
-  std::vector<double> price{100.0, 100.0, 90.0, 100.0};
-  std::vector<double> tCurve{1.0, 1.0, 1.0};
-  std::vector<double> curve{kRate, kRate, kRate};
-  std::vector<int> nt{1, 1, 1};
-  std::vector<double> tVol{1.0, 1.0};
-  std::vector<double> parity{1.0, 1.0};
-  std::vector<double> surface{0.2, 0.25};
-  std::vector<int> nVol{1, 1};
-  std::vector<int> nParity{1, 1};
-  std::vector<double> corr{1.0, 0.3, 0.3, 1.0};
-  std::vector<int> tDiv{0, 0};
-  std::vector<double> div{0.01, 0.0};
-  std::vector<int> nDiv{1, 1};
-  std::vector<int> divType{0, 0};
-  std::vector<double> fxT{1.0, 1.0};
-  std::vector<double> fxVol{0.1, 0.1};
-  std::vector<int> fxN{1, 1};
-  std::vector<double> fxCorr{0.0, 0.0};
-  std::vector<int> quanto{0, 0};
-  std::vector<double> x = std::vector<double>(16, 0.01);
-  std::vector<double> ko{1.0, 1.0};
-  std::vector<double> ki{0.5, 0.5};
-  std::vector<double> slope = std::vector<double>(16, 0.0);
-  std::vector<double> amount = std::vector<double>(16, 0.1);
-  std::vector<int> dates{20240201, 20240301, 20240205, 20240305, 1, 1, 0, 0};
-  std::vector<double> redem{0.05};
-  std::vector<int> knock{0, 0};
-  std::vector<int> beKO{0, 0};
-  std::vector<double> cBarrier{0.0};
-  std::vector<double> coupon{0.03};
-  std::vector<int> cDates{20240115, 20240120};
-  std::vector<double> limit{0.0, 0.0};
-  std::vector<int> fixed{0, 0};
-  std::vector<int> calc{0, 0};
-  int priceDate = 20240102;
-  int nStock = 2;
-  int nCoupon = 1;
-  double notional = kNotional;
-
-  // Outputs, longer than needed so that writes past the contract show.
-  std::vector<double> outProb = std::vector<double>(8 + 2, kSentinel);
-  std::vector<double> outCoupon = std::vector<double>(2 + 2, kSentinel);
-  std::vector<double> outPrice = std::vector<double>(9 + 2, kSentinel);
-
-  ExtendedArgs Args() {
-    ExtendedArgs a;
-    a.PriceDate = priceDate;
-    a.NotionalAMT = notional;
-    a.UnderlyingPrice = price.data();
-    a.TCurveInfo = tCurve.data();
-    a.CurveInfo = curve.data();
-    a.NT = nt.data();
-    a.TVol = tVol.data();
-    a.Parity = parity.data();
-    a.LocalVolSurface = surface.data();
-    a.NVol = nVol.data();
-    a.NParity = nParity.data();
-    a.UnderlyingCorr = corr.data();
-    a.TDiv = tDiv.data();
-    a.Div = div.data();
-    a.NDiv = nDiv.data();
-    a.Div_TypeFlag = divType.data();
-    a.FX_TVol = fxT.data();
-    a.FX_Vol = fxVol.data();
-    a.FX_NVol = fxN.data();
-    a.FX_Corr = fxCorr.data();
-    a.QuantoFlag = quanto.data();
-    a.NStock = nStock;
-    a.NStrike = 2;
-    a.X = x.data();
-    a.KO_Barrier = ko.data();
-    a.KI_Barrier = ki.data();
-    a.PayOffSlope = slope.data();
-    a.PayOffAmount = amount.data();
-    a.DatesInfo = dates.data();
-    a.RedemCoupon = redem.data();
-    a.KnockBarrierFlag = knock.data();
-    a.BeKO_Hitted = beKO.data();
-    a.BeKI_Hitted = 0;
-    a.NCoupon = nCoupon;
-    a.CouponBarrier = cBarrier.data();
-    a.Coupon = coupon.data();
-    a.CouponDatesInfo = cDates.data();
-    a.CouponBarrierFlag = 2;
-    a.BeCouponBarrierHitted = 0;
-    a.NTrials = 8.0;
-    a.PayOffLimit = limit.data();
-    a.NAFlag = 1;
-    a.SC = nullptr;
-    a.Coupon_SC = nullptr;
-    a.FixedFlag = fixed.data();
-    a.CalcFlag = calc.data();
-    a.ELS_Prob_n_Cf = outProb.data();
-    a.ELS_Coupon_Prob_n_Cf = outCoupon.data();
-    a.ResultPrice = outPrice.data();
-    return a;
+// The note above, with outputs longer than needed so that writes past the
+// contract show.
+struct Note : support::FullCall {
+  Note() {
+    PriceDate = 20240102;
+    NotionalAMT = kNotional;
+    UnderlyingPrice = {100.0, 100.0, 90.0, 100.0};
+    TCurveInfo = {1.0, 1.0, 1.0};
+    CurveInfo = {kRate, kRate, kRate};
+    NT = {1, 1, 1};
+    TVol = {1.0, 1.0};
+    Parity = {1.0, 1.0};
+    LocalVolSurface = {0.2, 0.25};
+    NVol = {1, 1};
+    NParity = {1, 1};
+    UnderlyingCorr = {1.0, 0.3, 0.3, 1.0};
+    TDiv = {0, 0};
+    Div = {0.01, 0.0};
+    NDiv = {1, 1};
+    Div_TypeFlag = {0, 0};
+    NoQuanto(2);
+    NStock = 2;
+    NStrike = 2;
+    X.assign(16, 0.01);
+    KO_Barrier = {1.0, 1.0};
+    KI_Barrier = {0.5, 0.5};
+    PayOffSlope.assign(16, 0.0);
+    PayOffAmount.assign(16, 0.1);
+    DatesInfo = {20240201, 20240301, 20240205, 20240305, 1, 1, 0, 0};
+    RedemCoupon = {0.05};
+    KnockBarrierFlag = {0, 0};
+    BeKO_Hitted = {0, 0};
+    BeKI_Hitted = 0;
+    NCoupon = 1;
+    CouponBarrier = {0.0};
+    Coupon = {0.03};
+    CouponDatesInfo = {20240115, 20240120};
+    CouponBarrierFlag = 2;
+    BeCouponBarrierHitted = 0;
+    NTrials = 8.0;
+    PayOffLimit = {0.0, 0.0};
+    NAFlag = 1;
+    FixedFlag = {0, 0};
+    CalcFlag = {0, 0};
+    ELS_Prob_n_Cf.assign(8 + 2, kSentinel);
+    ELS_Coupon_Prob_n_Cf.assign(2 + 2, kSentinel);
+    ResultPrice.assign(9 + 2, kSentinel);
   }
 
   void DropCoupons() {
-    nCoupon = 0;
-    cBarrier.clear();
-    coupon.clear();
-    cDates.clear();
+    NCoupon = 0;
+    CouponBarrier.clear();
+    Coupon.clear();
+    CouponDatesInfo.clear();
   }
 };
+
+// All three outputs still hold the sentinel they were handed in with.
+void ExpectOutputsUntouched(const Note& n, const std::string& where) {
+  EXPECT_EQ(n.ELS_Prob_n_Cf, std::vector<double>(10, kSentinel)) << where;
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel)) << where;
+  EXPECT_EQ(n.ResultPrice, std::vector<double>(11, kSentinel)) << where;
+}
+
+// Two calls wrote the same three outputs.
+void ExpectSameOutputs(const Note& got, const Note& want, const std::string& where) {
+  EXPECT_EQ(got.ELS_Prob_n_Cf, want.ELS_Prob_n_Cf) << where;
+  EXPECT_EQ(got.ELS_Coupon_Prob_n_Cf, want.ELS_Coupon_Prob_n_Cf) << where;
+  EXPECT_EQ(got.ResultPrice, want.ResultPrice) << where;
+}
 
 // Per 10000 of notional, when every discount factor reads the flat rate r
 // and the schedule is `shift` days nearer.
@@ -181,54 +141,15 @@ LogTime FixedClock() {
   return t;
 }
 
-// Runs the test inside a fresh empty directory and removes it afterwards.
-class InTempDir {
- public:
-  InTempDir() {
-    old_ = std::filesystem::current_path();
-    std::string tmpl = (std::filesystem::temp_directory_path() / "morvik_ext_XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) != nullptr) dir_ = buf.data();
-    if (!dir_.empty()) std::filesystem::current_path(dir_);
-  }
-  ~InTempDir() {
-    std::error_code ec;
-    std::filesystem::current_path(old_, ec);
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
-  }
-  bool ok() const { return !dir_.empty(); }
-  bool empty() const { return std::filesystem::is_empty(dir_); }
-
- private:
-  std::filesystem::path old_, dir_;
-};
+using support::TempCwd;
 
 // The lines of this call's trace (named from the fixed clock), split at CR LF;
 // `crlfOnly` is false when a bare LF or CR appears.
 std::vector<std::string> TraceLines(bool* crlfOnly) {
   char name[kLogFileNameSize];
   MakeLogFileName(name, "ZUNP_MorvikMC", &FixedClock);
-  std::ifstream f(std::filesystem::path("ZUN_Module_Log") / "ZUNP_MorvikMC" / name,
-                  std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<std::string> lines;
-  *crlfOnly = true;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      *crlfOnly = false;
-      lines.push_back(text.substr(start));
-      break;
-    }
-    const std::string line = text.substr(start, end - start);
-    if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
-      *crlfOnly = false;
-    lines.push_back(line);
-    start = end + 2;
-  }
-  return lines;
+  return support::SplitCrLf(
+      support::ReadFile(std::filesystem::path("ZUN_Module_Log") / "ZUNP_MorvikMC" / name), crlfOnly);
 }
 
 std::string Fixed6(double v) {
@@ -257,99 +178,88 @@ TEST(ExtendedEntryTest, ScalesEveryAmountToTheNotionalInTheDocumentedOrder) {
   ASSERT_EQ(d.status, 1);
   const double notional = DiscriminatingNotional(d.price, d.couponCf[0]);
   ASSERT_GT(notional, 0.0);
-  n.notional = notional;
-  const std::vector<double> inputPrices = n.price, inputSurface = n.surface;
-  const std::vector<int> inputDates = n.dates;
+  n.NotionalAMT = notional;
+  const std::vector<double> inputPrices = n.UnderlyingPrice, inputSurface = n.LocalVolSurface;
+  const std::vector<int> inputDates = n.DatesInfo;
 
   EXPECT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
 
   // The price: (Notional / 10000) * price, and the closed form.
-  EXPECT_EQ(n.outPrice[0], (notional / 10000.0) * d.price);
-  EXPECT_NEAR(n.outPrice[0], notional / 10000.0 * ClosedFormPrice(kRate), 1e-5);
-  EXPECT_EQ(n.outPrice[1], kSentinel);
+  EXPECT_EQ(n.ResultPrice[0], (notional / 10000.0) * d.price);
+  EXPECT_NEAR(n.ResultPrice[0], notional / 10000.0 * ClosedFormPrice(kRate), 1e-5);
+  EXPECT_EQ(n.ResultPrice[1], kSentinel);
   // Every path redeems on the first date with payoff 1.0: probability 1 and
   // a cash flow of the whole notional; the other slots are empty.
   const std::vector<double> expectProb{1.0, 0.0, 0.0, 0.0, notional, 0.0, 0.0, 0.0,
                                        kSentinel, kSentinel};
-  EXPECT_EQ(n.outProb, expectProb);
+  EXPECT_EQ(n.ELS_Prob_n_Cf, expectProb);
   // The coupon is always paid: (cf / 10000) * Notional, about 3 % of it.
-  EXPECT_EQ(n.outCoupon[0], 1.0);
-  EXPECT_EQ(n.outCoupon[1], d.couponCf[0] / 10000.0 * notional);
-  EXPECT_NEAR(n.outCoupon[1], 0.03 * notional, 1e-5);
-  EXPECT_EQ(n.outCoupon[2], kSentinel);
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf[0], 1.0);
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf[1], d.couponCf[0] / 10000.0 * notional);
+  EXPECT_NEAR(n.ELS_Coupon_Prob_n_Cf[1], 0.03 * notional, 1e-5);
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf[2], kSentinel);
   // Inputs are read only.
-  EXPECT_EQ(n.price, inputPrices);
-  EXPECT_EQ(n.surface, inputSurface);
-  EXPECT_EQ(n.dates, inputDates);
+  EXPECT_EQ(n.UnderlyingPrice, inputPrices);
+  EXPECT_EQ(n.LocalVolSurface, inputSurface);
+  EXPECT_EQ(n.DatesInfo, inputDates);
 }
 
 TEST(ExtendedEntryTest, ExportedEntryGivesTheSameResults) {
   Note viaEntry, viaExport;
-  viaEntry.calc = viaExport.calc = {2, 0};
+  viaEntry.CalcFlag = viaExport.CalcFlag = {2, 0};
   ASSERT_EQ(CalcMorvikMC(viaEntry.Args(), nullptr), 1);
-  Note& e = viaExport;
-  const int rc = ZUNP_CalcMorvikMC(
-      e.priceDate, e.notional, e.price.data(), e.tCurve.data(), e.curve.data(), e.nt.data(),
-      e.tVol.data(), e.parity.data(), e.surface.data(), e.nVol.data(), e.nParity.data(),
-      e.corr.data(), e.tDiv.data(), e.div.data(), e.nDiv.data(), e.divType.data(), e.fxT.data(),
-      e.fxVol.data(), e.fxN.data(), e.fxCorr.data(), e.quanto.data(), e.nStock, 2, e.x.data(),
-      e.ko.data(), e.ki.data(), e.slope.data(), e.amount.data(), e.dates.data(), e.redem.data(),
-      e.knock.data(), e.beKO.data(), 0, e.nCoupon, e.cBarrier.data(), e.coupon.data(),
-      e.cDates.data(), 2, 0, 8.0, e.limit.data(), 1, nullptr, nullptr, e.fixed.data(),
-      e.calc.data(), e.outProb.data(), e.outCoupon.data(), e.outPrice.data());
+  const int rc = viaExport.CallExport();
   EXPECT_EQ(rc, 1);
-  EXPECT_EQ(viaExport.outProb, viaEntry.outProb);
-  EXPECT_EQ(viaExport.outCoupon, viaEntry.outCoupon);
-  EXPECT_EQ(viaExport.outPrice, viaEntry.outPrice);
+  ExpectSameOutputs(viaExport, viaEntry, "export");
 }
 
 TEST(ExtendedEntryTest, ResultPriceLengthFollowsTheSensitivityRequest) {
   const double perUnit = kNotional / 10000.0;
   {
     Note n;
-    n.calc = {1, 0};
+    n.CalcFlag = {1, 0};
     ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
     // Delta, gamma and vega of both stocks are 0: no path's value depends on
     // the stocks. The two whole-note slots are cleared, not computed.
-    for (int m = 1; m <= 8; ++m) EXPECT_EQ(n.outPrice[m], 0.0) << "slot " << m;
-    EXPECT_EQ(n.outPrice[9], kSentinel);
+    for (int m = 1; m <= 8; ++m) EXPECT_EQ(n.ResultPrice[m], 0.0) << "slot " << m;
+    EXPECT_EQ(n.ResultPrice[9], kSentinel);
   }
   {
     Note n;
-    n.calc = {2, 0};
+    n.CalcFlag = {2, 0};
     ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
-    for (int m = 1; m <= 6; ++m) EXPECT_EQ(n.outPrice[m], 0.0) << "slot " << m;
+    for (int m = 1; m <= 6; ++m) EXPECT_EQ(n.ResultPrice[m], 0.0) << "slot " << m;
     // Theta: every observation lies more than 4 days ahead, so the schedule
     // moves 4 days nearer and the difference is divided by 4.
     const double theta = (ClosedFormPrice(kRate, 4) - ClosedFormPrice(kRate)) / 4.0;
-    EXPECT_NEAR(n.outPrice[7], theta / 10000.0 * kNotional, 1e-6);
-    EXPECT_GT(n.outPrice[7], 0.0);
+    EXPECT_NEAR(n.ResultPrice[7], theta / 10000.0 * kNotional, 1e-6);
+    EXPECT_GT(n.ResultPrice[7], 0.0);
     // Rho: all curves one point up and down, half the difference.
     const double rho = (ClosedFormPrice(kRate + 0.01) - ClosedFormPrice(kRate - 0.01)) * 0.5;
-    EXPECT_NEAR(n.outPrice[8], rho / 10000.0 * kNotional, 1e-6);
-    EXPECT_LT(n.outPrice[8], 0.0);
-    EXPECT_NEAR(n.outPrice[0], perUnit * ClosedFormPrice(kRate), 1e-6);
-    EXPECT_EQ(n.outPrice[9], kSentinel);
+    EXPECT_NEAR(n.ResultPrice[8], rho / 10000.0 * kNotional, 1e-6);
+    EXPECT_LT(n.ResultPrice[8], 0.0);
+    EXPECT_NEAR(n.ResultPrice[0], perUnit * ClosedFormPrice(kRate), 1e-6);
+    EXPECT_EQ(n.ResultPrice[9], kSentinel);
   }
 }
 
 TEST(ExtendedEntryTest, ZeroNotionalZeroesMoneyButKeepsProbabilities) {
   Note n;
-  n.notional = 0.0;
+  n.NotionalAMT = 0.0;
   ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
-  EXPECT_EQ(n.outPrice[0], 0.0);
-  EXPECT_EQ(n.outProb[0], 1.0);
-  for (int s = 4; s < 8; ++s) EXPECT_EQ(n.outProb[s], 0.0);
-  EXPECT_EQ(n.outCoupon[0], 1.0);
-  EXPECT_EQ(n.outCoupon[1], 0.0);
+  EXPECT_EQ(n.ResultPrice[0], 0.0);
+  EXPECT_EQ(n.ELS_Prob_n_Cf[0], 1.0);
+  for (int s = 4; s < 8; ++s) EXPECT_EQ(n.ELS_Prob_n_Cf[s], 0.0);
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf[0], 1.0);
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf[1], 0.0);
 }
 
 TEST(ExtendedEntryTest, NoCouponsLeavesTheCouponOutputAlone) {
   Note n;
   n.DropCoupons();
   ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
-  EXPECT_EQ(n.outCoupon, std::vector<double>(4, kSentinel));
-  EXPECT_NEAR(n.outPrice[0], kNotional * std::exp(-kRate * (kPay0Days / 365.0)), 1e-6);
+  EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel));
+  EXPECT_NEAR(n.ResultPrice[0], kNotional * std::exp(-kRate * (kPay0Days / 365.0)), 1e-6);
 }
 
 TEST(ExtendedEntryTest, RejectedCallReturnsTheCodeAndTouchesNoOutput) {
@@ -359,39 +269,37 @@ TEST(ExtendedEntryTest, RejectedCallReturnsTheCodeAndTouchesNoOutput) {
     int code;
   };
   const Case cases[] = {
-      {"pricing date out of range", [](Note& n) { n.priceDate = 19000100; }, -100},
-      {"no stock", [](Note& n) { n.nStock = 0; }, -2004},
-      {"negative notional", [](Note& n) { n.notional = -1.0; }, -201},
-      {"sensitivity flag 3", [](Note& n) { n.calc = {3, 0}; }, -301},
+      {"pricing date out of range", [](Note& n) { n.PriceDate = 19000100; }, -100},
+      {"no stock", [](Note& n) { n.NStock = 0; }, -2004},
+      {"negative notional", [](Note& n) { n.NotionalAMT = -1.0; }, -201},
+      {"sensitivity flag 3", [](Note& n) { n.CalcFlag = {3, 0}; }, -301},
   };
   for (const Case& c : cases) {
     Note n;
     c.spoil(n);
     EXPECT_EQ(CalcMorvikMC(n.Args(), nullptr), c.code) << c.what;
-    EXPECT_EQ(n.outProb, std::vector<double>(10, kSentinel)) << c.what;
-    EXPECT_EQ(n.outCoupon, std::vector<double>(4, kSentinel)) << c.what;
-    EXPECT_EQ(n.outPrice, std::vector<double>(11, kSentinel)) << c.what;
+    ExpectOutputsUntouched(n, c.what);
   }
 }
 
 TEST(ExtendedEntryTest, NoTraceMeansNoDirectoryAndNoFile) {
-  InTempDir tmp;
+  TempCwd tmp("morvik_ext");
   ASSERT_TRUE(tmp.ok());
   Note n;
-  n.calc = {1, 0};
+  n.CalcFlag = {1, 0};
   ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
   Note bad;
-  bad.priceDate = 19000100;
+  bad.PriceDate = 19000100;
   ASSERT_EQ(CalcMorvikMC(bad.Args(), &FixedClock), -100);
   EXPECT_TRUE(tmp.empty());
 }
 
 TEST(ExtendedEntryTest, RejectedCallLogsTheFullDumpThenReturn) {
-  InTempDir tmp;
+  TempCwd tmp("morvik_ext");
   ASSERT_TRUE(tmp.ok());
   Note n;
-  n.priceDate = 19000100;
-  n.calc = {0, 1};
+  n.PriceDate = 19000100;
+  n.CalcFlag = {0, 1};
   ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), -100);
   bool crlf = false;
   const std::vector<std::string> lines = TraceLines(&crlf);
@@ -400,14 +308,14 @@ TEST(ExtendedEntryTest, RejectedCallLogsTheFullDumpThenReturn) {
   EXPECT_EQ(lines[0], "PriceDate : 19000100");
   EXPECT_EQ(lines[45], "CalcFlag : 0, 1");
   EXPECT_EQ(lines[46], "Return : -100");
-  EXPECT_EQ(n.outPrice, std::vector<double>(11, kSentinel));
+  EXPECT_EQ(n.ResultPrice, std::vector<double>(11, kSentinel));
 }
 
 TEST(ExtendedEntryTest, LoggedCallEndsWithTheThreeResultLines) {
-  InTempDir tmp;
+  TempCwd tmp("morvik_ext");
   ASSERT_TRUE(tmp.ok());
   Note n;
-  n.calc = {1, 1};
+  n.CalcFlag = {1, 1};
   ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
   bool crlf = false;
   const std::vector<std::string> lines = TraceLines(&crlf);
@@ -417,24 +325,24 @@ TEST(ExtendedEntryTest, LoggedCallEndsWithTheThreeResultLines) {
   EXPECT_EQ(lines[46],
             "ELS_Prob_n_Cf : 1.000000, 0.000000, 0.000000, 0.000000, 1234567.000000, 0.000000, "
             "0.000000, 0.000000");
-  EXPECT_EQ(lines[47], "ELS_Coupon_Prob_n_Cf : 1.000000, " + Fixed6(n.outCoupon[1]));
-  std::string price = "ResultPrice : " + Fixed6(n.outPrice[0]);
+  EXPECT_EQ(lines[47], "ELS_Coupon_Prob_n_Cf : 1.000000, " + Fixed6(n.ELS_Coupon_Prob_n_Cf[1]));
+  std::string price = "ResultPrice : " + Fixed6(n.ResultPrice[0]);
   for (int m = 1; m <= 8; ++m) price += ", 0.000000";
   EXPECT_EQ(lines[48], price);
 }
 
 TEST(ExtendedEntryTest, LoggedCallWithoutCouponsOrSensitivities) {
-  InTempDir tmp;
+  TempCwd tmp("morvik_ext");
   ASSERT_TRUE(tmp.ok());
   Note n;
   n.DropCoupons();
-  n.calc = {0, 1};
+  n.CalcFlag = {0, 1};
   ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
   bool crlf = false;
   const std::vector<std::string> lines = TraceLines(&crlf);
   ASSERT_EQ(lines.size(), 49u);
   EXPECT_EQ(lines[47], "ELS_Coupon_Prob_n_Cf : ");
-  EXPECT_EQ(lines[48], "ResultPrice : " + Fixed6(n.outPrice[0]));
+  EXPECT_EQ(lines[48], "ResultPrice : " + Fixed6(n.ResultPrice[0]));
 }
 
 // Every allocation of the call, one at a time, is made to fail: the call
@@ -442,16 +350,16 @@ TEST(ExtendedEntryTest, LoggedCallWithoutCouponsOrSensitivities) {
 // the failure hit only the trace, which is skipped) prices as usual.
 TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing) {
   for (int trace : {0, 1}) {
-    InTempDir tmp;
+    TempCwd tmp("morvik_ext");
     ASSERT_TRUE(tmp.ok());
     Note ref;
-    ref.calc = {0, trace};
+    ref.CalcFlag = {0, trace};
     ASSERT_EQ(CalcMorvikMC(ref.Args(), &FixedClock), 1);
     bool reachedEnd = false;
     int failedCalls = 0;
     for (long k = 0; k < 20000 && !reachedEnd; ++k) {
       Note n;
-      n.calc = {0, trace};
+      n.CalcFlag = {0, trace};
       const ExtendedArgs a = n.Args();
       ArmAllocationFailure(k);
       const int rc = CalcMorvikMC(a, &FixedClock);
@@ -460,14 +368,10 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
       if (rc == -1) {
         ++failedCalls;
         EXPECT_TRUE(fired) << "allocation " << k;
-        EXPECT_EQ(n.outProb, std::vector<double>(10, kSentinel)) << "allocation " << k;
-        EXPECT_EQ(n.outCoupon, std::vector<double>(4, kSentinel)) << "allocation " << k;
-        EXPECT_EQ(n.outPrice, std::vector<double>(11, kSentinel)) << "allocation " << k;
+        ExpectOutputsUntouched(n, "allocation " + std::to_string(k));
       } else {
         ASSERT_EQ(rc, 1) << "allocation " << k;
-        EXPECT_EQ(n.outProb, ref.outProb) << "allocation " << k;
-        EXPECT_EQ(n.outCoupon, ref.outCoupon) << "allocation " << k;
-        EXPECT_EQ(n.outPrice, ref.outPrice) << "allocation " << k;
+        ExpectSameOutputs(n, ref, "allocation " + std::to_string(k));
       }
     }
     EXPECT_TRUE(reachedEnd) << "trace " << trace;
@@ -480,13 +384,13 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
 // stored as if it were a sensitivity.
 TEST(ExtendedEntryTest, AllocationFailureInsideSensitivitiesReturnsMinusOne) {
   Note ref;
-  ref.calc = {2, 0};
+  ref.CalcFlag = {2, 0};
   ASSERT_EQ(CalcMorvikMC(ref.Args(), &FixedClock), 1);
   bool reachedEnd = false;
   int failedCalls = 0;
   for (long k = 0; k < 200000 && !reachedEnd; ++k) {
     Note n;
-    n.calc = {2, 0};
+    n.CalcFlag = {2, 0};
     const ExtendedArgs a = n.Args();
     ArmAllocationFailure(k);
     const int rc = CalcMorvikMC(a, &FixedClock);
@@ -494,12 +398,12 @@ TEST(ExtendedEntryTest, AllocationFailureInsideSensitivitiesReturnsMinusOne) {
     if (!fired) reachedEnd = true;
     if (rc == -1) {
       ++failedCalls;
-      EXPECT_EQ(n.outProb, std::vector<double>(10, kSentinel)) << "allocation " << k;
-      EXPECT_EQ(n.outPrice, std::vector<double>(11, kSentinel)) << "allocation " << k;
+      EXPECT_EQ(n.ELS_Prob_n_Cf, std::vector<double>(10, kSentinel)) << "allocation " << k;
+      EXPECT_EQ(n.ResultPrice, std::vector<double>(11, kSentinel)) << "allocation " << k;
     } else {
       ASSERT_EQ(rc, 1) << "allocation " << k;
       ASSERT_FALSE(fired) << "allocation " << k << " failed but the call succeeded";
-      EXPECT_EQ(n.outPrice, ref.outPrice);
+      EXPECT_EQ(n.ResultPrice, ref.ResultPrice);
     }
   }
   EXPECT_TRUE(reachedEnd);

@@ -11,64 +11,66 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/full_call.h"
+
 namespace morvik {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-struct Inputs {
-  int PriceDate = 20240115;
-  double NotionalAMT = 10000.0;
-  std::vector<double> UnderlyingPrice{100.0, 100.0, 50.0, 40.0};
-  // Common curve (2 points), stock 0's curve (2 points), stock 1's (1 point).
-  std::vector<double> TCurveInfo{0.5, 1.0, 0.25, 1.0, 0.5};
-  std::vector<double> CurveInfo{0.03, 0.035, 0.02, 0.021, 0.01};
-  std::vector<int> NT{2, 2, 1};
-  std::vector<double> TVol{0.5, 1.0, 1.0};
-  std::vector<double> Parity{0.8, 1.0, 1.2, 0.9, 1.1};
-  std::vector<double> LocalVolSurface = std::vector<double>(8, 0.2);
-  std::vector<int> NVol{2, 1};
-  std::vector<int> NParity{3, 2};
-  std::vector<double> UnderlyingCorr{1.0, 0.5, 0.5, 1.0};
-  std::vector<int> TDiv{30, 200, 0};
-  std::vector<double> Div{1.5, 1.5, 0.01};
-  std::vector<int> NDiv{2, 1};
-  std::vector<int> Div_TypeFlag{2, 0};
-  std::vector<double> FX_TVol{1.0, 0.5, 1.0};
-  std::vector<double> FX_Vol{0.1, 0.1, 0.12};
-  std::vector<int> FX_NVol{1, 2};
-  std::vector<double> FX_Corr{0.0, 0.3};
-  std::vector<int> QuantoFlag{0, 1};
-  int NStock = 2;
-  int NStrike = 3;
-  // Tier b of every (date, stock) is 0.7 + 0.05 b.
-  std::vector<double> X = MakeTiers(3, 2);
-  std::vector<double> KO_Barrier{1.2, 1.2, 1.2};
-  std::vector<double> KI_Barrier{0.5, 0.5};
-  std::vector<double> PayOffSlope = std::vector<double>(20, 0.0);
-  std::vector<double> PayOffAmount = std::vector<double>(20, 1.05);
-  std::vector<double> RedemCoupon{0.0, 0.0};
-  std::vector<int> DatesInfo{20240715, 20250115, 20250715,
-                             20240722, 20250122, 20250722,
-                             1,        1,        1,
-                             0,        0,        0};
-  std::vector<int> KnockBarrierFlag{0, 0};
-  std::vector<int> BeKO_Hitted{0, 0};
-  int BeKI_Hitted = 0;
-  int NCoupon = 2;
-  std::vector<double> CouponBarrier{0.6, 0.6};
-  std::vector<double> Coupon{0.02, 0.02};
-  std::vector<int> CouponDatesInfo{20240415, 20241015, 20240422, 20241022};
-  int CouponBarrierFlag = 1;
-  int BeCouponBarrierHitted = 0;
-  double NTrials = 10000.0;
-  std::vector<double> PayOffLimit{1.0, 0.5};
-  int NAFlag = 1;
-  std::vector<double> SC;
-  std::vector<double> Coupon_SC;
-  std::vector<int> FixedFlag{0, 0};
-  std::vector<int> CalcFlag{0, 0};
+struct Inputs : support::FullCall {
+  Inputs() {
+    PriceDate = 20240115;
+    NotionalAMT = 10000.0;
+    UnderlyingPrice = {100.0, 100.0, 50.0, 40.0};
+    // Common curve (2 points), stock 0's curve (2 points), stock 1's (1 point).
+    TCurveInfo = {0.5, 1.0, 0.25, 1.0, 0.5};
+    CurveInfo = {0.03, 0.035, 0.02, 0.021, 0.01};
+    NT = {2, 2, 1};
+    TVol = {0.5, 1.0, 1.0};
+    Parity = {0.8, 1.0, 1.2, 0.9, 1.1};
+    LocalVolSurface.assign(8, 0.2);
+    NVol = {2, 1};
+    NParity = {3, 2};
+    UnderlyingCorr = {1.0, 0.5, 0.5, 1.0};
+    TDiv = {30, 200, 0};
+    Div = {1.5, 1.5, 0.01};
+    NDiv = {2, 1};
+    Div_TypeFlag = {2, 0};
+    FX_TVol = {1.0, 0.5, 1.0};
+    FX_Vol = {0.1, 0.1, 0.12};
+    FX_NVol = {1, 2};
+    FX_Corr = {0.0, 0.3};
+    QuantoFlag = {0, 1};
+    NStock = 2;
+    NStrike = 3;
+    // Tier b of every (date, stock) is 0.7 + 0.05 b.
+    X = MakeTiers(3, 2);
+    KO_Barrier = {1.2, 1.2, 1.2};
+    KI_Barrier = {0.5, 0.5};
+    PayOffSlope.assign(20, 0.0);
+    PayOffAmount.assign(20, 1.05);
+    RedemCoupon = {0.0, 0.0};
+    DatesInfo = {20240715, 20250115, 20250715,
+                 20240722, 20250122, 20250722,
+                 1,        1,        1,
+                 0,        0,        0};
+    KnockBarrierFlag = {0, 0};
+    BeKO_Hitted = {0, 0};
+    BeKI_Hitted = 0;
+    NCoupon = 2;
+    CouponBarrier = {0.6, 0.6};
+    Coupon = {0.02, 0.02};
+    CouponDatesInfo = {20240415, 20241015, 20240422, 20241022};
+    CouponBarrierFlag = 1;
+    BeCouponBarrierHitted = 0;
+    NTrials = 10000.0;
+    PayOffLimit = {1.0, 0.5};
+    NAFlag = 1;
+    FixedFlag = {0, 0};
+    CalcFlag = {0, 0};
+  }
 
   static std::vector<double> MakeTiers(int n, int s) {
     std::vector<double> x(4 * static_cast<size_t>(n * s));
@@ -92,60 +94,6 @@ struct Inputs {
       DatesInfo[s] = obs[s];
       DatesInfo[n + s] = pay[s];
     }
-  }
-
-  static const double* Ptr(const std::vector<double>& v) { return v.empty() ? nullptr : v.data(); }
-  static const int* Ptr(const std::vector<int>& v) { return v.empty() ? nullptr : v.data(); }
-
-  ExtendedArgs Args() const {
-    ExtendedArgs a;
-    a.PriceDate = PriceDate;
-    a.NotionalAMT = NotionalAMT;
-    a.UnderlyingPrice = Ptr(UnderlyingPrice);
-    a.TCurveInfo = Ptr(TCurveInfo);
-    a.CurveInfo = Ptr(CurveInfo);
-    a.NT = Ptr(NT);
-    a.TVol = Ptr(TVol);
-    a.Parity = Ptr(Parity);
-    a.LocalVolSurface = Ptr(LocalVolSurface);
-    a.NVol = Ptr(NVol);
-    a.NParity = Ptr(NParity);
-    a.UnderlyingCorr = Ptr(UnderlyingCorr);
-    a.TDiv = Ptr(TDiv);
-    a.Div = Ptr(Div);
-    a.NDiv = Ptr(NDiv);
-    a.Div_TypeFlag = Ptr(Div_TypeFlag);
-    a.FX_TVol = Ptr(FX_TVol);
-    a.FX_Vol = Ptr(FX_Vol);
-    a.FX_NVol = Ptr(FX_NVol);
-    a.FX_Corr = Ptr(FX_Corr);
-    a.QuantoFlag = Ptr(QuantoFlag);
-    a.NStock = NStock;
-    a.NStrike = NStrike;
-    a.X = Ptr(X);
-    a.KO_Barrier = Ptr(KO_Barrier);
-    a.KI_Barrier = Ptr(KI_Barrier);
-    a.PayOffSlope = Ptr(PayOffSlope);
-    a.PayOffAmount = Ptr(PayOffAmount);
-    a.DatesInfo = Ptr(DatesInfo);
-    a.RedemCoupon = Ptr(RedemCoupon);
-    a.KnockBarrierFlag = Ptr(KnockBarrierFlag);
-    a.BeKO_Hitted = Ptr(BeKO_Hitted);
-    a.BeKI_Hitted = BeKI_Hitted;
-    a.NCoupon = NCoupon;
-    a.CouponBarrier = Ptr(CouponBarrier);
-    a.Coupon = Ptr(Coupon);
-    a.CouponDatesInfo = Ptr(CouponDatesInfo);
-    a.CouponBarrierFlag = CouponBarrierFlag;
-    a.BeCouponBarrierHitted = BeCouponBarrierHitted;
-    a.NTrials = NTrials;
-    a.PayOffLimit = Ptr(PayOffLimit);
-    a.NAFlag = NAFlag;
-    a.SC = Ptr(SC);
-    a.Coupon_SC = Ptr(Coupon_SC);
-    a.FixedFlag = Ptr(FixedFlag);
-    a.CalcFlag = Ptr(CalcFlag);
-    return a;
   }
 };
 
@@ -410,6 +358,22 @@ const Row kFixings[] = {
        in.SetFixings(1, 0);
      },
      -302},
+    // The pending date's window and the running window of the next date
+    // would both be read from SC.
+    {"running_window_behind_pending_date",
+     [](Inputs& in) {
+       in.SetSchedule({20240110, 20240117, 20250715}, {20240201, 20240202, 20250722});
+       in.DatesInfo[7] = 5;
+       in.SetFixings(5, 0);
+     },
+     -302},
+    {"pending_date_next_window_not_started_ok",
+     [](Inputs& in) {
+       in.SetSchedule({20240110, 20240125, 20250715}, {20240201, 20240202, 20250722});
+       in.DatesInfo[7] = 5;
+       in.SetFixings(1, 0);
+     },
+     1},
     {"one_paid_one_pending_ok",
      [](Inputs& in) {
        in.SetSchedule({20240110, 20240112, 20250715}, {20240114, 20240202, 20250722});

@@ -1,17 +1,18 @@
 #include "logging/input_dump.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "logging/log_writer.h"
+#include "tests/support/full_call.h"
+#include "tests/support/temp_cwd.h"
+#include "tests/support/text_lines.h"
 
 namespace morvik {
 namespace {
@@ -24,37 +25,16 @@ constexpr const char* kFile = "ZUNP_MorvikMC_20240315__09_30_00_12.txt";
 class InputDumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = fs::current_path();
-    char tmpl[] = "/tmp/morvik_dump_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    fs::current_path(dir_);
+    cwd_.emplace("morvik_dump");
+    ASSERT_TRUE(cwd_->ok());
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  static std::string ReadLog() {
-    std::ifstream in(fs::path("ZUN_Module_Log") / kSub / kFile, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  void TearDown() override { cwd_.reset(); }
+  static std::string ReadLog() { return support::ReadFile(fs::path("ZUN_Module_Log") / kSub / kFile); }
   // Splits the file into lines; every line must end in CR LF.
   static std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-      const std::size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) {
-        ADD_FAILURE() << "unterminated line: " << text.substr(start);
-        break;
-      }
-      const std::string line = text.substr(start, end - start);
-      EXPECT_EQ(line.find('\n'), std::string::npos) << line;
-      EXPECT_EQ(line.find('\r'), std::string::npos) << line;
-      lines.push_back(line);
-      start = end + 2;
-    }
+    bool crlfOnly = false;
+    std::vector<std::string> lines = support::SplitCrLf(text, &crlfOnly);
+    EXPECT_TRUE(crlfOnly) << text;
     return lines;
   }
   // Label and number of values of one "label : v, v, v" line.
@@ -68,8 +48,7 @@ class InputDumpTest : public ::testing::Test {
     return {line.substr(0, colon), n};
   }
 
-  fs::path previous_;
-  fs::path dir_;
+  std::optional<support::TempCwd> cwd_;
 };
 
 std::vector<double> Ramp(int n, double start) {
@@ -86,81 +65,50 @@ std::vector<int> IntRamp(int n, int start) {
 TEST_F(InputDumpTest, TwoStocksOneStrikeNoCouponsByteForByte) {
   // Every array has exactly the length its count says, so a read past a
   // count shows up under the address sanitizer.
-  const std::vector<double> price = {100, 100, 50.5, 50};
-  const std::vector<int> nt = {2, 1, 3};
-  const std::vector<double> tcurve = {0.25, 1, 0.5, 0.1, 1, 2};
-  const std::vector<double> curve = {0.03, 0.035, 0.02, 0.01, 0.015, 0.02};
-  const std::vector<double> tvol = {0.5, 1, 0.5};
-  const std::vector<double> parity = {0.8, 1, 1.2, 0.9, 1.1};
-  const std::vector<double> surface = {0.3, 0.25, 0.2, 0.28, 0.24, 0.21, 0.4, 0.35};
-  const std::vector<int> nvol = {2, 1};
-  const std::vector<int> nparity = {3, 2};
-  const std::vector<double> corr = {1, 0.5, 0.5, 1};
-  const std::vector<int> tdiv = {20240601};
-  const std::vector<double> div = {1.5};
-  const std::vector<int> ndiv = {1, 0};
-  const std::vector<int> divType = {2, 0};
-  const std::vector<double> fxT = {0.5, 1};
-  const std::vector<double> fxVol = {0.1, 0.12};
-  const std::vector<int> fxN = {0, 2};
-  const std::vector<double> fxCorr = {0, -0.3};
-  const std::vector<int> quanto = {0, 1};
-  const std::vector<double> x = {0.85, 0.85, 0, 0, 0, 0, 0, 0};
-  const std::vector<double> ko = {1.2};
-  const std::vector<double> ki = {0.6, 0.55};
-  const std::vector<double> slope = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
-  const std::vector<double> amount = {1.1, 0, 0, 0, 1.1, 1, 0, 0, 0, 0, 0, 0};
-  const std::vector<int> dates = {20250315, 20250319, 0, 0};
-  const std::vector<int> knockFlag = {1, 0};
-  const std::vector<int> beKO = {0, 1};
-  const std::vector<double> limit = {1, 0.5};
-  const std::vector<int> fixedFlag = {0, 0};
-  const std::vector<int> calcFlag = {1, 1};
+  support::FullCall c;
+  c.PriceDate = 20240315;
+  c.NotionalAMT = 1000000;
+  c.UnderlyingPrice = {100, 100, 50.5, 50};
+  c.TCurveInfo = {0.25, 1, 0.5, 0.1, 1, 2};
+  c.CurveInfo = {0.03, 0.035, 0.02, 0.01, 0.015, 0.02};
+  c.NT = {2, 1, 3};
+  c.TVol = {0.5, 1, 0.5};
+  c.Parity = {0.8, 1, 1.2, 0.9, 1.1};
+  c.LocalVolSurface = {0.3, 0.25, 0.2, 0.28, 0.24, 0.21, 0.4, 0.35};
+  c.NVol = {2, 1};
+  c.NParity = {3, 2};
+  c.UnderlyingCorr = {1, 0.5, 0.5, 1};
+  c.TDiv = {20240601};
+  c.Div = {1.5};
+  c.NDiv = {1, 0};
+  c.Div_TypeFlag = {2, 0};
+  c.FX_TVol = {0.5, 1};
+  c.FX_Vol = {0.1, 0.12};
+  c.FX_NVol = {0, 2};
+  c.FX_Corr = {0, -0.3};
+  c.QuantoFlag = {0, 1};
+  c.NStock = 2;
+  c.NStrike = 1;
+  c.X = {0.85, 0.85, 0, 0, 0, 0, 0, 0};
+  c.KO_Barrier = {1.2};
+  c.KI_Barrier = {0.6, 0.55};
+  c.PayOffSlope = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+  c.PayOffAmount = {1.1, 0, 0, 0, 1.1, 1, 0, 0, 0, 0, 0, 0};
+  c.DatesInfo = {20250315, 20250319, 0, 0};
+  // RedemCoupon stays empty: NStrike = 1 leaves nothing to read.
+  c.KnockBarrierFlag = {1, 0};
+  c.BeKO_Hitted = {0, 1};
+  c.BeKI_Hitted = 0;
+  c.NCoupon = 0;
+  c.CouponBarrierFlag = 1;
+  c.BeCouponBarrierHitted = 0;
+  c.NTrials = 10000;
+  c.PayOffLimit = {1, 0.5};
+  c.NAFlag = 1;
+  c.FixedFlag = {0, 0};
+  c.CalcFlag = {1, 1};
 
-  ExtendedArgs a;
-  a.PriceDate = 20240315;
-  a.NotionalAMT = 1000000;
-  a.UnderlyingPrice = price.data();
-  a.TCurveInfo = tcurve.data();
-  a.CurveInfo = curve.data();
-  a.NT = nt.data();
-  a.TVol = tvol.data();
-  a.Parity = parity.data();
-  a.LocalVolSurface = surface.data();
-  a.NVol = nvol.data();
-  a.NParity = nparity.data();
-  a.UnderlyingCorr = corr.data();
-  a.TDiv = tdiv.data();
-  a.Div = div.data();
-  a.NDiv = ndiv.data();
-  a.Div_TypeFlag = divType.data();
-  a.FX_TVol = fxT.data();
-  a.FX_Vol = fxVol.data();
-  a.FX_NVol = fxN.data();
-  a.FX_Corr = fxCorr.data();
-  a.QuantoFlag = quanto.data();
-  a.NStock = 2;
-  a.NStrike = 1;
-  a.X = x.data();
-  a.KO_Barrier = ko.data();
-  a.KI_Barrier = ki.data();
-  a.PayOffSlope = slope.data();
-  a.PayOffAmount = amount.data();
-  a.DatesInfo = dates.data();
-  a.RedemCoupon = nullptr;  // NStrike = 1: nothing to read
-  a.KnockBarrierFlag = knockFlag.data();
-  a.BeKO_Hitted = beKO.data();
-  a.BeKI_Hitted = 0;
-  a.NCoupon = 0;
-  a.CouponBarrierFlag = 1;
-  a.BeCouponBarrierHitted = 0;
-  a.NTrials = 10000;
-  a.PayOffLimit = limit.data();
-  a.NAFlag = 1;
-  a.FixedFlag = fixedFlag.data();
-  a.CalcFlag = calcFlag.data();
-
-  LogInputs(kSub, kFile, a);
+  LogInputs(kSub, kFile, c.Args());
 
   const std::string expected =
       "PriceDate : 20240315\r\n"
@@ -227,74 +175,55 @@ TEST_F(InputDumpTest, TwoStocksOneStrikeNoCouponsByteForByte) {
 TEST_F(InputDumpTest, CountsFollowTheCaller) {
   // Three stocks' worth of every family would be tedious; two stocks with
   // unequal per-stock counts, three strikes, two coupons and fixed closes.
-  const int S = 2;
-  const std::vector<int> nt = {1, 2, 2};        // curves: 1 + 2 + 2 = 5
-  const std::vector<int> nvol = {1, 2};         // 3 tenors
-  const std::vector<int> nparity = {2, 1};      // 3 levels, surface 1*2 + 2*1 = 4
-  const std::vector<int> ndiv = {2, 1};         // 3 dividends
-  const std::vector<int> fxN = {1, 0};          // 1 FX point
-  const std::vector<int> fixedFlag = {2, 1};    // SC 4, Coupon_SC 2
-  const std::vector<int> calcFlag = {2, 1};
-  const std::vector<double> price = Ramp(4, 10), tcurve = Ramp(5, 1), curve = Ramp(5, 2),
-                            tvol = Ramp(3, 3), parity = Ramp(3, 4), surface = Ramp(4, 5),
-                            corr = Ramp(4, 6), div = Ramp(3, 7), fxT = Ramp(1, 8), fxVol = Ramp(1, 9),
-                            fxCorr = Ramp(2, 10), x = Ramp(24, 11), ko = Ramp(3, 12), ki = Ramp(2, 13),
-                            slope = Ramp(20, 14), amount = Ramp(20, 15), redem = Ramp(2, 16),
-                            cb = Ramp(2, 17), coupon = Ramp(2, 18), limit = Ramp(2, 19),
-                            sc = Ramp(4, 20), csc = Ramp(2, 21);
-  const std::vector<int> tdiv = IntRamp(3, 100), divType = IntRamp(2, 0), quanto = IntRamp(2, 0),
-                         dates = IntRamp(12, 200), knock = IntRamp(2, 0), beKO = IntRamp(2, 0),
-                         cdates = IntRamp(4, 300);
+  support::FullCall c;
+  c.NT = {1, 2, 2};        // curves: 1 + 2 + 2 = 5
+  c.NVol = {1, 2};         // 3 tenors
+  c.NParity = {2, 1};      // 3 levels, surface 1*2 + 2*1 = 4
+  c.NDiv = {2, 1};         // 3 dividends
+  c.FX_NVol = {1, 0};      // 1 FX point
+  c.FixedFlag = {2, 1};    // SC 4, Coupon_SC 2
+  c.CalcFlag = {2, 1};
+  c.UnderlyingPrice = Ramp(4, 10);
+  c.TCurveInfo = Ramp(5, 1);
+  c.CurveInfo = Ramp(5, 2);
+  c.TVol = Ramp(3, 3);
+  c.Parity = Ramp(3, 4);
+  c.LocalVolSurface = Ramp(4, 5);
+  c.UnderlyingCorr = Ramp(4, 6);
+  c.Div = Ramp(3, 7);
+  c.FX_TVol = Ramp(1, 8);
+  c.FX_Vol = Ramp(1, 9);
+  c.FX_Corr = Ramp(2, 10);
+  c.X = Ramp(24, 11);
+  c.KO_Barrier = Ramp(3, 12);
+  c.KI_Barrier = Ramp(2, 13);
+  c.PayOffSlope = Ramp(20, 14);
+  c.PayOffAmount = Ramp(20, 15);
+  c.RedemCoupon = Ramp(2, 16);
+  c.CouponBarrier = Ramp(2, 17);
+  c.Coupon = Ramp(2, 18);
+  c.PayOffLimit = Ramp(2, 19);
+  c.SC = Ramp(4, 20);
+  c.Coupon_SC = Ramp(2, 21);
+  c.TDiv = IntRamp(3, 100);
+  c.Div_TypeFlag = IntRamp(2, 0);
+  c.QuantoFlag = IntRamp(2, 0);
+  c.DatesInfo = IntRamp(12, 200);
+  c.KnockBarrierFlag = IntRamp(2, 0);
+  c.BeKO_Hitted = IntRamp(2, 0);
+  c.CouponDatesInfo = IntRamp(4, 300);
+  c.PriceDate = 20240315;
+  c.NotionalAMT = -2.5;
+  c.NStock = 2;
+  c.NStrike = 3;
+  c.BeKI_Hitted = 1;
+  c.NCoupon = 2;
+  c.CouponBarrierFlag = 2;
+  c.BeCouponBarrierHitted = 1;
+  c.NTrials = 2500.5;
+  c.NAFlag = 0;
 
-  ExtendedArgs a;
-  a.PriceDate = 20240315;
-  a.NotionalAMT = -2.5;
-  a.UnderlyingPrice = price.data();
-  a.TCurveInfo = tcurve.data();
-  a.CurveInfo = curve.data();
-  a.NT = nt.data();
-  a.TVol = tvol.data();
-  a.Parity = parity.data();
-  a.LocalVolSurface = surface.data();
-  a.NVol = nvol.data();
-  a.NParity = nparity.data();
-  a.UnderlyingCorr = corr.data();
-  a.TDiv = tdiv.data();
-  a.Div = div.data();
-  a.NDiv = ndiv.data();
-  a.Div_TypeFlag = divType.data();
-  a.FX_TVol = fxT.data();
-  a.FX_Vol = fxVol.data();
-  a.FX_NVol = fxN.data();
-  a.FX_Corr = fxCorr.data();
-  a.QuantoFlag = quanto.data();
-  a.NStock = S;
-  a.NStrike = 3;
-  a.X = x.data();
-  a.KO_Barrier = ko.data();
-  a.KI_Barrier = ki.data();
-  a.PayOffSlope = slope.data();
-  a.PayOffAmount = amount.data();
-  a.DatesInfo = dates.data();
-  a.RedemCoupon = redem.data();
-  a.KnockBarrierFlag = knock.data();
-  a.BeKO_Hitted = beKO.data();
-  a.BeKI_Hitted = 1;
-  a.NCoupon = 2;
-  a.CouponBarrier = cb.data();
-  a.Coupon = coupon.data();
-  a.CouponDatesInfo = cdates.data();
-  a.CouponBarrierFlag = 2;
-  a.BeCouponBarrierHitted = 1;
-  a.NTrials = 2500.5;
-  a.PayOffLimit = limit.data();
-  a.NAFlag = 0;
-  a.SC = sc.data();
-  a.Coupon_SC = csc.data();
-  a.FixedFlag = fixedFlag.data();
-  a.CalcFlag = calcFlag.data();
-
-  LogInputs(kSub, kFile, a);
+  LogInputs(kSub, kFile, c.Args());
   const std::vector<std::string> lines = Lines(ReadLog());
   const std::vector<std::pair<std::string, int>> expected = {
       {"PriceDate", 1},         {"NotionalAMT", 1},     {"UnderlyingPrice", 4},
@@ -331,31 +260,25 @@ TEST_F(InputDumpTest, CountsFollowTheCaller) {
 TEST_F(InputDumpTest, RejectedCallWithoutStocksIsStillDumpedInFull) {
   // NStock = 0: only NT[0], the strike arrays and the fixed-size arrays
   // carry values; every per-underlying line is the label alone.
-  const std::vector<int> nt = {1};
-  const std::vector<double> tcurve = {1}, curve = {0.02}, ko = {1.1}, limit = {1, 1};
-  const std::vector<double> slope(12, 0.0), amount(12, 1.0);
-  const std::vector<int> dates = {20250101, 20250101, 20250101, 20250101};
-  const std::vector<int> knock = {0, 0}, fixedFlag = {3, 3}, calcFlag = {0, 1};
+  support::FullCall c;
+  c.PriceDate = 20240315;
+  c.NotionalAMT = 10000;
+  c.NT = {1};
+  c.TCurveInfo = {1};
+  c.CurveInfo = {0.02};
+  c.NStock = 0;
+  c.NStrike = 1;
+  c.KO_Barrier = {1.1};
+  c.PayOffSlope.assign(12, 0.0);
+  c.PayOffAmount.assign(12, 1.0);
+  c.DatesInfo = {20250101, 20250101, 20250101, 20250101};
+  c.KnockBarrierFlag = {0, 0};
+  c.NTrials = 10000;
+  c.PayOffLimit = {1, 1};
+  c.FixedFlag = {3, 3};
+  c.CalcFlag = {0, 1};
 
-  ExtendedArgs a;
-  a.PriceDate = 20240315;
-  a.NotionalAMT = 10000;
-  a.NT = nt.data();
-  a.TCurveInfo = tcurve.data();
-  a.CurveInfo = curve.data();
-  a.NStock = 0;
-  a.NStrike = 1;
-  a.KO_Barrier = ko.data();
-  a.PayOffSlope = slope.data();
-  a.PayOffAmount = amount.data();
-  a.DatesInfo = dates.data();
-  a.KnockBarrierFlag = knock.data();
-  a.NTrials = 10000;
-  a.PayOffLimit = limit.data();
-  a.FixedFlag = fixedFlag.data();
-  a.CalcFlag = calcFlag.data();
-
-  LogInputs(kSub, kFile, a);
+  LogInputs(kSub, kFile, c.Args());
   LogIntValue(kSub, kFile, "Return", -2004);
 
   const std::vector<std::string> lines = Lines(ReadLog());
@@ -386,24 +309,18 @@ TEST_F(InputDumpTest, RejectedCallWithoutStocksIsStillDumpedInFull) {
 
 TEST_F(InputDumpTest, NegativeCountsWriteLabelsAlone) {
   // Unvalidated counts below zero must not be read as lengths.
-  const std::vector<int> nt = {0};
-  const std::vector<int> fixedFlag = {-1, -1}, calcFlag = {0, 1}, knock = {0, 0};
-  const std::vector<double> limit = {1, 1};
-  const std::vector<double> one = {7.0};  // a length two negative counts must not reach
-  ExtendedArgs a;
-  a.UnderlyingCorr = one.data();
-  a.X = one.data();
-  a.SC = one.data();
-  a.Coupon_SC = one.data();
-  a.NT = nt.data();
-  a.NStock = -3;
-  a.NStrike = -2;
-  a.NCoupon = -1;
-  a.KnockBarrierFlag = knock.data();
-  a.PayOffLimit = limit.data();
-  a.FixedFlag = fixedFlag.data();
-  a.CalcFlag = calcFlag.data();
-  LogInputs(kSub, kFile, a);
+  support::FullCall c;
+  c.NT = {0};
+  c.FixedFlag = {-1, -1};
+  c.CalcFlag = {0, 1};
+  c.KnockBarrierFlag = {0, 0};
+  c.PayOffLimit = {1, 1};
+  // A length two negative counts must not reach.
+  c.UnderlyingCorr = c.X = c.SC = c.Coupon_SC = {7.0};
+  c.NStock = -3;
+  c.NStrike = -2;
+  c.NCoupon = -1;
+  LogInputs(kSub, kFile, c.Args());
   const std::vector<std::string> lines = Lines(ReadLog());
   ASSERT_EQ(lines.size(), 46u);
   EXPECT_EQ(lines[5], "NT : ");

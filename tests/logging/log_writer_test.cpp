@@ -12,8 +12,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
+
+#include "tests/support/temp_cwd.h"
+#include "tests/support/text_lines.h"
 
 namespace morvik {
 namespace {
@@ -24,20 +27,15 @@ namespace fs = std::filesystem;
 class LogWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = fs::current_path();
-    char tmpl[] = "/tmp/morvik_log_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    fs::current_path(dir_);
+    cwd_.emplace("morvik_log");
+    ASSERT_TRUE(cwd_->ok());
     const char* tz = std::getenv("TZ");
     hadTz_ = tz != nullptr;
     if (hadTz_) oldTz_ = tz;
     SetZone("UTC");
   }
   void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    cwd_.reset();
     if (hadTz_) {
       setenv("TZ", oldTz_.c_str(), 1);
     } else {
@@ -49,14 +47,10 @@ class LogWriterTest : public ::testing::Test {
     setenv("TZ", zone, 1);
     tzset();
   }
-  static std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  static std::string ReadFile(const fs::path& p) { return support::ReadFile(p); }
   static fs::path LogPath(const char* file) { return fs::path("ZUN_Module_Log") / "ZUNP_MorvikMC" / file; }
 
-  fs::path previous_;
-  fs::path dir_;
+  std::optional<support::TempCwd> cwd_;
   bool hadTz_ = false;
   std::string oldTz_;
 };

@@ -21,6 +21,7 @@
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "tools/morvik-price/app.h"
+#include "tests/support/text_lines.h"
 
 namespace morvik {
 namespace {
@@ -34,12 +35,7 @@ const std::string kPhoenix = kExamples + "/three_stock_monthly_coupons.json";
 const std::string kQuanto = kExamples + "/quanto_cash_dividends.json";
 const std::string kMidLife = kExamples + "/mid_life_pending_coupon.json";
 
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadAll(const std::string& file) { return support::ReadFile(file); }
 
 // A scratch directory, removed with everything in it.
 struct ScratchDir {
