@@ -17,6 +17,10 @@ struct VolSurface {
   const double* T = nullptr;
   int nt = 0;
   const double* V = nullptr;
+  // 1 when P rises strictly (no NaN): the bracket of x is then the same from
+  // any starting hint, and the loop finds it without branching.
+  int ordered = 0;
+  std::vector<double> width;  // P[m+1] - P[m], m = 0..np-2 (one 1.0 when np == 1)
 };
 
 // Rate, quanto drift factor (FX correlation times FX volatility) and dividend

@@ -92,6 +92,10 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
     s.P = a.Parity_Scaled + offP;
     s.np = a.NParity[i];
     s.V = a.LocalVolSurface + offV;
+    s.ordered = 1;
+    for (int m = 0; m + 1 < s.np; ++m) s.ordered = s.ordered && s.P[m + 1] > s.P[m] ? 1 : 0;
+    s.width.assign(s.np > 1 ? s.np - 1 : 1, 1.0);
+    for (int m = 0; m + 1 < s.np; ++m) s.width[m] = s.P[m + 1] - s.P[m];
     offT += a.NVol[i];
     offP += a.NParity[i];
     offV += a.NParity[i] * a.NVol[i];

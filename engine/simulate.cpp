@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine_grids.h"
+#include "engine/vol_lookup.h"
 #include "engine/normal_source.h"
 #include "engine/shared_stream.h"
 #include "engine/simulate.h"
@@ -118,141 +119,231 @@ double MaturityPayoff(const CoreArgs& a, const EngineGrids& g, int ki, const dou
   return Clamp((worst - 1.0) * sl + g.base + am, g.payLo, g.payHi);
 }
 
+// One valuation's path in progress: everything the day step carries from
+// one day to the next.
 template <class Source>
-void RunPaths(const CoreArgs& a, EngineGrids& g, Source& normals, Tally& t, PathScratch& w,
-              long long from, long long to) {
+struct Lane {
+  const CoreArgs* a = nullptr;
+  EngineGrids* g = nullptr;
+  Tally* t = nullptr;
+  PathScratch* w = nullptr;
+  Source* normals = nullptr;
+  long long path = 0;  // next path to start
+  long long to = 0;    // paths from `path` up to here run in this turn
+  bool live = false;   // a path is in progress
+  int n = 0;           // day of the next step
+  int touch = 0, ki = 0, breach = 0, d = 0, c = 0;
+  double couponValue = 0.0, runningValue = 0.0;
+};
+
+// Maturity (when not redeemed) and the path's price share.
+template <class Source>
+void EndPath(Lane<Source>& l, bool redeemed, double pv) {
+  const EngineGrids& g = *l.g;
+  Tally& t = *l.t;
+  if (!redeemed) {
+    const int K = g.NStrike;
+    int slot = K;
+    const double payoff = MaturityPayoff(*l.a, g, l.ki, l.w->y.data(), slot);
+    pv = g.dfKO[K - 1] * payoff + l.couponValue + l.runningValue;
+    t.prob[slot] += 1.0;
+    t.cf[slot] += payoff;
+  }
+  t.price += pv / l.a->NTrials;
+}
+
+// Starts the lane's next path. Returns true when the path is over at once
+// (nothing to simulate).
+template <class Source>
+bool StartPath(Lane<Source>& l) {
+  const EngineGrids& g = *l.g;
+  const int S = g.NStock;
+  PathScratch& w = *l.w;
+  CopyRow(g.p0.data(), w.x.data(), S);
+  for (int i = 0; i < S; ++i) w.mem[i] = l.a->BeKO_Hitted[i];
+  for (int i = 0; i < S; ++i) w.hint[i] = 0;
+  l.touch = g.touchInit;
+  l.ki = g.kiInit;
+  l.breach = g.couponBreachInit;
+  l.d = 0;
+  l.c = 0;
+  l.couponValue = 0.0;
+  l.runningValue = 0.0;
+  l.n = 1;
+  if (g.D < 1) {
+    CopyRow(w.x.data(), w.y.data(), S);
+    EndPath(l, false, 0.0);
+    return true;
+  }
+  return false;
+}
+
+// One day of the lane's path. Returns true when the path ended (its price
+// share already added).
+template <class Source>
+bool StepDay(Lane<Source>& l) {
+  const CoreArgs& a = *l.a;
+  EngineGrids& g = *l.g;
+  Tally& t = *l.t;
   const int S = g.NStock;
   const int K = g.NStrike;
   const int NC = g.NCoupon;
-  const int D = g.D;
-  const double NTrials = a.NTrials;
+  const int n = l.n;
   const double dt = 1.0 / 365.0;
   const double sqdt = std::sqrt(1.0 / 365.0);
   const double* L = g.chol.data();
+  double* x = l.w->x.data();
+  double* y = l.w->y.data();
+  double* z = l.w->z.data();
+  int* mem = l.w->mem.data();
+  int* hint = l.w->hint.data();
+  int& touch = l.touch;
+  int& ki = l.ki;
+  int& breach = l.breach;
+  int& d = l.d;
+  int& c = l.c;
 
-  double* x = w.x.data();
-  double* y = w.y.data();
-  double* z = w.z.data();
-  int* mem = w.mem.data();
-  int* hint = w.hint.data();
+  for (int i = 0; i < S; ++i) z[i] = l.normals->Next();
+  const StepCoef* sc = &g.step[static_cast<std::size_t>(n - 1) * S];
+  const LocalVolTime* tb = &g.timeBr[static_cast<std::size_t>(n - 1) * S];
+  for (int i = 0; i < S; ++i) {
+    const double* Li = L + static_cast<std::size_t>(i) * S;
+    double w = 0.0;
+    for (int k = 0; k <= i; ++k) w += Li[k] * z[k];
+    const VolSurface& vs = g.surface[i];
+    const double s = vs.ordered ? LocalVolOrdered(vs, x[i], tb[i])
+                                : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], tb[i]);
+    if (g.cash[i] == 0) {
+      y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s - sc[i].div) * dt + s * sqdt * w);
+    } else {
+      y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s) * dt + s * sqdt * w) -
+             sc[i].div * x[i] / g.p0[i];
+    }
+  }
 
-  for (long long path = from; path < to && static_cast<double>(path) < NTrials; ++path) {
-    CopyRow(g.p0.data(), x, S);
-    for (int i = 0; i < S; ++i) mem[i] = a.BeKO_Hitted[i];
-    for (int i = 0; i < S; ++i) hint[i] = 0;
-    int touch = g.touchInit;
-    int ki = g.kiInit;
-    int breach = g.couponBreachInit;
-    int d = 0;
-    int c = 0;
-    double couponValue = 0.0;
-    double runningValue = 0.0;
-    bool redeemed = false;
-    double pv = 0.0;
-
-    if (D < 1) CopyRow(x, y, S);
-    for (int n = 1; n <= D; ++n) {
-      for (int i = 0; i < S; ++i) z[i] = normals.Next();
-      const StepCoef* sc = &g.step[static_cast<std::size_t>(n - 1) * S];
-      const LocalVolTime* tb = &g.timeBr[static_cast<std::size_t>(n - 1) * S];
+  // Coupon barrier watch and coupon payment.
+  if (c < NC) {
+    const int cDay = a.Coupon_ObsDays[c];
+    if (a.CouponBarrierFlag == 1 || (a.CouponBarrierFlag == 2 && n == cDay)) {
+      const double cb = a.CouponBarrier[c];
       for (int i = 0; i < S; ++i) {
-        const double* Li = L + static_cast<std::size_t>(i) * S;
-        double w = 0.0;
-        for (int k = 0; k <= i; ++k) w += Li[k] * z[k];
-        const VolSurface& vs = g.surface[i];
-        const double s = LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], tb[i]);
-        if (g.cash[i] == 0) {
-          y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s - sc[i].div) * dt + s * sqdt * w);
-        } else {
-          y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s) * dt + s * sqdt * w) -
-                 sc[i].div * x[i] / g.p0[i];
-        }
-      }
-
-      // Coupon barrier watch and coupon payment.
-      if (c < NC) {
-        const int cDay = a.Coupon_ObsDays[c];
-        if (a.CouponBarrierFlag == 1 || (a.CouponBarrierFlag == 2 && n == cDay)) {
-          const double cb = a.CouponBarrier[c];
-          for (int i = 0; i < S; ++i) {
-            if (y[i] <= cb) {
-              breach = 1;
-              break;
-            }
-          }
-        }
-        if (n == cDay) {
-          if (breach == 0) {
-            t.couponProb[c] += 1.0;
-            t.couponCf[c] += a.Coupon[c];
-            couponValue += a.Coupon[c] * g.dfCp[c];
-          }
-          breach = 0;
-          ++c;
-        }
-      }
-
-      // Knock-out touch against the current period's barrier.
-      if (touch == 0) {
-        const double barrier = a.KO_Barrier[d];
-        if (a.KnockBarrierFlag0 == 0) {
-          touch = Worst(y, S) >= barrier ? 1 : 0;
-        } else {
-          bool all = true;
-          for (int i = 0; i < S; ++i) {
-            if (!(mem[i] != 0 || y[i] >= barrier)) {
-              all = false;
-              break;
-            }
-          }
-          touch = all ? 1 : 0;
-        }
-      }
-
-      // Knock-in, monitored daily in mode 1.
-      if (a.KnockBarrierFlag1 == 1 && ki == 0) {
-        for (int i = 0; i < S; ++i) {
-          if (y[i] < a.KI_Barrier[i]) {
-            ki = 1;
-            break;
-          }
-        }
-      }
-
-      // Closes inside the current observation window.
-      const int T = a.KO_ObsDays[d];
-      const int WL = a.KO_WindowLen[d];
-      if (T - WL < n && n <= T) {
-        double* slot = g.window.data() + g.windowOff[d] + static_cast<std::size_t>(WL - T + n - 1) * S;
-        CopyRow(y, slot, S);
-      }
-
-      if (n == T) {
-        double payoff = 0.0;
-        if (ObservationRedeems(a, g, d, touch, y, w.means.data(), payoff)) {
-          pv = g.dfKO[d] * payoff + couponValue + runningValue;
-          t.prob[d] += 1.0;
-          t.cf[d] += payoff;
-          redeemed = true;
+        if (y[i] <= cb) {
+          breach = 1;
           break;
         }
-        if (d < K - 1) runningValue += g.dfKO[d] * a.RedemCoupon[d];
-        std::fill(mem, mem + S, 0);
-        ++d;
-        if (d >= K) break;  // the final observation date has passed
       }
-      CopyRow(y, x, S);
     }
-
-    if (!redeemed) {
-      int slot = K;
-      const double payoff = MaturityPayoff(a, g, ki, y, slot);
-      pv = g.dfKO[K - 1] * payoff + couponValue + runningValue;
-      t.prob[slot] += 1.0;
-      t.cf[slot] += payoff;
+    if (n == cDay) {
+      if (breach == 0) {
+        t.couponProb[c] += 1.0;
+        t.couponCf[c] += a.Coupon[c];
+        l.couponValue += a.Coupon[c] * g.dfCp[c];
+      }
+      breach = 0;
+      ++c;
     }
-    t.price += pv / NTrials;
   }
+
+  // Knock-out touch against the current period's barrier.
+  if (touch == 0) {
+    const double barrier = a.KO_Barrier[d];
+    if (a.KnockBarrierFlag0 == 0) {
+      touch = Worst(y, S) >= barrier ? 1 : 0;
+    } else {
+      bool all = true;
+      for (int i = 0; i < S; ++i) {
+        if (!(mem[i] != 0 || y[i] >= barrier)) {
+          all = false;
+          break;
+        }
+      }
+      touch = all ? 1 : 0;
+    }
+  }
+
+  // Knock-in, monitored daily in mode 1.
+  if (a.KnockBarrierFlag1 == 1 && ki == 0) {
+    for (int i = 0; i < S; ++i) {
+      if (y[i] < a.KI_Barrier[i]) {
+        ki = 1;
+        break;
+      }
+    }
+  }
+
+  // Closes inside the current observation window.
+  const int T = a.KO_ObsDays[d];
+  const int WL = a.KO_WindowLen[d];
+  if (T - WL < n && n <= T) {
+    double* slot = g.window.data() + g.windowOff[d] + static_cast<std::size_t>(WL - T + n - 1) * S;
+    CopyRow(y, slot, S);
+  }
+
+  if (n == T) {
+    double payoff = 0.0;
+    if (ObservationRedeems(a, g, d, touch, y, l.w->means.data(), payoff)) {
+      const double pv = g.dfKO[d] * payoff + l.couponValue + l.runningValue;
+      t.prob[d] += 1.0;
+      t.cf[d] += payoff;
+      EndPath(l, true, pv);
+      return true;
+    }
+    if (d < K - 1) l.runningValue += g.dfKO[d] * a.RedemCoupon[d];
+    std::fill(mem, mem + S, 0);
+    ++d;
+    if (d >= K) {  // the final observation date has passed
+      EndPath(l, false, 0.0);
+      return true;
+    }
+  }
+  if (n == g.D) {
+    EndPath(l, false, 0.0);
+    return true;
+  }
+  CopyRow(y, x, S);
+  l.n = n + 1;
+  return false;
+}
+
+// Runs every lane's paths up to its `to` (and below NTrials), stepping the
+// lanes' days in turn.
+template <class Source, int N>
+void RunLanes(Lane<Source> (&lanes)[N]) {
+  for (;;) {
+    bool any = false;
+    for (Lane<Source>& l : lanes) {
+      if (!l.live) {
+        if (!(l.path < l.to && static_cast<double>(l.path) < l.a->NTrials)) continue;
+        any = true;
+        if (StartPath(l)) {
+          ++l.path;
+          continue;
+        }
+        l.live = true;
+      }
+      any = true;
+      if (StepDay(l)) {
+        l.live = false;
+        ++l.path;
+      }
+    }
+    if (!any) break;
+  }
+}
+
+template <class Source>
+void RunPaths(const CoreArgs& a, EngineGrids& g, Source& normals, Tally& t, PathScratch& w,
+              long long from, long long to) {
+  Lane<Source> lanes[1];
+  Lane<Source>& l = lanes[0];
+  l.a = &a;
+  l.g = &g;
+  l.t = &t;
+  l.w = &w;
+  l.normals = &normals;
+  l.path = from;
+  l.to = to;
+  RunLanes(lanes);
 }
 
 }  // namespace
@@ -280,10 +371,18 @@ void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& ou
 
 bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
   if (job.done) return true;
-  const long long to = job.nextPath + paths;
-  RunPaths(job.view, job.g, normals, job.t, job.w, job.nextPath, to);
-  job.nextPath = to;
-  job.done = !(static_cast<double>(to) < job.view.NTrials);
+  Lane<SharedReader> lanes[1];
+  Lane<SharedReader>& l = lanes[0];
+  l.a = &job.view;
+  l.g = &job.g;
+  l.t = &job.t;
+  l.w = &job.w;
+  l.normals = &normals;
+  l.path = job.nextPath;
+  l.to = job.nextPath + paths;
+  RunLanes(lanes);
+  job.nextPath = l.to;
+  job.done = !(static_cast<double>(job.nextPath) < job.view.NTrials);
   return job.done;
 }
 
