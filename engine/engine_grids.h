@@ -21,7 +21,15 @@ struct VolSurface {
   // any starting hint, and the loop finds it without branching.
   int ordered = 0;
   std::vector<double> width;  // P[m+1] - P[m], m = 0..np-2 (one 1.0 when np == 1)
+  // Buckets of equal width over [P[0], P[np-1]]: bucket b starts at the
+  // bracket of its lower edge, so that one comparison usually finishes the
+  // search (a check catches the rest). Empty when the axis needs too many.
+  double bucketScale = 0.0;
+  std::vector<int> bucket;
 };
+
+// Fills `ordered`, `width` and the buckets of a surface from its axis.
+void PrepareMoneynessAxis(VolSurface& s);
 
 // Rate, quanto drift factor (FX correlation times FX volatility) and dividend
 // entry of one stock's step that ends on a given day. The dividend entry is

@@ -35,6 +35,30 @@ void BuildFxVolRow(int quantoFlag, const double* T, const double* V, int n, doub
   }
 }
 
+void PrepareMoneynessAxis(VolSurface& s) {
+  s.ordered = 1;
+  for (int m = 0; m + 1 < s.np; ++m) s.ordered = s.ordered && s.P[m + 1] > s.P[m] ? 1 : 0;
+  s.width.assign(s.np > 1 ? s.np - 1 : 1, 1.0);
+  for (int m = 0; m + 1 < s.np; ++m) s.width[m] = s.P[m + 1] - s.P[m];
+  s.bucket.clear();
+  s.bucketScale = 0.0;
+  if (!s.ordered || s.np < 3) return;
+  double narrowest = s.width[0];
+  for (double w : s.width) narrowest = w < narrowest ? w : narrowest;
+  const double range = s.P[s.np - 1] - s.P[0];
+  const double want = 2.0 * range / narrowest + 1.0;
+  if (!(want < 4096.0)) return;  // an axis this uneven keeps the counting search
+  const int nb = static_cast<int>(want);
+  s.bucketScale = nb / range;
+  s.bucket.resize(nb);
+  int k = 0;
+  for (int b = 0; b < nb; ++b) {
+    const double edge = s.P[0] + b * (range / nb);
+    while (k < s.np - 2 && s.P[k + 1] <= edge) ++k;
+    s.bucket[b] = k;
+  }
+}
+
 namespace {
 
 void PricingDateStates(const CoreArgs& a, EngineGrids& g) {
@@ -92,10 +116,7 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
     s.P = a.Parity_Scaled + offP;
     s.np = a.NParity[i];
     s.V = a.LocalVolSurface + offV;
-    s.ordered = 1;
-    for (int m = 0; m + 1 < s.np; ++m) s.ordered = s.ordered && s.P[m + 1] > s.P[m] ? 1 : 0;
-    s.width.assign(s.np > 1 ? s.np - 1 : 1, 1.0);
-    for (int m = 0; m + 1 < s.np; ++m) s.width[m] = s.P[m + 1] - s.P[m];
+    PrepareMoneynessAxis(s);
     offT += a.NVol[i];
     offP += a.NParity[i];
     offV += a.NParity[i] * a.NVol[i];
