@@ -162,6 +162,21 @@ double SpotBumped(int k, const CoreArgs& args, double upFactor, double downFacto
 
 }  // namespace sens_detail
 
+namespace sens_detail {
+
+// Values the up set, then the down set, of a bumped pair and returns
+// (P+ - P-) * 0.5, or the up set's failure code as a double.
+template <CorePricer Core>
+double HalfDifference(const BumpedPair& b, int* failed) {
+  const CoreArgs* sets[2] = {&b.up, &b.down};
+  double p[2] = {0.0, 0.0};
+  const int rc = RevalueInOrder<Core>(sets, 2, p, failed);
+  if (rc < 0) return static_cast<double>(rc);
+  return (p[0] - p[1]) * 0.5;
+}
+
+}  // namespace sens_detail
+
 // Delta of stock k (from 1): half the price change between a 1 % rise and a
 // 1 % fall of its current price. A failed first revaluation's code, or -1
 // when a bumped copy cannot be allocated, is returned as a double.
@@ -200,11 +215,7 @@ double CalcVegaWith(int k, const CoreArgs& args, int* failed = nullptr) {
   try {
     sens_detail::BumpedPair b;
     sens_detail::VegaPair(k, args, b);
-    const CoreArgs* sets[2] = {&b.up, &b.down};
-    double p[2] = {0.0, 0.0};
-    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
-    if (rc < 0) return static_cast<double>(rc);
-    return (p[0] - p[1]) * 0.5;
+    return sens_detail::HalfDifference<Core>(b, failed);
   } catch (...) {
     if (failed) *failed = 1;
     return -1.0;
@@ -218,11 +229,7 @@ double CalcRhoWith(const CoreArgs& args, int* failed = nullptr) {
   try {
     sens_detail::BumpedPair b;
     sens_detail::RhoPair(args, b);
-    const CoreArgs* sets[2] = {&b.up, &b.down};
-    double p[2] = {0.0, 0.0};
-    const int rc = sens_detail::RevalueInOrder<Core>(sets, 2, p, failed);
-    if (rc < 0) return static_cast<double>(rc);
-    return (p[0] - p[1]) * 0.5;
+    return sens_detail::HalfDifference<Core>(b, failed);
   } catch (...) {
     if (failed) *failed = 1;
     return -1.0;
