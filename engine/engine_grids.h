@@ -9,6 +9,25 @@
 
 namespace morvik {
 
+// Where a performance falls on a strictly rising moneyness axis of np nodes:
+// segment 0 below or at the first node (and NaN), segment k+1 inside
+// [P[k], P[k+1]) for k = 0..np-2, segment np at or above the last node.
+// Equal-width buckets over the axis each hold at most two interior nodes, so
+// the segment is the bucket's first segment plus two comparisons.
+struct MoneynessBucket {
+  double thrA = 0.0;  // nodes inside the bucket; NaN (never passed) when unused
+  double thrB = 0.0;
+  int base = 0;       // segment of the bucket's lowest performances
+};
+
+// One segment: its lower node and width, and whether its weight is clamped to
+// 1 (the two flat ends).
+struct MoneynessSegment {
+  double lo = 0.0;
+  double width = 1.0;
+  int clamp = 1;
+};
+
 // One stock's local volatility surface: moneyness axis P (np), time axis T
 // (nt) and values row by row, element p*nt + k for moneyness p and time k.
 struct VolSurface {
@@ -17,34 +36,53 @@ struct VolSurface {
   const double* T = nullptr;
   int nt = 0;
   const double* V = nullptr;
-  // 1 when P rises strictly (no NaN): the bracket of x is then the same from
-  // any starting hint, and the loop finds it without branching.
-  int ordered = 0;
-  std::vector<double> width;  // P[m+1] - P[m], m = 0..np-2 (one 1.0 when np == 1)
-  // Buckets of equal width over [P[0], P[np-1]]: bucket b starts at the
-  // bracket of its lower edge, so that one comparison usually finishes the
-  // search (a check catches the rest). Empty when the axis needs too many.
-  double bucketScale = 0.0;
-  std::vector<int> bucket;
+  // 1 when the bucket tables below are built (a strictly rising axis that
+  // buckets evenly enough); otherwise the path loop uses the hinted search.
+  int bucketed = 0;
+  double p0 = 0.0;           // P[0]
+  double bucketScale = 0.0;  // buckets per unit of performance
+  double lastBucket = 0.0;   // index of the last bucket
+  std::vector<MoneynessBucket> bucket;
+  std::vector<MoneynessSegment> segment;  // np + 1
+  // Per time bracket met on the simulated days, per segment, the four
+  // surface values the bilinear weights multiply: lower row at the lower and
+  // upper time, upper row at the lower and upper time.
+  std::vector<double> corner;
 };
 
-// Fills `ordered`, `width` and the buckets of a surface from its axis.
+// Builds the bucket and segment tables of a surface from its axis (leaves
+// `bucketed` 0 when the axis does not rise strictly or buckets too unevenly).
 void PrepareMoneynessAxis(VolSurface& s);
 
-// Rate, quanto drift factor (FX correlation times FX volatility) and dividend
-// entry of one stock's step that ends on a given day. The dividend entry is
-// the yield of the step, or the cash amount of its last day for stocks with
-// discrete dividends.
-struct StepCoef {
+// Appends the corner table of time bracket `tb` (np + 1 segments of four
+// values) to `out`.
+void AppendCorners(const VolSurface& s, const LocalVolTime& tb, std::vector<double>& out);
+
+// Everything one stock's step that ends on a given day reads: the rate, the
+// quanto drift factor (FX correlation times FX volatility), the dividend
+// entry (the yield of the step, or the cash amount of its last day for stocks
+// with discrete dividends), the day's time weight u and 1 - u of the
+// volatility lookup, and the surface corners of the day's time bracket.
+struct DayCoef {
   double r = 0.0;
   double rv = 0.0;
   double div = 0.0;
+  double u = 1.0;
+  double um = 0.0;
+  const double* corner = nullptr;
 };
 
 // Number of strike levels per observation date, tested from X3 down to X0.
 constexpr int kLevels = 4;
 
 struct EngineGrids {
+  // The day rows point into the surfaces' corner tables: moved, never copied.
+  EngineGrids() = default;
+  EngineGrids(const EngineGrids&) = delete;
+  EngineGrids& operator=(const EngineGrids&) = delete;
+  EngineGrids(EngineGrids&&) = default;
+  EngineGrids& operator=(EngineGrids&&) = default;
+
   int NStock = 0;
   int NStrike = 0;
   int NCoupon = 0;
@@ -60,7 +98,7 @@ struct EngineGrids {
   int couponBreachInit = 0;          // coupon-breach state on the pricing date
   int touchInit = 0;                 // knock-out touch state on the pricing date
 
-  std::vector<StepCoef> step;        // (n-1)*NStock + i, n = 1..D
+  std::vector<DayCoef> day;          // (n-1)*NStock + i, n = 1..D
   std::vector<VolSurface> surface;   // per stock
   std::vector<LocalVolTime> timeBr;  // (n-1)*NStock + i: time bracket of day n
   std::vector<double> chol;          // NStock*NStock, lower factor, row-major

@@ -1,10 +1,12 @@
 // Engine set-up: pricing-date states, per-day market grids, strike tables,
 // window buffers, discount factors and the correlation factor.
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "engine/engine_grids.h"
 #include "engine/simulate.h"
+#include "engine/vol_lookup.h"
 #include "numerics/cholesky.h"
 #include "numerics/curves.h"
 #include "numerics/forward_vol.h"
@@ -35,27 +37,85 @@ void BuildFxVolRow(int quantoFlag, const double* T, const double* V, int n, doub
   }
 }
 
+namespace {
+
+// Buckets for `nb` equal parts of the axis; false when a bucket would hold
+// more than two interior nodes.
+bool BuildBuckets(VolSurface& s, int nb, double range) {
+  s.bucketScale = range > 0.0 ? nb / range : 0.0;
+  s.lastBucket = nb - 1;
+  s.bucket.assign(nb, MoneynessBucket{});
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (MoneynessBucket& b : s.bucket) b.thrA = b.thrB = nan;
+  // A performance above node m (m >= 1) is in a segment above m; nodes are
+  // counted into the first segment of every later bucket and compared
+  // explicitly in their own.
+  std::vector<int> below(nb + 1, 0);
+  for (int m = 1; m < s.np; ++m) {
+    const int k = MoneynessBucketOf(s, s.P[m]);
+    MoneynessBucket& b = s.bucket[k];
+    if (b.thrA != b.thrA) {
+      b.thrA = s.P[m];
+    } else if (b.thrB != b.thrB) {
+      b.thrB = s.P[m];
+    } else {
+      return false;
+    }
+    ++below[k + 1];
+  }
+  int count = 0;
+  for (int k = 0; k < nb; ++k) {
+    count += below[k];
+    s.bucket[k].base = 1 + count;
+  }
+  return true;
+}
+
+}  // namespace
+
 void PrepareMoneynessAxis(VolSurface& s) {
-  s.ordered = 1;
-  for (int m = 0; m + 1 < s.np; ++m) s.ordered = s.ordered && s.P[m + 1] > s.P[m] ? 1 : 0;
-  s.width.assign(s.np > 1 ? s.np - 1 : 1, 1.0);
-  for (int m = 0; m + 1 < s.np; ++m) s.width[m] = s.P[m + 1] - s.P[m];
+  s.bucketed = 0;
   s.bucket.clear();
-  s.bucketScale = 0.0;
-  if (!s.ordered || s.np < 3) return;
-  double narrowest = s.width[0];
-  for (double w : s.width) narrowest = w < narrowest ? w : narrowest;
+  s.segment.clear();
+  if (s.np < 1) return;
+  for (int m = 0; m + 1 < s.np; ++m) {
+    if (!(s.P[m + 1] > s.P[m])) return;  // not strictly rising, or NaN
+  }
+  if (!(s.P[0] == s.P[0])) return;
+  s.p0 = s.P[0];
+  // Segments: the flat ends clamp the weight to 1.
+  s.segment.assign(s.np + 1, MoneynessSegment{});
+  for (int k = 0; k + 1 < s.np; ++k) {
+    s.segment[k + 1].lo = s.P[k];
+    s.segment[k + 1].width = s.P[k + 1] - s.P[k];
+    s.segment[k + 1].clamp = 0;
+  }
   const double range = s.P[s.np - 1] - s.P[0];
-  const double want = 2.0 * range / narrowest + 1.0;
-  if (!(want < 4096.0)) return;  // an axis this uneven keeps the counting search
-  const int nb = static_cast<int>(want);
-  s.bucketScale = nb / range;
-  s.bucket.resize(nb);
-  int k = 0;
-  for (int b = 0; b < nb; ++b) {
-    const double edge = s.P[0] + b * (range / nb);
-    while (k < s.np - 2 && s.P[k + 1] <= edge) ++k;
-    s.bucket[b] = k;
+  double narrowest = range;
+  for (int m = 0; m + 1 < s.np; ++m) {
+    const double w = s.P[m + 1] - s.P[m];
+    narrowest = w < narrowest ? w : narrowest;
+  }
+  const double want = s.np > 1 ? 2.0 * range / narrowest + 1.0 : 1.0;
+  constexpr int kMaxBuckets = 4096;
+  // Rounding may put two close nodes in one bucket: double the count until
+  // every bucket holds at most two.
+  for (double nb = want; nb < kMaxBuckets + 1.0; nb *= 2.0) {
+    if (BuildBuckets(s, static_cast<int>(nb), range)) {
+      s.bucketed = 1;
+      return;
+    }
+  }
+  s.bucket.clear();
+  s.segment.clear();
+}
+
+void AppendCorners(const VolSurface& s, const LocalVolTime& tb, std::vector<double>& out) {
+  for (int seg = 0; seg <= s.np; ++seg) {
+    const int lo = seg == 0 ? 0 : (seg == s.np ? s.np - 1 : seg - 1);
+    const int hi = seg == 0 ? 0 : (seg == s.np ? s.np - 1 : seg);
+    out.insert(out.end(), {s.V[lo * s.nt + tb.lo], s.V[lo * s.nt + tb.hi], s.V[hi * s.nt + tb.lo],
+                           s.V[hi * s.nt + tb.hi]});
   }
 }
 
@@ -123,10 +183,11 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
   }
   if (D <= 0) return;
 
-  g.step.assign(static_cast<std::size_t>(D) * S, StepCoef{});
+  g.day.assign(static_cast<std::size_t>(D) * S, DayCoef{});
   g.timeBr.assign(static_cast<std::size_t>(D) * S, LocalVolTime{});
   std::vector<double> rate(D);
   std::vector<double> fx(D);
+  std::vector<std::size_t> cornerAt(static_cast<std::size_t>(D));
   int offCurve = 0;
   int offFx = 0;
   for (int i = 0; i < S; ++i) {
@@ -139,15 +200,32 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
     const double* div = a.DailyDiv[i];
     const bool cash = g.cash[i] != 0;
     // The time bracket depends only on the day: walked once here, day after
-    // day from a reset hint, as every path would walk it.
-    const VolSurface& vs = g.surface[i];
+    // day from a reset hint, as every path would walk it. Each new bracket
+    // gets its corner table: per segment the four values the lookup weighs.
+    VolSurface& vs = g.surface[i];
+    vs.corner.clear();
+    const int segments = vs.np + 1;
     int hintT = 0;
+    LocalVolTime last{-1, -1, 0.0};
     for (int n = 1; n <= D; ++n) {
-      StepCoef& c = g.step[static_cast<std::size_t>(n - 1) * S + i];
+      const std::size_t at = static_cast<std::size_t>(n - 1) * S + i;
+      const LocalVolTime tb = LocalVolTimeBracket(vs.T, vs.nt, hintT, n / 365.0);
+      g.timeBr[at] = tb;
+      if (vs.bucketed != 0 && (tb.lo != last.lo || tb.hi != last.hi || n == 1)) {
+        AppendCorners(vs, tb, vs.corner);
+      }
+      last = tb;
+      cornerAt[n - 1] = vs.corner.size() - (vs.bucketed != 0 ? 4 * static_cast<std::size_t>(segments) : 0);
+      DayCoef& c = g.day[at];
       c.r = rate[n - 1];
       c.rv = rho * fx[n - 1];
       c.div = cash ? div[n] : div[n - 1];
-      g.timeBr[static_cast<std::size_t>(n - 1) * S + i] = LocalVolTimeBracket(vs.T, vs.nt, hintT, n / 365.0);
+      c.u = tb.u;
+      c.um = 1.0 - tb.u;
+    }
+    // Pointers once the table has stopped growing.
+    for (int n = 1; n <= D && vs.bucketed != 0; ++n) {
+      g.day[static_cast<std::size_t>(n - 1) * S + i].corner = vs.corner.data() + cornerAt[n - 1];
     }
   }
 }

@@ -1,11 +1,17 @@
 // Chunked shared normal stream with regeneration from saved start states.
 #include "engine/shared_stream.h"
 
+#include "engine/correlate.h"
+
 namespace morvik {
 
-SharedStream::SharedStream(const StreamLimits& limits)
-    : chunk_(limits.chunkNormals > 0 ? limits.chunkNormals : 1),
-      maxChunks_(limits.maxChunks > 0 ? limits.maxChunks : 1) {
+SharedStream::SharedStream(const StreamLimits& limits, int rowLen, const double* chol)
+    : maxChunks_(limits.maxChunks > 0 ? limits.maxChunks : 1), rowLen_(rowLen > 0 ? rowLen : 1) {
+  const std::size_t row = static_cast<std::size_t>(rowLen_);
+  chunk_ = limits.chunkNormals / row * row;
+  if (chunk_ == 0) chunk_ = row;
+  if (chol != nullptr) chol_.assign(chol, chol + row * row);
+  z_.assign(row, 0.0);
   // The stream every valuation reads: the fixed seed, reset draw discarded.
   RandState start;
   (void)RandNormal(start, 0);
@@ -41,7 +47,14 @@ const double* SharedStream::Acquire(std::int64_t k) {
   }
   RandState state = starts_[static_cast<std::size_t>(k - firstStart_)];
   double* out = slot->normals.data();
-  for (std::size_t m = 0; m < chunk_; ++m) out[m] = RandNormal(state, 1);
+  if (chol_.empty()) {
+    for (std::size_t m = 0; m < chunk_; ++m) out[m] = RandNormal(state, 1);
+  } else {
+    for (std::size_t m = 0; m < chunk_; m += static_cast<std::size_t>(rowLen_)) {
+      for (int i = 0; i < rowLen_; ++i) z_[i] = RandNormal(state, 1);
+      CorrelateRow(chol_.data(), rowLen_, z_.data(), out + m);
+    }
+  }
   if (k + 1 == firstStart_ + static_cast<std::int64_t>(starts_.size())) starts_.push_back(state);
   slot->index = k;
   slot->lastUse = clock_;

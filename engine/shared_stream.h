@@ -5,7 +5,9 @@
 // normals). The stream is generated once, in chunks; a chunk stays in memory
 // while there is room, and the generator's state at the start of each chunk is
 // kept so that a chunk that had to be dropped can be generated again,
-// identically, when a valuation behind the others still needs it.
+// identically, when a valuation behind the others still needs it. Given the
+// valuations' common lower correlation factor, the stream holds each day's
+// row of correlated normals instead of the raw ones.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +28,9 @@ struct StreamLimits {
 
 class SharedStream {
  public:
-  explicit SharedStream(const StreamLimits& limits);
+  // Rows of `rowLen` normals (a chunk holds whole rows), correlated through
+  // the rowLen x rowLen lower factor `chol` when it is given (copied).
+  explicit SharedStream(const StreamLimits& limits, int rowLen = 1, const double* chol = nullptr);
 
   std::size_t ChunkNormals() const { return chunk_; }
 
@@ -51,6 +55,9 @@ class SharedStream {
   };
   std::size_t chunk_;
   std::size_t maxChunks_;
+  int rowLen_;
+  std::vector<double> chol_;  // empty: raw normals
+  std::vector<double> z_;
   std::vector<Slot> slots_;
   std::deque<RandState> starts_;  // state at the start of chunk firstStart_ + m
   std::int64_t firstStart_ = 0;
@@ -86,6 +93,13 @@ struct SharedReader {
   double Next() {
     if (p == end) [[unlikely]] NextChunk();
     return *p++;
+  }
+  // The next row of S values; S is the stream's row length.
+  const double* Row(int S) {
+    if (p == end) [[unlikely]] NextChunk();
+    const double* r = p;
+    p += S;
+    return r;
   }
   void NextChunk() {
     ++chunk;

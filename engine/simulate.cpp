@@ -120,7 +120,8 @@ double MaturityPayoff(const CoreArgs& a, const EngineGrids& g, int ki, const dou
 }
 
 // One valuation's path in progress: everything the day step carries from
-// one day to the next.
+// one day to the next. x holds the performances the day starts from, y the
+// ones it ends on; the two rows swap at the end of a day.
 template <class Source>
 struct Lane {
   const CoreArgs* a = nullptr;
@@ -128,6 +129,8 @@ struct Lane {
   Tally* t = nullptr;
   PathScratch* w = nullptr;
   Source* normals = nullptr;
+  double* x = nullptr;
+  double* y = nullptr;
   long long path = 0;  // next path to start
   long long to = 0;    // paths from `path` up to here run in this turn
   bool live = false;   // a path is in progress
@@ -144,7 +147,7 @@ void EndPath(Lane<Source>& l, bool redeemed, double pv) {
   if (!redeemed) {
     const int K = g.NStrike;
     int slot = K;
-    const double payoff = MaturityPayoff(*l.a, g, l.ki, l.w->y.data(), slot);
+    const double payoff = MaturityPayoff(*l.a, g, l.ki, l.y, slot);
     pv = g.dfKO[K - 1] * payoff + l.couponValue + l.runningValue;
     t.prob[slot] += 1.0;
     t.cf[slot] += payoff;
@@ -159,7 +162,9 @@ bool StartPath(Lane<Source>& l) {
   const EngineGrids& g = *l.g;
   const int S = g.NStock;
   PathScratch& w = *l.w;
-  CopyRow(g.p0.data(), w.x.data(), S);
+  l.x = w.x.data();
+  l.y = w.y.data();
+  CopyRow(g.p0.data(), l.x, S);
   for (int i = 0; i < S; ++i) w.mem[i] = l.a->BeKO_Hitted[i];
   for (int i = 0; i < S; ++i) w.hint[i] = 0;
   l.touch = g.touchInit;
@@ -171,7 +176,7 @@ bool StartPath(Lane<Source>& l) {
   l.runningValue = 0.0;
   l.n = 1;
   if (g.D < 1) {
-    CopyRow(w.x.data(), w.y.data(), S);
+    CopyRow(l.x, l.y, S);
     EndPath(l, false, 0.0);
     return true;
   }
@@ -179,45 +184,44 @@ bool StartPath(Lane<Source>& l) {
 }
 
 // One day of the lane's path. Returns true when the path ended (its price
-// share already added).
-template <class Source>
+// share already added). NS is the number of stocks when known at compile
+// time (the loops over stocks then unroll), 0 otherwise.
+template <int NS, class Source>
 bool StepDay(Lane<Source>& l) {
   const CoreArgs& a = *l.a;
   EngineGrids& g = *l.g;
   Tally& t = *l.t;
-  const int S = g.NStock;
+  const int S = NS > 0 ? NS : g.NStock;
   const int K = g.NStrike;
   const int NC = g.NCoupon;
   const int n = l.n;
   const double dt = 1.0 / 365.0;
   const double sqdt = std::sqrt(1.0 / 365.0);
-  const double* L = g.chol.data();
-  double* x = l.w->x.data();
-  double* y = l.w->y.data();
-  double* z = l.w->z.data();
+  double* x = l.x;
+  double* y = l.y;
   int* mem = l.w->mem.data();
-  int* hint = l.w->hint.data();
   int& touch = l.touch;
   int& ki = l.ki;
   int& breach = l.breach;
   int& d = l.d;
   int& c = l.c;
 
-  for (int i = 0; i < S; ++i) z[i] = l.normals->Next();
-  const StepCoef* sc = &g.step[static_cast<std::size_t>(n - 1) * S];
-  const LocalVolTime* tb = &g.timeBr[static_cast<std::size_t>(n - 1) * S];
+  // The day's correlated normals, and each stock's step on its local
+  // volatility at the performance the day starts from.
+  const double* z = l.normals->Row(S);
+  const std::size_t row = static_cast<std::size_t>(n - 1) * S;
+  const DayCoef* dc = g.day.data() + row;
+  const VolSurface* surface = g.surface.data();
   for (int i = 0; i < S; ++i) {
-    const double* Li = L + static_cast<std::size_t>(i) * S;
-    double w = 0.0;
-    for (int k = 0; k <= i; ++k) w += Li[k] * z[k];
-    const VolSurface& vs = g.surface[i];
-    const double s = vs.ordered ? LocalVolOrdered(vs, x[i], tb[i])
-                                : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], tb[i]);
+    const VolSurface& vs = surface[i];
+    const double s = vs.bucketed != 0
+                         ? LocalVolBucketed(vs, x[i], dc[i])
+                         : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, l.w->hint[i], x[i], g.timeBr[row + i]);
     if (g.cash[i] == 0) {
-      y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s - sc[i].div) * dt + s * sqdt * w);
+      y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s - dc[i].div) * dt + s * sqdt * z[i]);
     } else {
-      y[i] = x[i] * (1.0 + (sc[i].r - sc[i].rv * s) * dt + s * sqdt * w) -
-             sc[i].div * x[i] / g.p0[i];
+      y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s) * dt + s * sqdt * z[i]) -
+             dc[i].div * x[i] / g.p0[i];
     }
   }
 
@@ -300,14 +304,15 @@ bool StepDay(Lane<Source>& l) {
     EndPath(l, false, 0.0);
     return true;
   }
-  CopyRow(y, x, S);
+  l.x = y;
+  l.y = x;
   l.n = n + 1;
   return false;
 }
 
 // Runs every lane's paths up to its `to` (and below NTrials), stepping the
 // lanes' days in turn.
-template <class Source, int N>
+template <int NS, class Source, int N>
 void RunLanes(Lane<Source> (&lanes)[N]) {
   for (;;) {
     bool any = false;
@@ -322,7 +327,7 @@ void RunLanes(Lane<Source> (&lanes)[N]) {
         l.live = true;
       }
       any = true;
-      if (StepDay(l)) {
+      if (StepDay<NS>(l)) {
         l.live = false;
         ++l.path;
       }
@@ -331,19 +336,38 @@ void RunLanes(Lane<Source> (&lanes)[N]) {
   }
 }
 
+// RunLanes with the loops over stocks unrolled for the usual basket sizes.
+template <class Source, int N>
+void RunLanesFor(int stocks, Lane<Source> (&lanes)[N]) {
+  switch (stocks) {
+    case 1:
+      RunLanes<1>(lanes);
+      break;
+    case 2:
+      RunLanes<2>(lanes);
+      break;
+    case 3:
+      RunLanes<3>(lanes);
+      break;
+    case 4:
+      RunLanes<4>(lanes);
+      break;
+    default:
+      RunLanes<0>(lanes);
+      break;
+  }
+}
+
+// Lane over a job's grids, results and scratch, reading `normals`.
 template <class Source>
-void RunPaths(const CoreArgs& a, EngineGrids& g, Source& normals, Tally& t, PathScratch& w,
-              long long from, long long to) {
-  Lane<Source> lanes[1];
-  Lane<Source>& l = lanes[0];
-  l.a = &a;
-  l.g = &g;
-  l.t = &t;
-  l.w = &w;
+Lane<Source> JobLane(SimJob& job, Source& normals) {
+  Lane<Source> l;
+  l.a = &job.view;
+  l.g = &job.g;
+  l.t = &job.t;
+  l.w = &job.w;
   l.normals = &normals;
-  l.path = from;
-  l.to = to;
-  RunLanes(lanes);
+  return l;
 }
 
 }  // namespace
@@ -358,7 +382,6 @@ void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& ou
   const std::size_t S = static_cast<std::size_t>(view.NStock);
   job.w.x.assign(S, 0.0);
   job.w.y.assign(S, 0.0);
-  job.w.z.assign(S, 0.0);
   job.w.means.assign(S, 0.0);
   job.w.mem.assign(S, 0);
   job.w.hint.assign(S, 0);
@@ -371,16 +394,11 @@ void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& ou
 
 bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
   if (job.done) return true;
-  Lane<SharedReader> lanes[1];
+  Lane<SharedReader> lanes[1] = {JobLane(job, normals)};
   Lane<SharedReader>& l = lanes[0];
-  l.a = &job.view;
-  l.g = &job.g;
-  l.t = &job.t;
-  l.w = &job.w;
-  l.normals = &normals;
   l.path = job.nextPath;
   l.to = job.nextPath + paths;
-  RunLanes(lanes);
+  RunLanesFor(job.g.NStock, lanes);
   job.nextPath = l.to;
   job.done = !(static_cast<double>(job.nextPath) < job.view.NTrials);
   return job.done;
@@ -408,8 +426,10 @@ int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
   SimJob job;
   StartSimulation(view, fixedCount, out, job);
   NormalSource normals;
-  normals.Reset();
-  RunPaths(job.view, job.g, normals, job.t, job.w, 0, std::numeric_limits<long long>::max());
+  normals.Reset(job.g.chol.data(), job.g.NStock);
+  Lane<NormalSource> lanes[1] = {JobLane(job, normals)};
+  lanes[0].to = std::numeric_limits<long long>::max();
+  RunLanesFor(job.g.NStock, lanes);
   FinishSimulation(job);
   return 1;
 }

@@ -35,7 +35,7 @@ struct Tally {
 
 // Per-path working rows of the path loop.
 struct PathScratch {
-  std::vector<double> x, y, z, means;
+  std::vector<double> x, y, means;
   std::vector<int> mem, hint;
 };
 

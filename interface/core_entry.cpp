@@ -1,6 +1,7 @@
 // The core pricing entry: clears the result block, scans the schedules for
 // dates that are over or pending, settles a pending payment from its known
 // fixings and hands everything still to come to the Monte Carlo engine.
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -170,7 +171,6 @@ int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int
   };
   std::vector<std::unique_ptr<Job>> jobs;
   jobs.reserve(static_cast<std::size_t>(n));
-  SharedStream stream(limits);
   for (int r = 0; r < n; ++r) {
     jobs.push_back(std::make_unique<Job>());
     Job& job = *jobs.back();
@@ -178,11 +178,37 @@ int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int
     if (!job.p.simulate) continue;
     status[r] = 1;
     StartSimulation(job.p.view, job.p.fixedCount, job.p.out, job.sim);
-    job.reader.stream = &stream;
     job.active = !job.sim.done;
     if (!job.active) FinishSimulation(job.sim);
   }
-  // The valuation furthest behind in the stream runs next, so that all of
+  // One stream of correlated rows per basket size and correlation factor
+  // (one for the revaluations of a note, whose bumps leave both alone),
+  // sharing the memory cap.
+  std::vector<const Job*> keys;
+  for (const auto& job : jobs) {
+    if (!job->active) continue;
+    bool known = false;
+    for (const Job* k : keys) {
+      known = known || (k->sim.g.NStock == job->sim.g.NStock && k->sim.g.chol == job->sim.g.chol);
+    }
+    if (!known) keys.push_back(job.get());
+  }
+  StreamLimits each = limits;
+  if (!keys.empty()) each.maxChunks = std::max<std::size_t>(1, limits.maxChunks / keys.size());
+  std::vector<std::unique_ptr<SharedStream>> streams;
+  for (const Job* k : keys) {
+    streams.push_back(std::make_unique<SharedStream>(each, k->sim.g.NStock, k->sim.g.chol.data()));
+  }
+  for (auto& job : jobs) {
+    if (!job->active) continue;
+    for (std::size_t m = 0; m < keys.size(); ++m) {
+      if (keys[m]->sim.g.NStock == job->sim.g.NStock && keys[m]->sim.g.chol == job->sim.g.chol) {
+        job->reader.stream = streams[m].get();
+        break;
+      }
+    }
+  }
+  // The valuation furthest behind in its stream runs next, so that all of
   // them move through it together.
   for (;;) {
     Job* next = nullptr;
@@ -191,7 +217,13 @@ int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int
         next = job.get();
     }
     if (next == nullptr) break;
-    stream.Release(next->reader.chunk);
+    // Chunks below the slowest reader of this stream are not needed again.
+    std::int64_t lowest = next->reader.chunk;
+    for (auto& job : jobs) {
+      if (job->active && job->reader.stream == next->reader.stream && job->reader.chunk < lowest)
+        lowest = job->reader.chunk;
+    }
+    next->reader.stream->Release(lowest);
     next->reader.Attach();
     const bool done = SimulateBatch(next->sim, next->reader, kBatchPaths);
     next->reader.Detach();

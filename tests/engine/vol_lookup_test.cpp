@@ -1,5 +1,6 @@
-// The branch-free lookup gives bit for bit what the hinted search gives, from
-// any hint, at nodes, between them, outside the axis and for NaN.
+// The bucketed lookup gives bit for bit what the hinted search gives, from
+// any hint, at nodes, between them, at bucket edges, outside the axis and for
+// NaN; axes it cannot bucket keep the hinted search.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,9 +13,8 @@
 namespace morvik {
 namespace {
 
-// A surface on axis P; `buckets` false keeps the plain counting search.
 VolSurface Surface(const std::vector<double>& P, const std::vector<double>& T,
-                   const std::vector<double>& V, bool buckets) {
+                   const std::vector<double>& V) {
   VolSurface s;
   s.P = P.data();
   s.np = static_cast<int>(P.size());
@@ -22,21 +22,19 @@ VolSurface Surface(const std::vector<double>& P, const std::vector<double>& T,
   s.nt = static_cast<int>(T.size());
   s.V = V.data();
   PrepareMoneynessAxis(s);
-  EXPECT_EQ(s.ordered, 1);
-  if (!buckets) s.bucket.clear();
   return s;
 }
 
-void ExpectSameEverywhere(const std::vector<double>& P, bool buckets) {
+void ExpectSameEverywhere(const std::vector<double>& P) {
   const std::vector<double> T = {0.1, 0.5, 1.0};
   std::vector<double> V;
   for (std::size_t p = 0; p < P.size(); ++p)
     for (int k = 0; k < 3; ++k) V.push_back(0.31 - 0.07 * p + 0.013 * k + 0.001 * p * k);
-  const VolSurface s = Surface(P, T, V, buckets);
-  if (buckets && P.size() >= 3) {
-    EXPECT_FALSE(s.bucket.empty());
-  }
-  std::vector<double> xs = {-1.0, 0.0, 5.0, std::numeric_limits<double>::quiet_NaN()};
+  const VolSurface s = Surface(P, T, V);
+  ASSERT_EQ(s.bucketed, 1);
+  std::vector<double> xs = {-1.0, 0.0, 5.0, std::numeric_limits<double>::quiet_NaN(),
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity()};
   for (double p : P) {
     xs.push_back(p);
     xs.push_back(std::nextafter(p, -10.0));
@@ -44,18 +42,25 @@ void ExpectSameEverywhere(const std::vector<double>& P, bool buckets) {
   }
   for (double x = 0.3; x < 2.0; x += 0.0137) xs.push_back(x);
   // Every bucket edge and its neighbours.
-  for (std::size_t b = 0; !s.bucket.empty() && b <= s.bucket.size(); ++b) {
+  for (std::size_t b = 0; b <= s.bucket.size(); ++b) {
     const double e = P.front() + b * ((P.back() - P.front()) / s.bucket.size());
     for (double x : {std::nextafter(e, -10.0), e, std::nextafter(e, 10.0)}) xs.push_back(x);
   }
   int hintT = 0;
   for (double t : {0.05, 0.3, 0.77, 2.0}) {
     const LocalVolTime tb = LocalVolTimeBracket(T.data(), 3, hintT, t);
+    std::vector<double> corner;
+    AppendCorners(s, tb, corner);
+    ASSERT_EQ(corner.size(), 4 * (P.size() + 1));
+    DayCoef dc;
+    dc.u = tb.u;
+    dc.um = 1.0 - tb.u;
+    dc.corner = corner.data();
     for (double x : xs) {
+      const double got = LocalVolBucketed(s, x, dc);
       for (int hint = 0; hint < s.np; ++hint) {
         int h = hint;
         const double ref = LocalVolAt(s.P, s.np, s.nt, s.V, h, x, tb);
-        const double got = LocalVolOrdered(s, x, tb);
         if (std::isnan(ref)) {
           EXPECT_TRUE(std::isnan(got)) << x;
         } else {
@@ -66,24 +71,49 @@ void ExpectSameEverywhere(const std::vector<double>& P, bool buckets) {
   }
 }
 
-TEST(OrderedVolLookup, MatchesTheHintedSearch) {
-  for (bool buckets : {true, false}) {
-    ExpectSameEverywhere({0.4, 0.6, 0.7, 0.8, 0.9, 1.0, 1.1, 1.2, 1.4, 1.8}, buckets);
-    ExpectSameEverywhere({0.5, 1.5}, buckets);
-    ExpectSameEverywhere({1.0}, buckets);
-    // Uneven spacing: several buckets per narrow interval, nodes off the edges.
-    ExpectSameEverywhere({0.3, 0.31, 0.33, 1.0, 1.7, 3.1}, buckets);
-  }
+TEST(BucketedVolLookup, MatchesTheHintedSearch) {
+  ExpectSameEverywhere({0.4, 0.6, 0.7, 0.8, 0.9, 1.0, 1.1, 1.2, 1.4, 1.8});
+  ExpectSameEverywhere({0.5, 1.5});
+  ExpectSameEverywhere({1.0});
+  // Uneven spacing: several buckets per narrow interval, nodes off the edges.
+  ExpectSameEverywhere({0.3, 0.31, 0.33, 1.0, 1.7, 3.1});
+  // Evenly spaced nodes that fall on or next to bucket edges, and a close
+  // pair next to wide gaps: rounding must not move a node across an edge.
+  ExpectSameEverywhere({0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7});
+  ExpectSameEverywhere({-0.25, 0.0, 0.75, 0.76, 2.0});
 }
 
-TEST(OrderedVolLookup, AxesThatDoNotRiseStrictlyKeepTheHintedSearch) {
-  const std::vector<double> P = {0.5, 1.0, 1.0, 1.5};
-  VolSurface s;
-  s.P = P.data();
-  s.np = 4;
-  PrepareMoneynessAxis(s);
-  EXPECT_EQ(s.ordered, 0);
-  EXPECT_TRUE(s.bucket.empty());
+TEST(BucketedVolLookup, EveryBucketHoldsAtMostTwoNodes) {
+  const std::vector<double> P = {0.3, 0.31, 0.33, 1.0, 1.7, 3.1};
+  const VolSurface s = Surface(P, {1.0}, std::vector<double>(P.size(), 0.2));
+  ASSERT_EQ(s.bucketed, 1);
+  std::vector<int> held(s.bucket.size(), 0);
+  for (std::size_t m = 1; m < P.size(); ++m) ++held[MoneynessBucketOf(s, P[m])];
+  for (int h : held) EXPECT_LE(h, 2);
+  // Segments: the first node's neighbourhood and the last node.
+  EXPECT_EQ(MoneynessSegmentOf(s, 0.3), 0);
+  EXPECT_EQ(MoneynessSegmentOf(s, std::nextafter(0.3, 1.0)), 1);
+  EXPECT_EQ(MoneynessSegmentOf(s, 0.31), 2);
+  EXPECT_EQ(MoneynessSegmentOf(s, std::nextafter(3.1, 0.0)), 5);
+  EXPECT_EQ(MoneynessSegmentOf(s, 3.1), 6);
+}
+
+TEST(BucketedVolLookup, AxesItCannotBucketKeepTheHintedSearch) {
+  const std::vector<double> T = {1.0};
+  // Not strictly rising, NaN, and a range that overflows.
+  for (const std::vector<double>& P :
+       {std::vector<double>{0.5, 1.0, 1.0, 1.5},
+        std::vector<double>{0.5, std::numeric_limits<double>::quiet_NaN(), 1.5},
+        std::vector<double>{-1e308, 0.0, 1e308}}) {
+    const VolSurface s = Surface(P, T, std::vector<double>(P.size(), 0.2));
+    EXPECT_EQ(s.bucketed, 0);
+    EXPECT_TRUE(s.bucket.empty());
+  }
+  // Spacing so uneven that the buckets would exceed their cap.
+  for (const std::vector<double>& P :
+       {std::vector<double>{0.0, 1e-9, 1.0}, std::vector<double>{0.5, std::nextafter(0.5, 1.0), 0.9}}) {
+    EXPECT_EQ(Surface(P, T, std::vector<double>(3, 0.2)).bucketed, 0);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+// Correlated normals of one simulated day from independent ones.
+#pragma once
+
+namespace morvik {
+
+// w[i] = sum over k = 0..i of L[i][k] * z[k], summed from k = 0 up, starting
+// at 0.0; L is the S x S lower factor, row-major.
+inline void CorrelateRow(const double* L, int S, const double* z, double* w) {
+  for (int i = 0; i < S; ++i) {
+    const double* Li = L + static_cast<long>(i) * S;
+    double v = 0.0;
+    for (int k = 0; k <= i; ++k) v += Li[k] * z[k];
+    w[i] = v;
+  }
+}
+
+}  // namespace morvik
