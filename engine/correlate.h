@@ -5,10 +5,15 @@ namespace morvik {
 
 // w[i] = sum over k = 0..i of L[i][k] * z[k], summed from k = 0 up, starting
 // at 0.0; L is the S x S lower factor, row-major.
+// NS > 0 fixes S at compile time so that the loops unroll.
+template <int NS = 0>
 inline void CorrelateRow(const double* L, int S, const double* z, double* w) {
+  if constexpr (NS > 0) S = NS;
+#pragma GCC unroll 4
   for (int i = 0; i < S; ++i) {
     const double* Li = L + static_cast<long>(i) * S;
     double v = 0.0;
+#pragma GCC unroll 4
     for (int k = 0; k <= i; ++k) v += Li[k] * z[k];
     w[i] = v;
   }

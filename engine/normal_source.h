@@ -1,7 +1,10 @@
 // The engine's source of correlated normals for a single valuation: the
-// stream restarted from its fixed seed, drawn in path, day and stock order a
-// block of days ahead, each day's row correlated through the lower factor.
-// Drawing ahead changes nothing: every normal is used once, in stream order.
+// stream restarted from its fixed seed, drawn in path, day and stock order,
+// each day's row correlated through the lower factor. Rows are drawn a few
+// days ahead: the path loop asks for one new row after each day's step, so
+// the generator's work runs alongside the step's long chain of dependent
+// arithmetic instead of after it. Drawing ahead changes nothing: every
+// normal is used once, in stream order.
 #pragma once
 
 #include <cstddef>
@@ -13,14 +16,14 @@
 namespace morvik {
 
 struct NormalSource {
-  static constexpr std::size_t kBlockDays = 64;
+  static constexpr std::size_t kAhead = 8;  // rows held, a power of two
 
   RandState state;  // seed word -1, every other field zero
   const double* L = nullptr;
   int S = 1;
   std::vector<double> z;
   std::vector<double> rows;
-  std::size_t pos = 0;
+  std::size_t head = 0;  // rows handed out so far
 
   // Restarts the stream from its fixed seed (the reset draw is discarded)
   // for days of `stocks` normals correlated by the lower factor `chol`.
@@ -29,24 +32,50 @@ struct NormalSource {
     L = chol;
     S = stocks;
     z.assign(static_cast<std::size_t>(S), 0.0);
-    rows.assign(kBlockDays * static_cast<std::size_t>(S), 0.0);
-    pos = rows.size();
+    rows.assign(kAhead * static_cast<std::size_t>(S), 0.0);
+    head = 0;
+    for (std::size_t r = 0; r < kAhead; ++r) Draw(r);
   }
 
   // The next day's correlated normals; `stocks` is the row length of Reset.
+  // Valid until the following Produce().
   const double* Row(int stocks) {
-    if (pos == rows.size()) [[unlikely]] Refill();
-    const double* r = rows.data() + pos;
-    pos += static_cast<std::size_t>(stocks);
+    const double* r = rows.data() + (head % kAhead) * static_cast<std::size_t>(stocks);
+    ++head;
     return r;
   }
 
-  void Refill() {
-    for (std::size_t d = 0; d < kBlockDays; ++d) {
-      for (int i = 0; i < S; ++i) z[i] = RandNormal(state, 1);
-      CorrelateRow(L, S, z.data(), rows.data() + d * static_cast<std::size_t>(S));
+  // Draws the row kAhead days after the one Row() handed out last, into its
+  // slot.
+  void Produce() { Draw((head - 1) % kAhead); }
+
+  void Draw(std::size_t slot) {
+    double* out = rows.data() + slot * static_cast<std::size_t>(S);
+    switch (S) {
+      case 1:
+        DrawRow<1>(out);
+        break;
+      case 2:
+        DrawRow<2>(out);
+        break;
+      case 3:
+        DrawRow<3>(out);
+        break;
+      case 4:
+        DrawRow<4>(out);
+        break;
+      default:
+        DrawRow<0>(out);
+        break;
     }
-    pos = 0;
+  }
+
+  template <int NS>
+  void DrawRow(double* out) {
+    const int n = NS > 0 ? NS : S;
+    double* zz = z.data();
+    for (int i = 0; i < n; ++i) zz[i] = RandNormal(state, 1);
+    CorrelateRow<NS>(L, n, zz, out);
   }
 };
 

@@ -94,6 +94,8 @@ struct SharedReader {
     if (p == end) [[unlikely]] NextChunk();
     return *p++;
   }
+  // Nothing to draw: the rows are already in the stream.
+  void Produce() {}
   // The next row of S values; S is the stream's row length.
   const double* Row(int S) {
     if (p == end) [[unlikely]] NextChunk();

@@ -185,8 +185,9 @@ bool StartPath(Lane<Source>& l) {
 
 // One day of the lane's path. Returns true when the path ended (its price
 // share already added). NS is the number of stocks when known at compile
-// time (the loops over stocks then unroll), 0 otherwise.
-template <int NS, class Source>
+// time (the loops over stocks then unroll), 0 otherwise; Cash is false when
+// no stock pays discrete dividend amounts.
+template <int NS, bool Cash, class Source>
 bool StepDay(Lane<Source>& l) {
   const CoreArgs& a = *l.a;
   EngineGrids& g = *l.g;
@@ -212,12 +213,14 @@ bool StepDay(Lane<Source>& l) {
   const std::size_t row = static_cast<std::size_t>(n - 1) * S;
   const DayCoef* dc = g.day.data() + row;
   const VolSurface* surface = g.surface.data();
+  const unsigned char* cash = g.cash.data();
+#pragma GCC unroll 4
   for (int i = 0; i < S; ++i) {
     const VolSurface& vs = surface[i];
     const double s = vs.bucketed != 0
                          ? LocalVolBucketed(vs, x[i], dc[i])
                          : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, l.w->hint[i], x[i], g.timeBr[row + i]);
-    if (g.cash[i] == 0) {
+    if (!Cash || cash[i] == 0) {
       y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s - dc[i].div) * dt + s * sqdt * z[i]);
     } else {
       y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s) * dt + s * sqdt * z[i]) -
@@ -312,7 +315,7 @@ bool StepDay(Lane<Source>& l) {
 
 // Runs every lane's paths up to its `to` (and below NTrials), stepping the
 // lanes' days in turn.
-template <int NS, class Source, int N>
+template <int NS, bool Cash, class Source, int N>
 void RunLanes(Lane<Source> (&lanes)[N]) {
   for (;;) {
     bool any = false;
@@ -327,7 +330,9 @@ void RunLanes(Lane<Source> (&lanes)[N]) {
         l.live = true;
       }
       any = true;
-      if (StepDay<NS>(l)) {
+      const bool ended = StepDay<NS, Cash>(l);
+      l.normals->Produce();
+      if (ended) {
         l.live = false;
         ++l.path;
       }
@@ -336,25 +341,37 @@ void RunLanes(Lane<Source> (&lanes)[N]) {
   }
 }
 
-// RunLanes with the loops over stocks unrolled for the usual basket sizes.
-template <class Source, int N>
-void RunLanesFor(int stocks, Lane<Source> (&lanes)[N]) {
+template <bool Cash, class Source, int N>
+void RunLanesSized(int stocks, Lane<Source> (&lanes)[N]) {
   switch (stocks) {
     case 1:
-      RunLanes<1>(lanes);
+      RunLanes<1, Cash>(lanes);
       break;
     case 2:
-      RunLanes<2>(lanes);
+      RunLanes<2, Cash>(lanes);
       break;
     case 3:
-      RunLanes<3>(lanes);
+      RunLanes<3, Cash>(lanes);
       break;
     case 4:
-      RunLanes<4>(lanes);
+      RunLanes<4, Cash>(lanes);
       break;
     default:
-      RunLanes<0>(lanes);
+      RunLanes<0, Cash>(lanes);
       break;
+  }
+}
+
+// RunLanes with the loops over stocks unrolled for the usual basket sizes,
+// and without the cash-dividend step when no stock needs it.
+template <class Source, int N>
+void RunLanesFor(const EngineGrids& g, Lane<Source> (&lanes)[N]) {
+  bool cash = false;
+  for (unsigned char c : g.cash) cash = cash || c != 0;
+  if (cash) {
+    RunLanesSized<true>(g.NStock, lanes);
+  } else {
+    RunLanesSized<false>(g.NStock, lanes);
   }
 }
 
@@ -398,7 +415,7 @@ bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
   Lane<SharedReader>& l = lanes[0];
   l.path = job.nextPath;
   l.to = job.nextPath + paths;
-  RunLanesFor(job.g.NStock, lanes);
+  RunLanesFor(job.g, lanes);
   job.nextPath = l.to;
   job.done = !(static_cast<double>(job.nextPath) < job.view.NTrials);
   return job.done;
@@ -429,7 +446,7 @@ int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
   normals.Reset(job.g.chol.data(), job.g.NStock);
   Lane<NormalSource> lanes[1] = {JobLane(job, normals)};
   lanes[0].to = std::numeric_limits<long long>::max();
-  RunLanesFor(job.g.NStock, lanes);
+  RunLanesFor(job.g, lanes);
   FinishSimulation(job);
   return 1;
 }
