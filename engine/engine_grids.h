@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "interface/core_args.h"
@@ -12,20 +13,17 @@ namespace morvik {
 // Where a performance falls on a strictly rising moneyness axis of np nodes:
 // segment 0 below or at the first node (and NaN), segment k+1 inside
 // [P[k], P[k+1]) for k = 0..np-2, segment np at or above the last node.
-// Equal-width buckets over the axis each hold at most two interior nodes, so
-// the segment is the bucket's first segment plus two comparisons.
-struct MoneynessBucket {
-  double thrA = 0.0;  // nodes inside the bucket; NaN (never passed) when unused
+// Buckets split the axis by the leading bits of the performance's binary
+// form (monotone for positive numbers) and each holds at most two interior
+// nodes, so the segment is the bucket's first segment plus two comparisons.
+// The bucket also keeps the lower node and width of its three candidate
+// segments, so that the weight's division need not wait for the comparisons;
+// a width of NaN marks the flat upper end, whose weight is 1.
+struct alignas(64) MoneynessBucket {
+  double thrA = 0.0;  // nodes inside the bucket, rising; NaN (never passed) when unused
   double thrB = 0.0;
-  int base = 0;       // segment of the bucket's lowest performances
-};
-
-// One segment: its lower node and width, and whether its weight is clamped to
-// 1 (the two flat ends).
-struct MoneynessSegment {
-  double lo = 0.0;
-  double width = 1.0;
-  int clamp = 1;
+  double lo[3] = {0.0, 0.0, 0.0};
+  double width[3] = {0.0, 0.0, 0.0};
 };
 
 // One stock's local volatility surface: moneyness axis P (np), time axis T
@@ -36,21 +34,23 @@ struct VolSurface {
   const double* T = nullptr;
   int nt = 0;
   const double* V = nullptr;
-  // 1 when the bucket tables below are built (a strictly rising axis that
-  // buckets evenly enough); otherwise the path loop uses the hinted search.
+  // 1 when the bucket tables below are built (a strictly rising axis of
+  // positive nodes that buckets evenly enough); otherwise the path loop
+  // uses the hinted search.
   int bucketed = 0;
-  double p0 = 0.0;           // P[0]
-  double bucketScale = 0.0;  // buckets per unit of performance
-  double lastBucket = 0.0;   // index of the last bucket
+  double p0 = 0.0;            // P[0]
+  int shift = 0;              // bits dropped from the binary form
+  std::int64_t bucketAt = 0;  // leading bits of P[0]
+  std::int64_t lastBucket = 0;
   std::vector<MoneynessBucket> bucket;
-  std::vector<MoneynessSegment> segment;  // np + 1
+  std::vector<int> bucketBase;  // per bucket: segment of its lowest performances
   // Per time bracket met on the simulated days, per segment, the four
   // surface values the bilinear weights multiply: lower row at the lower and
   // upper time, upper row at the lower and upper time.
   std::vector<double> corner;
 };
 
-// Builds the bucket and segment tables of a surface from its axis (leaves
+// Builds the bucket tables of a surface from its axis (leaves
 // `bucketed` 0 when the axis does not rise strictly or buckets too unevenly).
 void PrepareMoneynessAxis(VolSurface& s);
 
@@ -70,6 +70,9 @@ struct DayCoef {
   double u = 1.0;
   double um = 0.0;
   const double* corner = nullptr;
+  // For a stock whose quanto term vanishes (see EngineGrids::plainDrift): the
+  // step's 1 + drift * dt, which then no longer depends on the volatility.
+  double one = 1.0;
 };
 
 // Number of strike levels per observation date, tested from X3 down to X0.
@@ -94,6 +97,11 @@ struct EngineGrids {
 
   std::vector<double> p0;            // pricing-date performances
   std::vector<unsigned char> cash;   // per stock: 1 = discrete dividend amounts
+  // Per stock: 1 when the quanto factor is zero on every day and the surface
+  // holds only moderate numbers, so that the volatility is finite and its
+  // quanto product a zero, which leaves 1 + drift * dt unchanged whatever its
+  // sign: the step may take DayCoef::one.
+  std::vector<unsigned char> plainDrift;
   int kiInit = 0;                    // knock-in state on the pricing date
   int couponBreachInit = 0;          // coupon-breach state on the pricing date
   int touchInit = 0;                 // knock-out touch state on the pricing date

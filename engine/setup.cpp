@@ -1,6 +1,9 @@
 // Engine set-up: pricing-date states, per-day market grids, strike tables,
 // window buffers, discount factors and the correlation factor.
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -39,34 +42,54 @@ void BuildFxVolRow(int quantoFlag, const double* T, const double* V, int n, doub
 
 namespace {
 
-// Buckets for `nb` equal parts of the axis; false when a bucket would hold
-// more than two interior nodes.
-bool BuildBuckets(VolSurface& s, int nb, double range) {
-  s.bucketScale = range > 0.0 ? nb / range : 0.0;
-  s.lastBucket = nb - 1;
-  s.bucket.assign(nb, MoneynessBucket{});
+// Buckets by the binary form without its `shift` lowest bits; false when a
+// bucket would hold more than two interior nodes.
+bool BuildBuckets(VolSurface& s, int shift) {
+  std::int64_t first;
+  std::int64_t last;
+  std::memcpy(&first, &s.P[0], sizeof first);
+  std::memcpy(&last, &s.P[s.np - 1], sizeof last);
+  s.shift = shift;
+  s.bucketAt = first >> shift;
+  s.lastBucket = (last >> shift) - s.bucketAt;
+  constexpr std::int64_t kMaxBuckets = 4096;
+  if (s.lastBucket >= kMaxBuckets) return false;
+  const int nb = static_cast<int>(s.lastBucket) + 1;
   const double nan = std::numeric_limits<double>::quiet_NaN();
+  s.bucket.assign(nb, MoneynessBucket{});
   for (MoneynessBucket& b : s.bucket) b.thrA = b.thrB = nan;
-  // A performance above node m (m >= 1) is in a segment above m; nodes are
-  // counted into the first segment of every later bucket and compared
-  // explicitly in their own.
-  std::vector<int> below(nb + 1, 0);
+  // A performance at or above node m (m >= 1) is in a segment above m;
+  // nodes are counted into the first segment of every later bucket and
+  // compared explicitly in their own.
+  std::vector<int> held(nb, 0);
   for (int m = 1; m < s.np; ++m) {
     const int k = MoneynessBucketOf(s, s.P[m]);
     MoneynessBucket& b = s.bucket[k];
-    if (b.thrA != b.thrA) {
+    if (held[k] == 0) {
       b.thrA = s.P[m];
-    } else if (b.thrB != b.thrB) {
+    } else if (held[k] == 1) {
       b.thrB = s.P[m];
     } else {
       return false;
     }
-    ++below[k + 1];
+    ++held[k];
   }
+  s.bucketBase.assign(nb, 0);
   int count = 0;
   for (int k = 0; k < nb; ++k) {
-    count += below[k];
-    s.bucket[k].base = 1 + count;
+    s.bucketBase[k] = 1 + count;
+    count += held[k];
+    for (int j = 0; j < 3; ++j) {
+      const int seg = s.bucketBase[k] + j;
+      MoneynessBucket& b = s.bucket[k];
+      if (seg < s.np) {  // inside [P[seg-1], P[seg])
+        b.lo[j] = s.P[seg - 1];
+        b.width[j] = s.P[seg] - s.P[seg - 1];
+      } else {  // the upper flat end, or no such candidate
+        b.lo[j] = 0.0;
+        b.width[j] = nan;
+      }
+    }
   }
   return true;
 }
@@ -76,38 +99,24 @@ bool BuildBuckets(VolSurface& s, int nb, double range) {
 void PrepareMoneynessAxis(VolSurface& s) {
   s.bucketed = 0;
   s.bucket.clear();
-  s.segment.clear();
+  s.bucketBase.clear();
   if (s.np < 1) return;
+  // Positive nodes only: the binary form orders positive numbers.
+  if (!(s.P[0] > 0.0) || !(s.P[s.np - 1] < std::numeric_limits<double>::infinity())) return;
   for (int m = 0; m + 1 < s.np; ++m) {
     if (!(s.P[m + 1] > s.P[m])) return;  // not strictly rising, or NaN
   }
-  if (!(s.P[0] == s.P[0])) return;
   s.p0 = s.P[0];
-  // Segments: the flat ends clamp the weight to 1.
-  s.segment.assign(s.np + 1, MoneynessSegment{});
-  for (int k = 0; k + 1 < s.np; ++k) {
-    s.segment[k + 1].lo = s.P[k];
-    s.segment[k + 1].width = s.P[k + 1] - s.P[k];
-    s.segment[k + 1].clamp = 0;
-  }
-  const double range = s.P[s.np - 1] - s.P[0];
-  double narrowest = range;
-  for (int m = 0; m + 1 < s.np; ++m) {
-    const double w = s.P[m + 1] - s.P[m];
-    narrowest = w < narrowest ? w : narrowest;
-  }
-  const double want = s.np > 1 ? 2.0 * range / narrowest + 1.0 : 1.0;
-  constexpr int kMaxBuckets = 4096;
-  // Rounding may put two close nodes in one bucket: double the count until
-  // every bucket holds at most two.
-  for (double nb = want; nb < kMaxBuckets + 1.0; nb *= 2.0) {
-    if (BuildBuckets(s, static_cast<int>(nb), range)) {
+  // The coarsest buckets that hold at most two nodes each: keep the sign,
+  // the exponent and from none up to 12 bits of the fraction.
+  for (int fraction = 0; fraction <= 12; ++fraction) {
+    if (BuildBuckets(s, 52 - fraction)) {
       s.bucketed = 1;
       return;
     }
   }
   s.bucket.clear();
-  s.segment.clear();
+  s.bucketBase.clear();
 }
 
 void AppendCorners(const VolSurface& s, const LocalVolTime& tb, std::vector<double>& out) {
@@ -181,6 +190,7 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
     offP += a.NParity[i];
     offV += a.NParity[i] * a.NVol[i];
   }
+  g.plainDrift.assign(S, 0);
   if (D <= 0) return;
 
   g.day.assign(static_cast<std::size_t>(D) * S, DayCoef{});
@@ -204,6 +214,8 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
     // gets its corner table: per segment the four values the lookup weighs.
     VolSurface& vs = g.surface[i];
     vs.corner.clear();
+    bool plain = true;
+    for (int m = 0; m < vs.np * vs.nt; ++m) plain = plain && std::fabs(vs.V[m]) < 1e300;
     const int segments = vs.np + 1;
     int hintT = 0;
     LocalVolTime last{-1, -1, 0.0};
@@ -222,7 +234,11 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
       c.div = cash ? div[n] : div[n - 1];
       c.u = tb.u;
       c.um = 1.0 - tb.u;
+      const double dt = 1.0 / 365.0;
+      c.one = cash ? 1.0 + c.r * dt : 1.0 + (c.r - c.div) * dt;
+      plain = plain && c.rv == 0.0;
     }
+    g.plainDrift[i] = plain ? 1 : 0;
     // Pointers once the table has stopped growing.
     for (int n = 1; n <= D && vs.bucketed != 0; ++n) {
       g.day[static_cast<std::size_t>(n - 1) * S + i].corner = vs.corner.data() + cornerAt[n - 1];

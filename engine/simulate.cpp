@@ -185,10 +185,11 @@ bool StartPath(Lane<Source>& l) {
 
 // One day of the lane's path. Returns true when the path ended (its price
 // share already added). NS is the number of stocks when known at compile
-// time (the loops over stocks then unroll), 0 otherwise; Cash is false when
-// no stock pays discrete dividend amounts.
-template <int NS, bool Cash, class Source>
-bool StepDay(Lane<Source>& l) {
+// time (the loops over stocks then unroll), 0 otherwise; Plain is true when
+// every stock may take the plain step (EngineGrids::plainDrift, and no
+// discrete dividend amounts).
+template <int NS, bool Plain, class Source>
+[[gnu::always_inline]] inline bool StepDay(Lane<Source>& l) {
   const CoreArgs& a = *l.a;
   EngineGrids& g = *l.g;
   Tally& t = *l.t;
@@ -214,13 +215,19 @@ bool StepDay(Lane<Source>& l) {
   const DayCoef* dc = g.day.data() + row;
   const VolSurface* surface = g.surface.data();
   const unsigned char* cash = g.cash.data();
+  const unsigned char* plain = g.plainDrift.data();
 #pragma GCC unroll 4
   for (int i = 0; i < S; ++i) {
     const VolSurface& vs = surface[i];
     const double s = vs.bucketed != 0
                          ? LocalVolBucketed(vs, x[i], dc[i])
                          : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, l.w->hint[i], x[i], g.timeBr[row + i]);
-    if (!Cash || cash[i] == 0) {
+    if (Plain) {
+      y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
+    } else if (plain[i] != 0) {
+      y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
+      if (cash[i] != 0) y[i] = y[i] - dc[i].div * x[i] / g.p0[i];
+    } else if (cash[i] == 0) {
       y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s - dc[i].div) * dt + s * sqdt * z[i]);
     } else {
       y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s) * dt + s * sqdt * z[i]) -
@@ -315,7 +322,7 @@ bool StepDay(Lane<Source>& l) {
 
 // Runs every lane's paths up to its `to` (and below NTrials), stepping the
 // lanes' days in turn.
-template <int NS, bool Cash, class Source, int N>
+template <int NS, bool Plain, class Source, int N>
 void RunLanes(Lane<Source> (&lanes)[N]) {
   for (;;) {
     bool any = false;
@@ -330,7 +337,7 @@ void RunLanes(Lane<Source> (&lanes)[N]) {
         l.live = true;
       }
       any = true;
-      const bool ended = StepDay<NS, Cash>(l);
+      const bool ended = StepDay<NS, Plain>(l);
       l.normals->Produce();
       if (ended) {
         l.live = false;
@@ -341,34 +348,34 @@ void RunLanes(Lane<Source> (&lanes)[N]) {
   }
 }
 
-template <bool Cash, class Source, int N>
+template <bool Plain, class Source, int N>
 void RunLanesSized(int stocks, Lane<Source> (&lanes)[N]) {
   switch (stocks) {
     case 1:
-      RunLanes<1, Cash>(lanes);
+      RunLanes<1, Plain>(lanes);
       break;
     case 2:
-      RunLanes<2, Cash>(lanes);
+      RunLanes<2, Plain>(lanes);
       break;
     case 3:
-      RunLanes<3, Cash>(lanes);
+      RunLanes<3, Plain>(lanes);
       break;
     case 4:
-      RunLanes<4, Cash>(lanes);
+      RunLanes<4, Plain>(lanes);
       break;
     default:
-      RunLanes<0, Cash>(lanes);
+      RunLanes<0, Plain>(lanes);
       break;
   }
 }
 
 // RunLanes with the loops over stocks unrolled for the usual basket sizes,
-// and without the cash-dividend step when no stock needs it.
+// and with only the plain step when every stock may take it.
 template <class Source, int N>
 void RunLanesFor(const EngineGrids& g, Lane<Source> (&lanes)[N]) {
-  bool cash = false;
-  for (unsigned char c : g.cash) cash = cash || c != 0;
-  if (cash) {
+  bool plain = true;
+  for (int i = 0; i < g.NStock; ++i) plain = plain && g.plainDrift[i] != 0 && g.cash[i] == 0;
+  if (plain) {
     RunLanesSized<true>(g.NStock, lanes);
   } else {
     RunLanesSized<false>(g.NStock, lanes);

@@ -1,24 +1,31 @@
 // The path loop's local volatility lookup on a bucketed moneyness axis.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "engine/engine_grids.h"
 
 namespace morvik {
 
 // Bucket of performance x: monotone in x, so that a node's bucket tells on
-// which side of it every performance of another bucket lies. NaN and values
-// off the axis land in an end bucket.
+// which side of it every performance of another bucket lies. Negative
+// numbers, zeros and values below the axis land in the first bucket, large
+// values and NaN in the last.
 [[gnu::always_inline]] inline int MoneynessBucketOf(const VolSurface& vs, double x) {
-  double t = (x - vs.p0) * vs.bucketScale;
-  t = t > 0.0 ? t : 0.0;
-  t = t < vs.lastBucket ? t : vs.lastBucket;
-  return static_cast<int>(t);
+  std::int64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  std::int64_t b = (bits >> vs.shift) - vs.bucketAt;
+  b = b > 0 ? b : 0;
+  b = b < vs.lastBucket ? b : vs.lastBucket;
+  return static_cast<int>(b);
 }
 
 // Segment of x (see MoneynessBucket): 0 when !(x > P[0]) (NaN included).
 [[gnu::always_inline]] inline int MoneynessSegmentOf(const VolSurface& vs, double x) {
-  const MoneynessBucket& b = vs.bucket[MoneynessBucketOf(vs, x)];
-  const int s = b.base + (x >= b.thrA ? 1 : 0) + (x >= b.thrB ? 1 : 0);
+  const int k = MoneynessBucketOf(vs, x);
+  const MoneynessBucket& b = vs.bucket[k];
+  const int s = vs.bucketBase[k] + (x >= b.thrA ? 1 : 0) + (x >= b.thrB ? 1 : 0);
   return x > vs.p0 ? s : 0;
 }
 
@@ -27,10 +34,16 @@ namespace morvik {
 // the hinted search (1 on the flat ends), and the four products are summed in
 // the same order.
 [[gnu::always_inline]] inline double LocalVolBucketed(const VolSurface& vs, double x, const DayCoef& dc) {
-  const int s = MoneynessSegmentOf(vs, x);
-  const MoneynessSegment& seg = vs.segment[s];
-  double w = (x - seg.lo) / seg.width;
-  w = seg.clamp != 0 ? 1.0 : w;
+  const int k = MoneynessBucketOf(vs, x);
+  const MoneynessBucket& b = vs.bucket[k];
+  const bool a1 = x >= b.thrA;
+  const bool a2 = x >= b.thrB;
+  const bool low = !(x > vs.p0);
+  const int c = (a1 ? 1 : 0) + (a2 ? 1 : 0);
+  double w = (x - b.lo[c]) / b.width[c];
+  // Inside the axis the weight is a number; NaN marks the upper flat end.
+  w = low || w != w ? 1.0 : w;
+  const int s = low ? 0 : vs.bucketBase[k] + c;
   const double* q = dc.corner + 4 * s;
   const double u = dc.u;
   const double um = dc.um;

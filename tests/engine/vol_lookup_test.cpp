@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -41,9 +43,11 @@ void ExpectSameEverywhere(const std::vector<double>& P) {
     xs.push_back(std::nextafter(p, 10.0));
   }
   for (double x = 0.3; x < 2.0; x += 0.0137) xs.push_back(x);
-  // Every bucket edge and its neighbours.
-  for (std::size_t b = 0; b <= s.bucket.size(); ++b) {
-    const double e = P.front() + b * ((P.back() - P.front()) / s.bucket.size());
+  // The lowest performance of every bucket and its neighbours.
+  for (std::size_t b = 0; b < s.bucket.size(); ++b) {
+    const std::int64_t bits = (static_cast<std::int64_t>(b) + s.bucketAt) << s.shift;
+    double e;
+    std::memcpy(&e, &bits, sizeof e);
     for (double x : {std::nextafter(e, -10.0), e, std::nextafter(e, 10.0)}) xs.push_back(x);
   }
   int hintT = 0;
@@ -79,8 +83,10 @@ TEST(BucketedVolLookup, MatchesTheHintedSearch) {
   ExpectSameEverywhere({0.3, 0.31, 0.33, 1.0, 1.7, 3.1});
   // Evenly spaced nodes that fall on or next to bucket edges, and a close
   // pair next to wide gaps: rounding must not move a node across an edge.
-  ExpectSameEverywhere({0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7});
-  ExpectSameEverywhere({-0.25, 0.0, 0.75, 0.76, 2.0});
+  ExpectSameEverywhere({0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 1.0, 2.0, 4.0});
+  ExpectSameEverywhere({0.25, 0.5, 0.75, 0.76, 2.0, 64.0});
+  // Two nodes one ulp apart share a bucket.
+  ExpectSameEverywhere({0.5, std::nextafter(0.5, 1.0), 0.9});
 }
 
 TEST(BucketedVolLookup, EveryBucketHoldsAtMostTwoNodes) {
@@ -100,20 +106,23 @@ TEST(BucketedVolLookup, EveryBucketHoldsAtMostTwoNodes) {
 
 TEST(BucketedVolLookup, AxesItCannotBucketKeepTheHintedSearch) {
   const std::vector<double> T = {1.0};
-  // Not strictly rising, NaN, and a range that overflows.
+  // Not strictly rising, NaN, nodes that are not all positive and finite.
+  const double inf = std::numeric_limits<double>::infinity();
   for (const std::vector<double>& P :
        {std::vector<double>{0.5, 1.0, 1.0, 1.5},
         std::vector<double>{0.5, std::numeric_limits<double>::quiet_NaN(), 1.5},
-        std::vector<double>{-1e308, 0.0, 1e308}}) {
+        std::vector<double>{-1e308, 0.0, 1e308}, std::vector<double>{0.0, 0.5, 1.0},
+        std::vector<double>{0.5, 1.0, inf}}) {
     const VolSurface s = Surface(P, T, std::vector<double>(P.size(), 0.2));
     EXPECT_EQ(s.bucketed, 0);
     EXPECT_TRUE(s.bucket.empty());
   }
-  // Spacing so uneven that the buckets would exceed their cap.
-  for (const std::vector<double>& P :
-       {std::vector<double>{0.0, 1e-9, 1.0}, std::vector<double>{0.5, std::nextafter(0.5, 1.0), 0.9}}) {
-    EXPECT_EQ(Surface(P, T, std::vector<double>(3, 0.2)).bucketed, 0);
-  }
+  // Three nodes closer than the finest bucket.
+  const double a = 0.5;
+  const double b = std::nextafter(a, 1.0);
+  const double c = std::nextafter(b, 1.0);
+  const std::vector<double> P = {0.25, a, b, c, 1.0};
+  EXPECT_EQ(Surface(P, T, std::vector<double>(P.size(), 0.2)).bucketed, 0);
 }
 
 }  // namespace
