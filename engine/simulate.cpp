@@ -119,279 +119,221 @@ double MaturityPayoff(const CoreArgs& a, const EngineGrids& g, int ki, const dou
   return Clamp((worst - 1.0) * sl + g.base + am, g.payLo, g.payHi);
 }
 
-// One valuation's path in progress: everything the day step carries from
-// one day to the next. x holds the performances the day starts from, y the
-// ones it ends on; the two rows swap at the end of a day.
-template <class Source>
-struct Lane {
-  const CoreArgs* a = nullptr;
-  EngineGrids* g = nullptr;
-  Tally* t = nullptr;
-  PathScratch* w = nullptr;
-  Source* normals = nullptr;
-  double* x = nullptr;
-  double* y = nullptr;
-  long long path = 0;  // next path to start
-  long long to = 0;    // paths from `path` up to here run in this turn
-  bool live = false;   // a path is in progress
-  int n = 0;           // day of the next step
-  int touch = 0, ki = 0, breach = 0, d = 0, c = 0;
-  double couponValue = 0.0, runningValue = 0.0;
-};
-
-// Maturity (when not redeemed) and the path's price share.
-template <class Source>
-void EndPath(Lane<Source>& l, bool redeemed, double pv) {
-  const EngineGrids& g = *l.g;
-  Tally& t = *l.t;
-  if (!redeemed) {
-    const int K = g.NStrike;
-    int slot = K;
-    const double payoff = MaturityPayoff(*l.a, g, l.ki, l.y, slot);
-    pv = g.dfKO[K - 1] * payoff + l.couponValue + l.runningValue;
-    t.prob[slot] += 1.0;
-    t.cf[slot] += payoff;
-  }
-  t.price += pv / l.a->NTrials;
-}
-
-// Starts the lane's next path. Returns true when the path is over at once
-// (nothing to simulate).
-template <class Source>
-bool StartPath(Lane<Source>& l) {
-  const EngineGrids& g = *l.g;
-  const int S = g.NStock;
-  PathScratch& w = *l.w;
-  l.x = w.x.data();
-  l.y = w.y.data();
-  CopyRow(g.p0.data(), l.x, S);
-  for (int i = 0; i < S; ++i) w.mem[i] = l.a->BeKO_Hitted[i];
-  for (int i = 0; i < S; ++i) w.hint[i] = 0;
-  l.touch = g.touchInit;
-  l.ki = g.kiInit;
-  l.breach = g.couponBreachInit;
-  l.d = 0;
-  l.c = 0;
-  l.couponValue = 0.0;
-  l.runningValue = 0.0;
-  l.n = 1;
-  if (g.D < 1) {
-    CopyRow(l.x, l.y, S);
-    EndPath(l, false, 0.0);
-    return true;
-  }
-  return false;
-}
-
-// One day of the lane's path. Returns true when the path ended (its price
-// share already added). NS is the number of stocks when known at compile
-// time (the loops over stocks then unroll), 0 otherwise; Plain is true when
-// every stock may take the plain step (EngineGrids::plainDrift, and no
-// discrete dividend amounts).
+// One path of a valuation, from the pricing date to its redemption or
+// maturity; adds its outcome and price share to the tally. NS is the number
+// of stocks when known at compile time (the loops over stocks then unroll),
+// 0 otherwise; Plain is true when every stock may take the plain step
+// (EngineGrids::plainDrift, and no discrete dividend amounts). Each day reads
+// one row of correlated normals and, after its step, lets the source draw
+// ahead.
 template <int NS, bool Plain, class Source>
-[[gnu::always_inline]] inline bool StepDay(Lane<Source>& l) {
-  const CoreArgs& a = *l.a;
-  EngineGrids& g = *l.g;
-  Tally& t = *l.t;
+void RunPath(const CoreArgs& a, EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
   const int S = NS > 0 ? NS : g.NStock;
   const int K = g.NStrike;
   const int NC = g.NCoupon;
-  const int n = l.n;
+  const int D = g.D;
   const double dt = 1.0 / 365.0;
   const double sqdt = std::sqrt(1.0 / 365.0);
-  double* x = l.x;
-  double* y = l.y;
-  int* mem = l.w->mem.data();
-  int& touch = l.touch;
-  int& ki = l.ki;
-  int& breach = l.breach;
-  int& d = l.d;
-  int& c = l.c;
-
-  // The day's correlated normals, and each stock's step on its local
-  // volatility at the performance the day starts from.
-  const double* z = l.normals->Row(S);
-  const std::size_t row = static_cast<std::size_t>(n - 1) * S;
-  const DayCoef* dc = g.day.data() + row;
+  const int koMode = a.KnockBarrierFlag0;
+  const bool kiDaily = a.KnockBarrierFlag1 == 1;
+  const int cbMode = a.CouponBarrierFlag;
   const VolSurface* surface = g.surface.data();
   const unsigned char* cash = g.cash.data();
   const unsigned char* plain = g.plainDrift.data();
-#pragma GCC unroll 4
-  for (int i = 0; i < S; ++i) {
-    const VolSurface& vs = surface[i];
-    const double s = vs.bucketed != 0
-                         ? LocalVolBucketed(vs, x[i], dc[i])
-                         : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, l.w->hint[i], x[i], g.timeBr[row + i]);
-    if (Plain) {
-      y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
-    } else if (plain[i] != 0) {
-      y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
-      if (cash[i] != 0) y[i] = y[i] - dc[i].div * x[i] / g.p0[i];
-    } else if (cash[i] == 0) {
-      y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s - dc[i].div) * dt + s * sqdt * z[i]);
-    } else {
-      y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s) * dt + s * sqdt * z[i]) -
-             dc[i].div * x[i] / g.p0[i];
-    }
-  }
+  const double* p0 = g.p0.data();
+  int* mem = w.mem.data();
+  int* hint = w.hint.data();
+  double* x = w.x.data();
+  double* y = w.y.data();
 
-  // Coupon barrier watch and coupon payment.
-  if (c < NC) {
-    const int cDay = a.Coupon_ObsDays[c];
-    if (a.CouponBarrierFlag == 1 || (a.CouponBarrierFlag == 2 && n == cDay)) {
-      const double cb = a.CouponBarrier[c];
-      for (int i = 0; i < S; ++i) {
-        if (y[i] <= cb) {
-          breach = 1;
-          break;
-        }
-      }
-    }
-    if (n == cDay) {
-      if (breach == 0) {
-        t.couponProb[c] += 1.0;
-        t.couponCf[c] += a.Coupon[c];
-        l.couponValue += a.Coupon[c] * g.dfCp[c];
-      }
-      breach = 0;
-      ++c;
-    }
-  }
+  CopyRow(p0, x, S);
+  for (int i = 0; i < S; ++i) mem[i] = a.BeKO_Hitted[i];
+  for (int i = 0; i < S; ++i) hint[i] = 0;
+  int touch = g.touchInit;
+  int ki = g.kiInit;
+  int breach = g.couponBreachInit;
+  int c = 0;
+  double couponValue = 0.0;
+  double runningValue = 0.0;
 
-  // Knock-out touch against the current period's barrier.
-  if (touch == 0) {
-    const double barrier = a.KO_Barrier[d];
-    if (a.KnockBarrierFlag0 == 0) {
-      touch = Worst(y, S) >= barrier ? 1 : 0;
-    } else {
-      bool all = true;
-      for (int i = 0; i < S; ++i) {
-        if (!(mem[i] != 0 || y[i] >= barrier)) {
-          all = false;
-          break;
-        }
-      }
-      touch = all ? 1 : 0;
-    }
-  }
-
-  // Knock-in, monitored daily in mode 1.
-  if (a.KnockBarrierFlag1 == 1 && ki == 0) {
-    for (int i = 0; i < S; ++i) {
-      if (y[i] < a.KI_Barrier[i]) {
-        ki = 1;
-        break;
-      }
-    }
-  }
-
-  // Closes inside the current observation window.
-  const int T = a.KO_ObsDays[d];
-  const int WL = a.KO_WindowLen[d];
-  if (T - WL < n && n <= T) {
-    double* slot = g.window.data() + g.windowOff[d] + static_cast<std::size_t>(WL - T + n - 1) * S;
-    CopyRow(y, slot, S);
-  }
-
-  if (n == T) {
-    double payoff = 0.0;
-    if (ObservationRedeems(a, g, d, touch, y, l.w->means.data(), payoff)) {
-      const double pv = g.dfKO[d] * payoff + l.couponValue + l.runningValue;
+  // The path's outcome: a redemption on date `d` worth `payoff`, or the
+  // maturity payoff on the final performances y.
+  auto finish = [&](bool redeemed, int d, double payoff) {
+    double pv;
+    if (redeemed) {
+      pv = g.dfKO[d] * payoff + couponValue + runningValue;
       t.prob[d] += 1.0;
       t.cf[d] += payoff;
-      EndPath(l, true, pv);
-      return true;
+    } else {
+      int slot = K;
+      const double mp = MaturityPayoff(a, g, ki, y, slot);
+      pv = g.dfKO[K - 1] * mp + couponValue + runningValue;
+      t.prob[slot] += 1.0;
+      t.cf[slot] += mp;
     }
-    if (d < K - 1) l.runningValue += g.dfKO[d] * a.RedemCoupon[d];
-    std::fill(mem, mem + S, 0);
-    ++d;
-    if (d >= K) {  // the final observation date has passed
-      EndPath(l, false, 0.0);
-      return true;
-    }
-  }
-  if (n == g.D) {
-    EndPath(l, false, 0.0);
-    return true;
-  }
-  l.x = y;
-  l.y = x;
-  l.n = n + 1;
-  return false;
-}
+    t.price += pv / a.NTrials;
+  };
 
-// Runs every lane's paths up to its `to` (and below NTrials), stepping the
-// lanes' days in turn.
-template <int NS, bool Plain, class Source, int N>
-void RunLanes(Lane<Source> (&lanes)[N]) {
-  for (;;) {
-    bool any = false;
-    for (Lane<Source>& l : lanes) {
-      if (!l.live) {
-        if (!(l.path < l.to && static_cast<double>(l.path) < l.a->NTrials)) continue;
-        any = true;
-        if (StartPath(l)) {
-          ++l.path;
-          continue;
+  if (D < 1) {
+    CopyRow(x, y, S);
+    finish(false, 0, 0.0);
+    return;
+  }
+
+  // The current observation period: its date, window and barrier.
+  int d = 0;
+  int T = a.KO_ObsDays[0];
+  int winStart = T - a.KO_WindowLen[0];
+  double barrier = a.KO_Barrier[0];
+
+  for (int n = 1;; ++n) {
+    // Each stock's step on its local volatility at the day's start.
+    const double* z = normals.Row(S);
+    const std::size_t row = static_cast<std::size_t>(n - 1) * S;
+    const DayCoef* dc = g.day.data() + row;
+#pragma GCC unroll 4
+    for (int i = 0; i < S; ++i) {
+      const VolSurface& vs = surface[i];
+      const double s = vs.bucketed != 0
+                           ? LocalVolBucketed(vs, x[i], dc[i])
+                           : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], g.timeBr[row + i]);
+      if (Plain) {
+        y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
+      } else if (plain[i] != 0) {
+        y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
+        if (cash[i] != 0) y[i] = y[i] - dc[i].div * x[i] / p0[i];
+      } else if (cash[i] == 0) {
+        y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s - dc[i].div) * dt + s * sqdt * z[i]);
+      } else {
+        y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s) * dt + s * sqdt * z[i]) -
+               dc[i].div * x[i] / p0[i];
+      }
+    }
+    normals.Produce();
+
+    // Coupon barrier watch and coupon payment.
+    if (c < NC) {
+      const int cDay = a.Coupon_ObsDays[c];
+      if (cbMode == 1 || (cbMode == 2 && n == cDay)) {
+        const double cb = a.CouponBarrier[c];
+        for (int i = 0; i < S; ++i) {
+          if (y[i] <= cb) {
+            breach = 1;
+            break;
+          }
         }
-        l.live = true;
       }
-      any = true;
-      const bool ended = StepDay<NS, Plain>(l);
-      l.normals->Produce();
-      if (ended) {
-        l.live = false;
-        ++l.path;
+      if (n == cDay) {
+        if (breach == 0) {
+          t.couponProb[c] += 1.0;
+          t.couponCf[c] += a.Coupon[c];
+          couponValue += a.Coupon[c] * g.dfCp[c];
+        }
+        breach = 0;
+        ++c;
       }
     }
-    if (!any) break;
+
+    // Knock-out touch against the current period's barrier.
+    if (touch == 0) {
+      if (koMode == 0) {
+        touch = Worst(y, S) >= barrier ? 1 : 0;
+      } else {
+        bool all = true;
+        for (int i = 0; i < S; ++i) {
+          if (!(mem[i] != 0 || y[i] >= barrier)) {
+            all = false;
+            break;
+          }
+        }
+        touch = all ? 1 : 0;
+      }
+    }
+
+    // Knock-in, monitored daily in mode 1.
+    if (kiDaily && ki == 0) {
+      for (int i = 0; i < S; ++i) {
+        if (y[i] < a.KI_Barrier[i]) {
+          ki = 1;
+          break;
+        }
+      }
+    }
+
+    // Closes inside the current observation window.
+    if (winStart < n && n <= T) {
+      double* slot = g.window.data() + g.windowOff[d] + static_cast<std::size_t>(n - winStart - 1) * S;
+      CopyRow(y, slot, S);
+    }
+
+    if (n == T) {
+      double payoff = 0.0;
+      if (ObservationRedeems(a, g, d, touch, y, w.means.data(), payoff)) {
+        finish(true, d, payoff);
+        return;
+      }
+      if (d < K - 1) runningValue += g.dfKO[d] * a.RedemCoupon[d];
+      std::fill(mem, mem + S, 0);
+      ++d;
+      if (d >= K) {  // the final observation date has passed
+        finish(false, 0, 0.0);
+        return;
+      }
+      T = a.KO_ObsDays[d];
+      winStart = T - a.KO_WindowLen[d];
+      barrier = a.KO_Barrier[d];
+    }
+    if (n == D) {
+      finish(false, 0, 0.0);
+      return;
+    }
+    double* next = y;
+    y = x;
+    x = next;
   }
 }
 
-template <bool Plain, class Source, int N>
-void RunLanesSized(int stocks, Lane<Source> (&lanes)[N]) {
-  switch (stocks) {
+// Paths [from, to) of a valuation (and below NTrials).
+template <int NS, bool Plain, class Source>
+void RunPaths(SimJob& job, Source& normals, long long from, long long to) {
+  for (long long p = from; p < to && static_cast<double>(p) < job.view.NTrials; ++p) {
+    RunPath<NS, Plain>(job.view, job.g, job.t, job.w, normals);
+  }
+}
+
+// RunPaths with the loops over stocks unrolled for the usual basket sizes,
+// and with only the plain step when every stock may take it.
+template <bool Plain, class Source>
+void RunPathsSized(SimJob& job, Source& normals, long long from, long long to) {
+  switch (job.g.NStock) {
     case 1:
-      RunLanes<1, Plain>(lanes);
+      RunPaths<1, Plain>(job, normals, from, to);
       break;
     case 2:
-      RunLanes<2, Plain>(lanes);
+      RunPaths<2, Plain>(job, normals, from, to);
       break;
     case 3:
-      RunLanes<3, Plain>(lanes);
+      RunPaths<3, Plain>(job, normals, from, to);
       break;
     case 4:
-      RunLanes<4, Plain>(lanes);
+      RunPaths<4, Plain>(job, normals, from, to);
       break;
     default:
-      RunLanes<0, Plain>(lanes);
+      RunPaths<0, Plain>(job, normals, from, to);
       break;
   }
 }
 
-// RunLanes with the loops over stocks unrolled for the usual basket sizes,
-// and with only the plain step when every stock may take it.
-template <class Source, int N>
-void RunLanesFor(const EngineGrids& g, Lane<Source> (&lanes)[N]) {
+template <class Source>
+void RunPathsFor(SimJob& job, Source& normals, long long from, long long to) {
+  const EngineGrids& g = job.g;
   bool plain = true;
   for (int i = 0; i < g.NStock; ++i) plain = plain && g.plainDrift[i] != 0 && g.cash[i] == 0;
   if (plain) {
-    RunLanesSized<true>(g.NStock, lanes);
+    RunPathsSized<true>(job, normals, from, to);
   } else {
-    RunLanesSized<false>(g.NStock, lanes);
+    RunPathsSized<false>(job, normals, from, to);
   }
-}
-
-// Lane over a job's grids, results and scratch, reading `normals`.
-template <class Source>
-Lane<Source> JobLane(SimJob& job, Source& normals) {
-  Lane<Source> l;
-  l.a = &job.view;
-  l.g = &job.g;
-  l.t = &job.t;
-  l.w = &job.w;
-  l.normals = &normals;
-  return l;
 }
 
 }  // namespace
@@ -418,12 +360,8 @@ void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& ou
 
 bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
   if (job.done) return true;
-  Lane<SharedReader> lanes[1] = {JobLane(job, normals)};
-  Lane<SharedReader>& l = lanes[0];
-  l.path = job.nextPath;
-  l.to = job.nextPath + paths;
-  RunLanesFor(job.g, lanes);
-  job.nextPath = l.to;
+  RunPathsFor(job, normals, job.nextPath, job.nextPath + paths);
+  job.nextPath += paths;
   job.done = !(static_cast<double>(job.nextPath) < job.view.NTrials);
   return job.done;
 }
@@ -451,9 +389,7 @@ int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
   StartSimulation(view, fixedCount, out, job);
   NormalSource normals;
   normals.Reset(job.g.chol.data(), job.g.NStock);
-  Lane<NormalSource> lanes[1] = {JobLane(job, normals)};
-  lanes[0].to = std::numeric_limits<long long>::max();
-  RunLanesFor(job.g, lanes);
+  RunPathsFor(job, normals, 0, std::numeric_limits<long long>::max());
   FinishSimulation(job);
   return 1;
 }
