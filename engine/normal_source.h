@@ -34,7 +34,7 @@ struct NormalSource {
     z.assign(static_cast<std::size_t>(S), 0.0);
     rows.assign(kAhead * static_cast<std::size_t>(S), 0.0);
     head = 0;
-    for (std::size_t r = 0; r < kAhead; ++r) Draw(r);
+    for (std::size_t r = 0; r < kAhead; ++r) DrawRow<0>(rows.data() + r * static_cast<std::size_t>(S));
   }
 
   // The next day's correlated normals; `stocks` is the row length of Reset.
@@ -46,28 +46,10 @@ struct NormalSource {
   }
 
   // Draws the row kAhead days after the one Row() handed out last, into its
-  // slot.
-  void Produce() { Draw((head - 1) % kAhead); }
-
-  void Draw(std::size_t slot) {
-    double* out = rows.data() + slot * static_cast<std::size_t>(S);
-    switch (S) {
-      case 1:
-        DrawRow<1>(out);
-        break;
-      case 2:
-        DrawRow<2>(out);
-        break;
-      case 3:
-        DrawRow<3>(out);
-        break;
-      case 4:
-        DrawRow<4>(out);
-        break;
-      default:
-        DrawRow<0>(out);
-        break;
-    }
+  // slot. NS: the row length when known at compile time, else 0.
+  template <int NS>
+  void Produce() {
+    DrawRow<NS>(rows.data() + ((head - 1) % kAhead) * static_cast<std::size_t>(S));
   }
 
   template <int NS>

@@ -95,6 +95,7 @@ struct SharedReader {
     return *p++;
   }
   // Nothing to draw: the rows are already in the stream.
+  template <int NS>
   void Produce() {}
   // The next row of S values; S is the stream's row length.
   const double* Row(int S) {

@@ -209,7 +209,7 @@ void RunPath(const CoreArgs& a, EngineGrids& g, Tally& t, PathScratch& w, Source
                dc[i].div * x[i] / p0[i];
       }
     }
-    normals.Produce();
+    normals.template Produce<NS>();
 
     // Coupon barrier watch and coupon payment.
     if (c < NC) {
