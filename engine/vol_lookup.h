@@ -8,17 +8,16 @@
 
 namespace morvik {
 
-// Bucket of performance x: monotone in x, so that a node's bucket tells on
-// which side of it every performance of another bucket lies. Negative
-// numbers, zeros and values below the axis land in the first bucket, large
-// values and NaN in the last.
+// Bucket of performance x: monotone in x from P[0] up, so that a node's
+// bucket tells on which side of it every performance of another bucket lies.
+// Performances at or below P[0], negative numbers and NaN land in some
+// bucket too (the last); their segment is 0 whatever the bucket says.
 [[gnu::always_inline]] inline int MoneynessBucketOf(const VolSurface& vs, double x) {
   std::int64_t bits;
   std::memcpy(&bits, &x, sizeof bits);
-  std::int64_t b = (bits >> vs.shift) - vs.bucketAt;
-  b = b > 0 ? b : 0;
-  b = b < vs.lastBucket ? b : vs.lastBucket;
-  return static_cast<int>(b);
+  const std::uint64_t b = static_cast<std::uint64_t>((bits >> vs.shift) - vs.bucketAt);
+  const std::uint64_t last = static_cast<std::uint64_t>(vs.lastBucket);
+  return static_cast<int>(b < last ? b : last);
 }
 
 // Segment of x (see MoneynessBucket): 0 when !(x > P[0]) (NaN included).
