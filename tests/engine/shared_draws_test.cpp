@@ -64,6 +64,23 @@ TEST(SharedStream, ReaderCrossesChunksInStreamOrder) {
   for (int m = 20; m < 40; ++m) EXPECT_EQ(r.Next(), plain[m]);
 }
 
+TEST(SharedStream, CorrelatedRowsAreTheFactorTimesTheStreamAndNeverStraddleChunks) {
+  const std::vector<double> plain = PlainStream(60);
+  const double L[9] = {1.0, 0.0, 0.0, 0.5, 0.8660254037844386, 0.0, 0.25, 0.3, 0.92};
+  SharedStream s(StreamLimits{10, 1}, 3, L);  // 10 normals hold three whole rows
+  EXPECT_EQ(s.ChunkNormals(), 9u);
+  SharedReader r;
+  r.stream = &s;
+  for (int day = 0; day < 20; ++day) {
+    const double* row = r.Row(3);
+    const double* z = plain.data() + 3 * day;
+    // Each correlated normal is summed from the first stock up, from 0.0.
+    EXPECT_EQ(row[0], 0.0 + L[0] * z[0]) << day;
+    EXPECT_EQ(row[1], 0.0 + L[3] * z[0] + L[4] * z[1]) << day;
+    EXPECT_EQ(row[2], 0.0 + L[6] * z[0] + L[7] * z[1] + L[8] * z[2]) << day;
+  }
+}
+
 // Core results of one valuation, with its own result block.
 struct Outcome {
   std::vector<double> prob, cf, cprob, ccf;
@@ -142,6 +159,43 @@ TEST(SharedDraws, TinyMemoryForcesChunksToBeGeneratedAgain) {
   // Two chunks of 11 normals: the valuations are always further apart than
   // that, so chunks are dropped and regenerated all along.
   ExpectSharedMatchesPlain(StreamLimits{11, 2});
+}
+
+TEST(SharedDraws, BasketsOfDifferentSizesAndCorrelationsEachGetTheirOwnStream) {
+  // Sizes 1 to 5 (5 takes the loop without a fixed basket size), one note
+  // with another correlation, one with a quanto drift and cash dividends
+  // (the full step rather than the plain one).
+  std::vector<std::unique_ptr<SmallNote>> notes;
+  for (int S : {3, 1, 2, 5, 3, 3}) notes.push_back(std::make_unique<SmallNote>(S));
+  SmallNote& other = *notes[4];
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < 3; ++k) other.UnderlyingCorr[i * 3 + k] = i == k ? 1.0 : 0.2;
+  SmallNote& quanto = *notes[5];
+  quanto.FX_Corr = {-0.4, 0.3, 0.0};
+  quanto.QuantoFlag = {1, 1, 1};
+  quanto.Div_TypeFlag = {2, 0, 0};
+  for (double& q : quanto.DailyDivRows[0]) q = 0.0;
+  quanto.DailyDivRows[0][40] = 1.5;
+  std::vector<const CoreArgs*> sets;
+  std::vector<std::unique_ptr<Outcome>> plain, shared;
+  std::vector<CoreResults> outs;
+  for (auto& n : notes) {
+    n->Bind();
+    sets.push_back(&n->a);
+    plain.push_back(std::make_unique<Outcome>(n->a));
+    plain.back()->status = MorvikCore(n->a, plain.back()->out);
+    shared.push_back(std::make_unique<Outcome>(n->a));
+    outs.push_back(shared.back()->out);
+  }
+  const int count = static_cast<int>(sets.size());
+  std::vector<int> status(count, 0);
+  ASSERT_EQ(MorvikCoreShared(sets.data(), outs.data(), count, status.data(), StreamLimits{13, 4}), 0);
+  for (int r = 0; r < count; ++r) {
+    shared[r]->status = status[r];
+    ExpectSame(*plain[r], *shared[r], r);
+  }
+  EXPECT_NE(plain[0]->price, plain[4]->price);
+  EXPECT_NE(plain[0]->price, plain[5]->price);
 }
 
 void ExpectSensitivitiesMatch(const StreamLimits& limits) {
