@@ -223,7 +223,7 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
       const std::size_t at = static_cast<std::size_t>(n - 1) * S + i;
       const LocalVolTime tb = LocalVolTimeBracket(vs.T, vs.nt, hintT, n / 365.0);
       g.timeBr[at] = tb;
-      if (vs.bucketed != 0 && (tb.lo != last.lo || tb.hi != last.hi || n == 1)) {
+      if (vs.bucketed != 0 && (tb.lo != last.lo || tb.hi != last.hi)) {
         AppendCorners(vs, tb, vs.corner);
       }
       last = tb;

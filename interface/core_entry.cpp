@@ -184,14 +184,17 @@ int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int
   // One stream of correlated rows per basket size and correlation factor
   // (one for the revaluations of a note, whose bumps leave both alone),
   // sharing the memory cap.
-  std::vector<const Job*> keys;
-  for (const auto& job : jobs) {
-    if (!job->active) continue;
-    bool known = false;
-    for (const Job* k : keys) {
-      known = known || (k->sim.g.NStock == job->sim.g.NStock && k->sim.g.chol == job->sim.g.chol);
-    }
-    if (!known) keys.push_back(job.get());
+  std::vector<const Job*> keys;  // first job of each basket
+  std::vector<std::size_t> keyOf(jobs.size(), 0);
+  for (std::size_t r = 0; r < jobs.size(); ++r) {
+    const Job& job = *jobs[r];
+    if (!job.active) continue;
+    std::size_t m = 0;
+    while (m < keys.size() && !(keys[m]->sim.g.NStock == job.sim.g.NStock &&
+                                keys[m]->sim.g.chol == job.sim.g.chol))
+      ++m;
+    if (m == keys.size()) keys.push_back(&job);
+    keyOf[r] = m;
   }
   StreamLimits each = limits;
   if (!keys.empty()) each.maxChunks = std::max<std::size_t>(1, limits.maxChunks / keys.size());
@@ -199,14 +202,8 @@ int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int
   for (const Job* k : keys) {
     streams.push_back(std::make_unique<SharedStream>(each, k->sim.g.NStock, k->sim.g.chol.data()));
   }
-  for (auto& job : jobs) {
-    if (!job->active) continue;
-    for (std::size_t m = 0; m < keys.size(); ++m) {
-      if (keys[m]->sim.g.NStock == job->sim.g.NStock && keys[m]->sim.g.chol == job->sim.g.chol) {
-        job->reader.stream = streams[m].get();
-        break;
-      }
-    }
+  for (std::size_t r = 0; r < jobs.size(); ++r) {
+    if (jobs[r]->active) jobs[r]->reader.stream = streams[keyOf[r]].get();
   }
   // The valuation furthest behind in its stream runs next, so that all of
   // them move through it together.
