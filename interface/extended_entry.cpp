@@ -31,7 +31,7 @@ void LogReturn(bool logOn, const char* file, int code) {
   if (logOn) LogIntValue(kLogName, file, "Return", code);
 }
 
-int Run(const ExtendedArgs& in, LogClock clock) {
+int Run(const ExtendedArgs& in, LogClock clock, int threads) {
   // The name is made on every call, before anything is checked; CalcFlag is
   // read here unvalidated, and only the value 1 switches the trace on.
   char logFile[kLogFileNameSize];
@@ -64,11 +64,13 @@ int Run(const ExtendedArgs& in, LogClock clock) {
 
   // One valuation through the core, its price in a slot of our own, and the
   // requested sensitivities (all deltas, then gammas, then vegas; stocks
-  // counted from 1), every valuation reading one shared stream of normals.
+  // counted from 1), the valuations reading shared streams of normals on
+  // `threads` threads at most.
   double price = 0.0;
   core.results.ResultPrice = &price;
   int failed = 0;
-  const int r = ValueWithSensitivities(core.args, core.results, mode, sens.data(), &failed);
+  const int r =
+      ValueWithSensitivities(core.args, core.results, mode, sens.data(), &failed, StreamLimits{}, threads);
   if (r < 0) {
     // The core fails only when it cannot allocate its temporaries.
     LogReturn(logOn, logFile, r);
@@ -110,9 +112,9 @@ int Run(const ExtendedArgs& in, LogClock clock) {
 
 }  // namespace
 
-int CalcMorvikMC(const ExtendedArgs& args, LogClock clock) {
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, int threads) {
   try {
-    return Run(args, clock);
+    return Run(args, clock, threads);
   } catch (...) {
     // Only an allocation can throw; the outputs have not been touched.
     return -1;

@@ -33,7 +33,13 @@ namespace morvik {
 // mode >= 2 [3S+1] theta and [3S+2] rho; per 10000 of notional. Returns the
 // core valuation's status (-1 when anything cannot be allocated); `failed`
 // is set to 1 when a revaluation failed.
+//
+// With threads > 1 the valuations are split into at most `threads` groups,
+// each valued on its own stream on its own thread (the calling thread takes
+// one group and joins the others before returning); `limits` then bounds the
+// memory of all groups together. Every figure is bit-identical to one thread.
+// The exported functions always pass 1: the library itself starts no thread.
 int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, double* sens,
-                           int* failed, const StreamLimits& limits = StreamLimits{});
+                           int* failed, const StreamLimits& limits = StreamLimits{}, int threads = 1);
 
 }  // namespace morvik

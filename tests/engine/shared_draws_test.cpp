@@ -4,6 +4,7 @@
 // dropped and generated again, are the generator's own normals.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -198,13 +199,16 @@ TEST(SharedDraws, BasketsOfDifferentSizesAndCorrelationsEachGetTheirOwnStream) {
   EXPECT_NE(plain[0]->price, plain[5]->price);
 }
 
-void ExpectSensitivitiesMatch(const StreamLimits& limits) {
+// The full set of sensitivities through the shared streams, the valuations
+// split over `threads` threads; returns them for a bitwise comparison.
+std::vector<double> ExpectSensitivitiesMatch(const StreamLimits& limits, int threads = 1) {
+  SCOPED_TRACE(::testing::Message() << "threads " << threads << ", chunks " << limits.maxChunks);
   DriftingNote n;
   const int S = n.NStock;
   std::vector<double> sens(3 * S + 3, -9.0);
   Outcome shared(n.a);
   int failed = 0;
-  shared.status = ValueWithSensitivities(n.a, shared.out, 2, sens.data(), &failed, limits);
+  shared.status = ValueWithSensitivities(n.a, shared.out, 2, sens.data(), &failed, limits, threads);
   EXPECT_EQ(failed, 0);
   Outcome plain(n.a);
   plain.status = MorvikCore(n.a, plain.out);
@@ -217,11 +221,26 @@ void ExpectSensitivitiesMatch(const StreamLimits& limits) {
   EXPECT_EQ(sens[3 * S + 1], CalcTheta(n.a));
   EXPECT_EQ(sens[3 * S + 2], CalcRho(n.a));
   EXPECT_NE(sens[1], 0.0);  // a real difference, not two equal prices
+  return sens;
 }
 
 TEST(SharedDraws, SensitivitiesMatchTheOneByOneRoutines) {
   ExpectSensitivitiesMatch(StreamLimits{});
   ExpectSensitivitiesMatch(StreamLimits{5, 3});
+}
+
+TEST(SharedDraws, ThreadsGiveTheOneThreadFiguresBitForBit) {
+  // 2 and 3 groups, and more threads than valuations (one each); with the
+  // default memory and with a cap so small that every group, sharing it
+  // out, keeps only a chunk or two.
+  for (const StreamLimits& limits : {StreamLimits{}, StreamLimits{5, 3}}) {
+    const std::vector<double> one = ExpectSensitivitiesMatch(limits, 1);
+    for (int threads : {2, 3, 64}) {
+      const std::vector<double> many = ExpectSensitivitiesMatch(limits, threads);
+      ASSERT_EQ(many.size(), one.size());
+      EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(double)), 0) << threads;
+    }
+  }
 }
 
 }  // namespace

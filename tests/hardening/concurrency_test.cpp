@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "interface/assembly.h"
+#include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "tests/hardening/hardening_note.h"
 #include "tests/support/temp_cwd.h"
@@ -146,6 +147,22 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(faults[t], "") << "thread " << t;
   // The traced calls left their files.
   EXPECT_TRUE(fs::is_directory(cwd_->path() / "ZUN_Module_Log" / "ZUNP_MorvikMC"));
+}
+
+TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
+  // The three-stock note with every sensitivity, through the export (one
+  // thread), and through the internal entry with its revaluations on three
+  // threads, by two callers at once.
+  FuzzCall ref = MakeNote(NoteKind::kThreeStocks, kTrials, 2, 0);
+  const Outputs one = Collect(ref, ref.CallExport());
+  ASSERT_EQ(one.status, 1);
+  std::vector<FuzzCall> calls(2, MakeNote(NoteKind::kThreeStocks, kTrials, 2, 0));
+  std::vector<int> rc(calls.size(), 0);
+  std::vector<std::thread> callers;
+  for (std::size_t t = 0; t < calls.size(); ++t)
+    callers.emplace_back([&, t] { rc[t] = CalcMorvikMC(calls[t].Args(), nullptr, 3); });
+  for (std::thread& th : callers) th.join();
+  for (std::size_t t = 0; t < calls.size(); ++t) EXPECT_TRUE(Collect(calls[t], rc[t]) == one) << t;
 }
 
 }  // namespace

@@ -358,6 +358,7 @@ TEST(PriceErrors, MissingFixingsNameTheRedemptionOrTheCouponDate) {
 TEST(PriceErrors, OptionsAndExitStatusOfABook) {
   EXPECT_EQ(Tool({}).status, kExitUnusable);  // no note
   EXPECT_EQ(Tool({kStepDown, "--jobs", "0"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--threads", "0"}).status, kExitUnusable);
   EXPECT_EQ(Tool({kStepDown, "--trials", "many"}).status, kExitUnusable);
   EXPECT_EQ(Tool({kStepDown, "--frobnicate"}).status, kExitUnusable);
   const ToolRun help = Tool({"--help"});
@@ -376,16 +377,20 @@ TEST(PriceErrors, OptionsAndExitStatusOfABook) {
   EXPECT_TRUE(Contains(r.out, "Price: "));
 }
 
-TEST(PriceBookRun, ResultsDoNotDependOnJobs) {
-  const std::vector<std::string> base = {kStepDown, kPhoenix, kQuanto, kMidLife, "--json", "--trials", "300"};
-  std::vector<std::string> one = base, two = base;
+TEST(PriceBookRun, ResultsDoNotDependOnJobsOrThreads) {
+  const std::vector<std::string> base = {kStepDown, kPhoenix, kQuanto, kMidLife, "--json", "--full", "--trials", "300"};
+  std::vector<std::string> one = base, two = base, threaded = base;
   one.insert(one.end(), {"--jobs", "1"});
   two.insert(two.end(), {"--jobs", "2"});
+  threaded.insert(threaded.end(), {"--jobs", "2", "--threads", "3"});
   const ToolRun a = Tool(one);
   const ToolRun b = Tool(two);
+  const ToolRun c = Tool(threaded);
   ASSERT_EQ(a.status, kExitPriced) << a.err;
   ASSERT_EQ(b.status, kExitPriced) << b.err;
+  ASSERT_EQ(c.status, kExitPriced) << c.err;
   EXPECT_EQ(a.out, b.out);
+  EXPECT_EQ(a.out, c.out);  // every greek printed in full: bit for bit
   const json doc = json::parse(a.out);
   ASSERT_EQ(doc["notes"].size(), 4u);
   EXPECT_EQ(doc["notes"][1]["file"], kPhoenix);  // file order, not finishing order

@@ -1,5 +1,6 @@
 // The morvik-price command line: reads term sheets, prices them (one note per
-// thread with --jobs), prints reports, JSON or CSV, and sets the exit status.
+// thread with --jobs, the revaluations of a note on several threads with
+// --threads), prints reports, JSON or CSV, and sets the exit status.
 #include "tools/morvik-price/app.h"
 
 #include <algorithm>
@@ -65,7 +66,7 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
       try {
         r = ReadNoteFile(files[k], request);
         if (r.usable) {
-          r.result = PriceNote(r.note, ladder);
+          r.result = PriceNote(r.note, ladder, request.threads);
           r.priced = true;
         }
       } catch (const std::exception& e) {
@@ -100,6 +101,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   bool greeks = false, full = false, json = false, log = false, ladder = false;
   double trials = 0.0;
   int jobs = 1;
+  int threads = 1;
   std::string csv;
   app.add_option("notes", files, "term sheets (JSON) to price, one after another")->required();
   app.add_flag("--greeks", greeks, "delta, gamma and vega by underlying");
@@ -109,6 +111,10 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_flag("--log", log, "write the library's diagnostic trace under ZUN_Module_Log/");
   app.add_flag("--ladder", ladder, "prices for spot moves of all underlyings together, -30 % to +30 %");
   app.add_option("--jobs", jobs, "notes priced at the same time, one per thread")->check(CLI::PositiveNumber);
+  app.add_option("--threads", threads,
+                 "threads for the greeks' revaluations of each note (same results; --jobs x --threads threads "
+                 "at most)")
+      ->check(CLI::PositiveNumber);
   app.add_option("--csv", csv, "write one row per note to this file");
   try {
     app.parse(argc, argv);
@@ -131,6 +137,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   request.trials = trials;
   request.log = log;
   request.ladder = ladder;
+  request.threads = threads;
   const std::vector<NoteReport> reports = PriceBook(files, request, ladder, jobs, terminal, err);
 
   int status = kExitPriced;

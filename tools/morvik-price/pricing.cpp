@@ -1,10 +1,11 @@
-// Pricing a parsed note through ZUNP_CalcMorvikMC, its spot ladder, and the
-// wording of a rejection.
+// Pricing a parsed note through ZUNP_CalcMorvikMC (or its internal entry for
+// several threads), its spot ladder, and the wording of a rejection.
 #include "tools/morvik-price/pricing.h"
 
 #include <algorithm>
 
 #include "interface/extended_args.h"
+#include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
@@ -141,30 +142,39 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
 }
 
 int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
-                  std::vector<double>& resultPrice) {
+                  std::vector<double>& resultPrice, int threads) {
   const std::size_t N = static_cast<std::size_t>(std::max(n.NStrike, 0));
   const std::size_t Q = static_cast<std::size_t>(std::max(n.NCoupon, 0));
   const std::size_t S = static_cast<std::size_t>(std::max(n.NStock, 0));
   events.assign(2 * (N + 2), 0.0);
   coupons.assign(std::max<std::size_t>(2 * Q, 1), 0.0);
   resultPrice.assign(3 * S + 3, 0.0);
-  const ExtendedArgs a = ArgsOf(n);
-  const int status = ZUNP_CalcMorvikMC(
-      a.PriceDate, a.NotionalAMT, a.UnderlyingPrice, a.TCurveInfo, a.CurveInfo, a.NT, a.TVol, a.Parity,
-      a.LocalVolSurface, a.NVol, a.NParity, a.UnderlyingCorr, a.TDiv, a.Div, a.NDiv, a.Div_TypeFlag, a.FX_TVol,
-      a.FX_Vol, a.FX_NVol, a.FX_Corr, a.QuantoFlag, a.NStock, a.NStrike, a.X, a.KO_Barrier, a.KI_Barrier,
-      a.PayOffSlope, a.PayOffAmount, a.DatesInfo, a.RedemCoupon, a.KnockBarrierFlag, a.BeKO_Hitted,
-      a.BeKI_Hitted, a.NCoupon, a.CouponBarrier, a.Coupon, a.CouponDatesInfo, a.CouponBarrierFlag,
-      a.BeCouponBarrierHitted, a.NTrials, a.PayOffLimit, a.NAFlag, a.SC, a.Coupon_SC, a.FixedFlag, a.CalcFlag,
-      events.data(), coupons.data(), resultPrice.data());
+  ExtendedArgs a = ArgsOf(n);
+  int status = 0;
+  if (threads > 1) {
+    // The export's own call (system clock), with the thread count.
+    a.ELS_Prob_n_Cf = events.data();
+    a.ELS_Coupon_Prob_n_Cf = coupons.data();
+    a.ResultPrice = resultPrice.data();
+    status = CalcMorvikMC(a, nullptr, threads);
+  } else {
+    status = ZUNP_CalcMorvikMC(
+        a.PriceDate, a.NotionalAMT, a.UnderlyingPrice, a.TCurveInfo, a.CurveInfo, a.NT, a.TVol, a.Parity,
+        a.LocalVolSurface, a.NVol, a.NParity, a.UnderlyingCorr, a.TDiv, a.Div, a.NDiv, a.Div_TypeFlag, a.FX_TVol,
+        a.FX_Vol, a.FX_NVol, a.FX_Corr, a.QuantoFlag, a.NStock, a.NStrike, a.X, a.KO_Barrier, a.KI_Barrier,
+        a.PayOffSlope, a.PayOffAmount, a.DatesInfo, a.RedemCoupon, a.KnockBarrierFlag, a.BeKO_Hitted,
+        a.BeKI_Hitted, a.NCoupon, a.CouponBarrier, a.Coupon, a.CouponDatesInfo, a.CouponBarrierFlag,
+        a.BeCouponBarrierHitted, a.NTrials, a.PayOffLimit, a.NAFlag, a.SC, a.Coupon_SC, a.FixedFlag, a.CalcFlag,
+        events.data(), coupons.data(), resultPrice.data());
+  }
   coupons.resize(2 * Q);
   if (n.CalcFlag[0] < 1) resultPrice.resize(1);
   return status;
 }
 
-NoteResult PriceNote(const NoteInputs& n, bool ladder) {
+NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
   NoteResult r;
-  r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice);
+  r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice, threads);
   if (r.status < 0) {
     r.rejection = DescribeRejection(n, r.status);
     return r;

@@ -14,6 +14,7 @@ struct PriceRequest {
   double trials = 0.0;    // > 0 replaces the term sheet's trials
   bool log = false;       // write the library's trace
   bool ladder = false;    // spot ladder of all underlyings together
+  int threads = 1;        // threads for the revaluations of one note
 };
 
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
@@ -35,14 +36,17 @@ struct NoteResult {
 // Applies the request to a copy of the note's inputs.
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 
-// One call of ZUNP_CalcMorvikMC on the note's arrays, exactly as they are.
+// One full pricing call on the note's arrays, exactly as they are: the
+// export ZUNP_CalcMorvikMC, or with threads > 1 the same call valuing the
+// revaluations of the sensitivities on that many threads (same outputs).
 // The output vectors are sized here; the call's status is returned.
 int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
-                  std::vector<double>& resultPrice);
+                  std::vector<double>& resultPrice, int threads = 1);
 
 // Prices the note (inputs already carry the request) and, when asked, its
-// spot ladder. A rejected note gets its code and a sentence naming the input.
-NoteResult PriceNote(const NoteInputs& n, bool ladder);
+// spot ladder, `threads` threads for the note's own call. A rejected note
+// gets its code and a sentence naming the input.
+NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads = 1);
 
 // "code -2025: <sentence> (at ...)" for a rejected call, naming the
 // underlying, date or point the failed check looked at.
