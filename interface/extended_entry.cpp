@@ -31,7 +31,7 @@ void LogReturn(bool logOn, const char* file, int code) {
   if (logOn) LogIntValue(kLogName, file, "Return", code);
 }
 
-int Run(const ExtendedArgs& in, LogClock clock, int threads) {
+int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
   // The name is made on every call, before anything is checked; CalcFlag is
   // read here unvalidated, and only the value 1 switches the trace on.
   char logFile[kLogFileNameSize];
@@ -64,13 +64,13 @@ int Run(const ExtendedArgs& in, LogClock clock, int threads) {
 
   // One valuation through the core, its price in a slot of our own, and the
   // requested sensitivities (all deltas, then gammas, then vegas; stocks
-  // counted from 1), the valuations reading shared streams of normals on
-  // `threads` threads at most.
+  // counted from 1), the valuations reading shared streams of normals (as
+  // the runner's tasks when there is one).
   double price = 0.0;
   core.results.ResultPrice = &price;
   int failed = 0;
   const int r =
-      ValueWithSensitivities(core.args, core.results, mode, sens.data(), &failed, StreamLimits{}, threads);
+      ValueWithSensitivities(core.args, core.results, mode, sens.data(), &failed, StreamLimits{}, runner);
   if (r < 0) {
     // The core fails only when it cannot allocate its temporaries.
     LogReturn(logOn, logFile, r);
@@ -112,9 +112,9 @@ int Run(const ExtendedArgs& in, LogClock clock, int threads) {
 
 }  // namespace
 
-int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, int threads) {
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* runner) {
   try {
-    return Run(args, clock, threads);
+    return Run(args, clock, runner);
   } catch (...) {
     // Only an allocation can throw; the outputs have not been touched.
     return -1;

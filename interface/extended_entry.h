@@ -4,14 +4,15 @@
 
 #include "interface/extended_args.h"
 #include "logging/log_writer.h"
+#include "sensitivities/task_runner.h"
 
 namespace morvik {
 
 // Validates, assembles, prices, computes the requested sensitivities and
 // writes the requested trace. Returns the core's status, a negative
 // validation code, or -1 when a temporary cannot be allocated. Never throws.
-// `threads` > 1 values the revaluations of the sensitivities on that many
-// threads at most (results bit-identical to 1); the export always passes 1.
-int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr, int threads = 1);
+// A `runner` values the sensitivities' revaluations as its tasks (results
+// bit-identical to none, see ValueWithSensitivities); the export passes none.
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr, const TaskRunner* runner = nullptr);
 
 }  // namespace morvik

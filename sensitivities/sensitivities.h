@@ -22,6 +22,7 @@ double CalcTheta(const CoreArgs& args, int* failed = nullptr);
 
 #include "engine/shared_stream.h"
 #include "interface/core_args.h"
+#include "sensitivities/task_runner.h"
 
 namespace morvik {
 
@@ -34,12 +35,13 @@ namespace morvik {
 // core valuation's status (-1 when anything cannot be allocated); `failed`
 // is set to 1 when a revaluation failed.
 //
-// With threads > 1 the valuations are split into at most `threads` groups,
-// each valued on its own stream on its own thread (the calling thread takes
-// one group and joins the others before returning); `limits` then bounds the
-// memory of all groups together. Every figure is bit-identical to one thread.
-// The exported functions always pass 1: the library itself starts no thread.
+// With a runner of width > 1 the valuations are split into at most `width`
+// groups, each valued on its own stream as one of the runner's tasks;
+// `limits` then bounds the memory of all groups together. Every figure is
+// bit-identical to no runner. The exported functions pass none: the library
+// itself starts no thread.
 int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, double* sens,
-                           int* failed, const StreamLimits& limits = StreamLimits{}, int threads = 1);
+                           int* failed, const StreamLimits& limits = StreamLimits{},
+                           const TaskRunner* runner = nullptr);
 
 }  // namespace morvik

@@ -2,13 +2,11 @@
 // the core valuation and every bumped revaluation are set up first, valued
 // together, and the sensitivities formed from their prices exactly as the
 // one-by-one routines form them. On request the valuations are split into
-// groups valued on several threads; each valuation's figures depend only on
+// groups run as a caller's tasks; each valuation's figures depend only on
 // its own inputs (every one restarts the stream from the seed), so the
 // split changes nothing in the results.
 #include <algorithm>
-#include <exception>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "interface/core_entry.h"
@@ -41,25 +39,27 @@ struct Group {
   std::vector<CoreResults> outs;
   std::vector<int> status;
   std::vector<int> index;  // position of each member in the full list
+  StreamLimits limits;
   int rc = 0;
-  void Value(const StreamLimits& limits) {
-    rc = MorvikCoreShared(sets.data(), outs.data(), static_cast<int>(sets.size()), status.data(), limits);
+  static void Value(void* groups, int k) {
+    Group& g = static_cast<Group*>(groups)[k];
+    g.rc = MorvikCoreShared(g.sets.data(), g.outs.data(), static_cast<int>(g.sets.size()), g.status.data(),
+                            g.limits);
   }
 };
 
-// Values the n valuations in min(threads, n) groups dealt round-robin (the
-// bumped pairs are of similar cost, so neighbours go to different groups).
-// Group 0 runs on the calling thread; a group whose thread cannot be started
-// runs there too. The memory cap is shared out so that the groups together
-// stay within `limits`. Returns 0, or -1 when a group failed.
+// Values the n valuations, in one pass or, with a runner, in up to its width
+// of groups dealt round-robin (the bumped pairs are of similar cost, so
+// neighbours go to different groups), each group one task. The memory cap
+// is shared out so that the groups together stay within `limits`. Returns
+// 0, or -1 when a group failed.
 int ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                const StreamLimits& limits, int threads) {
-  const int g = std::min(threads, n);
+                const StreamLimits& limits, const TaskRunner* runner) {
+  const int g = runner != nullptr && runner->run != nullptr ? std::min(runner->width, n) : 1;
   if (g <= 1) return MorvikCoreShared(sets, outs, n, status, limits);
   StreamLimits part = limits;
   part.maxChunks = std::max<std::size_t>(limits.maxChunks / static_cast<std::size_t>(g), 1);
 
-  // Everything is allocated before the first thread starts.
   std::vector<Group> groups(static_cast<std::size_t>(g));
   for (int r = 0; r < n; ++r) {
     Group& grp = groups[static_cast<std::size_t>(r % g)];
@@ -67,23 +67,11 @@ int ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, int n, int
     grp.outs.push_back(outs[r]);
     grp.index.push_back(r);
   }
-  for (Group& grp : groups) grp.status.assign(grp.sets.size(), 0);
-  std::vector<Group*> local;  // groups left to the calling thread
-  local.reserve(groups.size());
-  local.push_back(&groups[0]);
-  {
-    std::vector<std::jthread> started;  // each joined when the block ends
-    started.reserve(groups.size() - 1);
-    for (std::size_t k = 1; k < groups.size(); ++k) {
-      Group* grp = &groups[k];
-      try {
-        started.emplace_back([grp, part] { grp->Value(part); });
-      } catch (const std::exception&) {  // no thread to be had: value it here
-        local.push_back(grp);
-      }
-    }
-    for (Group* grp : local) grp->Value(part);
-  }  // all threads joined here
+  for (Group& grp : groups) {
+    grp.status.assign(grp.sets.size(), 0);
+    grp.limits = part;
+  }
+  runner->run(g, &Group::Value, groups.data());
 
   int rc = 0;
   for (const Group& grp : groups) {
@@ -94,7 +82,7 @@ int ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, int n, int
 }
 
 int Run(const CoreArgs& args, const CoreResults& out, int mode, double* sens, int* failed,
-        const StreamLimits& limits, int threads) {
+        const StreamLimits& limits, const TaskRunner* runner) {
   // A single valuation gains nothing from sharing: the plain engine call.
   if (mode < 1) return MorvikCore(args, out);
   const int S = args.NStock;
@@ -136,7 +124,7 @@ int Run(const CoreArgs& args, const CoreResults& out, int mode, double* sens, in
     sets[r] = &revals[r - 1]->args;
     outs[r] = revals[r - 1]->out;
   }
-  if (ValueGroups(sets.data(), outs.data(), n, status.data(), limits, threads) < 0) return -1;
+  if (ValueGroups(sets.data(), outs.data(), n, status.data(), limits, runner) < 0) return -1;
   if (status[0] < 0 || mode < 1) return status[0];
   for (int r = 1; r < n; ++r)
     if (status[r] < 0 && failed) *failed = 1;
@@ -162,9 +150,9 @@ int Run(const CoreArgs& args, const CoreResults& out, int mode, double* sens, in
 }  // namespace
 
 int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, double* sens,
-                           int* failed, const StreamLimits& limits, int threads) {
+                           int* failed, const StreamLimits& limits, const TaskRunner* runner) {
   try {
-    return Run(args, out, mode, sens, failed, limits, threads);
+    return Run(args, out, mode, sens, failed, limits, runner);
   } catch (...) {
     return -1;
   }

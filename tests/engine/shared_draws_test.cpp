@@ -14,6 +14,7 @@
 #include "sensitivities/bump_revalue.h"
 #include "sensitivities/sensitivities.h"
 #include "tests/sensitivities/small_note.h"
+#include "tools/morvik-price/task_threads.h"
 
 namespace morvik {
 namespace {
@@ -200,15 +201,17 @@ TEST(SharedDraws, BasketsOfDifferentSizesAndCorrelationsEachGetTheirOwnStream) {
 }
 
 // The full set of sensitivities through the shared streams, the valuations
-// split over `threads` threads; returns them for a bitwise comparison.
-std::vector<double> ExpectSensitivitiesMatch(const StreamLimits& limits, int threads = 1) {
-  SCOPED_TRACE(::testing::Message() << "threads " << threads << ", chunks " << limits.maxChunks);
+// run as the runner's tasks when one is given; returns them for a bitwise
+// comparison.
+std::vector<double> ExpectSensitivitiesMatch(const StreamLimits& limits, const TaskRunner* runner = nullptr) {
+  SCOPED_TRACE(::testing::Message() << "width " << (runner ? runner->width : 0) << ", chunks "
+                                    << limits.maxChunks);
   DriftingNote n;
   const int S = n.NStock;
   std::vector<double> sens(3 * S + 3, -9.0);
   Outcome shared(n.a);
   int failed = 0;
-  shared.status = ValueWithSensitivities(n.a, shared.out, 2, sens.data(), &failed, limits, threads);
+  shared.status = ValueWithSensitivities(n.a, shared.out, 2, sens.data(), &failed, limits, runner);
   EXPECT_EQ(failed, 0);
   Outcome plain(n.a);
   plain.status = MorvikCore(n.a, plain.out);
@@ -229,16 +232,25 @@ TEST(SharedDraws, SensitivitiesMatchTheOneByOneRoutines) {
   ExpectSensitivitiesMatch(StreamLimits{5, 3});
 }
 
-TEST(SharedDraws, ThreadsGiveTheOneThreadFiguresBitForBit) {
-  // 2 and 3 groups, and more threads than valuations (one each); with the
-  // default memory and with a cap so small that every group, sharing it
-  // out, keeps only a chunk or two.
+// Runs a batch's tasks one after another, last first.
+void RunBackwards(int count, BatchTask task, void* ctx) {
+  for (int k = count - 1; k >= 0; --k) task(ctx, k);
+}
+
+TEST(SharedDraws, ValuationsSplitIntoTasksGiveTheOnePassFiguresBitForBit) {
+  // 2 and 3 groups, and more tasks than valuations (one each), on threads
+  // and run backwards on this thread; with the default memory and with a
+  // cap so small that every group, sharing it out, keeps a chunk or two.
   for (const StreamLimits& limits : {StreamLimits{}, StreamLimits{5, 3}}) {
-    const std::vector<double> one = ExpectSensitivitiesMatch(limits, 1);
-    for (int threads : {2, 3, 64}) {
-      const std::vector<double> many = ExpectSensitivitiesMatch(limits, threads);
-      ASSERT_EQ(many.size(), one.size());
-      EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(double)), 0) << threads;
+    const std::vector<double> one = ExpectSensitivitiesMatch(limits);
+    for (int width : {2, 3, 64}) {
+      const TaskRunner threaded = ThreadRunner(width);
+      const TaskRunner backwards{width, &RunBackwards};
+      for (const TaskRunner* runner : {&threaded, &backwards}) {
+        const std::vector<double> many = ExpectSensitivitiesMatch(limits, runner);
+        ASSERT_EQ(many.size(), one.size());
+        EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(double)), 0) << width;
+      }
     }
   }
 }

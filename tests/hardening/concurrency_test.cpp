@@ -16,6 +16,7 @@
 #include "interface/morvik.h"
 #include "tests/hardening/hardening_note.h"
 #include "tests/support/temp_cwd.h"
+#include "tools/morvik-price/task_threads.h"
 
 namespace morvik::hardening {
 namespace {
@@ -160,7 +161,10 @@ TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
   std::vector<int> rc(calls.size(), 0);
   std::vector<std::thread> callers;
   for (std::size_t t = 0; t < calls.size(); ++t)
-    callers.emplace_back([&, t] { rc[t] = CalcMorvikMC(calls[t].Args(), nullptr, 3); });
+    callers.emplace_back([&, t] {
+      const TaskRunner runner = ThreadRunner(3);
+      rc[t] = CalcMorvikMC(calls[t].Args(), nullptr, &runner);
+    });
   for (std::thread& th : callers) th.join();
   for (std::size_t t = 0; t < calls.size(); ++t) EXPECT_TRUE(Collect(calls[t], rc[t]) == one) << t;
 }

@@ -9,6 +9,7 @@
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
+#include "tools/morvik-price/task_threads.h"
 
 namespace morvik {
 namespace {
@@ -152,11 +153,12 @@ int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<
   ExtendedArgs a = ArgsOf(n);
   int status = 0;
   if (threads > 1) {
-    // The export's own call (system clock), with the thread count.
+    // The export's own call (system clock), its revaluations on threads.
     a.ELS_Prob_n_Cf = events.data();
     a.ELS_Coupon_Prob_n_Cf = coupons.data();
     a.ResultPrice = resultPrice.data();
-    status = CalcMorvikMC(a, nullptr, threads);
+    const TaskRunner runner = ThreadRunner(threads);
+    status = CalcMorvikMC(a, nullptr, &runner);
   } else {
     status = ZUNP_CalcMorvikMC(
         a.PriceDate, a.NotionalAMT, a.UnderlyingPrice, a.TCurveInfo, a.CurveInfo, a.NT, a.TVol, a.Parity,
