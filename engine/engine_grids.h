@@ -16,14 +16,20 @@ namespace morvik {
 // Buckets split the axis by the leading bits of the performance's binary
 // form (monotone for positive numbers) and each holds at most two interior
 // nodes, so the segment is the bucket's first segment plus two comparisons.
-// The bucket also keeps the lower node and width of its three candidate
-// segments, so that the weight's division need not wait for the comparisons;
-// a width of NaN marks the flat upper end, whose weight is 1.
-struct alignas(64) MoneynessBucket {
+struct alignas(16) MoneynessBucket {
   double thrA = 0.0;  // nodes inside the bucket, rising; NaN (never passed) when unused
   double thrB = 0.0;
-  double lo[3] = {0.0, 0.0, 0.0};
-  double width[3] = {0.0, 0.0, 0.0};
+};
+
+// A segment of a bucketed axis, for the check that a performance stayed in
+// the segment of the day before: it is inside when from <= x < to (NaN never
+// is). lo and width are the weight's, as in MoneynessBucket (width NaN on the
+// flat ends, segments 0 and np, whose weight is 1).
+struct alignas(32) MoneynessSegment {
+  double from = 0.0;
+  double to = 0.0;
+  double lo = 0.0;
+  double width = 0.0;
 };
 
 // One stock's local volatility surface: moneyness axis P (np), time axis T
@@ -44,6 +50,7 @@ struct VolSurface {
   std::int64_t lastBucket = 0;
   std::vector<MoneynessBucket> bucket;
   std::vector<int> bucketBase;  // per bucket: segment of its lowest performances
+  std::vector<MoneynessSegment> segment;  // np + 1 segments
   // Per time bracket met on the simulated days, per segment, the four
   // surface values the bilinear weights multiply: lower row at the lower and
   // upper time, upper row at the lower and upper time.

@@ -79,19 +79,24 @@ bool BuildBuckets(VolSurface& s, int shift) {
   for (int k = 0; k < nb; ++k) {
     s.bucketBase[k] = 1 + count;
     count += held[k];
-    for (int j = 0; j < 3; ++j) {
-      const int seg = s.bucketBase[k] + j;
-      MoneynessBucket& b = s.bucket[k];
-      if (seg < s.np) {  // inside [P[seg-1], P[seg])
-        b.lo[j] = s.P[seg - 1];
-        b.width[j] = s.P[seg] - s.P[seg - 1];
-      } else {  // the upper flat end, or no such candidate
-        b.lo[j] = 0.0;
-        b.width[j] = nan;
-      }
-    }
   }
   return true;
+}
+
+// Segment 0 holds every x <= P[0] (from -inf up to just above P[0]),
+// segment k+1 [P[k], P[k+1]), segment np [P[np-1], +inf); +inf itself and
+// NaN are left to the bucket search.
+void BuildSegments(VolSurface& s) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  s.segment.assign(static_cast<std::size_t>(s.np) + 1, MoneynessSegment{});
+  s.segment[0] = MoneynessSegment{-inf, std::nextafter(s.P[0], inf), 0.0, nan};
+  for (int k = 1; k < s.np; ++k) {
+    // x > P[0] is x >= the next double above it: the first segment excludes P[0].
+    const double from = k == 1 ? std::nextafter(s.P[0], inf) : s.P[k - 1];
+    s.segment[k] = MoneynessSegment{from, s.P[k], s.P[k - 1], s.P[k] - s.P[k - 1]};
+  }
+  s.segment[s.np] = MoneynessSegment{s.np == 1 ? std::nextafter(s.P[0], inf) : s.P[s.np - 1], inf, 0.0, nan};
 }
 
 }  // namespace
@@ -100,6 +105,7 @@ void PrepareMoneynessAxis(VolSurface& s) {
   s.bucketed = 0;
   s.bucket.clear();
   s.bucketBase.clear();
+  s.segment.clear();
   if (s.np < 1) return;
   // Positive nodes only: the binary form orders positive numbers.
   if (!(s.P[0] > 0.0) || !(s.P[s.np - 1] < std::numeric_limits<double>::infinity())) return;
@@ -111,6 +117,7 @@ void PrepareMoneynessAxis(VolSurface& s) {
   // the exponent and from none up to 12 bits of the fraction.
   for (int fraction = 0; fraction <= 12; ++fraction) {
     if (BuildBuckets(s, 52 - fraction)) {
+      BuildSegments(s);
       s.bucketed = 1;
       return;
     }

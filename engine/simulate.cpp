@@ -148,7 +148,9 @@ void RunPath(const CoreArgs& a, EngineGrids& g, Tally& t, PathScratch& w, Source
 
   CopyRow(p0, x, S);
   for (int i = 0; i < S; ++i) mem[i] = a.BeKO_Hitted[i];
-  for (int i = 0; i < S; ++i) hint[i] = 0;
+  // Where each stock was on its moneyness axis the day before: the segment
+  // on a bucketed axis, the hinted search's node otherwise.
+  for (int i = 0; i < S; ++i) hint[i] = surface[i].bucketed != 0 ? MoneynessSegmentOf(surface[i], x[i]) : 0;
   int touch = g.touchInit;
   int ki = g.kiInit;
   int breach = g.couponBreachInit;
@@ -194,9 +196,13 @@ void RunPath(const CoreArgs& a, EngineGrids& g, Tally& t, PathScratch& w, Source
 #pragma GCC unroll 4
     for (int i = 0; i < S; ++i) {
       const VolSurface& vs = surface[i];
-      const double s = vs.bucketed != 0
-                           ? LocalVolBucketed(vs, x[i], dc[i])
-                           : LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], g.timeBr[row + i]);
+      double s;
+      if (vs.bucketed != 0) {
+        hint[i] = MoneynessSegmentFrom(vs, x[i], hint[i]);
+        s = LocalVolOnSegment(vs, x[i], hint[i], dc[i]);
+      } else {
+        s = LocalVolAt(vs.P, vs.np, vs.nt, vs.V, hint[i], x[i], g.timeBr[row + i]);
+      }
       if (Plain) {
         y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
       } else if (plain[i] != 0) {

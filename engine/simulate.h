@@ -36,7 +36,8 @@ struct Tally {
 // Per-path working rows of the path loop.
 struct PathScratch {
   std::vector<double> x, y, means;
-  std::vector<int> mem, hint;
+  std::vector<int> mem;
+  std::vector<int> hint;  // per stock: segment (bucketed axis) or search hint of the day before
 };
 
 // One engine call taken a batch of paths at a time, so that several

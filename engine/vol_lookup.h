@@ -28,22 +28,26 @@ namespace morvik {
   return x > vs.p0 ? s : 0;
 }
 
-// LocalVolAt on a bucketed axis for the day row's time bracket, with the
-// same arithmetic: the weight w of the upper moneyness row is the division of
-// the hinted search (1 on the flat ends), and the four products are summed in
-// the same order.
-[[gnu::always_inline]] inline double LocalVolBucketed(const VolSurface& vs, double x, const DayCoef& dc) {
-  const int k = MoneynessBucketOf(vs, x);
-  const MoneynessBucket& b = vs.bucket[k];
-  const bool a1 = x >= b.thrA;
-  const bool a2 = x >= b.thrB;
-  const bool low = !(x > vs.p0);
-  const int c = (a1 ? 1 : 0) + (a2 ? 1 : 0);
-  double w = (x - b.lo[c]) / b.width[c];
-  // Inside the axis the weight is a number; NaN marks the upper flat end.
-  w = low || w != w ? 1.0 : w;
-  const int s = low ? 0 : vs.bucketBase[k] + c;
-  const double* q = dc.corner + 4 * s;
+// Segment of x given `seg`, the segment of the day before: a day's move
+// seldom leaves a segment, so the check comes first and the bucket search
+// only when x left it (or is NaN or +inf). The check's branch is left to
+// prediction, so the weight need not wait for the search.
+[[gnu::always_inline]] inline int MoneynessSegmentFrom(const VolSurface& vs, double x, int seg) {
+  const MoneynessSegment& m = vs.segment[seg];
+  if (__builtin_expect(!(x >= m.from && x < m.to), 0)) seg = MoneynessSegmentOf(vs, x);
+  return seg;
+}
+
+// LocalVolAt on a bucketed axis, x in segment seg, for the day row's time
+// bracket, with the same arithmetic: the weight w of the upper moneyness row
+// is the division of the hinted search (1 on the flat ends and for NaN), and
+// the four products are summed in the same order.
+[[gnu::always_inline]] inline double LocalVolOnSegment(const VolSurface& vs, double x, int seg,
+                                                       const DayCoef& dc) {
+  const MoneynessSegment& m = vs.segment[seg];
+  double w = (x - m.lo) / m.width;
+  w = w != w ? 1.0 : w;
+  const double* q = dc.corner + 4 * seg;
   const double u = dc.u;
   const double um = dc.um;
   return (1.0 - w) * um * q[0] + (1.0 - w) * u * q[1] + w * um * q[2] + w * u * q[3];

@@ -1,6 +1,7 @@
-// The bucketed lookup gives bit for bit what the hinted search gives, from
-// any hint, at nodes, between them, at bucket edges, outside the axis and for
-// NaN; axes it cannot bucket keep the hinted search.
+// The bucketed lookup, started from any segment of the day before, gives bit
+// for bit what the hinted search gives from any hint, at nodes, between
+// them, at bucket edges, outside the axis and for NaN; axes it cannot bucket
+// keep the hinted search.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -61,7 +62,12 @@ void ExpectSameEverywhere(const std::vector<double>& P) {
     dc.um = 1.0 - tb.u;
     dc.corner = corner.data();
     for (double x : xs) {
-      const double got = LocalVolBucketed(s, x, dc);
+      // The segment found from every segment of the day before is the
+      // bucket search's.
+      const int seg = MoneynessSegmentOf(s, x);
+      for (int before = 0; before <= s.np; ++before)
+        ASSERT_EQ(MoneynessSegmentFrom(s, x, before), seg) << "x=" << x << " from " << before;
+      const double got = LocalVolOnSegment(s, x, seg, dc);
       for (int hint = 0; hint < s.np; ++hint) {
         int h = hint;
         const double ref = LocalVolAt(s.P, s.np, s.nt, s.V, h, x, tb);
@@ -116,6 +122,7 @@ TEST(BucketedVolLookup, AxesItCannotBucketKeepTheHintedSearch) {
     const VolSurface s = Surface(P, T, std::vector<double>(P.size(), 0.2));
     EXPECT_EQ(s.bucketed, 0);
     EXPECT_TRUE(s.bucket.empty());
+    EXPECT_TRUE(s.segment.empty());
   }
   // Three nodes closer than the finest bucket.
   const double a = 0.5;
