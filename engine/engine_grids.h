@@ -23,8 +23,8 @@ struct alignas(16) MoneynessBucket {
 
 // A segment of a bucketed axis, for the check that a performance stayed in
 // the segment of the day before: it is inside when from <= x < to (NaN never
-// is). lo and width are the weight's, as in MoneynessBucket (width NaN on the
-// flat ends, segments 0 and np, whose weight is 1).
+// is). The weight of the upper row is (x - lo) / width; width is NaN on the
+// flat ends, segments 0 and np, whose weight is 1.
 struct alignas(32) MoneynessSegment {
   double from = 0.0;
   double to = 0.0;
