@@ -16,14 +16,15 @@
 namespace morvik {
 
 struct NormalSource {
-  static constexpr std::size_t kAhead = 8;  // rows held, a power of two
+  static constexpr std::size_t kAhead = 8;  // rows held
 
   RandState state;  // seed word -1, every other field zero
   const double* L = nullptr;
   int S = 1;
   std::vector<double> z;
   std::vector<double> rows;
-  std::size_t head = 0;  // rows handed out so far
+  double* next = nullptr;  // the row Row() hands out next
+  double* last = nullptr;  // the row Row() handed out last
 
   // Restarts the stream from its fixed seed (the reset draw is discarded)
   // for days of `stocks` normals correlated by the lower factor `chol`.
@@ -33,23 +34,25 @@ struct NormalSource {
     S = stocks;
     z.assign(static_cast<std::size_t>(S), 0.0);
     rows.assign(kAhead * static_cast<std::size_t>(S), 0.0);
-    head = 0;
     for (std::size_t r = 0; r < kAhead; ++r) DrawRow<0>(rows.data() + r * static_cast<std::size_t>(S));
+    next = rows.data();
+    last = next;
   }
 
   // The next day's correlated normals; `stocks` is the row length of Reset.
   // Valid until the following Produce().
   const double* Row(int stocks) {
-    const double* r = rows.data() + (head % kAhead) * static_cast<std::size_t>(stocks);
-    ++head;
-    return r;
+    last = next;
+    next += stocks;
+    if (next == rows.data() + rows.size()) next = rows.data();
+    return last;
   }
 
   // Draws the row kAhead days after the one Row() handed out last, into its
   // slot. NS: the row length when known at compile time, else 0.
   template <int NS>
   void Produce() {
-    DrawRow<NS>(rows.data() + ((head - 1) % kAhead) * static_cast<std::size_t>(S));
+    DrawRow<NS>(last);
   }
 
   template <int NS>
