@@ -57,7 +57,7 @@ struct VolSurface {
   std::vector<double> corner;
 };
 
-// Builds the bucket tables of a surface from its axis (leaves
+// Builds the bucket and segment tables of a surface from its axis (leaves
 // `bucketed` 0 when the axis does not rise strictly or buckets too unevenly).
 void PrepareMoneynessAxis(VolSurface& s);
 

@@ -57,10 +57,7 @@ struct NormalSource {
 
   template <int NS>
   void DrawRow(double* out) {
-    const int n = NS > 0 ? NS : S;
-    double* zz = z.data();
-    for (int i = 0; i < n; ++i) zz[i] = RandNormal(state, 1);
-    CorrelateRow<NS>(L, n, zz, out);
+    DrawCorrelatedRow<NS>(state, L, S, z.data(), out);
   }
 };
 

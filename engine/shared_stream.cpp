@@ -50,10 +50,8 @@ const double* SharedStream::Acquire(std::int64_t k) {
   if (chol_.empty()) {
     for (std::size_t m = 0; m < chunk_; ++m) out[m] = RandNormal(state, 1);
   } else {
-    for (std::size_t m = 0; m < chunk_; m += static_cast<std::size_t>(rowLen_)) {
-      for (int i = 0; i < rowLen_; ++i) z_[i] = RandNormal(state, 1);
-      CorrelateRow<>(chol_.data(), rowLen_, z_.data(), out + m);
-    }
+    for (std::size_t m = 0; m < chunk_; m += static_cast<std::size_t>(rowLen_))
+      DrawCorrelatedRow<>(state, chol_.data(), rowLen_, z_.data(), out + m);
   }
   if (k + 1 == firstStart_ + static_cast<std::int64_t>(starts_.size())) starts_.push_back(state);
   slot->index = k;
