@@ -9,7 +9,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
 #include "numerics/random.h"
 #include "tests/engine/note_fixture.h"
 

@@ -13,7 +13,7 @@
 
 #include "bench/realistic_note.h"
 #include "interface/assembly.h"
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
 #include "interface/extended_entry.h"
 #include "numerics/random.h"
 

@@ -9,7 +9,7 @@ namespace {
 constexpr int kFirstDate = 19000101;
 constexpr int kLastDate = 99991231;
 
-// Largest serial ExcD2CdrD converts: 31 December 21599.
+// Largest serial SerialToCalendar converts: 31 December 21599.
 constexpr int kLastSerial = 7195278;
 
 constexpr int kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -103,10 +103,7 @@ bool IsRealCalendarDate(int date) {
   return SplitChecked(date, ymd, leap);
 }
 
-}  // namespace morvik
-
-extern "C" MORVIK_API int MORVIK_CALL CdrD2ExcD(int CalendarDate) {
-  using namespace morvik;
+int CalendarToSerial(int CalendarDate) {
   if (!InRange(CalendarDate)) return -1;
   const YearMonthDay ymd = Split(CalendarDate);
   const int year = ymd.year;
@@ -123,8 +120,7 @@ extern "C" MORVIK_API int MORVIK_CALL CdrD2ExcD(int CalendarDate) {
   return serial;
 }
 
-extern "C" MORVIK_API int MORVIK_CALL ExcD2CdrD(int SerialDate) {
-  using namespace morvik;
+int SerialToCalendar(int SerialDate) {
   if (SerialDate < 1 || SerialDate > kLastSerial) return -1;
 
   // 400-year block: block 0 is 1900-1999 (36525 days with 29 February 1900),
@@ -180,3 +176,5 @@ extern "C" MORVIK_API int MORVIK_CALL ExcD2CdrD(int SerialDate) {
   const int day = dayOfYear - kDaysBefore[month - 1] - (month >= 3 ? leap : 0);
   return year * 10000 + month * 100 + day;
 }
+
+}  // namespace morvik

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 #include "numerics/local_vol.h"
 
 namespace morvik {

@@ -1,7 +1,7 @@
 // Valuation of a pending payment from fixings already known.
 #pragma once
 
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 
 namespace morvik {
 

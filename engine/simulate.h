@@ -6,7 +6,7 @@
 
 #include "engine/engine_grids.h"
 #include "engine/shared_stream.h"
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 
 namespace morvik {
 

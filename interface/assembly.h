@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 #include "interface/extended_args.h"
 
 namespace morvik {

@@ -1,6 +1,6 @@
 // The exported core pricing call: packs its 66 arguments into the core
 // argument list and result block and prices. Nothing is thrown across it.
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
 #include "interface/morvik.h"
 
 extern "C" MORVIK_API int MORVIK_CALL MorvikMC(

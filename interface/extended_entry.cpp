@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "interface/assembly.h"
-#include "interface/core_entry.h"
+#include "engine/shared_valuation.h"
 #include "interface/validation.h"
-#include "logging/input_dump.h"
+#include "interface/input_dump.h"
 #include "logging/log_writer.h"
 #include "sensitivities/sensitivities.h"
 

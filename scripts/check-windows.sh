@@ -111,7 +111,7 @@ DLL32="$OUT/i686/morvik.dll"
 check_exports i686-w64-mingw32-objdump "$DLL32" i686
 
 echo "== a broken export table must fail the check"
-OBJS32="$(find "$OUT/i686/CMakeFiles/morvik_objects.dir" -name '*.obj' | sort)"
+OBJS32="$(find "$OUT/i686/CMakeFiles" -path '*/morvik_*.dir/*' -name '*.obj' | sort)"
 mutant() {  # $1 = name, $2 = def text
   local dir="$OUT/mutant-$1"
   mkdir -p "$dir"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 
 namespace morvik {
 

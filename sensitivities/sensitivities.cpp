@@ -2,7 +2,7 @@
 // core pricing entry.
 #include "sensitivities/sensitivities.h"
 
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
 #include "sensitivities/bump_revalue.h"
 
 namespace morvik {

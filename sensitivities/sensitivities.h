@@ -6,7 +6,7 @@
 // failed first revaluation's negative code converted to double.
 #pragma once
 
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 
 namespace morvik {
 
@@ -21,7 +21,7 @@ double CalcTheta(const CoreArgs& args, int* failed = nullptr);
 }  // namespace morvik
 
 #include "engine/shared_stream.h"
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 #include "sensitivities/task_runner.h"
 
 namespace morvik {

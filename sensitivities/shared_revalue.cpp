@@ -9,7 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
+#include "engine/shared_valuation.h"
 #include "sensitivities/bump_revalue.h"
 #include "sensitivities/sensitivities.h"
 

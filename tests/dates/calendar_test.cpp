@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dates/calendar.h"
+#include "interface/morvik.h"
 
 using morvik::CdrDDiff;
 using morvik::IsRealCalendarDate;

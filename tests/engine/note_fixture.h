@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "interface/core_args.h"
+#include "engine/core_args.h"
 
 namespace morvik::testing {
 

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "engine/shared_stream.h"
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
+#include "engine/shared_valuation.h"
 #include "numerics/random.h"
 #include "sensitivities/bump_revalue.h"
 #include "sensitivities/sensitivities.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "interface/assembly.h"
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
 #include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "logging/log_writer.h"

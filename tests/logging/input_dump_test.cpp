@@ -1,4 +1,4 @@
-#include "logging/input_dump.h"
+#include "interface/input_dump.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "interface/core_args.h"
-#include "interface/core_entry.h"
+#include "engine/core_args.h"
+#include "engine/core_valuation.h"
 #include "tests/engine/note_fixture.h"
 
 namespace morvik::testing_note {

@@ -4,7 +4,7 @@
 // guards its own arithmetic (counts are taken in 64 bits and saturated),
 // products of negative counts (no values, not a positive length) and missing
 // count arrays, which count as zero.
-#include "logging/input_dump.h"
+#include "interface/input_dump.h"
 
 #include <climits>
 #include <cstdio>

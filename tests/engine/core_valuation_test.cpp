@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/simulate.h"
-#include "interface/core_entry.h"
+#include "engine/core_valuation.h"
 #include "interface/morvik.h"
 #include "tests/engine/note_fixture.h"
 

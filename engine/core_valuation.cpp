@@ -1,0 +1,29 @@
+// The core valuation: the schedule scan and settlement, then the Monte Carlo
+// engine on what is still to come.
+#include "engine/core_valuation.h"
+
+#include "engine/schedule_scan.h"
+#include "engine/simulate.h"
+
+namespace morvik {
+
+namespace {
+
+int Value(const CoreArgs& a, const CoreResults& out) {
+  RemainingValuation rest;
+  const int rc = PrepareValuation(a, out, rest);
+  if (!rest.simulate) return rc;
+  return SimulateELS(rest.view, rest.fixedCount, rest.out);
+}
+
+}  // namespace
+
+int MorvikCore(const CoreArgs& args, const CoreResults& out) {
+  try {
+    return Value(args, out);
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace morvik

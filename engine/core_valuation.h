@@ -1,0 +1,14 @@
+// The core valuation of one note on its core arguments (the export MorvikMC
+// forwards here).
+#pragma once
+
+#include "engine/core_args.h"
+
+namespace morvik {
+
+// Clears the result block, settles a pending payment from known fixings and
+// simulates everything still to come. Returns 1 after a valuation, -1 when a
+// temporary cannot be allocated. Never throws.
+int MorvikCore(const CoreArgs& args, const CoreResults& out);
+
+}  // namespace morvik
