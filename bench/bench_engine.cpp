@@ -79,7 +79,7 @@ BENCHMARK(BM_RandNormal)->MinTime(1.0);
 
 static void BM_CoreValuation(benchmark::State& state) {
   morvik::testing::NoteFixture f = RealisticNote();
-  const morvik::CoreArgs a = f.Args();
+  const morvik::CoreArgs a = f.View();
   const morvik::CoreResults r = f.Results();
   double stockDays = 0.0;
   long long valuations = 0;

@@ -51,8 +51,8 @@ void StreamCost(double out[3]) {
 // the ratio to the best of five stream timings taken in turn with them (the
 // machine's load changes between processes; taken in turn, both see it).
 void CoreValuation(int stocks, double out[3]) {
-  RealisticNote note(stocks);
-  const morvik::ExtendedArgs e = note.Args(0);
+  morvik::FullCall note = RealisticNote(stocks);
+  const morvik::ExtendedArgs e = note.View();
   morvik::AssembledCore core;
   morvik::AssembleCore(e, core);
   double price = 0.0;
@@ -81,8 +81,10 @@ void CoreValuation(int stocks, double out[3]) {
 
 // One full call (best of `reps`), in ms; second figure is its status.
 void FullCall(int stocks, int calcFlag, double out[3]) {
-  RealisticNote note(stocks);
-  const morvik::ExtendedArgs e = note.Args(calcFlag);
+  morvik::FullCall note = RealisticNote(stocks);
+  note.CalcFlag[0] = calcFlag;
+  note.SizeOutputs();
+  const morvik::ExtendedArgs e = note.View();
   const int reps = calcFlag == 0 ? 3 : 1;
   double best = 1e300;
   int rc = 0;

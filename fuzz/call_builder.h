@@ -26,7 +26,8 @@
 #include "interface/extended_args.h"
 #include "interface/morvik.h"
 #include "numerics/cholesky.h"
-#include "tests/support/full_call.h"
+#include "interface/full_call.h"
+#include "interface/layout.h"
 
 namespace morvik::fuzzing {
 
@@ -86,7 +87,7 @@ class ByteSource {
 inline std::size_t Len(long long n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
 
 // The call in owning arrays; an empty array is passed as a null pointer.
-using FuzzCall = support::FullCall;
+using FuzzCall = FullCall;
 
 namespace detail {
 
@@ -161,7 +162,7 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
   }
 
   // Curves: the common one, then one per stock.
-  c.NT.resize(Len(static_cast<long long>(S) + 1));
+  c.NT.resize(layout::CurveCountsLength(S));
   for (int& k : c.NT) k = b.Count(1, 3);
   for (int k : c.NT) {
     Axis(b, c.TCurveInfo, Len(k), 0.25, 0.05, 1.5);
@@ -226,7 +227,7 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
 
   // Redemption levels: four non-decreasing tiers per date and stock, below
   // the knock-out barrier of the date.
-  c.X.resize(4 * s * n);
+  c.X.resize(layout::StrikeLength(c.NStock, c.NStrike));
   for (std::size_t e = 0; e < s * n; ++e) {
     double x = b.Real(0.5, 0.9);
     for (std::size_t t = 0; t < 4; ++t) {
@@ -236,12 +237,12 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
   }
   c.KO_Barrier = Reals(b, n, 1.0, 1.2);
   c.KI_Barrier = Reals(b, s, 0.0, 0.8);
-  c.PayOffSlope = Reals(b, 4 * n + 8, -1.0, 2.0);
-  c.PayOffAmount = Reals(b, 4 * n + 8, -0.5, 0.5);
+  c.PayOffSlope = Reals(b, layout::PayoffLength(c.NStrike), -1.0, 2.0);
+  c.PayOffAmount = Reals(b, layout::PayoffLength(c.NStrike), -0.5, 0.5);
 
   // Redemption schedule: observation dates moving forward from somewhat
   // before the pricing date, payments a few days after each.
-  c.DatesInfo.resize(4 * n);
+  c.DatesInfo.resize(layout::DatesInfoLength(c.NStrike));
   int obsOffset = b.Pick(-40, 60);
   for (std::size_t d = 0; d < n; ++d) {
     c.DatesInfo[d] = detail::ScheduleDate(b, anchor, obsOffset);
@@ -250,7 +251,7 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
     c.DatesInfo[3 * n + d] = b.Flag(0, 1);
     obsOffset += b.Pick(0, 100);
   }
-  c.RedemCoupon = Reals(b, n > 0 ? n - 1 : 0, 0.0, 0.2);
+  c.RedemCoupon = Reals(b, layout::RedemCouponLength(c.NStrike), 0.0, 0.2);
   c.KnockBarrierFlag = {b.Flag(0, 1), b.Flag(0, 2)};
   c.BeKO_Hitted.resize(s);
   for (int& h : c.BeKO_Hitted) h = b.Flag(0, 1);
@@ -259,7 +260,7 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
   // Coupons, observed between the pricing date and the last redemption date.
   c.CouponBarrier = Reals(b, q, 0.0, 1.0);
   c.Coupon = Reals(b, q, 0.0, 0.1);
-  c.CouponDatesInfo.resize(2 * q);
+  c.CouponDatesInfo.resize(layout::CouponDatesLength(c.NCoupon));
   int cOffset = b.Pick(-20, 40);
   for (std::size_t j = 0; j < q; ++j) {
     c.CouponDatesInfo[j] = detail::ScheduleDate(b, anchor, cOffset);
@@ -286,8 +287,8 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
                                                 : b.Real(0.0, 1.0)};
   c.NAFlag = b.Flag(0, 1);
   c.FixedFlag = {b.Count(0, 8), b.Count(0, 2)};
-  c.SC = Reals(b, s * Len(c.FixedFlag[0]), 50.0, 150.0);
-  c.Coupon_SC = Reals(b, s * Len(c.FixedFlag[1]), 50.0, 150.0);
+  c.SC = Reals(b, layout::FixingsLength(c.NStock, c.FixedFlag[0]), 50.0, 150.0);
+  c.Coupon_SC = Reals(b, layout::FixingsLength(c.NStock, c.FixedFlag[1]), 50.0, 150.0);
 
   // Mostly the price alone; sensitivities cost 8 or 26 valuations. The
   // trace flag is 0 or an invalid value, never 1.
@@ -295,9 +296,9 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
   c.CalcFlag = {mode < 128 ? 0 : mode < 208 ? 1 : mode < 250 ? 2 : mode < 253 ? 3 : -1,
                 mode == 255 ? 2 : 0};
 
-  c.ELS_Prob_n_Cf.assign(Len(2LL * (c.NStrike + 2LL)), kOutputSentinel);
-  c.ELS_Coupon_Prob_n_Cf.assign(2 * q, kOutputSentinel);
-  c.ResultPrice.assign(c.CalcFlag[0] >= 1 ? 3 * s + 3 : 1, kOutputSentinel);
+  c.ELS_Prob_n_Cf.assign(layout::ProbAndCfLength(c.NStrike), kOutputSentinel);
+  c.ELS_Coupon_Prob_n_Cf.assign(layout::CouponProbAndCfLength(c.NCoupon), kOutputSentinel);
+  c.ResultPrice.assign(layout::ResultPriceLength(c.NStock, c.CalcFlag[0]), kOutputSentinel);
   return c;
 }
 
@@ -366,7 +367,7 @@ inline std::string Fault(const char* what, int rc, double value = 0.0, std::size
 // an empty string, or what went wrong. `status` receives the return value.
 inline std::string RunAndCheck(FuzzCall& c, int* status = nullptr) {
   const FuzzCall before = c;
-  const int rc = c.CallExport();
+  const int rc = c.Call();
   if (status != nullptr) *status = rc;
   if (!KnownStatus(rc)) return Fault("unknown status", rc);
 
@@ -400,17 +401,17 @@ inline std::string RunAndCheck(FuzzCall& c, int* status = nullptr) {
     return "";
   }
 
-  const std::size_t N = Len(c.NStrike), Q = Len(c.NCoupon), S = Len(c.NStock);
+  const std::size_t Q = Len(c.NCoupon);
   const double top = std::ceil(c.NTrials) / c.NTrials;
   double sum = 0.0;
-  for (std::size_t k = 0; k < N + 2; ++k) {
-    const double p = c.ELS_Prob_n_Cf[k];
+  for (int k = 0; k < layout::OutcomeSlots(c.NStrike); ++k) {
+    const double p = c.ELS_Prob_n_Cf[layout::OutcomeProb(c.NStrike, k)];
     if (!(p >= 0.0 && p <= top)) return Fault("redemption probability out of range", rc, p, k);
     sum += p;
   }
   if (!(sum <= top * (1.0 + 1e-12))) return Fault("redemption probabilities exceed one", rc, sum);
   for (std::size_t j = 0; j < Q; ++j) {
-    const double p = c.ELS_Coupon_Prob_n_Cf[j];
+    const double p = c.ELS_Coupon_Prob_n_Cf[layout::CouponProb(c.NCoupon, static_cast<int>(j))];
     if (!(p >= 0.0 && p <= top)) return Fault("coupon probability out of range", rc, p, j);
   }
   for (const std::vector<double>* v : {&c.ELS_Prob_n_Cf, &c.ELS_Coupon_Prob_n_Cf, &c.ResultPrice}) {
@@ -418,7 +419,7 @@ inline std::string RunAndCheck(FuzzCall& c, int* status = nullptr) {
       if ((*v)[k] == kOutputSentinel) return Fault("an output slot was not written", rc, 0.0, k);
     }
   }
-  if (c.CalcFlag[0] == 1 && (c.ResultPrice[3 * S + 1] != 0.0 || c.ResultPrice[3 * S + 2] != 0.0))
+  if (c.CalcFlag[0] == 1 && (c.ResultPrice[layout::Theta(c.NStock)] != 0.0 || c.ResultPrice[layout::Rho(c.NStock)] != 0.0))
     return Fault("theta or rho filled without being asked for", rc);
   if (!MayOverflow(c)) {
     for (const std::vector<double>* v : {&c.ELS_Prob_n_Cf, &c.ELS_Coupon_Prob_n_Cf, &c.ResultPrice}) {

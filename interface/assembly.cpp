@@ -8,13 +8,12 @@
 #include <new>
 
 #include "dates/calendar.h"
+#include "interface/layout.h"
 #include "numerics/curves.h"
 
 namespace morvik {
 
 namespace {
-
-inline std::size_t Count(int n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
 
 // One underlying's daily dividend row: `div` and `tdiv` are its segments of
 // n entries, `row` holds the row's entries.
@@ -48,7 +47,7 @@ void FillDividendRow(int type, const int* tdiv, const double* div, int n, double
     return;
   }
   // Yield term curve on times in years, spread into daily rates.
-  std::vector<double> t(Count(n));
+  std::vector<double> t(layout::Count(n));
   for (int k = 0; k < n; ++k) t[static_cast<std::size_t>(k)] = tdiv[k] / 365.0;
   DailyForwardRates(t.data(), div, n, static_cast<int>(len), row.data());
 }
@@ -57,6 +56,8 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   const int nStock = in.NStock;
   const int nStrike = in.NStrike;
   const int nCoupon = in.NCoupon;
+  using layout::Count;
+  using layout::DatesBlock;
   const std::size_t S = Count(nStock);
   const std::size_t N = Count(nStrike);
   const std::size_t Q = Count(nCoupon);
@@ -70,9 +71,7 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   }
 
   // Moneyness relative to today's price becomes price over base price.
-  std::size_t parTotal = 0;
-  for (std::size_t i = 0; i < S; ++i) parTotal += Count(in.NParity[i]);
-  out.Parity_Scaled.assign(parTotal, 0.0);
+  out.Parity_Scaled.assign(layout::SumCounts(in.NParity, nStock), 0.0);
   std::size_t parOff = 0;
   for (std::size_t i = 0; i < S; ++i) {
     const std::size_t n = Count(in.NParity[i]);
@@ -86,20 +85,21 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   out.KO_ObsDays.assign(N, 0);
   out.KO_PayDays.assign(N, 0);
   for (std::size_t s = 0; s < N; ++s) {
-    out.KO_ObsDays[s] = CdrDDiff(in.PriceDate, in.DatesInfo[s]);
-    out.KO_PayDays[s] = CdrDDiff(in.PriceDate, in.DatesInfo[N + s]);
+    out.KO_ObsDays[s] = CdrDDiff(in.PriceDate, in.DatesInfo[DatesBlock(nStrike, layout::kObservationDates) + s]);
+    out.KO_PayDays[s] = CdrDDiff(in.PriceDate, in.DatesInfo[DatesBlock(nStrike, layout::kPaymentDates) + s]);
   }
 
   // Coupon schedule; one spare element so that the arrays exist for Q = 0.
   out.Coupon_ObsDays.assign(Q + 1, 0);
   out.Coupon_PayDays.assign(Q + 1, 0);
   for (std::size_t j = 0; j < Q; ++j) {
-    out.Coupon_ObsDays[j] = CdrDDiff(in.PriceDate, in.CouponDatesInfo[j]);
-    out.Coupon_PayDays[j] = CdrDDiff(in.PriceDate, in.CouponDatesInfo[Q + j]);
+    out.Coupon_ObsDays[j] =
+        CdrDDiff(in.PriceDate, in.CouponDatesInfo[DatesBlock(nCoupon, layout::kObservationDates) + j]);
+    out.Coupon_PayDays[j] = CdrDDiff(in.PriceDate, in.CouponDatesInfo[DatesBlock(nCoupon, layout::kPaymentDates) + j]);
   }
 
   // Daily dividend rows.
-  const int* windowLen = in.DatesInfo + 2 * N;
+  const int* windowLen = in.DatesInfo + DatesBlock(nStrike, layout::kWindowLengths);
   const int lastObsDay = N > 0 ? out.KO_ObsDays[N - 1] : 0;
   out.DailyDivLen = DailyDividendLength(lastObsDay, windowLen, nStrike);
   const std::size_t L = Count(out.DailyDivLen);
@@ -117,8 +117,8 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   }
 
   // Result arrays of the core (the core clears them).
-  out.ELS_Prob.assign(N + 2, 0.0);
-  out.ELS_Cf.assign(N + 2, 0.0);
+  out.ELS_Prob.assign(layout::OutcomeSlots(nStrike), 0.0);
+  out.ELS_Cf.assign(layout::OutcomeSlots(nStrike), 0.0);
   out.ELS_Coupon_Prob.assign(Q + 1, 0.0);
   out.ELS_Coupon_Cf.assign(Q + 1, 0.0);
 
@@ -150,14 +150,14 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   a.QuantoFlag = in.QuantoFlag;
   a.NStock = nStock;
   a.NStrike = nStrike;
-  const std::size_t block = S * N;
+  const std::size_t block = layout::StrikeBlockLength(nStock, nStrike);
   a.X0 = in.X;
   a.X1 = in.X + block;
   a.X2 = in.X + 2 * block;
   a.X3 = in.X + 3 * block;
   a.KO_Barrier = in.KO_Barrier;
   a.KI_Barrier = in.KI_Barrier;
-  const std::size_t tier = N + 2;
+  const std::size_t tier = layout::OutcomeSlots(nStrike);
   a.PayOffSlope0 = in.PayOffSlope;
   a.PayOffSlope1 = in.PayOffSlope + tier;
   a.PayOffSlope2 = in.PayOffSlope + 2 * tier;
@@ -168,8 +168,8 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   a.PayOffAmount3 = in.PayOffAmount + 3 * tier;
   a.KO_ObsDays = out.KO_ObsDays.data();
   a.KO_PayDays = out.KO_PayDays.data();
-  a.KO_WindowLen = in.DatesInfo + 2 * N;
-  a.KO_AvgFlag = in.DatesInfo + 3 * N;
+  a.KO_WindowLen = in.DatesInfo + DatesBlock(nStrike, layout::kWindowLengths);
+  a.KO_AvgFlag = in.DatesInfo + DatesBlock(nStrike, layout::kWindowRules);
   a.RedemCoupon = in.RedemCoupon;
   a.KnockBarrierFlag0 = in.KnockBarrierFlag[0];
   a.KnockBarrierFlag1 = in.KnockBarrierFlag[1];

@@ -15,6 +15,7 @@
 #include "engine/shared_valuation.h"
 #include "interface/validation.h"
 #include "interface/input_dump.h"
+#include "interface/layout.h"
 #include "logging/log_writer.h"
 #include "sensitivities/sensitivities.h"
 
@@ -23,8 +24,6 @@ namespace morvik {
 namespace {
 
 constexpr const char* kLogName = "ZUNP_MorvikMC";
-
-inline std::size_t Count(int n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
 
 // Writes the "Return" line when the trace is on.
 void LogReturn(bool logOn, const char* file, int code) {
@@ -46,11 +45,11 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
   }
 
   const int S = in.NStock;
-  const std::size_t N = Count(in.NStrike);
-  const std::size_t Q = Count(in.NCoupon);
+  const int N = in.NStrike;
+  const int Q = in.NCoupon;
   const double notional = in.NotionalAMT;
   const int mode = in.CalcFlag[0];
-  const std::size_t priceLen = mode >= 1 ? 3 * Count(S) + 3 : 1;
+  const std::size_t priceLen = layout::ResultPriceLength(S, mode);
 
   // Everything the call needs is allocated here, before any valuation.
   AssembledCore core;
@@ -58,8 +57,8 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
     LogReturn(logOn, logFile, -1);
     return -1;
   }
-  std::vector<double> prob(2 * (N + 2), 0.0);
-  std::vector<double> coupon(2 * Q, 0.0);
+  std::vector<double> prob(layout::ProbAndCfLength(N), 0.0);
+  std::vector<double> coupon(layout::CouponProbAndCfLength(Q), 0.0);
   std::vector<double> sens(priceLen, 0.0);
 
   // One valuation through the core, its price in a slot of our own, and the
@@ -83,16 +82,16 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
   }
 
   price = (notional / 10000.0) * price;
-  for (std::size_t s = 0; s < N + 2; ++s) {
-    prob[s] = core.ELS_Prob[s];
-    prob[N + 2 + s] = core.ELS_Cf[s] / 10000.0 * notional;
+  for (int s = 0; s < layout::OutcomeSlots(N); ++s) {
+    prob[layout::OutcomeProb(N, s)] = core.ELS_Prob[s];
+    prob[layout::OutcomeCf(N, s)] = core.ELS_Cf[s] / 10000.0 * notional;
   }
-  for (std::size_t j = 0; j < Q; ++j) {
-    coupon[j] = core.ELS_Coupon_Prob[j];
-    coupon[Q + j] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
+  for (int j = 0; j < Q; ++j) {
+    coupon[layout::CouponProb(Q, j)] = core.ELS_Coupon_Prob[j];
+    coupon[layout::CouponCf(Q, j)] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
   }
 
-  const std::size_t computed = mode >= 2 ? priceLen : (mode >= 1 ? 3 * Count(S) + 1 : 1);
+  const std::size_t computed = mode >= 2 ? priceLen : (mode >= 1 ? layout::Theta(S) : 1);
   for (std::size_t m = 1; m < computed; ++m) sens[m] = sens[m] / 10000.0 * notional;
 
   // The outputs, written in one go.

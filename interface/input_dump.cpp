@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "interface/layout.h"
 #include "logging/log_writer.h"
 
 namespace morvik {
@@ -73,16 +74,16 @@ void DumpInputs(const char* subdir, const char* file, const ExtendedArgs& a) {
 
   AppendScalarLine(subdir, file, "PriceDate", "%d", a.PriceDate);
   AppendScalarLine(subdir, file, "NotionalAMT", "%f", a.NotionalAMT);
-  LogDoubleArray(subdir, file, "UnderlyingPrice", a.UnderlyingPrice, Saturate(2 * S));
+  LogDoubleArray(subdir, file, "UnderlyingPrice", a.UnderlyingPrice, Saturate(layout::UnderlyingPriceLength(a.NStock)));
   LogDoubleArray(subdir, file, "TCurveInfo", a.TCurveInfo, Saturate(nCurve));
   LogDoubleArray(subdir, file, "CurveInfo", a.CurveInfo, Saturate(nCurve));
-  LogIntArray(subdir, file, "NT", a.NT, Saturate(S + 1));
+  LogIntArray(subdir, file, "NT", a.NT, Saturate(layout::CurveCountsLength(a.NStock)));
   LogDoubleArray(subdir, file, "TVol", a.TVol, Saturate(sumVol));
   LogDoubleArray(subdir, file, "Parity", a.Parity, Saturate(sumParity));
   LogDoubleArray(subdir, file, "LocalVolSurface", a.LocalVolSurface, Saturate(sumSurface));
   LogIntArray(subdir, file, "NVol", a.NVol, Saturate(S));
   LogIntArray(subdir, file, "NParity", a.NParity, Saturate(S));
-  LogDoubleArray(subdir, file, "UnderlyingCorr", a.UnderlyingCorr, Saturate(Factor(S) * Factor(S)));
+  LogDoubleArray(subdir, file, "UnderlyingCorr", a.UnderlyingCorr, Saturate(layout::CorrelationLength(a.NStock)));
   LogIntArray(subdir, file, "TDiv", a.TDiv, Saturate(sumDiv));
   LogDoubleArray(subdir, file, "Div", a.Div, Saturate(sumDiv));
   LogIntArray(subdir, file, "NDiv", a.NDiv, Saturate(S));
@@ -94,27 +95,27 @@ void DumpInputs(const char* subdir, const char* file, const ExtendedArgs& a) {
   LogIntArray(subdir, file, "QuantoFlag", a.QuantoFlag, Saturate(S));
   AppendScalarLine(subdir, file, "NStock", "%d", a.NStock);
   AppendScalarLine(subdir, file, "NStrike", "%d", a.NStrike);
-  LogDoubleArray(subdir, file, "X", a.X, Saturate(Saturate(4 * Factor(S)) * Factor(N)));
+  LogDoubleArray(subdir, file, "X", a.X, Saturate(layout::StrikeLength(a.NStock, a.NStrike)));
   LogDoubleArray(subdir, file, "KO_Barrier", a.KO_Barrier, Saturate(N));
   LogDoubleArray(subdir, file, "KI_Barrier", a.KI_Barrier, Saturate(S));
-  LogDoubleArray(subdir, file, "PayOffSlope", a.PayOffSlope, Saturate(4 * N + 8));
-  LogDoubleArray(subdir, file, "PayOffAmount", a.PayOffAmount, Saturate(4 * N + 8));
-  LogIntArray(subdir, file, "DatesInfo", a.DatesInfo, Saturate(4 * N));
-  LogDoubleArray(subdir, file, "RedemCoupon", a.RedemCoupon, Saturate(N - 1));
+  LogDoubleArray(subdir, file, "PayOffSlope", a.PayOffSlope, Saturate(layout::PayoffLength(a.NStrike)));
+  LogDoubleArray(subdir, file, "PayOffAmount", a.PayOffAmount, Saturate(layout::PayoffLength(a.NStrike)));
+  LogIntArray(subdir, file, "DatesInfo", a.DatesInfo, Saturate(layout::DatesInfoLength(a.NStrike)));
+  LogDoubleArray(subdir, file, "RedemCoupon", a.RedemCoupon, Saturate(layout::RedemCouponLength(a.NStrike)));
   LogIntArray(subdir, file, "KnockBarrierFlag", a.KnockBarrierFlag, 2);
   LogIntArray(subdir, file, "BeKO_Hitted", a.BeKO_Hitted, Saturate(S));
   AppendScalarLine(subdir, file, "BeKI_Hitted", "%d", a.BeKI_Hitted);
   AppendScalarLine(subdir, file, "NCoupon", "%d", a.NCoupon);
   LogDoubleArray(subdir, file, "CouponBarrier", a.CouponBarrier, Saturate(Q));
   LogDoubleArray(subdir, file, "Coupon", a.Coupon, Saturate(Q));
-  LogIntArray(subdir, file, "CouponDatesInfo", a.CouponDatesInfo, Saturate(2 * Q));
+  LogIntArray(subdir, file, "CouponDatesInfo", a.CouponDatesInfo, Saturate(layout::CouponDatesLength(a.NCoupon)));
   AppendScalarLine(subdir, file, "CouponBarrierFlag", "%d", a.CouponBarrierFlag);
   AppendScalarLine(subdir, file, "BeCouponBarrierHitted", "%d", a.BeCouponBarrierHitted);
   AppendScalarLine(subdir, file, "NTrials", "%f", a.NTrials);
   LogDoubleArray(subdir, file, "PayOffLimit", a.PayOffLimit, 2);
   AppendScalarLine(subdir, file, "NAFlag", "%d", a.NAFlag);
-  LogDoubleArray(subdir, file, "SC", a.SC, Saturate(Factor(S) * Factor(fixed0)));
-  LogDoubleArray(subdir, file, "Coupon_SC", a.Coupon_SC, Saturate(Factor(S) * Factor(fixed1)));
+  LogDoubleArray(subdir, file, "SC", a.SC, Saturate(layout::FixingsLength(a.NStock, fixed0)));
+  LogDoubleArray(subdir, file, "Coupon_SC", a.Coupon_SC, Saturate(layout::FixingsLength(a.NStock, fixed1)));
   LogIntArray(subdir, file, "FixedFlag", a.FixedFlag, 2);
   LogIntArray(subdir, file, "CalcFlag", a.CalcFlag, 2);
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "dates/calendar.h"
+#include "interface/layout.h"
 
 namespace morvik {
 namespace {
@@ -342,10 +343,10 @@ int64_t FirstNonFinite(const double* v, int64_t n) {
 // Payoff slopes and amounts, redemption coupons and periodic coupons: no
 // range is imposed, but each must be a number.
 int CheckPayoffValues(const ExtendedArgs& a, ValidationFault& f) {
-  const int64_t n = a.NStrike;
-  int64_t k = FirstNonFinite(a.PayOffSlope, 4 * n + 8);
-  if (k < 0) k = FirstNonFinite(a.PayOffAmount, 4 * n + 8);
-  if (k < 0) k = FirstNonFinite(a.RedemCoupon, n - 1);
+  const int n = a.NStrike;
+  int64_t k = FirstNonFinite(a.PayOffSlope, layout::PayoffLength(n));
+  if (k < 0) k = FirstNonFinite(a.PayOffAmount, layout::PayoffLength(n));
+  if (k < 0) k = FirstNonFinite(a.RedemCoupon, layout::RedemCouponLength(n));
   if (k < 0) k = FirstNonFinite(a.Coupon, a.NCoupon);
   return k >= 0 ? Fail(f, -304, -1, -1, k) : kValid;
 }

@@ -17,7 +17,7 @@ namespace {
 using testing::NoteFixture;
 
 int Core(NoteFixture& f, double fill = 0.0) {
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults r = f.Results(fill);
   return MorvikCore(a, r);
 }
@@ -38,7 +38,7 @@ TEST(CoreEntryScan, AllDatesAheadGoStraightToTheEngine) {
   const std::vector<double> prob = f.ELS_Prob, cf = f.ELS_Cf, cp = f.ELS_Coupon_Prob;
   const double price = f.ResultPrice[0];
 
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults r = f.Results(0.0);
   SimulateELS(a, 0, r);
   EXPECT_EQ(prob, f.ELS_Prob);
@@ -87,7 +87,7 @@ TEST(CoreEntryScan, NoteThatIsOverPaysNothing) {
 
 TEST(CoreEntryScan, ResultsAreClearedAndCouponArraysUntouchedWithoutCoupons) {
   NoteFixture f(1, {10}, {10});
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults r = f.Results(123.0);
   std::vector<double> couponProb{555.0}, couponCf{556.0};
   CoreResults rr = r;
@@ -258,7 +258,7 @@ TEST(CoreEntryExport, MorvikMCMatchesTheCoreEntryBitForBit) {
                             ccf = f.ELS_Coupon_Cf;
   const double price = f.ResultPrice[0];
 
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults r = f.Results(-1.0);
   const int rc = MorvikMC(
       a.CurPrice, a.BasePrice, a.TCurveInfo_Stock, a.CurveInfo_Stock, a.NT_Stock, a.TCurveInfo_Disc,

@@ -59,7 +59,7 @@ double EulerForward(double r, double extraDrift) {
 }
 
 void ExpectWithinThreeSe(NoteFixture& f, double F, double sigma, double r) {
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults out = f.Results();
   ASSERT_EQ(SimulateELS(a, 0, out), 1);
   const double T = kDays / 365.0;
@@ -95,7 +95,7 @@ TEST(EngineClosedForm, QuantoDriftLowersTheForward) {
 
   // The quanto note is worth clearly less than the plain one.
   NoteFixture plain = CallNote(sigma, r);
-  const CoreArgs a = plain.Args();
+  const CoreArgs a = plain.View();
   const CoreResults out = plain.Results();
   SimulateELS(a, 0, out);
   EXPECT_LT(f.ResultPrice[0], plain.ResultPrice[0] - 30.0);

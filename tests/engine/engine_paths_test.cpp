@@ -17,7 +17,7 @@ namespace {
 using testing::NoteFixture;
 
 int Simulate(NoteFixture& f) {
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults r = f.Results();
   return SimulateELS(a, f.FixedFlag[0], r);
 }
@@ -284,7 +284,7 @@ TEST(EngineCoupon, NoCouponLeftReadsNoBarrier) {
   NoteFixture f(1, {10}, {10});
   f.CouponBarrierFlag = 1;
   f.BeCouponBarrierHitted = 1;
-  CoreArgs a = f.Args();
+  CoreArgs a = f.View();
   a.NCoupon = 0;
   a.CouponBarrier = nullptr;
   a.Coupon = nullptr;
@@ -448,7 +448,7 @@ TEST(EngineAccumulation, TrialCountsAndFractionalTrials) {
 
 TEST(EngineAccumulation, PriceIsAddedToWhatIsAlreadyThere) {
   NoteFixture f(1, {10}, {10});
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   const CoreResults r = f.Results();
   f.ResultPrice[0] = 123.0;
   SimulateELS(a, 0, r);
@@ -541,7 +541,7 @@ TEST(EngineFxRow, ModesZeroForwardAndLinear) {
 
 TEST(EngineDegenerate, NoRemainingDateOrStockSimulatesNothing) {
   NoteFixture f(1, {10}, {10});
-  CoreArgs a = f.Args();
+  CoreArgs a = f.View();
   const CoreResults r = f.Results(7.0);
   a.NStrike = 0;
   EXPECT_EQ(SimulateELS(a, 0, r), 1);

@@ -25,7 +25,7 @@ TEST(EngineStream, PathsContinueTheStreamDayAfterDay) {
   f.SetFlatVol(sigma);
   f.PayOffSlope3[1] = -1.0;
   f.NTrials = 2;
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   ASSERT_EQ(SimulateELS(a, 0, f.Results()), 1);
   const double y0 = (1 + c * kZ[0]) * (1 + c * kZ[1]);
   const double y1 = (1 + c * kZ[2]) * (1 + c * kZ[3]);
@@ -42,7 +42,7 @@ TEST(EngineStream, CorrelatedNormalsUseTheLowerFactorInStockOrder) {
   f.SetPerformance(1, 0.99);
   f.UnderlyingCorr = {1.0, -0.9, -0.9, 1.0};
   f.PayOffSlope3[1] = -1.0;
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   ASSERT_EQ(SimulateELS(a, 0, f.Results()), 1);
   const double y1 = 0.99 * (1 + c * (-0.9 * kZ[0] + std::sqrt(0.19) * kZ[1]));
   ASSERT_LT(y1, 1 + c * kZ[0]);
@@ -57,7 +57,7 @@ TEST(EngineStream, VolatilityIsSampledAtTheEndOfTheStep) {
   f.NVol = {2};
   f.LocalVolSurface = {0.0, 0.4};
   f.PayOffSlope3[1] = -1.0;
-  const CoreArgs a = f.Args();
+  const CoreArgs a = f.View();
   ASSERT_EQ(SimulateELS(a, 0, f.Results()), 1);
   const double y = 1 + 0.4 * std::sqrt(1.0 / 365.0) * kZ[1];
   EXPECT_NEAR(f.ELS_Cf[1], 10000 * (2 - y), 1e-6);

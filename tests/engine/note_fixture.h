@@ -4,7 +4,7 @@
 // correlation, no dividends, no quanto, strike levels and knock-out barriers
 // that are never reached, one-day any-day windows, knock-in barrier 0.6
 // monitored daily, base 1.0 with payoff limits (1.0, 10.0), no coupons, one
-// trial. Tests change the fields they need, then call Args() and Results().
+// trial. Tests change the fields they need, then call View() and Results().
 #pragma once
 
 #include <algorithm>
@@ -57,7 +57,7 @@ struct NoteFixture {
 
   std::vector<double> ELS_Prob, ELS_Cf, ELS_Coupon_Prob, ELS_Coupon_Cf, ResultPrice{0.0};
 
-  // Row pointers of DailyDivRows, rebuilt by Args().
+  // Row pointers of DailyDivRows, rebuilt by View().
   std::vector<const double*> DailyDivPtr;
 
   static constexpr double kNever = 1e9;
@@ -134,7 +134,7 @@ struct NoteFixture {
     }
   }
 
-  CoreArgs Args() {
+  CoreArgs View() {
     DailyDivPtr.clear();
     for (const auto& row : DailyDivRows) DailyDivPtr.push_back(row.data());
     CoreArgs a;

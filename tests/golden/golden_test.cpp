@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/realistic_note.h"
-#include "interface/morvik.h"
+#include "interface/full_call.h"
 #include "tools/morvik-price/pricing.h"
 #include "tools/morvik-price/term_sheet.h"
 
@@ -74,34 +74,30 @@ Outputs PriceExample(const std::string& file, int calc) {
 // kinds and the searched lookup: cash dividends on the first stock, a quanto
 // term on the second, and on the third a moneyness axis too uneven for
 // the bucket tables (three nodes within 2e-10).
-void MakeExotic(bench::RealisticNote& n) {
-  n.divType[0] = 2;
-  n.tDiv[0] = 200;
-  n.div[0] = 1.5;
-  n.quanto[1] = 1;
-  n.fxCorr[1] = -0.3;
+void MakeExotic(FullCall& n) {
+  n.Div_TypeFlag[0] = 2;
+  n.TDiv[0] = 200;
+  n.Div[0] = 1.5;
+  n.QuantoFlag[1] = 1;
+  n.FX_Corr[1] = -0.3;
   const double axis[10] = {0.05, 0.55, 0.6, 0.95, 1.0, 1.0000000001, 1.0000000002, 1.3, 2.0, 5.0};
-  std::copy(axis, axis + 10, n.parity.begin() + 20);
+  std::copy(axis, axis + 10, n.Parity.begin() + 20);
 }
 
 Outputs PriceBenchNote(int stocks, bool exotic, int calc) {
-  bench::RealisticNote note(stocks);
+  FullCall note = bench::RealisticNote(stocks);
   if (exotic) MakeExotic(note);
-  note.trials = kGoldenTrials;
-  const ExtendedArgs a = note.Args(calc);
+  note.NTrials = kGoldenTrials;
+  note.CalcFlag[0] = calc;
+  note.SizeOutputs();
+  // Two coupon slots for a note without coupons: the call must leave both
+  // untouched.
+  note.ELS_Coupon_Prob_n_Cf.assign(2, 0.0);
   Outputs o;
-  o.status = ZUNP_CalcMorvikMC(
-      a.PriceDate, a.NotionalAMT, a.UnderlyingPrice, a.TCurveInfo, a.CurveInfo, a.NT, a.TVol, a.Parity,
-      a.LocalVolSurface, a.NVol, a.NParity, a.UnderlyingCorr, a.TDiv, a.Div, a.NDiv, a.Div_TypeFlag, a.FX_TVol,
-      a.FX_Vol, a.FX_NVol, a.FX_Corr, a.QuantoFlag, a.NStock, a.NStrike, a.X, a.KO_Barrier, a.KI_Barrier,
-      a.PayOffSlope, a.PayOffAmount, a.DatesInfo, a.RedemCoupon, a.KnockBarrierFlag, a.BeKO_Hitted,
-      a.BeKI_Hitted, a.NCoupon, a.CouponBarrier, a.Coupon, a.CouponDatesInfo, a.CouponBarrierFlag,
-      a.BeCouponBarrierHitted, a.NTrials, a.PayOffLimit, a.NAFlag, a.SC, a.Coupon_SC, a.FixedFlag, a.CalcFlag,
-      a.ELS_Prob_n_Cf, a.ELS_Coupon_Prob_n_Cf, a.ResultPrice);
-  o.events = note.outProb;
-  o.coupons = note.outCoupon;
-  o.price = note.outPrice;
-  if (calc < 1) o.price.resize(1);
+  o.status = note.Call();
+  o.events = note.ELS_Prob_n_Cf;
+  o.coupons = note.ELS_Coupon_Prob_n_Cf;
+  o.price = note.ResultPrice;
   return o;
 }
 

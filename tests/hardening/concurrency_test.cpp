@@ -81,7 +81,7 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
   for (int n = 0; n < 3; ++n) {
     for (int calc = 0; calc < 2; ++calc) {
       FuzzCall c = MakeNote(kKinds[n], kTrials, calc, 0);
-      ref[n][calc] = Collect(c, c.CallExport());
+      ref[n][calc] = Collect(c, c.Call());
       ASSERT_EQ(ref[n][calc].status, 1);
     }
   }
@@ -92,7 +92,7 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
   AssembledCore cores[3];
   CoreResult coreRef[3];
   for (int n = 0; n < 3; ++n) {
-    const ExtendedArgs e = sources[n].Args();
+    const ExtendedArgs e = sources[n].View();
     ASSERT_EQ(AssembleCore(e, cores[n]), 1);
     coreRef[n] = PriceCore(cores[n].args);
     ASSERT_EQ(coreRef[n].status, 1);
@@ -100,7 +100,8 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
     EXPECT_EQ(ref[n][0].price[0], (1000000.0 / 10000.0) * coreRef[n].price);
   }
   // The same full-call note, shared by all threads (outputs per thread).
-  const FuzzCall shared = MakeNote(NoteKind::kTwoStocks, kTrials, 1, 0);
+  FuzzCall shared = MakeNote(NoteKind::kTwoStocks, kTrials, 1, 0);
+  const ExtendedArgs sharedInputs = shared.View();
 
   constexpr int kThreads = 4;
   constexpr int kRounds = 3;
@@ -114,29 +115,18 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
         const int log = (t + round) % 2;
         // A note of its own, trace on or off.
         FuzzCall own = MakeNote(kKinds[n], kTrials, round % 2, log);
-        if (!(Collect(own, own.CallExport()) == ref[n][round % 2]))
+        if (!(Collect(own, own.Call()) == ref[n][round % 2]))
           fault += "full call, note " + std::to_string(n) + "; ";
         // The shared note's input arrays, with outputs of its own.
         FuzzCall mine = shared;
         mine.CalcFlag = {1, log};  // the flag array is the thread's copy
         ResetOutputs(mine);
-        const int rc = ZUNP_CalcMorvikMC(
-            shared.PriceDate, shared.NotionalAMT, shared.UnderlyingPrice.data(),
-            shared.TCurveInfo.data(), shared.CurveInfo.data(), shared.NT.data(),
-            shared.TVol.data(), shared.Parity.data(), shared.LocalVolSurface.data(),
-            shared.NVol.data(), shared.NParity.data(), shared.UnderlyingCorr.data(),
-            shared.TDiv.data(), shared.Div.data(), shared.NDiv.data(), shared.Div_TypeFlag.data(),
-            shared.FX_TVol.data(), shared.FX_Vol.data(), shared.FX_NVol.data(),
-            shared.FX_Corr.data(), shared.QuantoFlag.data(), shared.NStock, shared.NStrike,
-            shared.X.data(), shared.KO_Barrier.data(), shared.KI_Barrier.data(),
-            shared.PayOffSlope.data(), shared.PayOffAmount.data(), shared.DatesInfo.data(),
-            shared.RedemCoupon.data(), shared.KnockBarrierFlag.data(), shared.BeKO_Hitted.data(),
-            shared.BeKI_Hitted, shared.NCoupon, shared.CouponBarrier.data(),
-            shared.Coupon.data(), shared.CouponDatesInfo.data(), shared.CouponBarrierFlag,
-            shared.BeCouponBarrierHitted, shared.NTrials, shared.PayOffLimit.data(),
-            shared.NAFlag, shared.SC.data(), shared.Coupon_SC.data(), shared.FixedFlag.data(),
-            mine.CalcFlag.data(), mine.ELS_Prob_n_Cf.data(), mine.ELS_Coupon_Prob_n_Cf.data(),
-            mine.ResultPrice.data());
+        ExtendedArgs args = sharedInputs;
+        args.CalcFlag = mine.CalcFlag.data();
+        args.ELS_Prob_n_Cf = mine.ELS_Prob_n_Cf.data();
+        args.ELS_Coupon_Prob_n_Cf = mine.ELS_Coupon_Prob_n_Cf.data();
+        args.ResultPrice = mine.ResultPrice.data();
+        const int rc = CallExport(args);
         if (!(Collect(mine, rc) == ref[0][1])) fault += "shared full call; ";
         // The core entry on every shared assembled note.
         for (int m = 0; m < 3; ++m)
@@ -155,7 +145,7 @@ TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
   // thread), and through the internal entry with its revaluations on three
   // threads, by two callers at once.
   FuzzCall ref = MakeNote(NoteKind::kThreeStocks, kTrials, 2, 0);
-  const Outputs one = Collect(ref, ref.CallExport());
+  const Outputs one = Collect(ref, ref.Call());
   ASSERT_EQ(one.status, 1);
   std::vector<FuzzCall> calls(2, MakeNote(NoteKind::kThreeStocks, kTrials, 2, 0));
   std::vector<int> rc(calls.size(), 0);
@@ -163,7 +153,7 @@ TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
   for (std::size_t t = 0; t < calls.size(); ++t)
     callers.emplace_back([&, t] {
       const TaskRunner runner = ThreadRunner(3);
-      rc[t] = CalcMorvikMC(calls[t].Args(), nullptr, &runner);
+      rc[t] = CalcMorvikMC(calls[t].View(), nullptr, &runner);
     });
   for (std::thread& th : callers) th.join();
   for (std::size_t t = 0; t < calls.size(); ++t) EXPECT_TRUE(Collect(calls[t], rc[t]) == one) << t;

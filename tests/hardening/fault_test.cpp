@@ -38,7 +38,7 @@ std::size_t FilesBelow(const fs::path& p) {
 }
 
 Outputs Price(FuzzCall c) {
-  const int rc = c.CallExport();
+  const int rc = c.Call();
   return Collect(c, rc);
 }
 
@@ -143,16 +143,57 @@ struct GuardedCall {
         cDates(c.CouponDatesInfo), fixed(c.FixedFlag), calc(c.CalcFlag) {}
 
   int Call() {
-    const FuzzCall& c = src;
-    return ZUNP_CalcMorvikMC(
-        c.PriceDate, c.NotionalAMT, price.data(), tCurve.data(), curve.data(), nt.data(),
-        tVol.data(), parity.data(), surface.data(), nVol.data(), nParity.data(), corr.data(),
-        tDiv.data(), div.data(), nDiv.data(), divType.data(), fxT.data(), fxVol.data(), fxN.data(),
-        fxCorr.data(), quanto.data(), c.NStock, c.NStrike, x.data(), ko.data(), ki.data(),
-        slope.data(), amount.data(), dates.data(), redem.data(), knock.data(), beKO.data(),
-        c.BeKI_Hitted, c.NCoupon, cBarrier.data(), coupon.data(), cDates.data(),
-        c.CouponBarrierFlag, c.BeCouponBarrierHitted, c.NTrials, limit.data(), c.NAFlag, sc.data(),
-        csc.data(), fixed.data(), calc.data(), outProb.data(), outCoupon.data(), outPrice.data());
+    ExtendedArgs a;
+    a.PriceDate = src.PriceDate;
+    a.NotionalAMT = src.NotionalAMT;
+    a.NStock = src.NStock;
+    a.NStrike = src.NStrike;
+    a.BeKI_Hitted = src.BeKI_Hitted;
+    a.NCoupon = src.NCoupon;
+    a.CouponBarrierFlag = src.CouponBarrierFlag;
+    a.BeCouponBarrierHitted = src.BeCouponBarrierHitted;
+    a.NTrials = src.NTrials;
+    a.NAFlag = src.NAFlag;
+    a.UnderlyingPrice = price.data();
+    a.TCurveInfo = tCurve.data();
+    a.CurveInfo = curve.data();
+    a.NT = nt.data();
+    a.TVol = tVol.data();
+    a.Parity = parity.data();
+    a.LocalVolSurface = surface.data();
+    a.NVol = nVol.data();
+    a.NParity = nParity.data();
+    a.UnderlyingCorr = corr.data();
+    a.TDiv = tDiv.data();
+    a.Div = div.data();
+    a.NDiv = nDiv.data();
+    a.Div_TypeFlag = divType.data();
+    a.FX_TVol = fxT.data();
+    a.FX_Vol = fxVol.data();
+    a.FX_NVol = fxN.data();
+    a.FX_Corr = fxCorr.data();
+    a.QuantoFlag = quanto.data();
+    a.X = x.data();
+    a.KO_Barrier = ko.data();
+    a.KI_Barrier = ki.data();
+    a.PayOffSlope = slope.data();
+    a.PayOffAmount = amount.data();
+    a.DatesInfo = dates.data();
+    a.RedemCoupon = redem.data();
+    a.KnockBarrierFlag = knock.data();
+    a.BeKO_Hitted = beKO.data();
+    a.CouponBarrier = cBarrier.data();
+    a.Coupon = coupon.data();
+    a.CouponDatesInfo = cDates.data();
+    a.PayOffLimit = limit.data();
+    a.SC = sc.data();
+    a.Coupon_SC = csc.data();
+    a.FixedFlag = fixed.data();
+    a.CalcFlag = calc.data();
+    a.ELS_Prob_n_Cf = outProb.data();
+    a.ELS_Coupon_Prob_n_Cf = outCoupon.data();
+    a.ResultPrice = outPrice.data();
+    return CallExport(a);
   }
 
   // Names of the input arrays that changed, or that had a guard touched.
@@ -251,7 +292,7 @@ TEST(HardeningAllocationFailure, EveryAllocationOfAFullCallFailsCleanly) {
       FuzzCall c = MakeNote(kind, 2.0, 2, 1);
       const long liveBefore = LiveAllocations();
       ArmAllocationFailure(k);
-      const int rc = c.CallExport();
+      const int rc = c.Call();
       const bool fired = DisarmAllocationFailure();
       ASSERT_EQ(LiveAllocations(), liveBefore) << "leak after failing allocation " << k;
       reachedEnd = !fired;
@@ -296,7 +337,7 @@ TEST(HardeningWindows, WindowReachingBefore1900IsRejected) {
     c.DatesInfo[2 * 3] = k.window;
     ResetOutputs(c);
     EXPECT_EQ(fuzzing::RunAndCheck(c), "") << k.window;
-    EXPECT_EQ(c.CallExport(), k.status) << k.window;
+    EXPECT_EQ(c.Call(), k.status) << k.window;
   }
 }
 

@@ -54,7 +54,7 @@ struct Note : support::FullCall {
     Div = {0.01, 0.0};
     NDiv = {1, 1};
     Div_TypeFlag = {0, 0};
-    NoQuanto(2);
+    support::NoQuanto(*this, 2);
     NStock = 2;
     NStrike = 2;
     X.assign(16, 0.01);
@@ -121,7 +121,7 @@ struct DirectCore {
 };
 
 DirectCore PriceThroughCore(Note& n) {
-  const ExtendedArgs e = n.Args();
+  const ExtendedArgs e = n.View();
   AssembledCore core;
   DirectCore d;
   if (AssembleCore(e, core) != 1) return d;
@@ -182,7 +182,7 @@ TEST(ExtendedEntryTest, ScalesEveryAmountToTheNotionalInTheDocumentedOrder) {
   const std::vector<double> inputPrices = n.UnderlyingPrice, inputSurface = n.LocalVolSurface;
   const std::vector<int> inputDates = n.DatesInfo;
 
-  EXPECT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
+  EXPECT_EQ(CalcMorvikMC(n.View(), &FixedClock), 1);
 
   // The price: (Notional / 10000) * price, and the closed form.
   EXPECT_EQ(n.ResultPrice[0], (notional / 10000.0) * d.price);
@@ -207,8 +207,8 @@ TEST(ExtendedEntryTest, ScalesEveryAmountToTheNotionalInTheDocumentedOrder) {
 TEST(ExtendedEntryTest, ExportedEntryGivesTheSameResults) {
   Note viaEntry, viaExport;
   viaEntry.CalcFlag = viaExport.CalcFlag = {2, 0};
-  ASSERT_EQ(CalcMorvikMC(viaEntry.Args(), nullptr), 1);
-  const int rc = viaExport.CallExport();
+  ASSERT_EQ(CalcMorvikMC(viaEntry.View(), nullptr), 1);
+  const int rc = viaExport.Call();
   EXPECT_EQ(rc, 1);
   ExpectSameOutputs(viaExport, viaEntry, "export");
 }
@@ -218,7 +218,7 @@ TEST(ExtendedEntryTest, ResultPriceLengthFollowsTheSensitivityRequest) {
   {
     Note n;
     n.CalcFlag = {1, 0};
-    ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
+    ASSERT_EQ(CalcMorvikMC(n.View(), nullptr), 1);
     // Delta, gamma and vega of both stocks are 0: no path's value depends on
     // the stocks. The two whole-note slots are cleared, not computed.
     for (int m = 1; m <= 8; ++m) EXPECT_EQ(n.ResultPrice[m], 0.0) << "slot " << m;
@@ -227,7 +227,7 @@ TEST(ExtendedEntryTest, ResultPriceLengthFollowsTheSensitivityRequest) {
   {
     Note n;
     n.CalcFlag = {2, 0};
-    ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
+    ASSERT_EQ(CalcMorvikMC(n.View(), nullptr), 1);
     for (int m = 1; m <= 6; ++m) EXPECT_EQ(n.ResultPrice[m], 0.0) << "slot " << m;
     // Theta: every observation lies more than 4 days ahead, so the schedule
     // moves 4 days nearer and the difference is divided by 4.
@@ -246,7 +246,7 @@ TEST(ExtendedEntryTest, ResultPriceLengthFollowsTheSensitivityRequest) {
 TEST(ExtendedEntryTest, ZeroNotionalZeroesMoneyButKeepsProbabilities) {
   Note n;
   n.NotionalAMT = 0.0;
-  ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
+  ASSERT_EQ(CalcMorvikMC(n.View(), nullptr), 1);
   EXPECT_EQ(n.ResultPrice[0], 0.0);
   EXPECT_EQ(n.ELS_Prob_n_Cf[0], 1.0);
   for (int s = 4; s < 8; ++s) EXPECT_EQ(n.ELS_Prob_n_Cf[s], 0.0);
@@ -257,7 +257,7 @@ TEST(ExtendedEntryTest, ZeroNotionalZeroesMoneyButKeepsProbabilities) {
 TEST(ExtendedEntryTest, NoCouponsLeavesTheCouponOutputAlone) {
   Note n;
   n.DropCoupons();
-  ASSERT_EQ(CalcMorvikMC(n.Args(), nullptr), 1);
+  ASSERT_EQ(CalcMorvikMC(n.View(), nullptr), 1);
   EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel));
   EXPECT_NEAR(n.ResultPrice[0], kNotional * std::exp(-kRate * (kPay0Days / 365.0)), 1e-6);
 }
@@ -277,7 +277,7 @@ TEST(ExtendedEntryTest, RejectedCallReturnsTheCodeAndTouchesNoOutput) {
   for (const Case& c : cases) {
     Note n;
     c.spoil(n);
-    EXPECT_EQ(CalcMorvikMC(n.Args(), nullptr), c.code) << c.what;
+    EXPECT_EQ(CalcMorvikMC(n.View(), nullptr), c.code) << c.what;
     ExpectOutputsUntouched(n, c.what);
   }
 }
@@ -287,10 +287,10 @@ TEST(ExtendedEntryTest, NoTraceMeansNoDirectoryAndNoFile) {
   ASSERT_TRUE(tmp.ok());
   Note n;
   n.CalcFlag = {1, 0};
-  ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
+  ASSERT_EQ(CalcMorvikMC(n.View(), &FixedClock), 1);
   Note bad;
   bad.PriceDate = 19000100;
-  ASSERT_EQ(CalcMorvikMC(bad.Args(), &FixedClock), -100);
+  ASSERT_EQ(CalcMorvikMC(bad.View(), &FixedClock), -100);
   EXPECT_TRUE(tmp.empty());
 }
 
@@ -300,7 +300,7 @@ TEST(ExtendedEntryTest, RejectedCallLogsTheFullDumpThenReturn) {
   Note n;
   n.PriceDate = 19000100;
   n.CalcFlag = {0, 1};
-  ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), -100);
+  ASSERT_EQ(CalcMorvikMC(n.View(), &FixedClock), -100);
   bool crlf = false;
   const std::vector<std::string> lines = TraceLines(&crlf);
   ASSERT_EQ(lines.size(), 47u);
@@ -316,7 +316,7 @@ TEST(ExtendedEntryTest, LoggedCallEndsWithTheThreeResultLines) {
   ASSERT_TRUE(tmp.ok());
   Note n;
   n.CalcFlag = {1, 1};
-  ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
+  ASSERT_EQ(CalcMorvikMC(n.View(), &FixedClock), 1);
   bool crlf = false;
   const std::vector<std::string> lines = TraceLines(&crlf);
   ASSERT_EQ(lines.size(), 49u);
@@ -337,7 +337,7 @@ TEST(ExtendedEntryTest, LoggedCallWithoutCouponsOrSensitivities) {
   Note n;
   n.DropCoupons();
   n.CalcFlag = {0, 1};
-  ASSERT_EQ(CalcMorvikMC(n.Args(), &FixedClock), 1);
+  ASSERT_EQ(CalcMorvikMC(n.View(), &FixedClock), 1);
   bool crlf = false;
   const std::vector<std::string> lines = TraceLines(&crlf);
   ASSERT_EQ(lines.size(), 49u);
@@ -354,13 +354,13 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
     ASSERT_TRUE(tmp.ok());
     Note ref;
     ref.CalcFlag = {0, trace};
-    ASSERT_EQ(CalcMorvikMC(ref.Args(), &FixedClock), 1);
+    ASSERT_EQ(CalcMorvikMC(ref.View(), &FixedClock), 1);
     bool reachedEnd = false;
     int failedCalls = 0;
     for (long k = 0; k < 20000 && !reachedEnd; ++k) {
       Note n;
       n.CalcFlag = {0, trace};
-      const ExtendedArgs a = n.Args();
+      const ExtendedArgs a = n.View();
       ArmAllocationFailure(k);
       const int rc = CalcMorvikMC(a, &FixedClock);
       const bool fired = DisarmAllocationFailure();
@@ -385,13 +385,13 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
 TEST(ExtendedEntryTest, AllocationFailureInsideSensitivitiesReturnsMinusOne) {
   Note ref;
   ref.CalcFlag = {2, 0};
-  ASSERT_EQ(CalcMorvikMC(ref.Args(), &FixedClock), 1);
+  ASSERT_EQ(CalcMorvikMC(ref.View(), &FixedClock), 1);
   bool reachedEnd = false;
   int failedCalls = 0;
   for (long k = 0; k < 200000 && !reachedEnd; ++k) {
     Note n;
     n.CalcFlag = {2, 0};
-    const ExtendedArgs a = n.Args();
+    const ExtendedArgs a = n.View();
     ArmAllocationFailure(k);
     const int rc = CalcMorvikMC(a, &FixedClock);
     const bool fired = DisarmAllocationFailure();

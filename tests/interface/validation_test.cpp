@@ -110,12 +110,12 @@ class ValidationTable : public ::testing::TestWithParam<Row> {};
 TEST_P(ValidationTable, ReturnsFirstFailingCode) {
   Inputs in;
   GetParam().change(in);
-  EXPECT_EQ(ValidateInputs(in.Args()), GetParam().expected);
+  EXPECT_EQ(ValidateInputs(in.View()), GetParam().expected);
 }
 
 TEST(Validation, BaseInputsAreValid) {
   Inputs in;
-  EXPECT_EQ(ValidateInputs(in.Args()), 1);
+  EXPECT_EQ(ValidateInputs(in.View()), 1);
 }
 
 // Single faults, in the order the checks run; "ok" rows are boundary values
@@ -499,10 +499,10 @@ TEST(Validation, SingleDateNoteReadsNoEmptyArray) {
   in.Coupon.clear();
   in.CouponDatesInfo.clear();
   in.SetFixings(0, 0);
-  EXPECT_EQ(ValidateInputs(in.Args()), 1);
+  EXPECT_EQ(ValidateInputs(in.View()), 1);
 
   in.PayOffAmount[11] = kNaN;
-  EXPECT_EQ(ValidateInputs(in.Args()), -304);
+  EXPECT_EQ(ValidateInputs(in.View()), -304);
 }
 
 
@@ -541,9 +541,9 @@ TEST(Validation, FaultLocation) {
     c.change(in);
     ValidationFault fault;
     fault.underlying = 99;  // stale contents must be overwritten
-    const int code = ValidateInputsAt(in.Args(), fault);
+    const int code = ValidateInputsAt(in.View(), fault);
     EXPECT_EQ(code, c.expected.code);
-    EXPECT_EQ(code, ValidateInputs(in.Args()));
+    EXPECT_EQ(code, ValidateInputs(in.View()));
     EXPECT_EQ(fault.code, c.expected.code);
     EXPECT_EQ(fault.underlying, c.expected.underlying);
     EXPECT_EQ(fault.date, c.expected.date);

@@ -108,7 +108,7 @@ TEST_F(InputDumpTest, TwoStocksOneStrikeNoCouponsByteForByte) {
   c.FixedFlag = {0, 0};
   c.CalcFlag = {1, 1};
 
-  LogInputs(kSub, kFile, c.Args());
+  LogInputs(kSub, kFile, c.View());
 
   const std::string expected =
       "PriceDate : 20240315\r\n"
@@ -223,7 +223,7 @@ TEST_F(InputDumpTest, CountsFollowTheCaller) {
   c.NTrials = 2500.5;
   c.NAFlag = 0;
 
-  LogInputs(kSub, kFile, c.Args());
+  LogInputs(kSub, kFile, c.View());
   const std::vector<std::string> lines = Lines(ReadLog());
   const std::vector<std::pair<std::string, int>> expected = {
       {"PriceDate", 1},         {"NotionalAMT", 1},     {"UnderlyingPrice", 4},
@@ -278,7 +278,7 @@ TEST_F(InputDumpTest, RejectedCallWithoutStocksIsStillDumpedInFull) {
   c.FixedFlag = {3, 3};
   c.CalcFlag = {0, 1};
 
-  LogInputs(kSub, kFile, c.Args());
+  LogInputs(kSub, kFile, c.View());
   LogIntValue(kSub, kFile, "Return", -2004);
 
   const std::vector<std::string> lines = Lines(ReadLog());
@@ -320,7 +320,7 @@ TEST_F(InputDumpTest, NegativeCountsWriteLabelsAlone) {
   c.NStock = -3;
   c.NStrike = -2;
   c.NCoupon = -1;
-  LogInputs(kSub, kFile, c.Args());
+  LogInputs(kSub, kFile, c.View());
   const std::vector<std::string> lines = Lines(ReadLog());
   ASSERT_EQ(lines.size(), 46u);
   EXPECT_EQ(lines[5], "NT : ");

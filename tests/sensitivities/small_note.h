@@ -67,7 +67,7 @@ struct SmallNote : morvik::testing::NoteFixture {
     Bind();
   }
 
-  void Bind() { a = Args(); }
+  void Bind() { a = View(); }
 };
 
 // Price of one core-entry call with its own result block; status in *rc.

@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "interface/full_call.h"
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "tools/morvik-price/app.h"
@@ -182,75 +183,74 @@ TEST(PriceExamples, MidLifeNoteSettlesItsPendingCouponAndSkipsPaidDates) {
 }
 
 // The step-down example's arrays, written out by hand from the term sheet.
-struct StepDownArrays {
-  std::vector<double> price = {60800, 60800, 203500, 203500};
-  std::vector<double> tenors = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
-  std::vector<double> rates = {0.0265, 0.0262, 0.0258, 0.0255, 0.0256, 0.0270, 0.0268, 0.0265,
-                               0.0262, 0.0263, 0.0270, 0.0268, 0.0265, 0.0262, 0.0263};
-  std::vector<int> nt = {5, 5, 5};
-  std::vector<double> tvol = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
-  std::vector<double> parity = {0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5, 0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5};
-  std::vector<double> surface = {
+FullCall StepDownCall() {
+  FullCall c;
+  c.PriceDate = 20250630;
+  c.NotionalAMT = 1.0e9;
+  c.UnderlyingPrice = {60800, 60800, 203500, 203500};
+  c.TCurveInfo = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
+  c.CurveInfo = {0.0265, 0.0262, 0.0258, 0.0255, 0.0256, 0.0270, 0.0268, 0.0265,
+                 0.0262, 0.0263, 0.0270, 0.0268, 0.0265, 0.0262, 0.0263};
+  c.NT = {5, 5, 5};
+  c.TVol = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
+  c.Parity = {0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5, 0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5};
+  c.LocalVolSurface = {
       0.4375, 0.435, 0.43, 0.42, 0.41,   0.3775, 0.375, 0.37, 0.36, 0.35,   0.3325, 0.33, 0.325, 0.315, 0.305,
       0.2875, 0.285, 0.28, 0.27, 0.26,   0.2425, 0.24, 0.235, 0.225, 0.215, 0.1975, 0.195, 0.19, 0.18, 0.17,
       0.1375, 0.135, 0.13, 0.12, 0.11,
       0.459, 0.456, 0.45, 0.438, 0.426,  0.403, 0.4, 0.394, 0.382, 0.37,    0.361, 0.358, 0.352, 0.34, 0.328,
       0.319, 0.316, 0.31, 0.298, 0.286,  0.277, 0.274, 0.268, 0.256, 0.244, 0.235, 0.232, 0.226, 0.214, 0.202,
       0.179, 0.176, 0.17, 0.158, 0.146};
-  std::vector<int> nvol = {5, 5};
-  std::vector<int> nparity = {7, 7};
-  std::vector<double> corr = {1.0, 0.42, 0.42, 1.0};
-  std::vector<int> tdiv = {0, 0};
-  std::vector<double> div = {0.024, 0.055};
-  std::vector<int> ndiv = {1, 1};
-  std::vector<int> divType = {0, 0};
-  std::vector<double> fxT = {0.0, 0.0};
-  std::vector<double> fxV = {0.0, 0.0};
-  std::vector<int> fxN = {1, 1};
-  std::vector<double> fxCorr = {0.0, 0.0};
-  std::vector<int> quanto = {0, 0};
-  std::vector<double> x;
-  std::vector<double> ko = std::vector<double>(6, 1.0e6);
-  std::vector<double> ki = {0.5, 0.5};
-  std::vector<double> slope = std::vector<double>(32, 0.0);
-  std::vector<double> amount = std::vector<double>(32, 0.0);
-  std::vector<int> dates = {20251226, 20260626, 20261228, 20270628, 20271227, 20280626,
-                            20251231, 20260701, 20261231, 20270701, 20271230, 20280629,
-                            1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
-  std::vector<double> redemCoupon = std::vector<double>(5, 0.0);
-  std::vector<int> knock = {0, 1};
-  std::vector<int> beKO = {0, 0};
-  std::vector<double> limit = {1.0, INFINITY};
-  std::vector<int> fixed = {0, 0};
-  std::vector<int> calc = {1, 0};
-  double dummy = 0.0;
-  StepDownArrays() {
-    const double strike[6] = {0.90, 0.90, 0.85, 0.85, 0.80, 0.75};
-    for (int b = 0; b < 4; ++b) {
-      for (int s = 0; s < 6; ++s) {
-        x.push_back(strike[s]);
-        x.push_back(strike[s]);
-      }
+  c.NVol = {5, 5};
+  c.NParity = {7, 7};
+  c.UnderlyingCorr = {1.0, 0.42, 0.42, 1.0};
+  c.TDiv = {0, 0};
+  c.Div = {0.024, 0.055};
+  c.NDiv = {1, 1};
+  c.Div_TypeFlag = {0, 0};
+  c.FX_TVol = {0.0, 0.0};
+  c.FX_Vol = {0.0, 0.0};
+  c.FX_NVol = {1, 1};
+  c.FX_Corr = {0.0, 0.0};
+  c.QuantoFlag = {0, 0};
+  c.NStock = 2;
+  c.NStrike = 6;
+  const double strike[6] = {0.90, 0.90, 0.85, 0.85, 0.80, 0.75};
+  for (int b = 0; b < 4; ++b) {
+    for (int s = 0; s < 6; ++s) {
+      c.X.push_back(strike[s]);
+      c.X.push_back(strike[s]);
     }
-    const double coupon[6] = {0.0275, 0.055, 0.0825, 0.11, 0.1375, 0.165};
-    for (int b = 0; b < 4; ++b) {
-      for (int s = 0; s < 6; ++s) amount[b * 8 + s] = coupon[s];
-    }
-    amount[3 * 8 + 6] = 0.165;  // maturity without knock-in
-    slope[3 * 8 + 7] = 1.0;     // maturity with knock-in: the worst performance
   }
-};
+  c.KO_Barrier.assign(6, 1.0e6);
+  c.KI_Barrier = {0.5, 0.5};
+  c.PayOffSlope.assign(32, 0.0);
+  c.PayOffAmount.assign(32, 0.0);
+  const double coupon[6] = {0.0275, 0.055, 0.0825, 0.11, 0.1375, 0.165};
+  for (int b = 0; b < 4; ++b) {
+    for (int s = 0; s < 6; ++s) c.PayOffAmount[b * 8 + s] = coupon[s];
+  }
+  c.PayOffAmount[3 * 8 + 6] = 0.165;  // maturity without knock-in
+  c.PayOffSlope[3 * 8 + 7] = 1.0;     // maturity with knock-in: the worst performance
+  c.DatesInfo = {20251226, 20260626, 20261228, 20270628, 20271227, 20280626,
+                 20251231, 20260701, 20261231, 20270701, 20271230, 20280629,
+                 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
+  c.RedemCoupon.assign(5, 0.0);
+  c.KnockBarrierFlag = {0, 1};
+  c.BeKO_Hitted = {0, 0};
+  c.NTrials = 500.0;
+  c.PayOffLimit = {1.0, INFINITY};
+  c.NAFlag = 1;
+  c.CalcFlag = {1, 0};
+  c.SizeOutputs();
+  return c;
+}
 
 TEST(PriceJson, OutputEqualsADirectCallOnTheSameArrays) {
-  StepDownArrays a;
-  std::vector<double> events(16, 0.0), coupons(1, 0.0), price(9, 0.0);
-  const int status = ZUNP_CalcMorvikMC(
-      20250630, 1.0e9, a.price.data(), a.tenors.data(), a.rates.data(), a.nt.data(), a.tvol.data(), a.parity.data(),
-      a.surface.data(), a.nvol.data(), a.nparity.data(), a.corr.data(), a.tdiv.data(), a.div.data(), a.ndiv.data(),
-      a.divType.data(), a.fxT.data(), a.fxV.data(), a.fxN.data(), a.fxCorr.data(), a.quanto.data(), 2, 6, a.x.data(),
-      a.ko.data(), a.ki.data(), a.slope.data(), a.amount.data(), a.dates.data(), a.redemCoupon.data(), a.knock.data(),
-      a.beKO.data(), 0, 0, &a.dummy, &a.dummy, a.fixed.data(), 0, 0, 500.0, a.limit.data(), 1, &a.dummy, &a.dummy,
-      a.fixed.data(), a.calc.data(), events.data(), coupons.data(), price.data());
+  FullCall c = StepDownCall();
+  const int status = c.Call();
+  const std::vector<double>& events = c.ELS_Prob_n_Cf;
+  const std::vector<double>& price = c.ResultPrice;
   ASSERT_GE(status, 1);
 
   const ToolRun run = Tool({kStepDown, "--json", "--greeks", "--trials", "500"});

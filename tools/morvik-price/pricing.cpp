@@ -4,74 +4,15 @@
 
 #include <algorithm>
 
-#include "interface/extended_args.h"
 #include "interface/extended_entry.h"
-#include "interface/morvik.h"
+#include "interface/full_call.h"
+#include "interface/layout.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
 #include "tools/morvik-price/task_threads.h"
 
 namespace morvik {
 namespace {
-
-// The call may receive empty arrays (no coupons, no fixings); give it a valid
-// address even then.
-template <class T>
-const T* Ptr(const std::vector<T>& v) {
-  static const T kNone{};
-  return v.empty() ? &kNone : v.data();
-}
-
-ExtendedArgs ArgsOf(const NoteInputs& n) {
-  ExtendedArgs a;
-  a.PriceDate = n.PriceDate;
-  a.NotionalAMT = n.NotionalAMT;
-  a.UnderlyingPrice = Ptr(n.UnderlyingPrice);
-  a.TCurveInfo = Ptr(n.TCurveInfo);
-  a.CurveInfo = Ptr(n.CurveInfo);
-  a.NT = Ptr(n.NT);
-  a.TVol = Ptr(n.TVol);
-  a.Parity = Ptr(n.Parity);
-  a.LocalVolSurface = Ptr(n.LocalVolSurface);
-  a.NVol = Ptr(n.NVol);
-  a.NParity = Ptr(n.NParity);
-  a.UnderlyingCorr = Ptr(n.UnderlyingCorr);
-  a.TDiv = Ptr(n.TDiv);
-  a.Div = Ptr(n.Div);
-  a.NDiv = Ptr(n.NDiv);
-  a.Div_TypeFlag = Ptr(n.Div_TypeFlag);
-  a.FX_TVol = Ptr(n.FX_TVol);
-  a.FX_Vol = Ptr(n.FX_Vol);
-  a.FX_NVol = Ptr(n.FX_NVol);
-  a.FX_Corr = Ptr(n.FX_Corr);
-  a.QuantoFlag = Ptr(n.QuantoFlag);
-  a.NStock = n.NStock;
-  a.NStrike = n.NStrike;
-  a.X = Ptr(n.X);
-  a.KO_Barrier = Ptr(n.KO_Barrier);
-  a.KI_Barrier = Ptr(n.KI_Barrier);
-  a.PayOffSlope = Ptr(n.PayOffSlope);
-  a.PayOffAmount = Ptr(n.PayOffAmount);
-  a.DatesInfo = Ptr(n.DatesInfo);
-  a.RedemCoupon = Ptr(n.RedemCoupon);
-  a.KnockBarrierFlag = Ptr(n.KnockBarrierFlag);
-  a.BeKO_Hitted = Ptr(n.BeKO_Hitted);
-  a.BeKI_Hitted = n.BeKI_Hitted;
-  a.NCoupon = n.NCoupon;
-  a.CouponBarrier = Ptr(n.CouponBarrier);
-  a.Coupon = Ptr(n.Coupon);
-  a.CouponDatesInfo = Ptr(n.CouponDatesInfo);
-  a.CouponBarrierFlag = n.CouponBarrierFlag;
-  a.BeCouponBarrierHitted = n.BeCouponBarrierHitted;
-  a.NTrials = n.NTrials;
-  a.PayOffLimit = Ptr(n.PayOffLimit);
-  a.NAFlag = n.NAFlag;
-  a.SC = Ptr(n.SC);
-  a.Coupon_SC = Ptr(n.Coupon_SC);
-  a.FixedFlag = Ptr(n.FixedFlag);
-  a.CalcFlag = Ptr(n.CalcFlag);
-  return a;
-}
 
 std::string Idx(const char* path, int i) { return std::string(path) + "[" + std::to_string(i) + "]"; }
 
@@ -144,34 +85,17 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
 
 int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
                   std::vector<double>& resultPrice, int threads) {
-  const std::size_t N = static_cast<std::size_t>(std::max(n.NStrike, 0));
-  const std::size_t Q = static_cast<std::size_t>(std::max(n.NCoupon, 0));
-  const std::size_t S = static_cast<std::size_t>(std::max(n.NStock, 0));
-  events.assign(2 * (N + 2), 0.0);
-  coupons.assign(std::max<std::size_t>(2 * Q, 1), 0.0);
-  resultPrice.assign(3 * S + 3, 0.0);
-  ExtendedArgs a = ArgsOf(n);
-  int status = 0;
-  if (threads > 1) {
-    // The export's own call (system clock), its revaluations on threads.
-    a.ELS_Prob_n_Cf = events.data();
-    a.ELS_Coupon_Prob_n_Cf = coupons.data();
-    a.ResultPrice = resultPrice.data();
-    const TaskRunner runner = ThreadRunner(threads);
-    status = CalcMorvikMC(a, nullptr, &runner);
-  } else {
-    status = ZUNP_CalcMorvikMC(
-        a.PriceDate, a.NotionalAMT, a.UnderlyingPrice, a.TCurveInfo, a.CurveInfo, a.NT, a.TVol, a.Parity,
-        a.LocalVolSurface, a.NVol, a.NParity, a.UnderlyingCorr, a.TDiv, a.Div, a.NDiv, a.Div_TypeFlag, a.FX_TVol,
-        a.FX_Vol, a.FX_NVol, a.FX_Corr, a.QuantoFlag, a.NStock, a.NStrike, a.X, a.KO_Barrier, a.KI_Barrier,
-        a.PayOffSlope, a.PayOffAmount, a.DatesInfo, a.RedemCoupon, a.KnockBarrierFlag, a.BeKO_Hitted,
-        a.BeKI_Hitted, a.NCoupon, a.CouponBarrier, a.Coupon, a.CouponDatesInfo, a.CouponBarrierFlag,
-        a.BeCouponBarrierHitted, a.NTrials, a.PayOffLimit, a.NAFlag, a.SC, a.Coupon_SC, a.FixedFlag, a.CalcFlag,
-        events.data(), coupons.data(), resultPrice.data());
-  }
-  coupons.resize(2 * Q);
-  if (n.CalcFlag[0] < 1) resultPrice.resize(1);
-  return status;
+  events.assign(layout::ProbAndCfLength(n.NStrike), 0.0);
+  coupons.assign(layout::CouponProbAndCfLength(n.NCoupon), 0.0);
+  resultPrice.assign(layout::ResultPriceLength(n.NStock, n.CalcFlag[0]), 0.0);
+  ExtendedArgs a = n.Inputs();
+  a.ELS_Prob_n_Cf = events.data();
+  a.ELS_Coupon_Prob_n_Cf = coupons.empty() ? nullptr : coupons.data();
+  a.ResultPrice = resultPrice.data();
+  if (threads <= 1) return CallExport(a);
+  // The export's own call (system clock), its revaluations on threads.
+  const TaskRunner runner = ThreadRunner(threads);
+  return CalcMorvikMC(a, nullptr, &runner);
 }
 
 NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
@@ -208,7 +132,7 @@ std::string DescribeRejection(const NoteInputs& n, int code) {
   std::string text = "code " + std::to_string(code) + ": " + StatusMessage(code);
   if (code == -1) return text;
   ValidationFault fault;
-  const int again = ValidateInputsAt(ArgsOf(n), fault);
+  const int again = ValidateInputsAt(n.Inputs(), fault);
   if (again != code || fault.code != code) return text;
   std::vector<std::string> where;
   const int N = n.NStrike;

@@ -5,61 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "interface/full_call.h"
+
 namespace morvik {
 
-// Every input of ZUNP_CalcMorvikMC, owned, under the call's own names, plus
-// the labels the report needs. Arrays follow the call's layouts exactly.
-struct NoteInputs {
+// Every input of ZUNP_CalcMorvikMC, owned, under the call's own names (the
+// library's FullCall), plus the labels the report needs.
+struct NoteInputs : FullCall {
   std::string name;
   std::string currency;
   std::vector<std::string> underlyingNames;
-
-  int PriceDate = 0;
-  double NotionalAMT = 0.0;
-  std::vector<double> UnderlyingPrice;
-  std::vector<double> TCurveInfo;
-  std::vector<double> CurveInfo;
-  std::vector<int> NT;
-  std::vector<double> TVol;
-  std::vector<double> Parity;
-  std::vector<double> LocalVolSurface;
-  std::vector<int> NVol;
-  std::vector<int> NParity;
-  std::vector<double> UnderlyingCorr;
-  std::vector<int> TDiv;
-  std::vector<double> Div;
-  std::vector<int> NDiv;
-  std::vector<int> Div_TypeFlag;
-  std::vector<double> FX_TVol;
-  std::vector<double> FX_Vol;
-  std::vector<int> FX_NVol;
-  std::vector<double> FX_Corr;
-  std::vector<int> QuantoFlag;
-  int NStock = 0;
-  int NStrike = 0;
-  std::vector<double> X;
-  std::vector<double> KO_Barrier;
-  std::vector<double> KI_Barrier;
-  std::vector<double> PayOffSlope;
-  std::vector<double> PayOffAmount;
-  std::vector<int> DatesInfo;
-  std::vector<double> RedemCoupon;
-  std::vector<int> KnockBarrierFlag{0, 0};
-  std::vector<int> BeKO_Hitted;
-  int BeKI_Hitted = 0;
-  int NCoupon = 0;
-  std::vector<double> CouponBarrier;
-  std::vector<double> Coupon;
-  std::vector<int> CouponDatesInfo;
-  int CouponBarrierFlag = 0;
-  int BeCouponBarrierHitted = 0;
-  double NTrials = 0.0;
-  std::vector<double> PayOffLimit{0.0, 0.0};
-  int NAFlag = 1;
-  std::vector<double> SC;
-  std::vector<double> Coupon_SC;
-  std::vector<int> FixedFlag{0, 0};
-  std::vector<int> CalcFlag{0, 0};
 };
 
 // The knock-out level the tool passes when a date has no touch barrier: no
