@@ -14,14 +14,8 @@ ROOT="$PWD"
 OUT="$ROOT/build/windows"
 JOBS="$(nproc)"
 
-PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-if ! $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null 2>&1; then
-  $SUDO apt-get update >/dev/null
-  $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null
-fi
+source scripts/install-packages.sh
+install_packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64
 WINE=/usr/lib/wine/wine64
 [ -x "$WINE" ] || WINE="$(command -v wine64)"
 

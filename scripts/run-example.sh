@@ -4,14 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES="build-essential cmake nlohmann-json3-dev libcli11-dev"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-if ! $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null 2>&1; then
-  $SUDO apt-get update >/dev/null
-  $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null
-fi
+source scripts/install-packages.sh
+install_packages build-essential cmake nlohmann-json3-dev libcli11-dev
 
 cmake -S . -B build/example -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF >/dev/null
 cmake --build build/example -j "$(nproc)" --target morvik-price >/dev/null

@@ -5,14 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES="build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev valgrind"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-if ! $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null; then
-  $SUDO apt-get update >/dev/null
-  $SUDO apt-get install -y --no-install-recommends $PACKAGES >/dev/null
-fi
+source scripts/install-packages.sh
+install_packages build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev valgrind
 
 JOBS="$(nproc)"
 
