@@ -7,12 +7,13 @@
 #include <cmath>
 #include <vector>
 
-#include "sensitivities/sensitivities.h"
+#include "tests/sensitivities/one_by_one.h"
 #include "tests/sensitivities/small_note.h"
 
 namespace morvik {
 namespace {
 
+using namespace one_by_one;
 using testing_note::CorePrice;
 using testing_note::SmallNote;
 
