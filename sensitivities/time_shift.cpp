@@ -25,7 +25,11 @@ void ShiftSchedule(const int* obs, const int* pay, int n, int shift, std::size_t
   payOut.assign(room, 0);
   for (int i = 0; i < n; ++i) {
     const bool settled = pay[i] <= 0;
-    obsOut[i] = settled ? obs[i] : obs[i] + shift;
+    // Pushed further away, an observed date whose payment is pending would
+    // come back as a future observation and be simulated instead of
+    // settled on its fixings: only its payment moves.
+    const bool keepObservation = settled || (shift > 0 && obs[i] <= 0);
+    obsOut[i] = keepObservation ? obs[i] : obs[i] + shift;
     payOut[i] = settled ? pay[i] : pay[i] + shift;
   }
 }

@@ -20,8 +20,11 @@ bool ThetaBackward(const CoreArgs& a, int h);
 
 // Observation and payment day counts moved by `shift` days (> 0: further
 // away). A date whose payment day is 0 or less is settled and keeps its
-// day counts, so that a shift can never bring it back as pending. The
-// copies have room for `room` entries; entries from n on are 0.
+// day counts, so that a shift can never bring it back as pending. Moved
+// further away, a date already observed whose payment is pending keeps its
+// observation day and moves only its payment, so it is still settled on
+// its fixings. The copies have room for `room` entries; entries from n on
+// are 0.
 void ShiftSchedule(const int* obs, const int* pay, int n, int shift, std::size_t room,
                    std::vector<int>& obsOut, std::vector<int>& payOut);
 

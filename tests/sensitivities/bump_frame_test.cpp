@@ -319,18 +319,23 @@ TEST_F(BumpFrame, ThetaKeepsSettledDatesWhereTheyAre) {
   CalcThetaWith<FakeCore>(note.a);
   ASSERT_EQ(g_rec.calls.size(), 2u);
   const Seen& moved = g_rec.calls[1];
-  EXPECT_EQ(moved.koObs, (std::vector<int>{-30, 4, 184}));
+  EXPECT_EQ(moved.koObs, (std::vector<int>{-30, 0, 184}));  // the pending date stays observed
   EXPECT_EQ(moved.koPay, (std::vector<int>{-5, 7, 189}));
   EXPECT_EQ(moved.cpObs, (std::vector<int>{-60, 94}));
   EXPECT_EQ(moved.cpPay, (std::vector<int>{0, 99}));
 }
 
-TEST(ThetaRules, ShiftedCopiesLeaveSettledDatesAndTheSpareEntry) {
+TEST(ThetaRules, ShiftedCopiesLeaveSettledDatesPendingObservationsAndTheSpareEntry) {
   const int obs[3] = {-10, -2, 40}, pay[3] = {-1, 6, 45};
   std::vector<int> o, p;
   ShiftSchedule(obs, pay, 3, -5, 4, o, p);
   EXPECT_EQ(o, (std::vector<int>{-10, -7, 35, 0}));
   EXPECT_EQ(p, (std::vector<int>{-1, 1, 40, 0}));
+  // Pushed away, the observed date with its payment pending moves only its
+  // payment.
+  ShiftSchedule(obs, pay, 3, 5, 3, o, p);
+  EXPECT_EQ(o, (std::vector<int>{-10, -2, 45}));
+  EXPECT_EQ(p, (std::vector<int>{-1, 11, 50}));
   ShiftSchedule(obs, pay, 0, 5, 1, o, p);
   EXPECT_EQ(o, (std::vector<int>{0}));
 }
