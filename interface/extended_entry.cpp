@@ -62,24 +62,13 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
   std::vector<double> sens(priceLen, 0.0);
 
   // One valuation through the core, its price in a slot of our own, and the
-  // requested sensitivities (all deltas, then gammas, then vegas; stocks
-  // counted from 1), the valuations reading shared streams of normals (as
-  // the runner's tasks when there is one).
+  // requested sensitivities, the valuations reading shared streams of
+  // normals (as the runner's tasks when there is one). A valuation that
+  // cannot allocate throws; CalcMorvikMC turns that into -1.
   double price = 0.0;
   core.results.ResultPrice = &price;
-  int failed = 0;
-  const int r =
-      ValueWithSensitivities(core.args, core.results, mode, sens.data(), &failed, StreamLimits{}, runner);
-  if (r < 0) {
-    // The core fails only when it cannot allocate its temporaries.
-    LogReturn(logOn, logFile, r);
-    return r;
-  }
-  // A routine that could not allocate fails the whole call, like the core.
-  if (failed) {
-    LogReturn(logOn, logFile, -1);
-    return -1;
-  }
+  Greeks greeks;
+  const int r = ValueWithSensitivities(core.args, core.results, mode, greeks, StreamLimits{}, runner);
 
   price = (notional / 10000.0) * price;
   for (int s = 0; s < layout::OutcomeSlots(N); ++s) {
@@ -91,8 +80,20 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
     coupon[layout::CouponCf(Q, j)] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
   }
 
-  const std::size_t computed = mode >= 2 ? priceLen : (mode >= 1 ? layout::Theta(S) : 1);
-  for (std::size_t m = 1; m < computed; ++m) sens[m] = sens[m] / 10000.0 * notional;
+  // The greeks in their output slots, scaled to the notional; theta and rho
+  // stay 0 unless computed.
+  const auto scaled = [notional](double v) { return v / 10000.0 * notional; };
+  if (mode >= 1) {
+    for (int i = 0; i < S; ++i) {
+      sens[layout::Delta(S, i)] = scaled(greeks.delta[i]);
+      sens[layout::Gamma(S, i)] = scaled(greeks.gamma[i]);
+      sens[layout::Vega(S, i)] = scaled(greeks.vega[i]);
+    }
+  }
+  if (mode >= 2) {
+    sens[layout::Theta(S)] = scaled(greeks.theta);
+    sens[layout::Rho(S)] = scaled(greeks.rho);
+  }
 
   // The outputs, written in one go.
   for (std::size_t s = 0; s < prob.size(); ++s) in.ELS_Prob_n_Cf[s] = prob[s];

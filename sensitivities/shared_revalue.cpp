@@ -1,38 +1,25 @@
 // The full call's valuations in one pass over one shared stream of normals:
-// the core valuation and every bumped revaluation are set up first, valued
-// together, and the sensitivities formed from their prices exactly as the
-// one-by-one routines form them. On request the valuations are split into
-// groups run as a caller's tasks; each valuation's figures depend only on
-// its own inputs (every one restarts the stream from the seed), so the
-// split changes nothing in the results.
+// the core valuation and the bumped sets of every row of the bump table are
+// set up first, valued together, and each row's prices combined into its
+// greek. On request the valuations are split into groups run as a caller's
+// tasks; each valuation's figures depend only on its own inputs (every one
+// restarts the stream from the seed), so the split changes nothing in the
+// results.
 #include <algorithm>
+#include <cstddef>
+#include <exception>
 #include <memory>
 #include <vector>
 
 #include "engine/core_valuation.h"
 #include "engine/shared_valuation.h"
-#include "sensitivities/bump_revalue.h"
+#include "sensitivities/bump_table.h"
+#include "sensitivities/revaluation.h"
 #include "sensitivities/sensitivities.h"
 
 namespace morvik {
 
 namespace {
-
-// One revaluation: its inputs (Reserved = 0), scratch outputs and price.
-struct Reval {
-  CoreArgs args;
-  sens_detail::Scratch scratch;
-  double price = 0.0;
-  CoreResults out;
-  explicit Reval(const CoreArgs& a) : args(a), scratch(a) {
-    args.Reserved = 0;
-    out.ELS_Prob = scratch.prob.data();
-    out.ELS_Cf = scratch.cf.data();
-    out.ELS_Coupon_Prob = scratch.couponProb.data();
-    out.ELS_Coupon_Cf = scratch.couponCf.data();
-    out.ResultPrice = &price;
-  }
-};
 
 // One group of valuations, valued by one MorvikCoreShared call.
 struct Group {
@@ -42,22 +29,32 @@ struct Group {
   std::vector<int> index;  // position of each member in the full list
   StreamLimits limits;
   int rc = 0;
+  std::exception_ptr error;
   static void Value(void* groups, int k) {
     Group& g = static_cast<Group*>(groups)[k];
-    g.rc = MorvikCoreShared(g.sets.data(), g.outs.data(), static_cast<int>(g.sets.size()), g.status.data(),
-                            g.limits);
+    // A task may run on a thread of the caller's: an exception is carried
+    // back to the calling thread instead of leaving the task.
+    try {
+      g.rc = MorvikCoreShared(g.sets.data(), g.outs.data(), static_cast<int>(g.sets.size()),
+                              g.status.data(), g.limits);
+    } catch (...) {
+      g.error = std::current_exception();
+    }
   }
 };
 
 // Values the n valuations, in one pass or, with a runner, in up to its width
 // of groups dealt round-robin (the bumped pairs are of similar cost, so
 // neighbours go to different groups), each group one task. The memory cap
-// is shared out so that the groups together stay within `limits`. Returns
-// 0, or -1 when a group failed.
-int ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                const StreamLimits& limits, const TaskRunner* runner) {
+// is shared out so that the groups together stay within `limits`. Throws
+// std::bad_alloc when a group could not be valued.
+void ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
+                 const StreamLimits& limits, const TaskRunner* runner) {
   const int g = runner != nullptr && runner->run != nullptr ? std::min(runner->width, n) : 1;
-  if (g <= 1) return MorvikCoreShared(sets, outs, n, status, limits);
+  if (g <= 1) {
+    ThrowIfFailed(MorvikCoreShared(sets, outs, n, status, limits));
+    return;
+  }
   StreamLimits part = limits;
   part.maxChunks = std::max<std::size_t>(limits.maxChunks / static_cast<std::size_t>(g), 1);
 
@@ -74,45 +71,73 @@ int ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, int n, int
   }
   runner->run(g, &Group::Value, groups.data());
 
-  int rc = 0;
   for (const Group& grp : groups) {
-    if (grp.rc < 0) rc = -1;
+    if (grp.error) std::rethrow_exception(grp.error);
+    ThrowIfFailed(grp.rc);
     for (std::size_t m = 0; m < grp.index.size(); ++m) status[grp.index[m]] = grp.status[m];
   }
-  return rc;
 }
 
-int Run(const CoreArgs& args, const CoreResults& out, int mode, double* sens, int* failed,
-        const StreamLimits& limits, const TaskRunner* runner) {
+// Where a row's greek goes.
+void Place(Greeks& greeks, const Bump& b, double value) {
+  const std::size_t i = static_cast<std::size_t>(b.stock - 1);
+  switch (b.row.greek) {
+    case Greek::kDelta:
+      greeks.delta[i] = value;
+      break;
+    case Greek::kGamma:
+      greeks.gamma[i] = value;
+      break;
+    case Greek::kVega:
+      greeks.vega[i] = value;
+      break;
+    case Greek::kTheta:
+      greeks.theta = value;
+      break;
+    case Greek::kRho:
+      greeks.rho = value;
+      break;
+  }
+}
+
+}  // namespace
+
+int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks,
+                           const StreamLimits& limits, const TaskRunner* runner) {
+  const std::size_t S = Revaluation::Slots(args.NStock);
+  greeks.delta.assign(S, 0.0);
+  greeks.gamma.assign(S, 0.0);
+  greeks.vega.assign(S, 0.0);
+  greeks.theta = 0.0;
+  greeks.rho = 0.0;
   // A single valuation gains nothing from sharing: the plain engine call.
-  if (mode < 1) return MorvikCore(args, out);
-  const int S = args.NStock;
-  std::vector<std::unique_ptr<sens_detail::BumpedPair>> pairs;
-  ThetaShift theta;
-  std::vector<std::unique_ptr<Reval>> revals;
-  auto add = [&](const CoreArgs& a) { revals.push_back(std::make_unique<Reval>(a)); };
-  if (mode >= 1) {
-    // Revaluations of the unchanged inputs (the gamma's middle point, the
-    // theta's reference) are the core valuation itself: same inputs, same
-    // stream, same price.
-    for (int i = 0; i < S; ++i) {
-      pairs.push_back(std::make_unique<sens_detail::BumpedPair>());
-      sens_detail::SpotPair(i + 1, args, 1.01, 0.99, *pairs.back());
-      pairs.push_back(std::make_unique<sens_detail::BumpedPair>());
-      sens_detail::SpotPair(i + 1, args, 1.1, 0.9, *pairs.back());
-      pairs.push_back(std::make_unique<sens_detail::BumpedPair>());
-      sens_detail::VegaPair(i + 1, args, *pairs.back());
-    }
-    if (mode >= 2) {
-      BuildThetaShift(args, theta);
-      pairs.push_back(std::make_unique<sens_detail::BumpedPair>());
-      sens_detail::RhoPair(args, *pairs.back());
-    }
-    for (auto& p : pairs) {
-      add(p->up);
-      add(p->down);
-    }
-    if (mode >= 2) add(theta.shifted);
+  if (mode < 1) {
+    const int rc = MorvikCore(args, out);
+    ThrowIfFailed(rc);
+    return rc;
+  }
+
+  // Each bump's two sets, as positions in the list of valuations. Sets of
+  // unchanged inputs (the gamma's middle point, the theta's reference) are
+  // the core valuation itself at position 0: same inputs, same stream, same
+  // price.
+  struct Positions {
+    std::size_t first, second;
+  };
+  const std::vector<Bump> bumps = SensitivityBumps(args.NStock, mode);
+  std::vector<std::unique_ptr<BumpedSets>> bumped;
+  std::vector<std::unique_ptr<Revaluation>> revals;
+  std::vector<Positions> at;
+  auto add = [&](const CoreArgs& a) {
+    revals.push_back(std::make_unique<Revaluation>(a));
+    return revals.size();
+  };
+  for (const Bump& b : bumps) {
+    bumped.push_back(std::make_unique<BumpedSets>());
+    BumpedSets& s = *bumped.back();
+    BuildBumpedSets(b, args, s);
+    const std::size_t first = FirstIsUnchanged(b) ? 0 : add(s.first);
+    at.push_back({first, add(s.second)});
   }
 
   const int n = 1 + static_cast<int>(revals.size());
@@ -125,38 +150,15 @@ int Run(const CoreArgs& args, const CoreResults& out, int mode, double* sens, in
     sets[r] = &revals[r - 1]->args;
     outs[r] = revals[r - 1]->out;
   }
-  if (ValueGroups(sets.data(), outs.data(), n, status.data(), limits, runner) < 0) return -1;
-  if (status[0] < 0 || mode < 1) return status[0];
-  for (int r = 1; r < n; ++r)
-    if (status[r] < 0 && failed) *failed = 1;
+  ValueGroups(sets.data(), outs.data(), n, status.data(), limits, runner);
+  for (const int st : status) ThrowIfFailed(st);
 
   const double base = out.ResultPrice[0];
-  auto price = [&](std::size_t pair, bool down) { return revals[2 * pair + (down ? 1 : 0)]->price; };
-  for (int i = 0; i < S; ++i) {
-    const std::size_t d = 3 * static_cast<std::size_t>(i);
-    sens[1 + i] = (price(d, false) - price(d, true)) * 0.5;
-    sens[1 + S + i] = (price(d + 1, false) + price(d + 1, true) - 2.0 * base) / 100.0;
-    sens[1 + 2 * S + i] = (price(d + 2, false) - price(d + 2, true)) * 0.5;
-  }
-  if (mode >= 2) {
-    const double hd = static_cast<double>(theta.h);
-    const double shifted = revals.back()->price;
-    sens[3 * S + 1] = theta.backward ? (base - shifted) / hd : (shifted - base) / hd;
-    const std::size_t rho = 3 * static_cast<std::size_t>(S);
-    sens[3 * S + 2] = (price(rho, false) - price(rho, true)) * 0.5;
-  }
+  auto price = [&](std::size_t r) { return r == 0 ? base : revals[r - 1]->price; };
+  for (std::size_t m = 0; m < bumps.size(); ++m)
+    Place(greeks, bumps[m],
+          CombinePrices(bumps[m], *bumped[m], price(at[m].first), price(at[m].second), base));
   return status[0];
-}
-
-}  // namespace
-
-int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, double* sens,
-                           int* failed, const StreamLimits& limits, const TaskRunner* runner) {
-  try {
-    return Run(args, out, mode, sens, failed, limits, runner);
-  } catch (...) {
-    return -1;
-  }
 }
 
 }  // namespace morvik

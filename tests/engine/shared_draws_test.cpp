@@ -12,8 +12,9 @@
 #include "engine/core_valuation.h"
 #include "engine/shared_valuation.h"
 #include "numerics/random.h"
-#include "sensitivities/bump_revalue.h"
+#include "sensitivities/bump_table.h"
 #include "sensitivities/sensitivities.h"
+#include "tests/sensitivities/one_by_one.h"
 #include "tests/sensitivities/small_note.h"
 #include "tools/morvik-price/task_threads.h"
 
@@ -123,18 +124,17 @@ struct DriftingNote : SmallNote {
 
 void ExpectSharedMatchesPlain(const StreamLimits& limits) {
   DriftingNote n;
-  sens_detail::BumpedPair spot, vol;
-  sens_detail::SpotPair(1, n.a, 1.1, 0.9, spot);
-  sens_detail::VegaPair(2, n.a, vol);
-  ThetaShift theta;
-  BuildThetaShift(n.a, theta);
+  BumpedSets spot, vol, theta;
+  BuildBumpedSets(Bump{one_by_one::RowOf(Greek::kGamma), 1}, n.a, spot);
+  BuildBumpedSets(Bump{one_by_one::RowOf(Greek::kVega), 2}, n.a, vol);
+  BuildBumpedSets(Bump{one_by_one::RowOf(Greek::kTheta), 0}, n.a, theta);
   // The last note is already over: it values without simulating.
   SmallNote over(3);
   over.KO_ObsDays = {-60, -30, -1};
   over.KO_PayDays = {-55, -25, -1};
   over.SetCoupons({-50, -20}, {-45, -15}, {0.01, 0.01}, 0.8, 2);
   over.Bind();
-  const CoreArgs* sets[6] = {&spot.up, &spot.down, &n.a, &vol.up, &theta.shifted, &over.a};
+  const CoreArgs* sets[6] = {&spot.first, &spot.second, &n.a, &vol.first, &theta.second, &over.a};
 
   std::vector<std::unique_ptr<Outcome>> plain, shared;
   std::vector<CoreResults> outs;
@@ -209,22 +209,23 @@ std::vector<double> ExpectSensitivitiesMatch(const StreamLimits& limits, const T
                                     << limits.maxChunks);
   DriftingNote n;
   const int S = n.NStock;
-  std::vector<double> sens(3 * S + 3, -9.0);
+  Greeks greeks;
   Outcome shared(n.a);
-  int failed = 0;
-  shared.status = ValueWithSensitivities(n.a, shared.out, 2, sens.data(), &failed, limits, runner);
-  EXPECT_EQ(failed, 0);
+  shared.status = ValueWithSensitivities(n.a, shared.out, 2, greeks, limits, runner);
   Outcome plain(n.a);
   plain.status = MorvikCore(n.a, plain.out);
   ExpectSame(plain, shared, 0);
+  std::vector<double> sens;
   for (int i = 0; i < S; ++i) {
-    EXPECT_EQ(sens[1 + i], CalcDelta(i + 1, n.a)) << i;
-    EXPECT_EQ(sens[1 + S + i], CalcGamma(i + 1, n.a)) << i;
-    EXPECT_EQ(sens[1 + 2 * S + i], CalcVega(i + 1, n.a)) << i;
+    EXPECT_EQ(greeks.delta[i], one_by_one::CalcDelta(i + 1, n.a)) << i;
+    EXPECT_EQ(greeks.gamma[i], one_by_one::CalcGamma(i + 1, n.a)) << i;
+    EXPECT_EQ(greeks.vega[i], one_by_one::CalcVega(i + 1, n.a)) << i;
+    sens.insert(sens.end(), {greeks.delta[i], greeks.gamma[i], greeks.vega[i]});
   }
-  EXPECT_EQ(sens[3 * S + 1], CalcTheta(n.a));
-  EXPECT_EQ(sens[3 * S + 2], CalcRho(n.a));
-  EXPECT_NE(sens[1], 0.0);  // a real difference, not two equal prices
+  EXPECT_EQ(greeks.theta, one_by_one::CalcTheta(n.a));
+  EXPECT_EQ(greeks.rho, one_by_one::CalcRho(n.a));
+  EXPECT_NE(greeks.delta[0], 0.0);  // a real difference, not two equal prices
+  sens.insert(sens.end(), {greeks.theta, greeks.rho});
   return sens;
 }
 

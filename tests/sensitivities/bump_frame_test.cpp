@@ -1,14 +1,18 @@
-// The bump-and-revalue routines against a stand-in core that records every
-// revaluation it is asked for: which inputs were bumped, by how much, in
-// which order, and what happens when a revaluation reports failure.
+// The rows of the bump table, revalued one by one against a stand-in core
+// that records every revaluation it is asked for: which inputs were bumped,
+// by how much, in which order, and what happens when a revaluation reports
+// failure.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <vector>
 
-#include "sensitivities/bump_revalue.h"
+#include "tests/sensitivities/one_by_one.h"
 
 namespace morvik {
 namespace {
+
+using namespace one_by_one;
 
 // What the stand-in core saw in one call.
 struct Seen {
@@ -219,7 +223,7 @@ TEST_F(BumpFrame, RhoWithoutDiscountPointsStillShiftsStockCurves) {
   }
 }
 
-TEST_F(BumpFrame, FailedFirstRevaluationIsTheResultAndStopsTheRoutine) {
+TEST_F(BumpFrame, FailedRevaluationThrowsAndStopsTheRoutine) {
   struct Case {
     const char* name;
     double (*run)(const CoreArgs&);
@@ -234,22 +238,19 @@ TEST_F(BumpFrame, FailedFirstRevaluationIsTheResultAndStopsTheRoutine) {
   for (const Case& c : cases) {
     g_rec.calls.clear();
     g_rec.status = {-7, 1, 1};
-    EXPECT_EQ(c.run(note.a), -7.0) << c.name;
+    EXPECT_THROW(c.run(note.a), std::bad_alloc) << c.name;
     EXPECT_EQ(g_rec.calls.size(), 1u) << c.name;
   }
 }
 
-TEST_F(BumpFrame, LaterRevaluationStatusesAreNotExamined) {
-  g_rec.status = {1, -1, -1};
+TEST_F(BumpFrame, AFailedLaterRevaluationFailsTooAndZeroIsSuccess) {
+  g_rec.status = {1, 1, -1};
   g_rec.price = {10100.0, 9900.5, 10000.0};
-  EXPECT_DOUBLE_EQ(CalcGammaWith<FakeCore>(1, note.a), 0.005);
+  EXPECT_THROW(CalcGammaWith<FakeCore>(1, note.a), std::bad_alloc);
   EXPECT_EQ(g_rec.calls.size(), 3u);
   g_rec.calls.clear();
-  g_rec.price = {10.0, 4.0};
-  EXPECT_EQ(CalcDeltaWith<FakeCore>(1, note.a), 3.0);
-  // A zero first status is a success too.
-  g_rec.calls.clear();
   g_rec.status = {0, 0};
+  g_rec.price = {10.0, 4.0};
   EXPECT_EQ(CalcRhoWith<FakeCore>(note.a), 3.0);
   EXPECT_EQ(g_rec.calls.size(), 2u);
 }
@@ -318,18 +319,23 @@ TEST_F(BumpFrame, ThetaKeepsSettledDatesWhereTheyAre) {
   CalcThetaWith<FakeCore>(note.a);
   ASSERT_EQ(g_rec.calls.size(), 2u);
   const Seen& moved = g_rec.calls[1];
-  EXPECT_EQ(moved.koObs, (std::vector<int>{-30, 4, 184}));
+  EXPECT_EQ(moved.koObs, (std::vector<int>{-30, 0, 184}));  // the pending date stays observed
   EXPECT_EQ(moved.koPay, (std::vector<int>{-5, 7, 189}));
   EXPECT_EQ(moved.cpObs, (std::vector<int>{-60, 94}));
   EXPECT_EQ(moved.cpPay, (std::vector<int>{0, 99}));
 }
 
-TEST(ThetaRules, ShiftedCopiesLeaveSettledDatesAndTheSpareEntry) {
+TEST(ThetaRules, ShiftedCopiesLeaveSettledDatesPendingObservationsAndTheSpareEntry) {
   const int obs[3] = {-10, -2, 40}, pay[3] = {-1, 6, 45};
   std::vector<int> o, p;
   ShiftSchedule(obs, pay, 3, -5, 4, o, p);
   EXPECT_EQ(o, (std::vector<int>{-10, -7, 35, 0}));
   EXPECT_EQ(p, (std::vector<int>{-1, 1, 40, 0}));
+  // Pushed away, the observed date with its payment pending moves only its
+  // payment.
+  ShiftSchedule(obs, pay, 3, 5, 3, o, p);
+  EXPECT_EQ(o, (std::vector<int>{-10, -2, 45}));
+  EXPECT_EQ(p, (std::vector<int>{-1, 11, 50}));
   ShiftSchedule(obs, pay, 0, 5, 1, o, p);
   EXPECT_EQ(o, (std::vector<int>{0}));
 }

@@ -7,12 +7,14 @@
 #include <cmath>
 #include <vector>
 
-#include "sensitivities/sensitivities.h"
+#include "numerics/curves.h"
+#include "tests/sensitivities/one_by_one.h"
 #include "tests/sensitivities/small_note.h"
 
 namespace morvik {
 namespace {
 
+using namespace one_by_one;
 using testing_note::CorePrice;
 using testing_note::SmallNote;
 
@@ -227,6 +229,63 @@ TEST(Revaluation, ThetaDoesNotReviveAPaidDate) {
         PriceShifted(n, koObs, koPay, Moved(n.Coupon_ObsDays, 4), Moved(n.Coupon_PayDays, 4));
     EXPECT_EQ(CalcTheta(n.a), (p0 - pMinus) / 4.0) << touched;
   }
+}
+
+double DiscountAt(const SmallNote& n, int day) {
+  return DiscountFactor(n.TCurveInfo_Disc.data(), n.CurveInfo_Disc.data(),
+                        static_cast<int>(n.TCurveInfo_Disc.size()), day / 365.0);
+}
+
+TEST(Revaluation, ThetaOfPendingPaymentsIsTheirDiscountCarry) {
+  // The first date was observed three days ago on a close above its strike
+  // (it redeems at 1.02, paid in two days); today's spot is below the
+  // strike, so a date valued again by simulation would mostly not redeem.
+  // Fixings are known, so theta looks backward (h = 4): the payments move
+  // four days further away and nothing else may change.
+  SmallNote n(1);
+  n.CurPrice = {90.0};
+  n.KO_ObsDays = {-3, 60, 90};
+  n.KO_PayDays = {2, 65, 95};
+  n.FixedFlag = {1, 0};
+  n.SC = {105.0};
+  n.Bind();
+  auto carry = [&n](int payDay, double amount) {
+    return 10000.0 * amount * (DiscountAt(n, payDay) - DiscountAt(n, payDay + 4)) / 4.0;
+  };
+  const double redemption = carry(2, 1.02);
+  EXPECT_NEAR(CalcTheta(n.a), redemption, 1e-9 * redemption);
+
+  // With a coupon observed two days ago and paid in three, both pending
+  // payments are settled from what is known.
+  n.SetCoupons({-2, 75}, {3, 80}, {0.01, 0.01}, 0.8, 2);
+  n.FixedFlag = {1, 1};
+  n.Coupon_SC = {100.0};
+  n.Bind();
+  const double both = redemption + carry(3, 0.01);
+  EXPECT_NEAR(CalcTheta(n.a), both, 1e-9 * both);
+}
+
+TEST(Revaluation, ThetaOfARunningWindowDoesNotReadItsFixingsAfterTheShift) {
+  // A five-day window ending in two days has three closes fixed, all far
+  // above the strike. Pushed h = 5 days away the window has not begun, so
+  // the shifted valuation simulates all five closes: it prices exactly as
+  // without fixings.
+  SmallNote n(1);
+  n.KO_ObsDays = {2, 60, 90};
+  n.KO_PayDays = {7, 65, 95};
+  n.KO_WindowLen = {5, 1, 1};
+  n.FixedFlag = {3, 0};
+  n.SC = {150.0, 150.0, 150.0};
+  n.Bind();
+  const double p0 = CorePrice(n.a);
+  n.FixedFlag = {0, 0};
+  n.Bind();
+  const double pMinus = PriceShifted(n, Moved(n.KO_ObsDays, 5), Moved(n.KO_PayDays, 5),
+                                     Moved(n.Coupon_ObsDays, 5), Moved(n.Coupon_PayDays, 5));
+  EXPECT_NE(p0, CorePrice(n.a));  // the fixings do count today
+  n.FixedFlag = {3, 0};
+  n.Bind();
+  EXPECT_EQ(CalcTheta(n.a), (p0 - pMinus) / 5.0);
 }
 
 }  // namespace
