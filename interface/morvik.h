@@ -410,11 +410,13 @@ MORVIK_API int MORVIK_CALL ZUNP_CalcMorvikMC(
  *                    but the last when the note does not redeem there;
  *                    fractions of the notional, finite. It enters the price
  *                    only, not the outcome outputs.
- *   KnockBarrierFlag 2: [0] knock-out touch mode: 0 touch when the worst
- *                    performance is at or above KO_Barrier on a day of the
- *                    period; 1 stock by stock with memory: touch when every
- *                    stock has been at or above it on some day of the
- *                    period. [1] knock-in mode: 0 tested at maturity only,
+ *   KnockBarrierFlag 2: [0] knock-out touch mode: 0 touch on a day (PriceDate
+ *                    included) when the worst performance is at or above
+ *                    KO_Barrier; 1 stock by stock with memory: touch on a
+ *                    day when every stock is at or above it or carries its
+ *                    BeKO_Hitted flag (the flags come from BeKO_Hitted only
+ *                    and are cleared after an observation date that does
+ *                    not redeem). [1] knock-in mode: 0 tested at maturity only,
  *                    losses do not count; 1 watched on PriceDate and every
  *                    simulated day, losses count at maturity; 2 tested at
  *                    maturity only, losses count.
@@ -478,8 +480,8 @@ MORVIK_API int MORVIK_CALL ZUNP_CalcMorvikMC(
  *                    notional's currency. Slots of dates already over hold
  *                    0; a pending date that redeems on its known fixings
  *                    holds probability 1. With a whole NTrials the
- *                    probabilities sum to 1;
- *                    otherwise to ceil(NTrials)/NTrials.
+ *                    probabilities sum to 1, otherwise to
+ *                    ceil(NTrials)/NTrials.
  *   ELS_Coupon_Prob_n_Cf  2*Q: [j] probability that coupon j is paid, [Q+j]
  *                    its mean undiscounted amount over all trials, in the
  *                    notional's currency. Not written when Q = 0.
