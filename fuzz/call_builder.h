@@ -25,7 +25,6 @@
 
 #include "interface/extended_args.h"
 #include "interface/morvik.h"
-#include "numerics/cholesky.h"
 #include "interface/full_call.h"
 #include "interface/layout.h"
 
@@ -36,11 +35,64 @@ inline constexpr double kOutputSentinel = -7.0e77;
 
 // Every status the full call may return.
 inline constexpr int kStatusCodes[] = {
-    1,     -1,    -100,  -200,  -201,  -205,  -206,  -207,  -210,  -211,  -212,  -300,  -301,
-    -302,  -303,  -304,  -2004, -2006, -2007, -2025, -2030, -2031, -2032, -2034, -2040, -2041,
-    -2042, -2043, -2044, -2050, -2051, -2052, -2053, -2054, -2055, -2056, -2057, -2058, -2071,
-    -2072, -2073, -2075, -2077, -2078, -2085, -2086, -2090, -2115, -2116, -2201, -2202, -2215,
-    -2216, -2217, -2218, -2219};
+    MORVIK_PRICED,
+    MORVIK_NO_MEMORY,
+    MORVIK_BAD_PRICE_DATE,
+    MORVIK_BAD_NOTIONAL,
+    MORVIK_NO_STOCKS,
+    MORVIK_NO_DISCOUNT_POINTS,
+    MORVIK_NO_RATE_POINTS,
+    MORVIK_NO_DATES,
+    MORVIK_BAD_COUPON_COUNT,
+    MORVIK_BAD_SPOT,
+    MORVIK_BAD_BASE_PRICE,
+    MORVIK_BAD_DISCOUNT_TENOR,
+    MORVIK_BAD_DISCOUNT_RATE,
+    MORVIK_BAD_RATE_TENOR,
+    MORVIK_BAD_RATE,
+    MORVIK_NO_VOL_TIMES,
+    MORVIK_BAD_VOL_TIMES,
+    MORVIK_NO_MONEYNESS,
+    MORVIK_BAD_MONEYNESS,
+    MORVIK_BAD_LOCAL_VOL,
+    MORVIK_BAD_CORRELATION,
+    MORVIK_BAD_CORRELATION_MATRIX,
+    MORVIK_BAD_DIV_COUNT,
+    MORVIK_BAD_DIV_TYPE,
+    MORVIK_BAD_DIV_DAY,
+    MORVIK_BAD_DIV,
+    MORVIK_NO_FX_POINTS,
+    MORVIK_BAD_QUANTO_FLAG,
+    MORVIK_BAD_FX_CORR,
+    MORVIK_BAD_FX_TENOR,
+    MORVIK_BAD_FX_VOL,
+    MORVIK_BAD_STRIKES,
+    MORVIK_STRIKE_ABOVE_KO,
+    MORVIK_BAD_KI_BARRIER,
+    MORVIK_BAD_OBS_DATE,
+    MORVIK_BAD_PAY_DATE,
+    MORVIK_BAD_WINDOW_LENGTH,
+    MORVIK_BAD_WINDOW_RULE,
+    MORVIK_MISSING_FIXINGS,
+    MORVIK_BAD_KO_MODE,
+    MORVIK_BAD_KI_MODE,
+    MORVIK_BAD_KO_STATE,
+    MORVIK_BAD_KI_STATE,
+    MORVIK_BAD_COUPON_BARRIER,
+    MORVIK_BAD_COUPON_OBS_DATE,
+    MORVIK_BAD_COUPON_PAY_DATE,
+    MORVIK_BAD_COUPON_STATE,
+    MORVIK_BAD_COUPON_BARRIER_MODE,
+    MORVIK_BAD_TRIALS,
+    MORVIK_BAD_FLOOR,
+    MORVIK_BAD_CAP,
+    MORVIK_BAD_NA_FLAG,
+    MORVIK_BAD_FIXING,
+    MORVIK_BAD_COUPON_FIXING,
+    MORVIK_BAD_CALC_FLAG,
+    MORVIK_BAD_LOG_FLAG,
+    MORVIK_BAD_PAYOFF_VALUE,
+};
 
 inline bool KnownStatus(int rc) {
   return std::find(std::begin(kStatusCodes), std::end(kStatusCodes), rc) != std::end(kStatusCodes);
@@ -128,6 +180,21 @@ inline void Axis(ByteSource& b, std::vector<double>& out, std::size_t n, double 
   }
 }
 
+// A symmetric 3 x 3 matrix with a unit diagonal whose three drawn pairs lie
+// in [-1, 1]: the (1, 2) pair is read as the partial correlation of stocks 1
+// and 2 given stock 0, which makes the matrix positive semi-definite for any
+// draws (independent pairs often would not be, and the call would be
+// rejected before it reaches the valuation). Odd draws stay as they are.
+inline void AsPartialCorrelation(std::vector<double>& a) {
+  const double r01 = a[1], r02 = a[2], p12 = a[5];
+  for (double r : {r01, r02, p12}) {
+    if (!(r >= -1.0 && r <= 1.0)) return;
+  }
+  double r12 = r01 * r02 + p12 * std::sqrt((1.0 - r01 * r01) * (1.0 - r02 * r02));
+  r12 = std::min(1.0, std::max(-1.0, r12));
+  a[5] = a[7] = r12;
+}
+
 inline std::vector<double> Reals(ByteSource& b, std::size_t n, double lo, double hi) {
   std::vector<double> v(n);
   for (double& x : v) x = b.Real(lo, hi);
@@ -182,7 +249,8 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
     c.LocalVolSurface.insert(c.LocalVolSurface.end(), grid.begin(), grid.end());
   }
 
-  // Correlation: usually a symmetric matrix with a unit diagonal.
+  // Correlation: usually a symmetric matrix with a unit diagonal, sometimes
+  // arbitrary entries (mostly rejected).
   c.UnderlyingCorr.resize(s * s);
   const bool structured = b.U8() < 200;
   for (std::size_t i = 0; i < s; ++i) {
@@ -198,6 +266,7 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
       }
     }
   }
+  if (structured && s == 3) detail::AsPartialCorrelation(c.UnderlyingCorr);
 
   // Dividends.
   c.NDiv.resize(s);
@@ -308,10 +377,9 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
 //   also be +inf, which means no cap);
 // - a current, base or fixed price below 1e-3 (performances above 1e9);
 // - a local or FX volatility above 5 (daily Euler steps grow without bound);
-// - tenors closer than 1e-6 (interpolation slopes);
-// - a correlation matrix whose Cholesky factor has an entry beyond 1 in
-//   magnitude (a floored pivot divides by 1e-5: the matrix is not positive
-//   definite and the correlated draws are huge).
+// - tenors closer than 1e-6 (interpolation slopes).
+// An accepted correlation matrix is reproduced by its Cholesky factor, so no
+// factor entry exceeds 1 by more than rounding and the draws stay moderate.
 inline bool MayOverflow(const FuzzCall& c) {
   auto big = [](const std::vector<double>& v, double lim) {
     for (double x : v) {
@@ -341,15 +409,7 @@ inline bool MayOverflow(const FuzzCall& c) {
   }
   if (small(c.UnderlyingPrice, 1e-3) || small(c.SC, 1e-3) || small(c.Coupon_SC, 1e-3)) return true;
   if (big(c.LocalVolSurface, 5.0) || big(c.FX_Vol, 5.0)) return true;
-  if (crowded(c.TCurveInfo) || crowded(c.TVol) || crowded(c.Parity) || crowded(c.FX_TVol))
-    return true;
-  const std::size_t s = Len(c.NStock);
-  if (s > 0 && c.UnderlyingCorr.size() == s * s) {
-    std::vector<double> L(s * s);
-    CholeskyLower(c.UnderlyingCorr.data(), L.data(), static_cast<int>(s));
-    if (big(L, 1.0 + 1e-9)) return true;
-  }
-  return false;
+  return crowded(c.TCurveInfo) || crowded(c.TVol) || crowded(c.Parity) || crowded(c.FX_TVol);
 }
 
 inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {

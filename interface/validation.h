@@ -6,17 +6,21 @@
 namespace morvik {
 
 // Runs every check in its fixed order; returns 1 when all pass, otherwise the
-// negative code of the first failed check.
+// negative code of the first failed check (the MORVIK_ codes of
+// interface/morvik.h, which lists them in the order they run). Never throws:
+// a temporary that cannot be allocated gives MORVIK_NO_MEMORY.
 int ValidateInputs(const ExtendedArgs& args);
 
-// Where the first failed check looked: the underlying, the redemption or
-// coupon date, or the curve/grid point it was reading (-1 where it does not
-// apply). Filled by ValidateInputsAt for error messages.
+// Where the first failed check looked: the underlying, the redemption date
+// or the coupon on whose schedule it failed, and the curve, grid or matrix
+// point it was reading (-1 where it does not apply). At most one of `date`
+// and `coupon` is set. Filled by ValidateInputsAt for error messages.
 struct ValidationFault {
   int code = 1;
-  int underlying = -1;
-  int date = -1;   // redemption date index, or coupon index for coupon codes
-  int point = -1;  // index within the segment or curve being checked
+  int underlying = -1;  // also the row of a correlation entry
+  int date = -1;        // redemption date index
+  int coupon = -1;      // coupon index
+  int point = -1;       // index within the segment, curve or matrix row
 };
 
 // As ValidateInputs, also reporting where the failed check looked.

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core_valuation.h"
+#include "interface/assembly.h"
+#include "tests/hardening/hardening_note.h"
 #include "tests/support/full_call.h"
 
 namespace morvik {
@@ -514,26 +517,35 @@ struct Located {
 };
 
 TEST(Validation, FaultLocation) {
+  // {code, underlying, redemption date, coupon, point}
   const Located cases[] = {
-      {"valid", [](Inputs&) {}, {1, -1, -1, -1}},
-      {"stock1_curve_point0", [](Inputs& in) { in.CurveInfo[4] = 2.0; }, {-212, 1, -1, 0}},
-      {"stock1_tvol_point0", [](Inputs& in) { in.TVol[2] = -1.0; }, {-2216, 1, -1, 0}},
-      {"stock1_local_vol_point1", [](Inputs& in) { in.LocalVolSurface[7] = -1.0; }, {-2217, 1, -1, 1}},
-      {"corr_row1_col0", [](Inputs& in) { in.UnderlyingCorr[2] = 3.0; }, {-2025, 1, -1, 0}},
-      {"stock0_div_point1", [](Inputs& in) { in.Div[1] = -1.0; }, {-2031, 0, -1, 1}},
-      {"stock1_fx_vol_point1", [](Inputs& in) { in.FX_Vol[2] = -3.0; }, {-2041, 1, -1, 1}},
+      {"valid", [](Inputs&) {}, {1, -1, -1, -1, -1}},
+      {"stock1_curve_point0", [](Inputs& in) { in.CurveInfo[4] = 2.0; }, {-212, 1, -1, -1, 0}},
+      {"stock1_tvol_point0", [](Inputs& in) { in.TVol[2] = -1.0; }, {-2216, 1, -1, -1, 0}},
+      {"stock1_local_vol_point1", [](Inputs& in) { in.LocalVolSurface[7] = -1.0; }, {-2217, 1, -1, -1, 1}},
+      {"corr_row1_col0", [](Inputs& in) { in.UnderlyingCorr[2] = 3.0; }, {-2025, 1, -1, -1, 0}},
+      // The pair (0, 1) disagrees: reported at its element below the diagonal.
+      {"corr_matrix_pair", [](Inputs& in) { in.UnderlyingCorr[1] = 0.4; }, {-2026, 1, -1, -1, 0}},
+      {"stock0_div_point1", [](Inputs& in) { in.Div[1] = -1.0; }, {-2031, 0, -1, -1, 1}},
+      {"stock1_fx_vol_point1", [](Inputs& in) { in.FX_Vol[2] = -3.0; }, {-2041, 1, -1, -1, 1}},
       // Element e = 5 is date 2, stock 1; tier 2 falls below tier 1.
-      {"tier_order_date2_stock1", [](Inputs& in) { in.X[12 + 5] = 0.72; }, {-2085, 1, 2, 2}},
-      {"ko_date1", [](Inputs& in) { in.KO_Barrier[1] = 0.7; }, {-2053, 0, 1, 1}},
-      {"redemption_window_date1", [](Inputs& in) { in.DatesInfo[7] = 0; }, {-2073, -1, 1, -1}},
-      {"coupon1_pay", [](Inputs& in) { in.CouponDatesInfo[3] = 20241032; }, {-2078, -1, 1, -1}},
+      {"tier_order_date2_stock1", [](Inputs& in) { in.X[12 + 5] = 0.72; }, {-2085, 1, 2, -1, 2}},
+      {"ko_date1", [](Inputs& in) { in.KO_Barrier[1] = 0.7; }, {-2053, 0, 1, -1, 1}},
+      {"redemption_window_date1", [](Inputs& in) { in.DatesInfo[7] = 0; }, {-2073, -1, 1, -1, -1}},
+      {"redemption_fixing_date0",
+       [](Inputs& in) { WindowCase(in, 20240117, 20240124, 2); },
+       {-302, -1, 0, -1, -1}},
+      {"coupon1_pay", [](Inputs& in) { in.CouponDatesInfo[3] = 20241032; }, {-2078, -1, -1, 1, -1}},
+      {"coupon0_fixing",
+       [](Inputs& in) { in.CouponDatesInfo = {20240110, 20241015, 20240122, 20241022}; },
+       {-302, -1, -1, 0, -1}},
       {"sc_row1_stock0",
        [](Inputs& in) {
          in.SetFixings(2, 0);
          in.SC[2] = -1.0;
        },
-       {-2201, 0, -1, 1}},
-      {"cap", [](Inputs& in) { in.PayOffLimit[1] = -1.0; }, {-2116, -1, -1, 1}},
+       {-2201, 0, -1, -1, 1}},
+      {"cap", [](Inputs& in) { in.PayOffLimit[1] = -1.0; }, {-2116, -1, -1, -1, 1}},
   };
   for (const Located& c : cases) {
     SCOPED_TRACE(c.name);
@@ -547,7 +559,79 @@ TEST(Validation, FaultLocation) {
     EXPECT_EQ(fault.code, c.expected.code);
     EXPECT_EQ(fault.underlying, c.expected.underlying);
     EXPECT_EQ(fault.date, c.expected.date);
+    EXPECT_EQ(fault.coupon, c.expected.coupon);
     EXPECT_EQ(fault.point, c.expected.point);
+  }
+}
+
+// Correlation matrices of a three-stock note: (A01, A02, A12) and a unit
+// diagonal.
+void SetCorrelation(FullCall& c, double a01, double a02, double a12) {
+  c.UnderlyingCorr = {1.0, a01, a02, a01, 1.0, a12, a02, a12, 1.0};
+}
+
+struct MatrixCase {
+  const char* name;
+  std::function<void(FullCall&)> change;
+  int row, column;  // where the check reports the fault
+};
+
+// A matrix that is not a correlation matrix is rejected with nothing
+// written, although every entry lies in [-1, 1]: the factor the engine
+// would use (non-positive pivots floored) describes another matrix.
+TEST(CorrelationMatrix, MatricesThatAreNotCorrelationMatricesAreRejected) {
+  const MatrixCase cases[] = {
+      {"indefinite_all_minus_0_9", [](FullCall& c) { SetCorrelation(c, -0.9, -0.9, -0.9); }, 2, 2},
+      {"upper_and_lower_disagree", [](FullCall& c) { c.UnderlyingCorr[1] = 0.6; }, 1, 0},
+      {"diagonal_one_half", [](FullCall& c) { c.UnderlyingCorr[8] = 0.5; }, 2, 2},
+  };
+  for (const MatrixCase& m : cases) {
+    SCOPED_TRACE(m.name);
+    FullCall c = hardening::MakeNote(hardening::NoteKind::kThreeStocks, 40.0, 1, 0);
+    m.change(c);
+    const FullCall before = c;
+    ValidationFault fault;
+    EXPECT_EQ(ValidateInputsAt(c.Inputs(), fault), -2026);
+    EXPECT_EQ(fault.underlying, m.row);
+    EXPECT_EQ(fault.point, m.column);
+    EXPECT_EQ(c.Call(), -2026);
+    EXPECT_TRUE(fuzzing::SameBits(c.ELS_Prob_n_Cf, before.ELS_Prob_n_Cf));
+    EXPECT_TRUE(fuzzing::SameBits(c.ELS_Coupon_Prob_n_Cf, before.ELS_Coupon_Prob_n_Cf));
+    EXPECT_TRUE(fuzzing::SameBits(c.ResultPrice, before.ResultPrice));
+  }
+}
+
+// Singular matrices (two stocks moving as one, or as mirror images) and a
+// matrix with rounding noise are correlation matrices: the full call prices
+// them exactly as the core does on the assembled arguments.
+TEST(CorrelationMatrix, SingularAndNoisyMatricesArePricedAsTheCorePricesThem) {
+  const MatrixCase cases[] = {
+      {"correlation_one", [](FullCall& c) { SetCorrelation(c, 1.0, 0.35, 0.35); }, -1, -1},
+      {"correlation_minus_one", [](FullCall& c) { SetCorrelation(c, -1.0, 0.35, -0.35); }, -1, -1},
+      {"rounding_noise",
+       [](FullCall& c) {
+         c.UnderlyingCorr[1] += 1e-15;
+         c.UnderlyingCorr[8] -= 1e-15;
+       },
+       -1, -1},
+  };
+  for (const MatrixCase& m : cases) {
+    SCOPED_TRACE(m.name);
+    FullCall c = hardening::MakeNote(hardening::NoteKind::kThreeStocks, 40.0, 0, 0);
+    c.NotionalAMT = 10000.0;  // the core's units
+    m.change(c);
+    ASSERT_EQ(c.Call(), 1);
+
+    AssembledCore core;
+    ASSERT_EQ(AssembleCore(c.Inputs(), core), 1);
+    double price = 0.0;
+    core.results.ResultPrice = &price;
+    ASSERT_EQ(MorvikCore(core.args, core.results), 1);
+    EXPECT_EQ(c.ResultPrice[0], price);
+    for (int s = 0; s < c.NStrike + 2; ++s) {
+      EXPECT_EQ(c.ELS_Prob_n_Cf[s], core.ELS_Prob[s]);
+      EXPECT_EQ(c.ELS_Prob_n_Cf[c.NStrike + 2 + s], core.ELS_Cf[s] / 10000.0 * 10000.0);
+    }
   }
 }
 

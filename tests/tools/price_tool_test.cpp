@@ -90,10 +90,10 @@ bool Contains(const std::string& text, const std::string& piece) { return text.f
 
 TEST(StatusMessages, EveryValidationCodeHasItsOwnSentence) {
   const int codes[] = {-1,    -100,  -200,  -201,  -205,  -206,  -207,  -210,  -211,  -212,  -300,  -301,
-                       -302,  -303,  -304,  -2004, -2006, -2007, -2025, -2030, -2031, -2032, -2034, -2040,
-                       -2041, -2042, -2043, -2044, -2050, -2051, -2052, -2053, -2054, -2055, -2056, -2057,
-                       -2058, -2071, -2072, -2073, -2075, -2077, -2078, -2085, -2086, -2090, -2115, -2116,
-                       -2201, -2202, -2215, -2216, -2217, -2218, -2219};
+                       -302,  -303,  -304,  -2004, -2006, -2007, -2025, -2026, -2030, -2031, -2032, -2034,
+                       -2040, -2041, -2042, -2043, -2044, -2050, -2051, -2052, -2053, -2054, -2055, -2056,
+                       -2057, -2058, -2071, -2072, -2073, -2075, -2077, -2078, -2085, -2086, -2090, -2115,
+                       -2116, -2201, -2202, -2215, -2216, -2217, -2218, -2219};
   const std::string unknown = StatusMessage(-99999);
   std::set<std::string> seen;
   for (int c : codes) {
@@ -317,6 +317,13 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(r.err, corr + ": rejected, code -2025: " + StatusMessage(-2025))) << r.err;
   EXPECT_TRUE(Contains(r.err, "correlation[0][1]")) << r.err;
   EXPECT_TRUE(r.out.empty());
+
+  // Rows that disagree: the pair is named at its element below the diagonal.
+  const std::string pair = dir.Write("pair.json", ExampleWith(kStepDown, "[1.0, 0.42]", "[1.0, 0.24]"));
+  r = Tool({pair, "--trials", "500"});
+  EXPECT_EQ(r.status, kExitRejected);
+  EXPECT_TRUE(Contains(r.err, "code -2026: " + std::string(StatusMessage(-2026)))) << r.err;
+  EXPECT_TRUE(Contains(r.err, "correlation[1][0]")) << r.err;
 
   // A knock-out barrier below the 90 % strike of the second date.
   const std::string ko = dir.Write(

@@ -7,6 +7,7 @@
 #include "interface/extended_entry.h"
 #include "interface/full_call.h"
 #include "interface/layout.h"
+#include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
 #include "tools/morvik-price/task_threads.h"
@@ -22,47 +23,28 @@ std::string UnderlyingAt(const NoteInputs& n, int i) {
   return s;
 }
 
-bool IsCouponCode(int code) { return code == -2056 || code == -2077 || code == -2078; }
-
-// Code -302 comes from the redemption schedule or the coupon schedule; tell
-// them apart the way the checks see them.
-bool FixingFaultIsCoupon(const NoteInputs& n, int d) {
-  const int N = n.NStrike;
-  if (d < 0 || d >= N) return true;
-  const int obs = n.DatesInfo[d];
-  const int pay = n.DatesInfo[N + d];
-  const int win = n.DatesInfo[2 * N + d];
-  const int diff = DaysBetween(n.PriceDate, obs);
-  if (!(diff < win && pay > n.PriceDate)) return true;
-  const int need = win - std::max(diff, 0);
-  if (n.FixedFlag[0] < need) return false;
-  for (int s = 0; s < d; ++s) {
-    if (n.DatesInfo[s] <= n.PriceDate && n.DatesInfo[N + s] > n.PriceDate) return false;
-  }
-  return true;
-}
-
 // The field of the term sheet a point index refers to, where the code says.
 std::string PointField(const NoteInputs& n, int code, int i, int k) {
   const std::string u = Idx("underlyings", i);
   switch (code) {
-    case -206: return Idx("discount_curve.tenors", k);
-    case -207: return Idx("discount_curve.rates", k);
-    case -211: return u + Idx(".rate_curve.tenors", k);
-    case -212: return u + Idx(".rate_curve.rates", k);
-    case -2216: return u + Idx(".local_vol.times", k);
-    case -2215: return u + Idx(".local_vol.moneyness", k);
-    case -2217: {
+    case MORVIK_BAD_DISCOUNT_TENOR: return Idx("discount_curve.tenors", k);
+    case MORVIK_BAD_DISCOUNT_RATE: return Idx("discount_curve.rates", k);
+    case MORVIK_BAD_RATE_TENOR: return u + Idx(".rate_curve.tenors", k);
+    case MORVIK_BAD_RATE: return u + Idx(".rate_curve.rates", k);
+    case MORVIK_BAD_VOL_TIMES: return u + Idx(".local_vol.times", k);
+    case MORVIK_BAD_MONEYNESS: return u + Idx(".local_vol.moneyness", k);
+    case MORVIK_BAD_LOCAL_VOL: {
       const int nv = (i >= 0 && i < static_cast<int>(n.NVol.size()) && n.NVol[i] > 0) ? n.NVol[i] : 1;
       return u + Idx(".local_vol.vols", k / nv) + "[" + std::to_string(k % nv) + "]";
     }
-    case -2025: return Idx("correlation", i) + "[" + std::to_string(k) + "]";
-    case -2030:
-    case -2031: return u + ".dividends entry " + std::to_string(k);
-    case -2040: return u + Idx(".fx.tenors", k);
-    case -2041: return u + Idx(".fx.vols", k);
-    case -2201: return Idx("past.fixings", k);
-    case -2202: return Idx("past.coupon_fixings", k);
+    case MORVIK_BAD_CORRELATION:
+    case MORVIK_BAD_CORRELATION_MATRIX: return Idx("correlation", i) + "[" + std::to_string(k) + "]";
+    case MORVIK_BAD_DIV_DAY:
+    case MORVIK_BAD_DIV: return u + ".dividends entry " + std::to_string(k);
+    case MORVIK_BAD_FX_TENOR: return u + Idx(".fx.tenors", k);
+    case MORVIK_BAD_FX_VOL: return u + Idx(".fx.vols", k);
+    case MORVIK_BAD_FIXING: return Idx("past.fixings", k);
+    case MORVIK_BAD_COUPON_FIXING: return Idx("past.coupon_fixings", k);
     default: return std::string();
   }
 }
@@ -130,21 +112,17 @@ NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
 
 std::string DescribeRejection(const NoteInputs& n, int code) {
   std::string text = "code " + std::to_string(code) + ": " + StatusMessage(code);
-  if (code == -1) return text;
+  if (code == MORVIK_NO_MEMORY) return text;
   ValidationFault fault;
   const int again = ValidateInputsAt(n.Inputs(), fault);
   if (again != code || fault.code != code) return text;
   std::vector<std::string> where;
-  const int N = n.NStrike;
-  if (fault.date >= 0) {
-    const bool coupon = IsCouponCode(code) || (code == -302 && FixingFaultIsCoupon(n, fault.date));
-    if (coupon && fault.date < n.NCoupon) {
-      where.push_back(Idx("coupons.schedule", fault.date) + " (observation " +
-                      FormatIsoDate(n.CouponDatesInfo[fault.date]) + ")");
-    } else if (!coupon && fault.date < N) {
-      where.push_back(Idx("redemption", fault.date) + " (observation " + FormatIsoDate(n.DatesInfo[fault.date]) +
-                      ")");
-    }
+  if (fault.coupon >= 0 && fault.coupon < n.NCoupon) {
+    where.push_back(Idx("coupons.schedule", fault.coupon) + " (observation " +
+                    FormatIsoDate(n.CouponDatesInfo[fault.coupon]) + ")");
+  } else if (fault.date >= 0 && fault.date < n.NStrike) {
+    where.push_back(Idx("redemption", fault.date) + " (observation " + FormatIsoDate(n.DatesInfo[fault.date]) +
+                    ")");
   }
   if (fault.underlying >= 0) where.push_back(UnderlyingAt(n, fault.underlying));
   if (fault.point >= 0) {
