@@ -5,11 +5,11 @@
 #include "interface/assembly.h"
 
 #include <cstddef>
-#include <new>
 
 #include "dates/calendar.h"
 #include "interface/layout.h"
 #include "numerics/curves.h"
+#include "sensitivities/time_shift.h"
 
 namespace morvik {
 
@@ -52,7 +52,9 @@ void FillDividendRow(int type, const int* tdiv, const double* div, int n, double
   DailyForwardRates(t.data(), div, n, static_cast<int>(len), row.data());
 }
 
-int Assemble(const ExtendedArgs& in, AssembledCore& out) {
+}  // namespace
+
+void AssembleCore(const ExtendedArgs& in, AssembledCore& out) {
   const int nStock = in.NStock;
   const int nStrike = in.NStrike;
   const int nCoupon = in.NCoupon;
@@ -197,31 +199,15 @@ int Assemble(const ExtendedArgs& in, AssembledCore& out) {
   r.ELS_Cf = out.ELS_Cf.data();
   r.ELS_Coupon_Prob = out.ELS_Coupon_Prob.data();
   r.ELS_Coupon_Cf = out.ELS_Coupon_Cf.data();
-  return 1;
 }
 
-}  // namespace
-
 int DailyDividendLength(int lastObsDay, const int* windowLen, int nStrike) {
-  long long h = 4;
-  for (int s = 0; s < nStrike; ++s)
-    if (windowLen[s] > h) h = windowLen[s];
+  const long long h = ThetaStep(windowLen, nStrike);
   const long long tail = h + 1 > 5 ? h + 1 : 5;
   const long long len = static_cast<long long>(lastObsDay) + tail;
   // Validated windows keep this far below the int range; saturate anyway.
   if (len > 2147483647LL) return 2147483647;
   return len > 0 ? static_cast<int>(len) : 0;
-}
-
-int AssembleCore(const ExtendedArgs& in, AssembledCore& out) {
-  try {
-    return Assemble(in, out);
-  } catch (...) {
-    // Only an allocation can fail here.
-    out.args = CoreArgs{};
-    out.results = CoreResults{};
-    return -1;
-  }
 }
 
 }  // namespace morvik

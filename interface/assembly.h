@@ -40,14 +40,14 @@ struct AssembledCore {
 };
 
 // Entries per daily dividend row: the last observation day plus the larger
-// of 5 and h+1, where h (the larger of 4 and the longest observation window)
-// is the time-sensitivity step, so a schedule shifted h days later still
+// of 5 and h+1, where h (ThetaStep: the larger of 4 and the longest
+// observation window) is the time-sensitivity step, so a schedule shifted h days later still
 // finds a dividend entry for every day it simulates. 0 when that is not
 // positive.
 int DailyDividendLength(int lastObsDay, const int* windowLen, int nStrike);
 
-// Fills `out` from validated inputs. Returns 1, or -1 when a temporary cannot
-// be allocated (then `out` holds no usable view). Never throws.
-int AssembleCore(const ExtendedArgs& in, AssembledCore& out);
+// Fills `out` from validated inputs. May throw std::bad_alloc (then `out`
+// holds no usable view).
+void AssembleCore(const ExtendedArgs& in, AssembledCore& out);
 
 }  // namespace morvik

@@ -11,11 +11,12 @@
 #include <cstddef>
 #include <vector>
 
-#include "interface/assembly.h"
 #include "engine/shared_valuation.h"
-#include "interface/validation.h"
+#include "interface/assembly.h"
 #include "interface/input_dump.h"
 #include "interface/layout.h"
+#include "interface/morvik.h"
+#include "interface/validation.h"
 #include "logging/log_writer.h"
 #include "sensitivities/sensitivities.h"
 
@@ -25,24 +26,12 @@ namespace {
 
 constexpr const char* kLogName = "ZUNP_MorvikMC";
 
-// Writes the "Return" line when the trace is on.
-void LogReturn(bool logOn, const char* file, int code) {
-  if (logOn) LogIntValue(kLogName, file, "Return", code);
-}
-
-int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
-  // The name is made on every call, before anything is checked; CalcFlag is
-  // read here unvalidated, and only the value 1 switches the trace on.
-  char logFile[kLogFileNameSize];
-  MakeLogFileName(logFile, kLogName, clock);
-  const bool logOn = in.CalcFlag != nullptr && in.CalcFlag[1] == 1;
-  if (logOn) LogInputs(kLogName, logFile, in);
-
+// Validation, assembly, the valuations and the outputs. Returns the core's
+// status or a negative validation code; an allocation that fails throws,
+// before any output is written.
+int Price(const ExtendedArgs& in, bool logOn, const char* logFile, const TaskRunner* runner) {
   const int valid = ValidateInputs(in);
-  if (valid < 0) {
-    LogReturn(logOn, logFile, valid);
-    return valid;
-  }
+  if (valid < 0) return valid;
 
   const int S = in.NStock;
   const int N = in.NStrike;
@@ -53,10 +42,7 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
 
   // Everything the call needs is allocated here, before any valuation.
   AssembledCore core;
-  if (AssembleCore(in, core) < 0) {
-    LogReturn(logOn, logFile, -1);
-    return -1;
-  }
+  AssembleCore(in, core);
   std::vector<double> prob(layout::ProbAndCfLength(N), 0.0);
   std::vector<double> coupon(layout::CouponProbAndCfLength(Q), 0.0);
   std::vector<double> sens(priceLen, 0.0);
@@ -112,13 +98,24 @@ int Run(const ExtendedArgs& in, LogClock clock, const TaskRunner* runner) {
 
 }  // namespace
 
-int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* runner) {
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* runner) noexcept {
+  // The name is made on every call, before anything is checked; CalcFlag is
+  // read here unvalidated, and only the value 1 switches the trace on. The
+  // trace's writers drop a line they cannot write and never throw.
+  char logFile[kLogFileNameSize];
+  MakeLogFileName(logFile, kLogName, clock);
+  const bool logOn = args.CalcFlag != nullptr && args.CalcFlag[1] == 1;
+  if (logOn) LogInputs(kLogName, logFile, args);
+
+  int rc;
   try {
-    return Run(args, clock, runner);
+    rc = Price(args, logOn, logFile, runner);
   } catch (...) {
-    // Only an allocation can throw; the outputs have not been touched.
-    return -1;
+    // Only an allocation can throw, and before the outputs are written.
+    rc = MORVIK_NO_MEMORY;
   }
+  if (rc < 0 && logOn) LogIntValue(kLogName, logFile, "Return", rc);
+  return rc;
 }
 
 }  // namespace morvik

@@ -160,12 +160,7 @@ int CheckCorrelationMatrix(const ExtendedArgs& a, ValidationFault& f) {
       if (!Near(A[at(i, k)], A[at(k, i)])) return Fail(f, MORVIK_BAD_CORRELATION_MATRIX, i, -1, k);
     }
   }
-  std::vector<double> L;
-  try {
-    L.resize(layout::CorrelationLength(n));
-  } catch (const std::bad_alloc&) {
-    return Fail(f, MORVIK_NO_MEMORY);
-  }
+  std::vector<double> L(layout::CorrelationLength(n));
   CholeskyLower(A, L.data(), n);
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j <= i; ++j) {

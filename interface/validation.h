@@ -7,8 +7,8 @@ namespace morvik {
 
 // Runs every check in its fixed order; returns 1 when all pass, otherwise the
 // negative code of the first failed check (the MORVIK_ codes of
-// interface/morvik.h, which lists them in the order they run). Never throws:
-// a temporary that cannot be allocated gives MORVIK_NO_MEMORY.
+// interface/morvik.h, which lists them in the order they run). May throw
+// std::bad_alloc (the correlation check needs one temporary).
 int ValidateInputs(const ExtendedArgs& args);
 
 // Where the first failed check looked: the underlying, the redemption date

@@ -3,10 +3,10 @@
 
 namespace morvik {
 
-int ThetaStep(const CoreArgs& a) {
+int ThetaStep(const int* windowLen, int n) {
   int h = 4;
-  for (int i = 0; i < a.NStrike; ++i)
-    if (a.KO_WindowLen[i] > h) h = a.KO_WindowLen[i];
+  for (int i = 0; i < n; ++i)
+    if (windowLen[i] > h) h = windowLen[i];
   return h;
 }
 

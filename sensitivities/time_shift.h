@@ -9,9 +9,10 @@
 
 namespace morvik {
 
-// Step of the time difference in days: the larger of 4 and the longest
-// observation window.
-int ThetaStep(const CoreArgs& a);
+// Step of the time difference in days: the larger of 4 and the longest of
+// the n observation windows.
+int ThetaStep(const int* windowLen, int n);
+inline int ThetaStep(const CoreArgs& a) { return ThetaStep(a.KO_WindowLen, a.NStrike); }
 
 // True when the time difference must look backward: fixings of a running
 // window are known, or moving the schedule h days nearer would bring a

@@ -80,7 +80,7 @@ struct Inputs : support::FullCall {
 TEST(AssemblyTest, SplitsPricePairsAndRescalesMoneynessMultiplyingFirst) {
   Inputs in;
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   EXPECT_EQ(core.CurPrice, (std::vector<double>{100.0, 50.0}));
   EXPECT_EQ(core.BasePrice, (std::vector<double>{80.0, 50.0}));
   ASSERT_EQ(core.Parity_Scaled.size(), 5u);
@@ -101,7 +101,7 @@ TEST(AssemblyTest, ScheduleDatesBecomeSignedDayOffsetsFromPricingDate) {
               {1, 1, 1, 1});
   in.Coupons({20231231, 20240215}, {20240101, 20240229});
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   // 5 days before, the same day, the next day, and one year on across the
   // 29th of February 2024.
   EXPECT_EQ(core.KO_ObsDays, (std::vector<int>{-5, 0, 1, 366}));
@@ -114,7 +114,7 @@ TEST(AssemblyTest, ScheduleDatesBecomeSignedDayOffsetsFromPricingDate) {
 TEST(AssemblyTest, NoCouponsStillGivesOneElementCouponArrays) {
   Inputs in;
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   EXPECT_EQ(core.Coupon_ObsDays.size(), 1u);
   EXPECT_EQ(core.Coupon_PayDays.size(), 1u);
   EXPECT_EQ(core.ELS_Coupon_Prob.size(), 1u);
@@ -129,7 +129,7 @@ TEST(AssemblyTest, PassesCallerArraysAndSingleValuesThrough) {
   in.Coupons({20240201}, {20240205});
   const ExtendedArgs& e = in.View();
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(e, core), 1);
+  AssembleCore(e, core);
   const CoreArgs& a = core.args;
   // The common curve comes first in the caller's curve arrays.
   EXPECT_EQ(a.TCurveInfo_Disc, in.TCurveInfo.data());
@@ -166,7 +166,7 @@ TEST(AssemblyTest, ConstantYieldUsesOnlyTheFirstValueOnEveryDay) {
   in.Div = {0.015, 0.9, 0.025};
   in.NDiv = {2, 1};
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   ASSERT_EQ(core.DailyDivLen, 36);
   ASSERT_EQ(core.DailyDivRows.size(), 2u);
   EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(36, 0.015));
@@ -183,7 +183,7 @@ TEST(AssemblyTest, YieldCurveIsSpreadIntoDailyRatesOnTimesInYears) {
   in.Div = {0.03, 0.03, 0.01, 0.03};
   in.NDiv = {2, 2};
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   ASSERT_EQ(core.DailyDivLen, 36);
   for (double v : core.DailyDivRows[0]) EXPECT_NEAR(v, 0.0300012329105, 1e-12);
   // The rising curve, read at 73/365 = 0.2 and 1.0 years.
@@ -206,7 +206,7 @@ TEST(AssemblyTest, CashDividendsLandOnTheirDaysAsFractionsOfBasePrice) {
   in.Div = {2.0, 4.0, 1.0, 3.0};
   in.NDiv = {2, 2};
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   ASSERT_EQ(core.DailyDivLen, 36);
   std::vector<double> row0(36, 0.0), row1(36, 0.0);
   row0[3] = 0.02;
@@ -224,7 +224,7 @@ TEST(AssemblyTest, NoDividendEntryGivesARowOfZerosForEveryType) {
     in.Div = {0.04};
     in.NDiv = {0, 1};  // stock 0 has no entry; stock 1's segment starts at 0
     AssembledCore core;
-    ASSERT_EQ(AssembleCore(in.View(), core), 1) << "type " << type;
+    AssembleCore(in.View(), core);
     EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(36, 0.0)) << "type " << type;
     EXPECT_EQ(core.DailyDivRows[1], std::vector<double>(36, 0.04)) << "type " << type;
   }
@@ -241,7 +241,7 @@ TEST(AssemblyTest, RowsReachFarEnoughForTheLongestObservationWindow) {
   in.Div = {0.01, 0.5, 1.0, 2.0};
   in.NDiv = {1, 3};
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   ASSERT_EQ(core.DailyDivLen, 42);
   EXPECT_EQ(core.DailyDivRows[0], std::vector<double>(42, 0.01));
   std::vector<double> row1(42, 0.0);
@@ -269,7 +269,7 @@ TEST(AssemblyTest, ScheduleLongPastGivesEmptyRows) {
   in.TDiv = {10, 3};
   in.Div = {0.02, 1.0};
   AssembledCore core;
-  ASSERT_EQ(AssembleCore(in.View(), core), 1);
+  AssembleCore(in.View(), core);
   EXPECT_EQ(core.KO_ObsDays[0], -45);
   EXPECT_EQ(core.DailyDivLen, 0);
   EXPECT_TRUE(core.DailyDivRows[0].empty());

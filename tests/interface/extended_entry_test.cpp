@@ -124,7 +124,7 @@ DirectCore PriceThroughCore(Note& n) {
   const ExtendedArgs e = n.View();
   AssembledCore core;
   DirectCore d;
-  if (AssembleCore(e, core) != 1) return d;
+  AssembleCore(e, core);
   core.results.ResultPrice = &d.price;
   d.status = MorvikCore(core.args, core.results);
   d.prob = core.ELS_Prob;
@@ -369,6 +369,11 @@ TEST(ExtendedEntryTest, AllocationFailureAnywhereReturnsMinusOneAndWritesNothing
         ++failedCalls;
         EXPECT_TRUE(fired) << "allocation " << k;
         ExpectOutputsUntouched(n, "allocation " + std::to_string(k));
+        // The trace says how the call ended.
+        if (trace == 1) {
+          bool crlf = false;
+          EXPECT_EQ(TraceLines(&crlf).back(), "Return : -1") << "allocation " << k;
+        }
       } else {
         ASSERT_EQ(rc, 1) << "allocation " << k;
         ExpectSameOutputs(n, ref, "allocation " + std::to_string(k));
