@@ -35,9 +35,10 @@ struct Tally {
 
 // Per-path working rows of the path loop.
 struct PathScratch {
-  std::vector<double> x, y, means;
+  std::vector<double> x, y;
   std::vector<int> mem;
-  std::vector<int> hint;  // per stock: segment (bucketed axis) or search hint of the day before
+  std::vector<int> place;      // per stock: where it stood on its surface the day before
+  std::vector<double> window;  // every date's window (EngineGrids::window)
 };
 
 // One engine call taken a batch of paths at a time, so that several

@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "engine/vol_lookup.h"
+#include "engine/vol_surface.h"
 #include "numerics/local_vol.h"
 
 namespace morvik {
@@ -57,7 +57,7 @@ void ExpectSameEverywhere(const std::vector<double>& P) {
     std::vector<double> corner;
     AppendCorners(s, tb, corner);
     ASSERT_EQ(corner.size(), 4 * (P.size() + 1));
-    DayCoef dc;
+    SurfaceDay dc;
     dc.u = tb.u;
     dc.um = 1.0 - tb.u;
     dc.corner = corner.data();
