@@ -78,13 +78,13 @@ int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& 
       const LevelBlocks lv = LevelBlocksOf(view);
       const int b = FirstPassingLevel(lv.strike, NStock, win.data(), Lw, view.KO_AvgFlag[0] != 0);
       if (b >= 0) {
-        RecordOutcome(out, 0, DFko,
-                      SlopePayoff(limits, Gain(WorstOf(last, NStock)), lv.slope[b][0], lv.amount[b][0]));
+        const double worst = WorstOf(last, NStock);
+        RecordOutcome(out, 0, DFko, SlopePayoff(limits, Gain(worst), lv.slope[b][0], lv.amount[b][0]));
         settled = 1;
       } else if (remaining_dates == 1) {
         // Final observation without redemption: maturity payoff.
-        const MaturityOutcome m = MaturityPayoff(MaturityTermsOf(view), limits, view.KI_Barrier, last,
-                                                 NStock, view.BeKI_Hitted != 0);
+        const MaturityOutcome m = MaturityPayoff(MaturityTermsOf(view), limits, view.KI_Barrier,
+                                                 last, NStock, view.BeKI_Hitted != 0);
         RecordOutcome(out, m.knockedIn ? 2 : 1, DFko, m.payoff);
         settled = 1;
       } else {

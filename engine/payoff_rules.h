@@ -171,6 +171,14 @@ inline bool AnyBelow(const double* y, const double* barrier, int S) {
   return false;
 }
 
+// Does some stock close at or below the coupon barrier (a breach)?
+inline bool AnyAtOrBelow(const double* y, double barrier, int S) {
+  for (int i = 0; i < S; ++i) {
+    if (y[i] <= barrier) return true;
+  }
+  return false;
+}
+
 struct MaturityOutcome {
   bool knockedIn = false;
   double payoff = 0.0;

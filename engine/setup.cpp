@@ -55,13 +55,9 @@ void PricingDateStates(const CoreArgs& a, EngineGrids& g) {
 
   // With no coupon left there is no barrier to read and the state is unused.
   g.couponBreachInit = a.BeCouponBarrierHitted;
-  if (g.couponWatch == CouponWatch::Daily && g.NCoupon > 0) {
-    for (int i = 0; i < S; ++i) {
-      if (g.p0[i] <= g.coupon[0].barrier) {
-        g.couponBreachInit = 1;
-        break;
-      }
-    }
+  if (g.couponWatch == CouponWatch::Daily && g.NCoupon > 0 &&
+      AnyAtOrBelow(g.p0.data(), g.coupon[0].barrier, S)) {
+    g.couponBreachInit = 1;
   }
 
   bool allMemory = true;
@@ -170,7 +166,8 @@ void ScheduleTables(const CoreArgs& a, int fixedCount, EngineGrids& g) {
     cp.day = a.Coupon_ObsDays[c];
     cp.barrier = a.CouponBarrier[c];
     cp.amount = a.Coupon[c];
-    cp.df = DiscountFactor(a.TCurveInfo_Disc, a.CurveInfo_Disc, a.NT_Disc, a.Coupon_PayDays[c] / 365.0);
+    cp.df =
+        DiscountFactor(a.TCurveInfo_Disc, a.CurveInfo_Disc, a.NT_Disc, a.Coupon_PayDays[c] / 365.0);
   }
 
   // Known fixings of the first window, oldest first, never more than the

@@ -37,8 +37,8 @@ bool ObservationRedeems(const EngineGrids& g, int d, int touch, const double* y,
   const double* const levels[kLevels] = {strike, strike + S, strike + 2 * S, strike + 3 * S};
   const int b = FirstPassingLevel(levels, S, win, o.windowLen, o.average);
   if (b < 0) return false;
-  payoff = SlopePayoff(g.limits, Gain(WorstOf(y, S)), g.slope[static_cast<std::size_t>(d) * kLevels + b],
-                       amount[b]);
+  const double slope = g.slope[static_cast<std::size_t>(d) * kLevels + b];
+  payoff = SlopePayoff(g.limits, Gain(WorstOf(y, S)), slope, amount[b]);
   return true;
 }
 
@@ -136,14 +136,9 @@ void RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
     // Coupon barrier watch and coupon payment.
     if (c < NC) {
       const CouponDate& cp = g.coupon[c];
-      if (watch == CouponWatch::Daily || (watch == CouponWatch::OnDate && n == cp.day)) {
-        for (int i = 0; i < S; ++i) {
-          if (y[i] <= cp.barrier) {
-            breach = 1;
-            break;
-          }
-        }
-      }
+      const bool watched =
+          watch == CouponWatch::Daily || (watch == CouponWatch::OnDate && n == cp.day);
+      if (watched && AnyAtOrBelow(y, cp.barrier, S)) breach = 1;
       if (n == cp.day) {
         if (breach == 0) {
           t.couponProb[c] += 1.0;

@@ -135,7 +135,9 @@ void BuildSurfaceDays(VolSurface& s, int D, std::vector<SurfaceDay>& days) {
     days[n - 1].u = tb.u;
     days[n - 1].um = 1.0 - tb.u;
   }
-  for (int n = 1; n <= D && s.bucketed != 0; ++n) days[n - 1].corner = s.corner.data() + cornerAt[n - 1];
+  for (int n = 1; n <= D && s.bucketed != 0; ++n) {
+    days[n - 1].corner = s.corner.data() + cornerAt[n - 1];
+  }
 }
 
 bool HoldsModerateValues(const VolSurface& s) {

@@ -158,7 +158,8 @@ inline int SurfacePlaceOf(const VolSurface& vs, double x) {
     place = MoneynessSegmentFrom(vs, x, place);
     return LocalVolOnSegment(vs, x, place, day);
   }
-  return LocalVolAt(vs.P, vs.np, vs.nt, vs.V, place, x, vs.dayTime[static_cast<std::size_t>(n - 1)]);
+  const LocalVolTime& tb = vs.dayTime[static_cast<std::size_t>(n - 1)];
+  return LocalVolAt(vs.P, vs.np, vs.nt, vs.V, place, x, tb);
 }
 
 }  // namespace morvik
