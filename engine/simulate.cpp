@@ -118,7 +118,7 @@ void RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
     const DayCoef* dc = g.day.data() + static_cast<std::size_t>(n - 1) * S;
 #pragma GCC unroll 4
     for (int i = 0; i < S; ++i) {
-      const double s = SurfaceVolAt(surface[i], x[i], place[i], dc[i].vol, n);
+      const double s = SurfaceVolAt(surface[i], x[i], place[i], dc[i].vol);
       if (Plain) {
         y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
       } else if (plain[i] != 0) {

@@ -118,7 +118,6 @@ void AppendCorners(const VolSurface& s, const LocalVolTime& tb, std::vector<doub
 void BuildSurfaceDays(VolSurface& s, int D, std::vector<SurfaceDay>& days) {
   const std::size_t count = D > 0 ? static_cast<std::size_t>(D) : 0;
   s.corner.clear();
-  s.dayTime.assign(count, LocalVolTime{});
   days.assign(count, SurfaceDay{});
   // Each new bracket gets its corner table; the days point into it once it
   // has stopped growing.
@@ -128,11 +127,10 @@ void BuildSurfaceDays(VolSurface& s, int D, std::vector<SurfaceDay>& days) {
   LocalVolTime last{-1, -1, 0.0};
   for (int n = 1; n <= D; ++n) {
     const LocalVolTime tb = LocalVolTimeBracket(s.T, s.nt, hintT, n / 365.0);
-    s.dayTime[n - 1] = tb;
     if (s.bucketed != 0 && (tb.lo != last.lo || tb.hi != last.hi)) AppendCorners(s, tb, s.corner);
     last = tb;
     cornerAt[n - 1] = s.corner.size() - tableSize;
-    days[n - 1].u = tb.u;
+    days[n - 1].time = tb;
     days[n - 1].um = 1.0 - tb.u;
   }
   for (int n = 1; n <= D && s.bucketed != 0; ++n) {

@@ -40,11 +40,11 @@ struct alignas(32) MoneynessSegment {
   double width = 0.0;
 };
 
-// What a day's lookup on a bucketed axis reads besides the performance: the
-// time weight u of the upper time node and 1 - u, and the corner table of
-// the day's time bracket.
+// What a day's lookup reads besides the performance: the day's time bracket
+// (with the weight u of its upper node), 1 - u, and on a bucketed axis the
+// corner table of the bracket.
 struct SurfaceDay {
-  double u = 1.0;
+  LocalVolTime time;
   double um = 0.0;
   const double* corner = nullptr;
 };
@@ -72,8 +72,6 @@ struct VolSurface {
   // surface values the bilinear weights multiply: lower row at the lower and
   // upper time, upper row at the lower and upper time.
   std::vector<double> corner;
-  // Time bracket of simulated day n at n - 1 (for the hinted search).
-  std::vector<LocalVolTime> dayTime;
 };
 
 // Points the surface at its axes and values and builds the bucket and
@@ -89,9 +87,9 @@ void PrepareMoneynessAxis(VolSurface& s);
 // values) to `out`.
 void AppendCorners(const VolSurface& s, const LocalVolTime& tb, std::vector<double>& out);
 
-// The time brackets of days 1..D (walked once, day after day from a reset
-// hint, as every path would walk them) into `dayTime`, a corner table per
-// bracket met, and the SurfaceDay of day n into days[n - 1] (D entries).
+// The SurfaceDay of day n into days[n - 1] for days 1..D: the time brackets
+// walked once, day after day from a reset hint, as every path would walk
+// them, and a corner table per bracket met.
 void BuildSurfaceDays(VolSurface& s, int D, std::vector<SurfaceDay>& days);
 
 // True when every value is below 1e300 in magnitude (so no volatility the
@@ -138,7 +136,7 @@ bool HoldsModerateValues(const VolSurface& s);
   double w = (x - m.lo) / m.width;
   w = w != w ? 1.0 : w;
   const double* q = day.corner + 4 * seg;
-  const double u = day.u;
+  const double u = day.time.u;
   const double um = day.um;
   return (1.0 - w) * um * q[0] + (1.0 - w) * u * q[1] + w * um * q[2] + w * u * q[3];
 }
@@ -149,17 +147,15 @@ inline int SurfacePlaceOf(const VolSurface& vs, double x) {
   return vs.bucketed != 0 ? MoneynessSegmentOf(vs, x) : 0;
 }
 
-// The volatility at performance x on simulated day n (its SurfaceDay `day`);
-// `place` is where the path stood the day before (SurfacePlaceOf) and is
-// moved to where it stands now.
+// The volatility at performance x on a day; `place` is where the path stood
+// the day before (SurfacePlaceOf) and is moved to where it stands now.
 [[gnu::always_inline]] inline double SurfaceVolAt(const VolSurface& vs, double x, int& place,
-                                                  const SurfaceDay& day, int n) {
+                                                  const SurfaceDay& day) {
   if (vs.bucketed != 0) {
     place = MoneynessSegmentFrom(vs, x, place);
     return LocalVolOnSegment(vs, x, place, day);
   }
-  const LocalVolTime& tb = vs.dayTime[static_cast<std::size_t>(n - 1)];
-  return LocalVolAt(vs.P, vs.np, vs.nt, vs.V, place, x, tb);
+  return LocalVolAt(vs.P, vs.np, vs.nt, vs.V, place, x, day.time);
 }
 
 }  // namespace morvik

@@ -58,7 +58,7 @@ void ExpectSameEverywhere(const std::vector<double>& P) {
     AppendCorners(s, tb, corner);
     ASSERT_EQ(corner.size(), 4 * (P.size() + 1));
     SurfaceDay dc;
-    dc.u = tb.u;
+    dc.time = tb;
     dc.um = 1.0 - tb.u;
     dc.corner = corner.data();
     for (double x : xs) {
