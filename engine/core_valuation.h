@@ -8,7 +8,7 @@ namespace morvik {
 
 // Clears the result block, settles a pending payment from known fixings and
 // simulates everything still to come. Returns 1; may throw std::bad_alloc
-// (the callers catch it).
+// (caught once, by the exports and the full call's entry).
 int MorvikCore(const CoreArgs& args, const CoreResults& out);
 
 }  // namespace morvik

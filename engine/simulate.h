@@ -20,7 +20,7 @@ namespace morvik {
 // `out` is the result block shifted the same way (ResultPrice unshifted); the
 // engine writes its outcome and coupon slots and ADDS its price to
 // ResultPrice[0]. Returns 1; returns 1 without simulating when no observation
-// date remains. May throw std::bad_alloc (the core entry catches it).
+// date remains. May throw std::bad_alloc.
 int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out);
 
 // Raw sums of one engine call: path counts and undiscounted payoffs per
