@@ -7,23 +7,11 @@
 
 namespace morvik {
 
-namespace {
-
-int Value(const CoreArgs& a, const CoreResults& out) {
+int MorvikCore(const CoreArgs& args, const CoreResults& out) {
   RemainingValuation rest;
-  const int rc = PrepareValuation(a, out, rest);
+  const int rc = PrepareValuation(args, out, rest);
   if (!rest.simulate) return rc;
   return SimulateELS(rest.view, rest.fixedCount, rest.out);
-}
-
-}  // namespace
-
-int MorvikCore(const CoreArgs& args, const CoreResults& out) {
-  try {
-    return Value(args, out);
-  } catch (...) {
-    return -1;
-  }
 }
 
 }  // namespace morvik

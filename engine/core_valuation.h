@@ -7,8 +7,8 @@
 namespace morvik {
 
 // Clears the result block, settles a pending payment from known fixings and
-// simulates everything still to come. Returns 1 after a valuation, -1 when a
-// temporary cannot be allocated. Never throws.
+// simulates everything still to come. Returns 1; may throw std::bad_alloc
+// (caught once, by the exports and the full call's entry).
 int MorvikCore(const CoreArgs& args, const CoreResults& out);
 
 }  // namespace morvik

@@ -1,89 +1,48 @@
-// Everything the path loop reads, built once per engine call.
+// Everything the path loop reads, built once per engine call from the core
+// arguments: the path loop itself reads no CoreArgs field.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "engine/core_args.h"
-#include "numerics/local_vol.h"
+#include "engine/payoff_rules.h"
+#include "engine/vol_surface.h"
 
 namespace morvik {
-
-// Where a performance falls on a strictly rising moneyness axis of np nodes:
-// segment 0 below or at the first node (and NaN), segment k+1 inside
-// [P[k], P[k+1]) for k = 0..np-2, segment np at or above the last node.
-// Buckets split the axis by the leading bits of the performance's binary
-// form (monotone for positive numbers) and each holds at most two interior
-// nodes, so the segment is the bucket's first segment plus two comparisons.
-struct alignas(16) MoneynessBucket {
-  double thrA = 0.0;  // nodes inside the bucket, rising; NaN (never passed) when unused
-  double thrB = 0.0;
-};
-
-// A segment of a bucketed axis, for the check that a performance stayed in
-// the segment of the day before: it is inside when from <= x < to (NaN never
-// is). The weight of the upper row is (x - lo) / width; width is NaN on the
-// flat ends, segments 0 and np, whose weight is 1.
-struct alignas(32) MoneynessSegment {
-  double from = 0.0;
-  double to = 0.0;
-  double lo = 0.0;
-  double width = 0.0;
-};
-
-// One stock's local volatility surface: moneyness axis P (np), time axis T
-// (nt) and values row by row, element p*nt + k for moneyness p and time k.
-struct VolSurface {
-  const double* P = nullptr;
-  int np = 0;
-  const double* T = nullptr;
-  int nt = 0;
-  const double* V = nullptr;
-  // 1 when the bucket tables below are built (a strictly rising axis of
-  // positive nodes that buckets evenly enough); otherwise the path loop
-  // uses the hinted search.
-  int bucketed = 0;
-  double p0 = 0.0;            // P[0]
-  int shift = 0;              // bits dropped from the binary form
-  std::int64_t bucketAt = 0;  // leading bits of P[0]
-  std::int64_t lastBucket = 0;
-  std::vector<MoneynessBucket> bucket;
-  std::vector<int> bucketBase;  // per bucket: segment of its lowest performances
-  std::vector<MoneynessSegment> segment;  // np + 1 segments
-  // Per time bracket met on the simulated days, per segment, the four
-  // surface values the bilinear weights multiply: lower row at the lower and
-  // upper time, upper row at the lower and upper time.
-  std::vector<double> corner;
-};
-
-// Builds the bucket and segment tables of a surface from its axis (leaves
-// `bucketed` 0 when the axis does not rise strictly or buckets too unevenly).
-void PrepareMoneynessAxis(VolSurface& s);
-
-// Appends the corner table of time bracket `tb` (np + 1 segments of four
-// values) to `out`.
-void AppendCorners(const VolSurface& s, const LocalVolTime& tb, std::vector<double>& out);
 
 // Everything one stock's step that ends on a given day reads: the rate, the
 // quanto drift factor (FX correlation times FX volatility), the dividend
 // entry (the yield of the step, or the cash amount of its last day for stocks
-// with discrete dividends), the day's time weight u and 1 - u of the
-// volatility lookup, and the surface corners of the day's time bracket.
+// with discrete dividends), and the day's place on the surface's time axis.
 struct DayCoef {
   double r = 0.0;
   double rv = 0.0;
   double div = 0.0;
-  double u = 1.0;
-  double um = 0.0;
-  const double* corner = nullptr;
+  SurfaceDay vol;
   // For a stock whose quanto term vanishes (see EngineGrids::plainDrift): the
   // step's 1 + drift * dt, which then no longer depends on the volatility.
   double one = 1.0;
 };
 
-// Number of strike levels per observation date, tested from X3 down to X0.
-constexpr int kLevels = 4;
+// A remaining observation date.
+struct ObservationDate {
+  int day = 0;               // simulated day of the observation
+  int windowLen = 0;         // closes its strike test reads, the last on `day`
+  bool average = false;      // the window's average is tested, not each day
+  double barrier = 0.0;      // knock-out barrier of the period ending here
+  double df = 0.0;           // discount factor at its payment day
+  double redemCoupon = 0.0;  // paid when it does not redeem (0 on the last date)
+  std::size_t windowAt = 0;  // start of its window in the window buffer
+};
+
+// A remaining coupon.
+struct CouponDate {
+  int day = 0;           // simulated day of its observation
+  double barrier = 0.0;
+  double amount = 0.0;
+  double df = 0.0;       // discount factor at its payment day
+};
 
 struct EngineGrids {
   // The day rows point into the surfaces' corner tables: moved, never copied.
@@ -96,13 +55,18 @@ struct EngineGrids {
   int NStock = 0;
   int NStrike = 0;
   int NCoupon = 0;
-  int D = 0;  // last observation day; days 1..D are simulated
+  int D = 0;            // last observation day; days 1..D are simulated
+  double trials = 0.0;  // NTrials: paths run while the path index is below it
 
-  double base = 0.0;    // 1.0 when payoffs include the notional
-  double payLo = 0.0;   // floor of every payoff
-  double payHi = 0.0;   // cap of every payoff
+  KnockOutTouch touchMode = KnockOutTouch::Worst;
+  KnockIn knockIn = KnockIn::AtMaturityNoLoss;
+  CouponWatch couponWatch = CouponWatch::Never;
+  PayoffLimits limits;
+  MaturityTerms maturity;
 
   std::vector<double> p0;            // pricing-date performances
+  std::vector<double> kiBarrier;     // per stock
+  std::vector<int> memoryInit;       // per stock: knock-out memory flag on the pricing date
   std::vector<unsigned char> cash;   // per stock: 1 = discrete dividend amounts
   // Per stock: 1 when the quanto factor is zero on every day and the surface
   // holds only moderate numbers, so that the volatility is finite and its
@@ -115,18 +79,18 @@ struct EngineGrids {
 
   std::vector<DayCoef> day;          // (n-1)*NStock + i, n = 1..D
   std::vector<VolSurface> surface;   // per stock
-  std::vector<LocalVolTime> timeBr;  // (n-1)*NStock + i: time bracket of day n
   std::vector<double> chol;          // NStock*NStock, lower factor, row-major
 
-  std::vector<double> dfKO;          // per remaining observation date, at its payment day
-  std::vector<double> dfCp;          // per remaining coupon, at its payment day
+  std::vector<ObservationDate> date;  // per remaining observation date
+  std::vector<CouponDate> coupon;     // per remaining coupon
 
   std::vector<double> strike;        // (d*kLevels + level)*NStock + i
   std::vector<double> slope;         // d*kLevels + level
   std::vector<double> amount;        // d*kLevels + level
 
-  std::vector<double> window;        // per date: window length x NStock, slot-major
-  std::vector<std::size_t> windowOff;  // start of each date's window in `window`
+  // Every date's window (window length x NStock, slot-major) as each path
+  // starts it: the known fixings of the first, 0.0 everywhere else.
+  std::vector<double> window;
 };
 
 // Builds the grids for a shifted view (see SimulateELS). Requires NStrike >= 1.

@@ -18,7 +18,7 @@ namespace morvik {
 struct NormalSource {
   static constexpr std::size_t kAhead = 8;  // rows held
 
-  RandState state;  // seed word -1, every other field zero
+  RandState state;
   const double* L = nullptr;
   int S = 1;
   std::vector<double> z;
@@ -26,10 +26,10 @@ struct NormalSource {
   double* next = nullptr;  // the row Row() hands out next
   double* last = nullptr;  // the row Row() handed out last
 
-  // Restarts the stream from its fixed seed (the reset draw is discarded)
-  // for days of `stocks` normals correlated by the lower factor `chol`.
+  // Restarts the stream (StreamStart) for days of `stocks` normals
+  // correlated by the lower factor `chol`.
   void Reset(const double* chol, int stocks) {
-    (void)RandNormal(state, 0);
+    state = StreamStart();
     L = chol;
     S = stocks;
     z.assign(static_cast<std::size_t>(S), 0.0);

@@ -12,10 +12,7 @@ SharedStream::SharedStream(const StreamLimits& limits, int rowLen, const double*
   if (chunk_ == 0) chunk_ = row;
   if (chol != nullptr) chol_.assign(chol, chol + row * row);
   z_.assign(row, 0.0);
-  // The stream every valuation reads: the fixed seed, reset draw discarded.
-  RandState start;
-  (void)RandNormal(start, 0);
-  starts_.push_back(start);
+  starts_.push_back(StreamStart());
 }
 
 const double* SharedStream::Acquire(std::int64_t k) {

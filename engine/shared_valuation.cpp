@@ -20,8 +20,10 @@ namespace {
 // stream while it is in cache.
 constexpr long long kBatchPaths = 32;
 
-int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                const StreamLimits& limits) {
+}  // namespace
+
+int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
+                     const StreamLimits& limits) {
   struct Job {
     RemainingValuation p;
     SimJob sim;
@@ -89,17 +91,6 @@ int ValueShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int
     }
   }
   return 0;
-}
-
-}  // namespace
-
-int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                     const StreamLimits& limits) {
-  try {
-    return ValueShared(sets, outs, n, status, limits);
-  } catch (...) {
-    return -1;
-  }
 }
 
 }  // namespace morvik

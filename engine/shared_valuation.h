@@ -8,8 +8,9 @@ namespace morvik {
 
 // n valuations, each exactly as MorvikCore(*sets[r], outs[r]) would give it
 // (status[r] its status), drawing their normals from one shared stream that
-// is generated once and held within `limits`. Returns 0, or -1 when a
-// temporary cannot be allocated (results then undefined). Never throws.
+// is generated once and held within `limits`. Returns 0; may throw
+// std::bad_alloc (caught by the full call's entry; the results are then
+// undefined).
 int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
                      const StreamLimits& limits = StreamLimits{});
 

@@ -20,7 +20,7 @@ namespace morvik {
 // `out` is the result block shifted the same way (ResultPrice unshifted); the
 // engine writes its outcome and coupon slots and ADDS its price to
 // ResultPrice[0]. Returns 1; returns 1 without simulating when no observation
-// date remains. May throw std::bad_alloc (the core entry catches it).
+// date remains. May throw std::bad_alloc.
 int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out);
 
 // Raw sums of one engine call: path counts and undiscounted payoffs per
@@ -35,9 +35,10 @@ struct Tally {
 
 // Per-path working rows of the path loop.
 struct PathScratch {
-  std::vector<double> x, y, means;
+  std::vector<double> x, y;
   std::vector<int> mem;
-  std::vector<int> hint;  // per stock: segment (bucketed axis) or search hint of the day before
+  std::vector<int> place;      // per stock: where it stood on its surface the day before
+  std::vector<double> window;  // every date's window (EngineGrids::window)
 };
 
 // One engine call taken a batch of paths at a time, so that several

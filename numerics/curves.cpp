@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "numerics/term_axis.h"
+
 namespace morvik {
 
 namespace {
@@ -11,8 +13,7 @@ namespace {
 double RateUpperBracket(const double* T, const double* V, int n, double t) {
   if (t <= T[0]) return V[0];
   if (t >= T[n - 1]) return V[n - 1];
-  int c = 1;
-  while (T[c] < t) ++c;
+  const int c = FirstTenorAtOrAbove(T, n, t);
   return V[c - 1] + (V[c] - V[c - 1]) * (t - T[c - 1]) / (T[c] - T[c - 1]);
 }
 
@@ -25,10 +26,7 @@ double DiscountFactor(const double* T, const double* V, int n, double t) {
   } else if (t >= T[n - 1]) {
     r = V[n - 1];
   } else {
-    // Interval: first i with T[i] <= t < T[i+1].
-    // Bounded so that a NaN time cannot walk past the end.
-    int i = 0;
-    while (i < n - 2 && !(T[i] <= t && t < T[i + 1])) ++i;
+    const int i = TenorInterval(T, n, t);
     r = V[i] + (V[i + 1] - V[i]) * (t - T[i]) / (T[i + 1] - T[i]);
   }
   return std::exp(-r * t);

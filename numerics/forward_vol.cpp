@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "numerics/term_axis.h"
+
 namespace morvik {
 
 namespace {
@@ -11,8 +13,7 @@ namespace {
 double TermVol(const double* T, const double* V, int n, double t) {
   if (t <= T[0]) return V[0];
   if (t >= T[n - 1]) return V[n - 1];
-  int i = 0;
-  while (i < n - 2 && !(T[i] <= t && t < T[i + 1])) ++i;
+  const int i = TenorInterval(T, n, t);
   const double v0 = V[i] * V[i];
   const double v1 = V[i + 1] * V[i + 1];
   return std::sqrt(v0 + (v1 - v0) * (t - T[i]) / (T[i + 1] - T[i]));

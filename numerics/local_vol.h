@@ -3,6 +3,8 @@
 // Defined inline: the engine calls it once per stock per simulated day.
 #pragma once
 
+#include "numerics/term_axis.h"
+
 namespace morvik {
 
 // Time bracket of one lookup: lo/hi indices on the time axis and the weight u
@@ -30,8 +32,7 @@ inline LocalVolTime LocalVolTimeBracket(const double* T, int nt, int& hintT, dou
   }
   int k = hintT;
   if (k < 0 || k > nt - 1) k = 0;  // a stray hint falls back to a full walk
-  // Bounded at nt - 1 in case the axis holds a NaN.
-  while (k < nt - 1 && !(t < T[k])) ++k;
+  k = FirstTenorAbove(T, nt, t, k);
   hintT = k;
   b.lo = k - 1;
   b.hi = k;

@@ -83,4 +83,10 @@ double RandNormal(RandState& state, int mode) {
   return x2 * f;
 }
 
+RandState StreamStart() {
+  RandState state;
+  (void)RandNormal(state, 0);
+  return state;
+}
+
 }  // namespace morvik

@@ -19,4 +19,8 @@ double RandUniform(RandState& state);
 // Standard normal. mode 0 resets the stream first, any other mode draws.
 double RandNormal(RandState& state, int mode);
 
+// The stream every valuation reads: the generator restarted from its fixed
+// seed, with the normal of the reset draw discarded.
+RandState StreamStart();
+
 }  // namespace morvik

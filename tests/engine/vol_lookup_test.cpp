@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "engine/vol_lookup.h"
+#include "engine/vol_surface.h"
 #include "numerics/local_vol.h"
 
 namespace morvik {
@@ -19,12 +19,8 @@ namespace {
 VolSurface Surface(const std::vector<double>& P, const std::vector<double>& T,
                    const std::vector<double>& V) {
   VolSurface s;
-  s.P = P.data();
-  s.np = static_cast<int>(P.size());
-  s.T = T.data();
-  s.nt = static_cast<int>(T.size());
-  s.V = V.data();
-  PrepareMoneynessAxis(s);
+  BuildVolSurface(s, P.data(), static_cast<int>(P.size()), T.data(), static_cast<int>(T.size()),
+                  V.data());
   return s;
 }
 
@@ -57,8 +53,8 @@ void ExpectSameEverywhere(const std::vector<double>& P) {
     std::vector<double> corner;
     AppendCorners(s, tb, corner);
     ASSERT_EQ(corner.size(), 4 * (P.size() + 1));
-    DayCoef dc;
-    dc.u = tb.u;
+    SurfaceDay dc;
+    dc.time = tb;
     dc.um = 1.0 - tb.u;
     dc.corner = corner.data();
     for (double x : xs) {
@@ -130,6 +126,35 @@ TEST(BucketedVolLookup, AxesItCannotBucketKeepTheHintedSearch) {
   const double c = std::nextafter(b, 1.0);
   const std::vector<double> P = {0.25, a, b, c, 1.0};
   EXPECT_EQ(Surface(P, T, std::vector<double>(P.size(), 0.2)).bucketed, 0);
+}
+
+// The day rows of a surface, walked by a path that carries its place from
+// day to day, give the plain lookup at the day's time, across the time
+// brackets, on a bucketed axis and on one left to the hinted search.
+TEST(BucketedVolLookup, SurfaceDaysMatchTheLookupAtEachDaysTime) {
+  const std::vector<double> T = {0.1, 0.5, 1.0};
+  for (const std::vector<double>& P :
+       {std::vector<double>{0.4, 0.6, 0.8, 1.0, 1.2, 1.6}, std::vector<double>{0.5, 1.0, 1.0, 1.5}}) {
+    std::vector<double> V;
+    for (std::size_t p = 0; p < P.size(); ++p)
+      for (int k = 0; k < 3; ++k) V.push_back(0.3 - 0.05 * p + 0.02 * k + 0.003 * p * k);
+    VolSurface s = Surface(P, T, V);
+    EXPECT_EQ(s.bucketed, P.size() == 6 ? 1 : 0);
+    const int D = 450;
+    std::vector<SurfaceDay> days;
+    BuildSurfaceDays(s, D, days);
+    ASSERT_EQ(days.size(), static_cast<std::size_t>(D));
+    double x = 1.0;
+    int place = SurfacePlaceOf(s, x);
+    for (int n = 1; n <= D; ++n) {
+      x = 1.0 + 0.9 * std::sin(0.05 * n);  // over the whole axis and past both ends
+      const double got = SurfaceVolAt(s, x, place, days[n - 1]);
+      int hp = 0;
+      int ht = 0;
+      const double ref = LocalVolLookup(s.P, s.np, s.T, s.nt, s.V, hp, ht, x, n / 365.0);
+      ASSERT_EQ(got, ref) << "day " << n << " x=" << x << " bucketed=" << s.bucketed;
+    }
+  }
 }
 
 }  // namespace

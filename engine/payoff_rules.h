@@ -1,0 +1,212 @@
+// The note's barrier modes and payoff rules, stated once for the path loop
+// and for the settlement of a pending date from its known fixings: the
+// strike-level test of an observation window, the payoff limits, the gain,
+// and the maturity payoff.
+//
+// Every rule keeps one order of floating-point operations, so both callers
+// give the same bits on the same closes.
+#pragma once
+
+#include <cstddef>
+
+#include "engine/core_args.h"
+
+namespace morvik {
+
+// Knock-out touch (KnockBarrierFlag[0]): 0, the worst performance reaches
+// the barrier; any other value, every stock has reached it on some day of
+// the period (stock by stock, with the memory flags).
+enum class KnockOutTouch : unsigned char { Worst, StockByStock };
+
+// Knock-in (KnockBarrierFlag[1]): 0, tested at maturity, and a knocked-in
+// note still pays only the gain (no loss); 1, tested on the pricing date
+// and every simulated day, with loss participation at maturity; 2 (and any
+// other value), tested at maturity only, with loss participation.
+enum class KnockIn : unsigned char { AtMaturityNoLoss, DailyWithLoss, AtMaturityWithLoss };
+
+// Coupon barrier watch (CouponBarrierFlag): 1 every day, 2 only on the
+// coupon observation date, any other value never.
+enum class CouponWatch : unsigned char { Never, Daily, OnDate };
+
+inline KnockOutTouch KnockOutTouchOf(int flag) {
+  return flag == 0 ? KnockOutTouch::Worst : KnockOutTouch::StockByStock;
+}
+
+inline KnockIn KnockInOf(int flag) {
+  if (flag == 0) return KnockIn::AtMaturityNoLoss;
+  return flag == 1 ? KnockIn::DailyWithLoss : KnockIn::AtMaturityWithLoss;
+}
+
+inline CouponWatch CouponWatchOf(int flag) {
+  if (flag == 1) return CouponWatch::Daily;
+  return flag == 2 ? CouponWatch::OnDate : CouponWatch::Never;
+}
+
+// Number of strike levels per observation date, tested from the highest
+// (X3, with PayOffSlope3 and PayOffAmount3) down to X0.
+constexpr int kLevels = 4;
+
+// A view's strike levels, highest first: the strike blocks X3..X0
+// (NStrike x NStock, date-major) and their slopes and amounts (per date).
+struct LevelBlocks {
+  const double* strike[kLevels];
+  const double* slope[kLevels];
+  const double* amount[kLevels];
+};
+
+inline LevelBlocks LevelBlocksOf(const CoreArgs& a) {
+  return LevelBlocks{{a.X3, a.X2, a.X1, a.X0},
+                     {a.PayOffSlope3, a.PayOffSlope2, a.PayOffSlope1, a.PayOffSlope0},
+                     {a.PayOffAmount3, a.PayOffAmount2, a.PayOffAmount1, a.PayOffAmount0}};
+}
+
+// Payoffs per unit of notional: `base` is 1 when they include the notional,
+// and every payoff is floored at `lo`, then capped at `hi`.
+struct PayoffLimits {
+  double base = 0.0;
+  double lo = 0.0;
+  double hi = 0.0;
+};
+
+inline PayoffLimits PayoffLimitsOf(const CoreArgs& a) {
+  PayoffLimits p;
+  p.base = a.NAFlag == 1 ? 1.0 : 0.0;
+  p.lo = p.base - a.PayOffLimit0;
+  p.hi = p.base + a.PayOffLimit1;
+  return p;
+}
+
+// The floor first, then the cap: the cap wins when the floor lies above it.
+inline double ClampPayoff(double v, const PayoffLimits& p) {
+  const double floored = p.lo < v ? v : p.lo;
+  return floored < p.hi ? floored : p.hi;
+}
+
+// max(worst - 1, 0); a NaN worst gains 0.
+inline double Gain(double worst) {
+  const double g = worst - 1.0;
+  return g > 0.0 ? g : 0.0;
+}
+
+inline double WorstOf(const double* y, int S) {
+  double w = y[0];
+  for (int i = 1; i < S; ++i) w = y[i] < w ? y[i] : w;
+  return w;
+}
+
+// A payoff of base plus amount plus slope times a move of the worst
+// performance (its gain, or worst - 1 where losses count), limited.
+inline double SlopePayoff(const PayoffLimits& p, double move, double slope, double amount) {
+  return ClampPayoff(move * slope + p.base + amount, p);
+}
+
+// Redemption by touch: the highest level's amount, without slope.
+inline double TouchPayoff(const PayoffLimits& p, double amount) {
+  return ClampPayoff(p.base + amount, p);
+}
+
+// Does a strike level (strikes[0..S-1]) pass on an observation window of L
+// rows of S performances, oldest first? Average test: each stock's closes,
+// each divided by L before summing, reach its strike. Any-day test: on some
+// row every stock is at or above its strike (an empty window passes).
+inline bool LevelPasses(const double* strikes, int S, const double* win, int L, bool average) {
+  if (average) {
+    for (int i = 0; i < S; ++i) {
+      double sum = 0.0;
+      for (int m = 0; m < L; ++m) sum += win[static_cast<std::size_t>(m) * S + i] / L;
+      if (!(sum >= strikes[i])) return false;
+    }
+    return true;
+  }
+  if (L <= 0) return true;
+  for (int m = 0; m < L; ++m) {
+    const double* row = win + static_cast<std::size_t>(m) * S;
+    bool all = true;
+    for (int i = 0; i < S; ++i) {
+      if (!(row[i] >= strikes[i])) {
+        all = false;
+        break;
+      }
+    }
+    if (all) return true;
+  }
+  return false;
+}
+
+// The first level, from the highest down, that passes on the window; -1
+// when none does. strikes[b] is level b's row of S strikes.
+inline int FirstPassingLevel(const double* const strikes[kLevels], int S, const double* win, int L,
+                             bool average) {
+  for (int b = 0; b < kLevels; ++b) {
+    if (LevelPasses(strikes[b], S, win, L, average)) return b;
+  }
+  return -1;
+}
+
+// The maturity payoff's terms: PayOffSlope3 and PayOffAmount3 at the slot
+// after the last date (not knocked in, index 0) and the one after it
+// (knocked in, index 1), and how a knock-in counts.
+struct MaturityTerms {
+  double slope[2] = {0.0, 0.0};
+  double amount[2] = {0.0, 0.0};
+  KnockIn mode = KnockIn::AtMaturityNoLoss;
+};
+
+// Terms of a view whose last observation date is NStrike - 1.
+inline MaturityTerms MaturityTermsOf(const CoreArgs& a) {
+  MaturityTerms m;
+  m.slope[0] = a.PayOffSlope3[a.NStrike];
+  m.slope[1] = a.PayOffSlope3[a.NStrike + 1];
+  m.amount[0] = a.PayOffAmount3[a.NStrike];
+  m.amount[1] = a.PayOffAmount3[a.NStrike + 1];
+  m.mode = KnockInOf(a.KnockBarrierFlag1);
+  return m;
+}
+
+// Does some stock close strictly below its barrier?
+inline bool AnyBelow(const double* y, const double* barrier, int S) {
+  for (int i = 0; i < S; ++i) {
+    if (y[i] < barrier[i]) return true;
+  }
+  return false;
+}
+
+// Does some stock close at or below the coupon barrier (a breach)?
+inline bool AnyAtOrBelow(const double* y, double barrier, int S) {
+  for (int i = 0; i < S; ++i) {
+    if (y[i] <= barrier) return true;
+  }
+  return false;
+}
+
+struct MaturityOutcome {
+  bool knockedIn = false;
+  double payoff = 0.0;
+};
+
+// Maturity on the final performances y: knocked in when already so or when
+// a stock closes strictly below its knock-in barrier. A knocked-in note pays
+// on worst - 1 unless its mode pays the gain only; otherwise the note pays on
+// its gain, or on worst - 1 when the slope is negative.
+inline MaturityOutcome MaturityPayoff(const MaturityTerms& m, const PayoffLimits& p,
+                                      const double* kiBarrier, const double* y, int S,
+                                      bool knockedIn) {
+  MaturityOutcome o;
+  o.knockedIn = knockedIn || AnyBelow(y, kiBarrier, S);
+  const double worst = WorstOf(y, S);
+  const int k = o.knockedIn ? 1 : 0;
+  const bool loss = o.knockedIn ? m.mode != KnockIn::AtMaturityNoLoss : !(m.slope[0] >= 0.0);
+  o.payoff = SlopePayoff(p, loss ? worst - 1.0 : Gain(worst), m.slope[k], m.amount[k]);
+  return o;
+}
+
+// Performances of the first `rows` fixings of SC (rows of NStock closes):
+// each close over its stock's base price.
+inline void FixingPerformances(const CoreArgs& a, int rows, double* out) {
+  const int S = a.NStock;
+  for (int r = 0; r < rows; ++r) {
+    for (int i = 0; i < S; ++i) out[r * S + i] = a.SC[r * S + i] / a.BasePrice[i];
+  }
+}
+
+}  // namespace morvik
