@@ -15,7 +15,7 @@
 #include "sensitivities/bump_revalue.h"
 #include "sensitivities/sensitivities.h"
 #include "tests/sensitivities/small_note.h"
-#include "tools/morvik-price/task_threads.h"
+#include "termsheet/task_threads.h"
 
 namespace morvik {
 namespace {

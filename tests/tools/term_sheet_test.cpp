@@ -1,7 +1,7 @@
 // Reading JSON term sheets into the full call's flat arrays.
 #ifdef MORVIK_HAVE_PRICE_TOOL
 
-#include "tools/morvik-price/term_sheet.h"
+#include "termsheet/term_sheet.h"
 
 #include <gtest/gtest.h>
 

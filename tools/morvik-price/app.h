@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/morvik-price/report.h"
+#include "termsheet/report.h"
 
 namespace morvik {
 

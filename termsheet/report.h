@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/morvik-price/pricing.h"
-#include "tools/morvik-price/term_sheet.h"
+#include "termsheet/pricing.h"
+#include "termsheet/term_sheet.h"
 
 namespace morvik {
 

@@ -1,6 +1,6 @@
 // Pricing a parsed note through ZUNP_CalcMorvikMC (or its internal entry for
 // several threads), its spot ladder, and the wording of a rejection.
-#include "tools/morvik-price/pricing.h"
+#include "termsheet/pricing.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@
 #include "interface/layout.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
-#include "tools/morvik-price/task_threads.h"
+#include "termsheet/task_threads.h"
 
 namespace morvik {
 namespace {

@@ -4,7 +4,7 @@
 // unknown field is an error (it is nearly always a typo). Keys that begin
 // with "_" are comments and are skipped. Values are not range-checked here:
 // the library's own validation does that and names the input it rejects.
-#include "tools/morvik-price/term_sheet.h"
+#include "termsheet/term_sheet.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,5 +1,5 @@
 // Text, JSON and CSV renderings of priced notes.
-#include "tools/morvik-price/report.h"
+#include "termsheet/report.h"
 
 #include <charconv>
 #include <cmath>

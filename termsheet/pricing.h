@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/morvik-price/term_sheet.h"
+#include "termsheet/term_sheet.h"
 
 namespace morvik {
 
