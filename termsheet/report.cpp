@@ -1,19 +1,18 @@
-// Text, JSON and CSV renderings of priced notes.
+// The JSON and CSV renderings of priced notes, and the pieces the text
+// report shares with them: money, widths, discount factors, the price's
+// breakdown.
 #include "termsheet/report.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include <nlohmann/json.hpp>
-
-#include "interface/status_messages.h"
+#include "dates/calendar.h"
+#include "interface/layout.h"
+#include "numerics/curves.h"
+#include "termsheet/json_text.h"
 
 namespace morvik {
 namespace {
-
-using nlohmann::json;
-using ordered = nlohmann::ordered_json;
 
 std::string Fixed(double v, int decimals) {
   char buf[64];
@@ -21,51 +20,171 @@ std::string Fixed(double v, int decimals) {
   return buf;
 }
 
-// Shortest text that reads back as the same double.
-std::string Exact(double v) {
-  if (!std::isfinite(v)) return v > 0 ? "inf" : (v < 0 ? "-inf" : "nan");
-  // Plain decimals for the usual magnitudes, exponents only beyond them.
-  const double a = std::fabs(v);
-  const bool plain = a == 0.0 || (a >= 1e-6 && a < 1e16);
-  char buf[400];
-  const auto res = plain ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed)
-                         : std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, res.ptr);
+// Code points of UTF-8 text, read leniently (a stray byte is one column).
+template <class Visit>
+void ForEachCodePoint(const std::string& s, Visit visit) {
+  for (std::size_t k = 0; k < s.size();) {
+    const auto c = static_cast<unsigned char>(s[k]);
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    if (k + len > s.size()) len = 1;
+    unsigned cp = len == 1 ? c : c & (0x3Fu >> len);
+    for (std::size_t e = 1; e < len; ++e) cp = (cp << 6) | (static_cast<unsigned char>(s[k + e]) & 0x3Fu);
+    visit(k, len, cp);
+    k += len;
+  }
 }
 
-std::string Pad(const std::string& s, std::size_t width, bool right) {
-  if (s.size() >= width) return s;
-  const std::string fill(width - s.size(), ' ');
-  return right ? fill + s : s + fill;
+int CodePointWidth(unsigned cp) {
+  const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                    (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                    (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                    (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+  return wide ? 2 : 1;
 }
 
-std::string Percent(double fraction, int decimals) { return Fixed(100.0 * fraction, decimals) + " %"; }
-
-std::string PercentOfNotional(const NoteInputs& n, double amount) {
-  if (!(n.NotionalAMT > 0.0)) return "n/a";
-  return Fixed(100.0 * amount / n.NotionalAMT, 4) + " %";
+const char* StateName(NoteState s) {
+  switch (s) {
+    case NoteState::kRedeemed: return "redeemed";
+    case NoteState::kMatured: return "matured";
+    case NoteState::kOver: return "over";
+    case NoteState::kAlive: break;
+  }
+  return "alive";
 }
-
-std::string Currency(const NoteInputs& n) { return n.currency.empty() ? std::string() : " " + n.currency; }
 
 bool HasGreeks(const NoteReport& r) {
-  return r.note.CalcFlag[0] >= 1 && r.result.resultPrice.size() >= 3 * static_cast<std::size_t>(r.note.NStock) + 3;
+  return r.note.CalcFlag[0] >= 1 &&
+         r.result.resultPrice.size() >= static_cast<std::size_t>(layout::ResultPriceLength(r.note.NStock, 1));
 }
 
-// Sum of the probabilities of the early-redemption slots.
-double EarlyProbability(const NoteReport& r) {
-  double p = 0.0;
-  for (int s = 0; s < r.note.NStrike; ++s) p += r.result.events[s];
-  return p;
+Json LifeCycleJson(const NoteReport& r) {
+  const LifeCycle& life = r.life;
+  Json j = Json::object();
+  j["state"] = StateName(life.state);
+  j["summary"] = StateSentence(life, r.note);
+  j["from_history"] = life.fromHistory;
+  if (life.slot >= 0) {
+    j["settlement"] = {{"observation", FormatIsoDate(life.observation)},
+                       {"payment", FormatIsoDate(life.payment)},
+                       {"paid", life.paid},
+                       {"payoff", life.payoff},
+                       {"amount", life.payoff * r.note.NotionalAMT}};
+  }
+  Json events = Json::array();
+  for (const PastEvent& e : life.events) {
+    events.push_back({{"date", FormatIsoDate(e.date)}, {"event", e.what}, {"amount", e.amount * r.note.NotionalAMT}});
+  }
+  j["events"] = events;
+  return j;
+}
+
+// Probability, cash flow, discount factor and discounted cash flow of one
+// outcome or coupon.
+Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow) {
+  const double df = PaymentDiscountFactor(n, payment);
+  return {{"observation", FormatIsoDate(observation)},
+          {"payment", FormatIsoDate(payment)},
+          {"probability", probability},
+          {"cash_flow", cashFlow},
+          {"discount_factor", df},
+          {"discounted_cash_flow", df * cashFlow}};
+}
+
+Json NoteJson(const NoteReport& r) {
+  Json j = Json::object();
+  j["file"] = r.file;
+  if (!r.usable) {
+    j["status"] = nullptr;
+    j["error"] = r.inputError;
+    return j;
+  }
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  j["name"] = n.name;
+  j["status"] = r.priced ? Json(res.status) : Json(nullptr);
+  j["state"] = StateName(r.life.state);
+  j["warnings"] = r.warnings;
+  if (r.priced && res.status < 0) {
+    j["error"] = res.rejection;
+    return j;
+  }
+  j["currency"] = n.currency;
+  j["price_date"] = FormatIsoDate(n.PriceDate);
+  j["notional"] = n.NotionalAMT;
+  j["trials"] = static_cast<long long>(n.NTrials);
+  j["life_cycle"] = LifeCycleJson(r);
+  if (!r.priced) return j;
+  const int N = n.NStrike;
+  const int Q = n.NCoupon;
+  const int S = n.NStock;
+  j["price"] = res.resultPrice[0];
+  if (n.NotionalAMT > 0.0) j["price_percent"] = 100.0 * res.resultPrice[0] / n.NotionalAMT;
+  const PriceBreakdown b = BreakDownPrice(r);
+  j["price_breakdown"] = {{"discounted_outcomes", b.outcomes},
+                          {"discounted_coupons", b.coupons},
+                          {"redemption_coupons", b.redemptionCoupons},
+                          {"rest", b.rest}};
+  Json red = Json::array();
+  for (int s = 0; s < N; ++s) {
+    red.push_back(Flow(n, n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
+                       res.events[layout::OutcomeCf(N, s)]));
+  }
+  j["redemption"] = red;
+  const int lastObs = n.DatesInfo[N - 1];
+  const int lastPay = n.DatesInfo[2 * N - 1];
+  j["maturity"] = {{"no_knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
+                                        res.events[layout::OutcomeCf(N, N)])},
+                   {"knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
+                                     res.events[layout::OutcomeCf(N, N + 1)])}};
+  Json cps = Json::array();
+  for (int c = 0; c < Q; ++c) {
+    cps.push_back(Flow(n, n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
+                       res.coupons[layout::CouponCf(Q, c)]));
+  }
+  j["coupons"] = cps;
+  if (HasGreeks(r)) {
+    Json g = Json::array();
+    for (int i = 0; i < S; ++i) {
+      g.push_back({{"underlying", n.underlyingNames[i]},
+                   {"delta", res.resultPrice[layout::Delta(S, i)]},
+                   {"gamma", res.resultPrice[layout::Gamma(S, i)]},
+                   {"vega", res.resultPrice[layout::Vega(S, i)]}});
+    }
+    j["greeks"] = g;
+    if (n.CalcFlag[0] >= 2) {
+      j["theta"] = res.resultPrice[layout::Theta(S)];
+      j["rho"] = res.resultPrice[layout::Rho(S)];
+    }
+  }
+  if (!res.ladderMoves.empty()) {
+    Json lad = Json::array();
+    for (std::size_t k = 0; k < res.ladderMoves.size(); ++k) {
+      Json row = {{"move", res.ladderMoves[k]}, {"status", res.ladderStatus[k]}};
+      if (res.ladderStatus[k] >= 0) row["price"] = res.ladderPrices[k];
+      lad.push_back(row);
+    }
+    j["ladder"] = lad;
+  }
+  return j;
+}
+
+std::string CsvField(const std::string& s) {
+  if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
 }
 
 }  // namespace
 
 std::string FormatMoney(double amount) {
-  if (!std::isfinite(amount)) return Exact(amount);
+  if (!std::isfinite(amount)) return ShortestDouble(amount);
   const std::string digits = Fixed(std::fabs(amount), 2);
   const std::size_t dot = digits.find('.');
-  std::string whole = digits.substr(0, dot);
+  const std::string whole = digits.substr(0, dot);
   std::string grouped;
   const std::size_t len = whole.size();
   for (std::size_t i = 0; i < len; ++i) {
@@ -85,236 +204,105 @@ std::string ProbabilityBar(double probability, int width) {
   return std::string(static_cast<std::size_t>(filled), '#') + std::string(static_cast<std::size_t>(width - filled), ' ');
 }
 
-void WriteTextReport(std::ostream& out, const NoteReport& r) {
+int DisplayWidth(const std::string& text) {
+  int w = 0;
+  ForEachCodePoint(text, [&](std::size_t, std::size_t, unsigned cp) { w += CodePointWidth(cp); });
+  return w;
+}
+
+std::string FitWidth(const std::string& text, int width) {
+  if (DisplayWidth(text) <= width) return text;
+  const int keep = width > 3 ? width - 3 : 0;
+  int w = 0;
+  std::size_t end = 0;
+  bool full = false;
+  ForEachCodePoint(text, [&](std::size_t at, std::size_t len, unsigned cp) {
+    if (full) return;
+    const int cw = CodePointWidth(cp);
+    if (w + cw > keep) {
+      full = true;
+      return;
+    }
+    w += cw;
+    end = at + len;
+  });
+  return text.substr(0, end) + std::string(width > 3 ? 3 : static_cast<std::size_t>(width), '.');
+}
+
+double PaymentDiscountFactor(const NoteInputs& n, int paymentDate) {
+  return DiscountFactor(n.TCurveInfo.data(), n.CurveInfo.data(), n.NT[0], CdrDDiff(n.PriceDate, paymentDate) / 365.0);
+}
+
+PriceBreakdown BreakDownPrice(const NoteReport& r) {
   const NoteInputs& n = r.note;
   const NoteResult& res = r.result;
   const int N = n.NStrike;
   const int Q = n.NCoupon;
-  const std::string cur = Currency(n);
-  out << n.name << "  (" << r.file << ")\n";
-  out << "Priced on " << FormatIsoDate(n.PriceDate) << " with " << Fixed(n.NTrials, 0) << " trials, notional "
-      << FormatMoney(n.NotionalAMT) << cur << "\n\n";
-  out << "Price: " << FormatMoney(res.resultPrice[0]) << cur << "  (" << PercentOfNotional(n, res.resultPrice[0])
-      << " of notional)\n\n";
-
-  out << "Redemption outcomes\n";
-
-  constexpr int kBar = 25;
-  out << "  " << Pad("outcome", 22, false) << Pad("observation", 13, false) << Pad("payment", 11, false)
-      << Pad("probability", 12, true) << "  " << std::string(kBar, ' ') << Pad("mean cash flow", 20, true) << "\n";
+  PriceBreakdown b;
   for (int s = 0; s < N + 2; ++s) {
-    std::string label, obs;
-    int pay = 0;
-    if (s < N) {
-      label = "early, date " + std::to_string(s + 1);
-      if (s == N - 1) label = "final, date " + std::to_string(s + 1);
-      if (n.DatesInfo[N + s] <= n.PriceDate) label += " (paid)";
-      obs = FormatIsoDate(n.DatesInfo[s]);
-      pay = n.DatesInfo[N + s];
-    } else {
-      label = s == N ? "maturity, no knock-in" : "maturity, knock-in";
-      obs = FormatIsoDate(n.DatesInfo[N - 1]);
-      pay = n.DatesInfo[2 * N - 1];
-    }
-    const double p = res.events[s];
-    const double cf = res.events[N + 2 + s];
-    out << "  " << Pad(label, 22, false) << Pad(obs, 13, false) << Pad(FormatIsoDate(pay), 11, false)
-        << Pad(Percent(p, 2), 12, true) << "  " << ProbabilityBar(p, kBar) << Pad(FormatMoney(cf), 20, true) << "\n";
+    const int pay = n.DatesInfo[N + (s < N ? s : N - 1)];
+    b.outcomes += PaymentDiscountFactor(n, pay) * res.events[layout::OutcomeCf(N, s)];
   }
-  double total = 0.0;
-  double totalCf = 0.0;
-  for (int s = 0; s < N + 2; ++s) {
-    total += res.events[s];
-    totalCf += res.events[N + 2 + s];
+  for (int c = 0; c < Q; ++c) {
+    b.coupons += PaymentDiscountFactor(n, n.CouponDatesInfo[Q + c]) * res.coupons[layout::CouponCf(Q, c)];
   }
-  out << "  " << Pad("all outcomes", 46, false) << Pad(Percent(total, 2), 12, true) << "  " << std::string(kBar, ' ')
-      << Pad(FormatMoney(totalCf), 20, true) << "\n";
-
-  if (Q > 0) {
-    out << "\nCoupons\n";
-    out << "  " << Pad("#", 10, false) << Pad("observation", 13, false) << Pad("payment", 11, false)
-        << Pad("barrier", 10, true) << Pad("amount", 10, true) << Pad("probability", 13, true) << "  "
-        << std::string(kBar, ' ') << Pad("mean amount", 18, true) << "\n";
-    for (int j = 0; j < Q; ++j) {
-      const double p = res.coupons[j];
-      std::string label = std::to_string(j + 1);
-      if (n.CouponDatesInfo[Q + j] <= n.PriceDate) label += " (paid)";
-      out << "  " << Pad(label, 10, false) << Pad(FormatIsoDate(n.CouponDatesInfo[j]), 13, false)
-          << Pad(FormatIsoDate(n.CouponDatesInfo[Q + j]), 11, false) << Pad(Percent(n.CouponBarrier[j], 1), 10, true)
-          << Pad(Percent(n.Coupon[j], 3), 10, true) << Pad(Percent(p, 2), 13, true) << "  " << ProbabilityBar(p, kBar)
-          << Pad(FormatMoney(res.coupons[Q + j]), 18, true) << "\n";
-    }
+  // A date's redemption coupon is paid on the paths that reach it and do not
+  // redeem there, when its payment is still to come.
+  double redeemedBy = 0.0;
+  for (int d = 0; d + 1 < N; ++d) {
+    redeemedBy += res.events[layout::OutcomeProb(N, d)];
+    const int pay = n.DatesInfo[N + d];
+    if (pay <= n.PriceDate || n.RedemCoupon[d] == 0.0) continue;
+    b.redemptionCoupons += PaymentDiscountFactor(n, pay) * n.RedemCoupon[d] * n.NotionalAMT * (1.0 - redeemedBy);
   }
-
-  if (HasGreeks(r)) {
-    const int S = n.NStock;
-    out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")\n";
-    out << "  " << Pad("underlying", 24, false) << Pad("delta (1 % spot)", 19, true)
-        << Pad("gamma (1 % spot)", 19, true) << Pad("vega (1 vol pt)", 19, true) << "\n";
-    for (int i = 0; i < S; ++i) {
-      out << "  " << Pad(n.underlyingNames[i], 24, false) << Pad(FormatMoney(res.resultPrice[1 + i]), 19, true)
-          << Pad(FormatMoney(res.resultPrice[1 + S + i]), 19, true)
-          << Pad(FormatMoney(res.resultPrice[1 + 2 * S + i]), 19, true) << "\n";
-    }
-    if (n.CalcFlag[0] >= 2) {
-      out << "\nWhole note: theta (1 day) " << FormatMoney(res.resultPrice[3 * S + 1]) << cur << ", rho (1 rate pt) "
-          << FormatMoney(res.resultPrice[3 * S + 2]) << cur << "\n";
-    }
-  }
-
-  if (!res.ladderMoves.empty()) {
-    out << "\nSpot ladder (all underlyings move together)\n";
-    out << "  " << Pad("move", 7, true) << Pad("price", 21, true) << Pad("of notional", 14, true) << "\n";
-    for (std::size_t k = 0; k < res.ladderMoves.size(); ++k) {
-      const double m = res.ladderMoves[k];
-      std::string move = (m > 0 ? "+" : "") + Fixed(100.0 * m, 0) + " %";
-      if (m == 0.0) move = "0 %";
-      std::string price = res.ladderStatus[k] >= 0 ? FormatMoney(res.ladderPrices[k])
-                                                    : "rejected " + std::to_string(res.ladderStatus[k]);
-      std::string pct = res.ladderStatus[k] >= 0 ? PercentOfNotional(n, res.ladderPrices[k]) : "";
-      out << "  " << Pad(move, 7, true) << Pad(price, 21, true) << Pad(pct, 14, true) << "\n";
-    }
-  }
+  b.rest = res.resultPrice[0] - b.outcomes - b.coupons - b.redemptionCoupons;
+  return b;
 }
 
 std::string JsonReport(const std::vector<NoteReport>& notes) {
-  ordered all = ordered::object();
-  all["notes"] = ordered::array();
-  for (const NoteReport& r : notes) {
-    ordered j = ordered::object();
-    j["file"] = r.file;
-    if (!r.usable) {
-      j["status"] = nullptr;
-      j["error"] = r.inputError;
-      all["notes"].push_back(j);
-      continue;
-    }
-    const NoteInputs& n = r.note;
-    const NoteResult& res = r.result;
-    j["name"] = n.name;
-    j["status"] = res.status;
-    if (res.status < 0) {
-      j["error"] = res.rejection;
-      all["notes"].push_back(j);
-      continue;
-    }
-    const int N = n.NStrike;
-    const int Q = n.NCoupon;
-    const int S = n.NStock;
-    j["currency"] = n.currency;
-    j["price_date"] = FormatIsoDate(n.PriceDate);
-    j["notional"] = n.NotionalAMT;
-    j["trials"] = n.NTrials;
-    j["price"] = res.resultPrice[0];
-    if (n.NotionalAMT > 0.0) j["price_percent"] = 100.0 * res.resultPrice[0] / n.NotionalAMT;
-    ordered red = ordered::array();
-    for (int s = 0; s < N; ++s) {
-      red.push_back({{"observation", FormatIsoDate(n.DatesInfo[s])},
-                     {"payment", FormatIsoDate(n.DatesInfo[N + s])},
-                     {"probability", res.events[s]},
-                     {"cash_flow", res.events[N + 2 + s]}});
-    }
-    j["redemption"] = red;
-    j["maturity"] = {{"no_knock_in", {{"probability", res.events[N]}, {"cash_flow", res.events[2 * N + 2]}}},
-                     {"knock_in", {{"probability", res.events[N + 1]}, {"cash_flow", res.events[2 * N + 3]}}}};
-    ordered cps = ordered::array();
-    for (int c = 0; c < Q; ++c) {
-      cps.push_back({{"observation", FormatIsoDate(n.CouponDatesInfo[c])},
-                     {"payment", FormatIsoDate(n.CouponDatesInfo[Q + c])},
-                     {"probability", res.coupons[c]},
-                     {"cash_flow", res.coupons[Q + c]}});
-    }
-    j["coupons"] = cps;
-    if (HasGreeks(r)) {
-      ordered g = ordered::array();
-      for (int i = 0; i < S; ++i) {
-        g.push_back({{"underlying", n.underlyingNames[i]},
-                     {"delta", res.resultPrice[1 + i]},
-                     {"gamma", res.resultPrice[1 + S + i]},
-                     {"vega", res.resultPrice[1 + 2 * S + i]}});
-      }
-      j["greeks"] = g;
-      if (n.CalcFlag[0] >= 2) {
-        j["theta"] = res.resultPrice[3 * S + 1];
-        j["rho"] = res.resultPrice[3 * S + 2];
-      }
-    }
-    if (!res.ladderMoves.empty()) {
-      ordered lad = ordered::array();
-      for (std::size_t k = 0; k < res.ladderMoves.size(); ++k) {
-        ordered row = {{"move", res.ladderMoves[k]}, {"status", res.ladderStatus[k]}};
-        if (res.ladderStatus[k] >= 0) row["price"] = res.ladderPrices[k];
-        lad.push_back(row);
-      }
-      j["ladder"] = lad;
-    }
-    all["notes"].push_back(j);
-  }
-  return all.dump(2) + "\n";
+  Json all = Json::object();
+  all["notes"] = Json::array();
+  for (const NoteReport& r : notes) all["notes"].push_back(NoteJson(r));
+  return WriteJsonText(all);
 }
-
-namespace {
-
-std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
-  std::string q = "\"";
-  for (char c : s) {
-    if (c == '"') q += '"';
-    q += c;
-  }
-  return q + "\"";
-}
-
-std::string Joined(const std::vector<double>& v, std::size_t from, std::size_t count) {
-  std::string s;
-  for (std::size_t k = 0; k < count; ++k) {
-    if (k) s += ';';
-    s += Exact(v[from + k]);
-  }
-  return s;
-}
-
-}  // namespace
 
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
-  out << "file,name,status,currency,notional,price,price_percent,early_redemption_probability,"
-         "maturity_probability,knock_in_probability,delta,gamma,vega,theta,rho,message\n";
+  out << "note,pricing_date,trials,quantity,underlying,value,standard_error\n";
   for (const NoteReport& r : notes) {
-    std::vector<std::string> f(16);
-    f[0] = r.file;
-    if (!r.usable) {
-      f[15] = r.inputError;
-    } else {
-      const NoteInputs& n = r.note;
-      const NoteResult& res = r.result;
-      f[1] = n.name;
-      f[2] = std::to_string(res.status);
-      f[3] = n.currency;
-      f[4] = Exact(n.NotionalAMT);
-      if (res.status < 0) {
-        f[15] = res.rejection;
-      } else {
-        const int N = n.NStrike;
-        const auto S = static_cast<std::size_t>(n.NStock);
-        f[5] = Exact(res.resultPrice[0]);
-        if (n.NotionalAMT > 0.0) f[6] = Exact(100.0 * res.resultPrice[0] / n.NotionalAMT);
-        f[7] = Exact(EarlyProbability(r));
-        f[8] = Exact(res.events[N]);
-        f[9] = Exact(res.events[N + 1]);
-        if (HasGreeks(r)) {
-          f[10] = Joined(res.resultPrice, 1, S);
-          f[11] = Joined(res.resultPrice, 1 + S, S);
-          f[12] = Joined(res.resultPrice, 1 + 2 * S, S);
-          if (n.CalcFlag[0] >= 2) {
-            f[13] = Exact(res.resultPrice[3 * S + 1]);
-            f[14] = Exact(res.resultPrice[3 * S + 2]);
-          }
-        }
-        f[15] = StatusMessage(res.status);
+    const NoteInputs& n = r.note;
+    const std::string date = r.usable ? FormatIsoDate(n.PriceDate) : std::string();
+    const std::string trials = r.usable ? std::to_string(static_cast<long long>(n.NTrials)) : std::string();
+    const auto row = [&](const char* quantity, const std::string& underlying, const std::string& value) {
+      out << CsvField(r.file) << ',' << date << ',' << trials << ',' << quantity << ',' << CsvField(underlying) << ','
+          << value << ",\n";
+    };
+    const auto num = [](double v) { return std::isfinite(v) ? ShortestDouble(v) : std::string(); };
+    row("status", "", r.priced ? std::to_string(r.result.status) : std::string());
+    if (!r.usable) continue;
+    if (!r.priced) {
+      if (r.life.slot >= 0) row("settled_amount", "", num(r.life.payoff * n.NotionalAMT));
+      continue;
+    }
+    const NoteResult& res = r.result;
+    if (res.status < 0) continue;
+    const int N = n.NStrike;
+    const int S = n.NStock;
+    row("price", "", num(res.resultPrice[0]));
+    if (n.NotionalAMT > 0.0) row("price_percent", "", num(100.0 * res.resultPrice[0] / n.NotionalAMT));
+    double early = 0.0;
+    for (int s = 0; s < N; ++s) early += res.events[layout::OutcomeProb(N, s)];
+    row("early_redemption_probability", "", num(early));
+    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]));
+    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]));
+    if (HasGreeks(r)) {
+      for (int i = 0; i < S; ++i) row("delta", n.underlyingNames[i], num(res.resultPrice[layout::Delta(S, i)]));
+      for (int i = 0; i < S; ++i) row("gamma", n.underlyingNames[i], num(res.resultPrice[layout::Gamma(S, i)]));
+      for (int i = 0; i < S; ++i) row("vega", n.underlyingNames[i], num(res.resultPrice[layout::Vega(S, i)]));
+      if (n.CalcFlag[0] >= 2) {
+        row("theta", "", num(res.resultPrice[layout::Theta(S)]));
+        row("rho", "", num(res.resultPrice[layout::Rho(S)]));
       }
     }
-    for (std::size_t k = 0; k < f.size(); ++k) out << (k ? "," : "") << CsvField(f[k]);
-    out << "\n";
   }
 }
 

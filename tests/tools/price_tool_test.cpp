@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -299,14 +300,15 @@ TEST(PriceErrors, MissingOrMistypedFieldNamesItsPath) {
   const std::string bad = dir.Write("bad_date.json", ExampleWith(kStepDown, "\"2026-12-31\"", "\"2026-12-32\""));
   ToolRun r = Tool({bad});
   EXPECT_EQ(r.status, kExitUnusable);
-  EXPECT_TRUE(Contains(r.err, bad + ": redemption[2].payment: expected a date")) << r.err;
+  EXPECT_TRUE(Contains(r.err, bad + ": line 96, column 7: redemption[2].payment: \"2026-12-32\" is not a date: "
+                              "December 2026 has 31 days")) << r.err;
   const std::string missing = dir.Write("no_notional.json", ExampleWith(kStepDown, "\"notional\"", "\"notionnal\""));
   r = Tool({missing});
   EXPECT_EQ(r.status, kExitUnusable);
   EXPECT_TRUE(Contains(r.err, "notionnal: unknown field")) << r.err;
   r = Tool({dir.path.string() + "/nowhere.json"});
   EXPECT_EQ(r.status, kExitUnusable);
-  EXPECT_TRUE(Contains(r.err, "nowhere.json: cannot open the file")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "nowhere.json: no such file")) << r.err;
 }
 
 TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
@@ -336,23 +338,23 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(doc["notes"][0]["error"].get<std::string>(), "underlyings[1] (Hyundai Motor)"));
 }
 
-TEST(PriceErrors, MissingFixingsNameTheRedemptionOrTheCouponDate) {
+TEST(PriceErrors, MissingFixingsNameTheWindowOrTheCouponDate) {
   ScratchDir dir;
-  // Rows moved under a comment key are not read. Without the window fixings
-  // the open 2025-07-02 window (third date) fails.
+  // Rows moved under a comment key are not read. The window of the third
+  // date has begun: its closes up to the pricing date are needed.
   const std::string noWindow =
       dir.Write("no_window.json", ExampleWith(kMidLife, "\"fixings\": [", "\"fixings\": [], \"_dropped\": ["));
   ToolRun r = Tool({noWindow});
-  EXPECT_EQ(r.status, kExitRejected);
-  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
-  EXPECT_TRUE(Contains(r.err, "At redemption[2] (observation 2025-07-02).")) << r.err;
-  // Without the coupon fixing the pending 2025-06-27 coupon (third) fails.
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, "past.fixings: no close for 2025-06-28: the window of redemption[2] (2025-06-28 to "
+                              "2025-07-02) needs one row for each day from 2025-06-28 to 2025-06-30")) << r.err;
+  // The third coupon is observed and not yet paid: its close is needed.
   const std::string noCoupon = dir.Write(
       "no_coupon.json", ExampleWith(kMidLife, "\"coupon_fixings\": [", "\"coupon_fixings\": [], \"_dropped\": ["));
   r = Tool({noCoupon});
-  EXPECT_EQ(r.status, kExitRejected);
-  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
-  EXPECT_TRUE(Contains(r.err, "At coupons.schedule[2] (observation 2025-06-27).")) << r.err;
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, "past.coupon_fixings: no close for 2025-06-27: the coupon of coupons.schedule[2]")) << r.err;
+  EXPECT_TRUE(r.out.empty());
 }
 
 TEST(PriceErrors, OptionsAndExitStatusOfABook) {
@@ -421,29 +423,60 @@ TEST(PriceBookRun, LadderMovesEveryUnderlyingTogether) {
   EXPECT_TRUE(Contains(text.out, "-30 %"));
 }
 
-TEST(PriceBookRun, CsvHasOneRowPerNote) {
+// Cells of a CSV line whose cells hold no quotes.
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = line.find(',', start);
+    cells.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) return cells;
+    start = comma + 1;
+  }
+}
+
+TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   ScratchDir dir;
   const std::string csv = (dir.path / "book.csv").string();
   const std::string broken = dir.Write("broken.json", "{\"price_date\": }");
   const ToolRun r = Tool({kStepDown, broken, kQuanto, "--csv", csv, "--json", "--full", "--trials", "300"});
   EXPECT_EQ(r.status, kExitUnusable);
+  const json doc = json::parse(r.out);
   std::ifstream in(csv);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0].rfind("file,name,status,currency,notional,price,", 0), 0u);
-  EXPECT_EQ(lines[1].rfind(kStepDown + ",KRW 3y step-down on Samsung Electronics and Hyundai Motor,1,KRW,1000000000,", 0),
-            0u) << lines[1];
-  EXPECT_TRUE(Contains(lines[2], "not valid JSON")) << lines[2];
-  // The price column reads back as the JSON price, bit for bit.
-  const json doc = json::parse(r.out);
-  std::vector<std::string> cells;
-  std::stringstream row(lines[3]);
-  for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-  ASSERT_GT(cells.size(), 14u);
-  EXPECT_EQ(std::stod(cells[5]), doc["notes"][2]["price"].get<double>());
-  EXPECT_EQ(std::stod(cells[13]), doc["notes"][2]["theta"].get<double>());
-  EXPECT_EQ(std::stod(cells[14]), doc["notes"][2]["rho"].get<double>());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "note,pricing_date,trials,quantity,underlying,value,standard_error");
+  // Per priced note: status, price, price_percent, three probabilities, a
+  // delta, gamma and vega per underlying, theta and rho; the broken note
+  // has its status row only.
+  ASSERT_EQ(lines.size(), 1u + 14u + 1u + 14u);
+  std::map<std::string, double> step;
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    const std::vector<std::string> c = Cells(lines[k]);
+    ASSERT_EQ(c.size(), 7u) << lines[k];
+    EXPECT_TRUE(c[6].empty()) << lines[k];
+    if (c[0] == broken) {
+      EXPECT_EQ(c[3], "status");
+      EXPECT_TRUE(c[5].empty());
+      continue;
+    }
+    EXPECT_EQ(c[1], "2025-06-30");
+    EXPECT_EQ(c[2], "300");
+    char* end = nullptr;
+    const double v = std::strtod(c[5].c_str(), &end);
+    EXPECT_TRUE(!c[5].empty() && *end == '\0') << lines[k];  // one number, nothing else
+    if (c[0] == kStepDown) step[c[3] + "/" + c[4]] = v;
+  }
+  // Values read back as the JSON's doubles, bit for bit.
+  const json& note = doc["notes"][0];
+  EXPECT_EQ(step["status/"], 1.0);
+  EXPECT_EQ(step["price/"], note["price"].get<double>());
+  EXPECT_EQ(step["theta/"], note["theta"].get<double>());
+  EXPECT_EQ(step["rho/"], note["rho"].get<double>());
+  EXPECT_EQ(step["delta/Hyundai Motor"], note["greeks"][1]["delta"].get<double>());
+  EXPECT_EQ(step["vega/Samsung Electronics"], note["greeks"][0]["vega"].get<double>());
+  EXPECT_EQ(step["knock_in_probability/"], note["maturity"]["knock_in"]["probability"].get<double>());
   EXPECT_EQ(Tool({kStepDown, "--csv", (dir.path / "no" / "such" / "dir.csv").string()}).status, kExitUnusable);
 }
 
