@@ -87,8 +87,7 @@ std::vector<double> PlaceRows(const std::vector<DatedRow>& rows, const std::vect
     if (need.empty()) Fail(r.path, "no fixings are needed: " + what);
     if (!dated) {
       if (k >= need.size()) {
-        Fail(r.path, "a row too many: " + what + " needs " + std::to_string(need.size()) + ", one for each day up to " +
-                         FormatIsoDate(need.back()));
+        Fail(r.path, "a row too many: " + what + " needs " + std::to_string(need.size()) + ", one per day");
       }
       if (r.date != 0 && r.date != need[k]) {
         Fail(r.path + ".date", "dated " + FormatIsoDate(r.date) + ", but row " + std::to_string(k) + " of " + what +
@@ -99,8 +98,7 @@ std::vector<double> PlaceRows(const std::vector<DatedRow>& rows, const std::vect
     }
     const auto it = std::find(need.begin(), need.end(), r.date);
     if (it == need.end()) {
-      Fail(r.path, FormatIsoDate(r.date) + " is not a day of " + what + ", which needs the closes of " +
-                       FormatIsoDate(need.front()) + " to " + FormatIsoDate(need.back()));
+      Fail(r.path, FormatIsoDate(r.date) + " is not a day of " + what);
     }
     const std::size_t slot = static_cast<std::size_t>(it - need.begin());
     if (at[slot] != nullptr) Fail(r.path, "a second row for " + FormatIsoDate(r.date));
@@ -108,8 +106,7 @@ std::vector<double> PlaceRows(const std::vector<DatedRow>& rows, const std::vect
   }
   for (std::size_t k = 0; k < need.size(); ++k) {
     if (at[k] == nullptr) {
-      Fail(path, "no close for " + FormatIsoDate(need[k]) + ": " + what + " needs one row for each day from " +
-                     FormatIsoDate(need.front()) + " to " + FormatIsoDate(need.back()));
+      Fail(path, "no close for " + FormatIsoDate(need[k]) + ": " + what + " needs one row per day");
     }
   }
   std::vector<double> closes;
@@ -124,9 +121,12 @@ void PlaceGivenPast(const PastInput& past, NoteInputs& n, LifeCycle& life) {
 
   std::vector<int> need;
   const int d = WindowNeedingFixings(n, need);
-  const std::string what = d >= 0 ? WindowText(n, d)
-                                  : "no observation window has begun on " + FormatIsoDate(n.PriceDate) +
-                                        " with its payment still to come";
+  std::string what = "no observation window has begun on " + FormatIsoDate(n.PriceDate) +
+                     " with its payment still to come";
+  if (d >= 0) {
+    what = WindowText(n, d);
+    if (need.back() < Obs(n, d)) what += " up to the pricing date";
+  }
   if (past.hasFixings || !need.empty()) {
     n.SC = PlaceRows(past.fixings, need, "past.fixings", what);
     n.FixedFlag[0] = static_cast<int>(need.size());
@@ -296,11 +296,12 @@ void HistoryWalk::Coupon(int n, const std::vector<double>& px, const std::vector
     pendingBreach_ = breach_;
     couponSc_ = px;
   }
-  const std::string label = "coupon " + std::to_string(c_ + 1) + (pending ? " (payment pending)" : "");
+  const std::string label = "coupon " + std::to_string(c_ + 1);
   if (breach_ == 0) {
-    life_.events.push_back({date, label + ": paid", n_.Coupon[c_]});
+    life_.events.push_back({date, label + (pending ? ": due, paid on " : ": paid on ") +
+                                      FormatIsoDate(CouponPay(n_, c_)), n_.Coupon[c_]});
   } else {
-    life_.events.push_back({date, label + ": barrier breached, not paid", 0.0});
+    life_.events.push_back({date, label + ": barrier breached, nothing paid", 0.0});
   }
   breach_ = 0;
   ++c_;
@@ -392,7 +393,7 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
     sc_ = closes;
     scDays_ = days;
   }
-  const std::string label = "date " + std::to_string(d + 1) + " of " + std::to_string(N_);
+  const std::string label = "date " + std::to_string(d + 1) + " of " + std::to_string(N_) + ": ";
   if (redeemed) {
     life_.state = NoteState::kRedeemed;
     life_.slot = d;
@@ -400,11 +401,11 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
     life_.payment = Pay(n_, d);
     life_.payoff = payoff;
     life_.paid = !pending;
-    life_.events.push_back({Obs(n_, d), "redeemed on " + label + (touch_ ? " (knock-out touch)" : ""), payoff});
+    life_.events.push_back({Obs(n_, d), label + (touch_ ? "redeemed by the knock-out touch" : "redeemed"), payoff});
     return true;
   }
   const double rc = d < N_ - 1 ? n_.RedemCoupon[d] : 0.0;
-  life_.events.push_back({Obs(n_, d), "not redeemed on " + label + (rc != 0.0 ? ": redemption coupon" : ""), rc});
+  life_.events.push_back({Obs(n_, d), label + (rc != 0.0 ? "not redeemed, redemption coupon" : "not redeemed"), rc});
   std::fill(mem_.begin(), mem_.end(), 0);
   touch_ = 0;
   ++d_;

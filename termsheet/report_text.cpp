@@ -73,8 +73,13 @@ void WriteEvents(std::ostream& out, const NoteReport& r) {
   const int moneyWidth = 20;
   for (const PastEvent& e : life.events) {
     const std::string amount = e.amount != 0.0 ? FormatMoney(e.amount * r.note.NotionalAMT) : std::string();
-    out << "  " << FormatIsoDate(e.date) << "  "
-        << Cell(e.what, kReportWidth - 2 - 12 - moneyWidth) << Pad(amount, moneyWidth, true) << "\n";
+    std::string line = "  " + FormatIsoDate(e.date) + "  ";
+    if (amount.empty()) {
+      line += FitWidth(e.what, kReportWidth - 14);
+    } else {
+      line += Cell(e.what, kReportWidth - 14 - moneyWidth) + Pad(amount, moneyWidth, true);
+    }
+    out << line << "\n";
   }
 }
 
@@ -221,8 +226,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
   const std::string cur = Currency(n);
   WriteTitle(out, r);
   if (!r.priced) {
-    WriteWrapped(out, "On " + FormatIsoDate(n.PriceDate) + " nothing is left to price: the note is " +
-                          StateSentence(r.life, n) + ".",
+    WriteWrapped(out, "Nothing is left to price on " + FormatIsoDate(n.PriceDate) + ": " + StateSentence(r.life, n) + ".",
                  0);
     if (r.life.slot >= 0) out << "Paid: " << FormatMoney(r.life.payoff * n.NotionalAMT) << cur << "\n";
     WriteEvents(out, r);
@@ -232,7 +236,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
   WriteWrapped(out, "Priced on " + FormatIsoDate(n.PriceDate) + " with " + Fixed(n.NTrials, 0) + " trials, notional " +
                         FormatMoney(n.NotionalAMT) + cur,
                0);
-  if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "The note is " + StateSentence(r.life, n) + ".", 0);
+  if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "Life cycle: " + StateSentence(r.life, n) + ".", 0);
   out << "\n";
   out << "Price: " << FormatMoney(res.resultPrice[0]) << cur << "  (" << PercentOfNotional(n, res.resultPrice[0])
       << " of notional)\n\n";

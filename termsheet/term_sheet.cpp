@@ -43,15 +43,8 @@ Json Row(int date, const double* prices, int count) {
 void WritePast(Json& root, const Note& note) {
   const NoteInputs& n = note.inputs;
   const LifeCycle& life = note.life;
-  const bool any = root.contains("past") || n.FixedFlag[0] > 0 || n.FixedFlag[1] > 0;
-  if (!any) return;
-  Json& past = root["past"];
-  if (life.fromHistory) past["_life_cycle"] = StateSentence(life, n);
-  past["knock_in_hit"] = n.BeKI_Hitted != 0;
-  Json flags = Json::array();
-  for (int f : n.BeKO_Hitted) flags.push_back(f != 0);
-  past["knock_out_hit"] = flags;
-  if (n.NCoupon > 0) past["coupon_barrier_hit"] = n.BeCouponBarrierHitted != 0;
+  const Json* given = root.contains("past") ? &root["past"] : nullptr;
+  if (given == nullptr && n.FixedFlag[0] == 0 && n.FixedFlag[1] == 0) return;
   const auto rows = [&](const std::vector<double>& closes, const std::vector<int>& dates) {
     Json out = Json::array();
     for (std::size_t k = 0; k < dates.size(); ++k) {
@@ -59,10 +52,24 @@ void WritePast(Json& root, const Note& note) {
     }
     return out;
   };
-  if (n.FixedFlag[0] > 0 || past.contains("fixings")) past["fixings"] = rows(n.SC, life.fixingDates);
-  if (n.FixedFlag[1] > 0 || past.contains("coupon_fixings")) {
+  // The states first, then what the block held besides them (its history).
+  Json past = Json::object();
+  if (life.fromHistory) past["_life_cycle"] = StateSentence(life, n);
+  past["knock_in_hit"] = n.BeKI_Hitted != 0;
+  Json flags = Json::array();
+  for (int f : n.BeKO_Hitted) flags.push_back(f != 0);
+  past["knock_out_hit"] = flags;
+  if (n.NCoupon > 0) past["coupon_barrier_hit"] = n.BeCouponBarrierHitted != 0;
+  if (n.FixedFlag[0] > 0 || (given && given->contains("fixings"))) past["fixings"] = rows(n.SC, life.fixingDates);
+  if (n.FixedFlag[1] > 0 || (given && given->contains("coupon_fixings"))) {
     past["coupon_fixings"] = rows(n.Coupon_SC, life.couponFixingDates);
   }
+  if (given != nullptr) {
+    for (auto it = given->begin(); it != given->end(); ++it) {
+      if (!past.contains(it.key())) past[it.key()] = it.value();
+    }
+  }
+  root["past"] = std::move(past);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -347,7 +348,7 @@ TEST(PriceErrors, MissingFixingsNameTheWindowOrTheCouponDate) {
   ToolRun r = Tool({noWindow});
   EXPECT_EQ(r.status, kExitUnusable);
   EXPECT_TRUE(Contains(r.err, "past.fixings: no close for 2025-06-28: the window of redemption[2] (2025-06-28 to "
-                              "2025-07-02) needs one row for each day from 2025-06-28 to 2025-06-30")) << r.err;
+                              "2025-07-02) up to the pricing date needs one row per day")) << r.err;
   // The third coupon is observed and not yet paid: its close is needed.
   const std::string noCoupon = dir.Write(
       "no_coupon.json", ExampleWith(kMidLife, "\"coupon_fixings\": [", "\"coupon_fixings\": [], \"_dropped\": ["));
@@ -480,6 +481,105 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   EXPECT_EQ(Tool({kStepDown, "--csv", (dir.path / "no" / "such" / "dir.csv").string()}).status, kExitUnusable);
 }
 
+// Each input the tool cannot use gets one clear message and status 2, and no
+// price is printed.
+TEST(PriceErrors, BadInputsGiveAClearMessageAndExit2) {
+  ScratchDir dir;
+  const std::string dup = dir.Write("dup.json", ExampleWith(kStepDown, "\"notional\": 1000000000,",
+                                                            "\"notional\": 1000000000, \"notional\": 10000000,"));
+  const std::string big = dir.Write("big.json", ExampleWith(kStepDown, "\"yield\": 0.024", "\"yield\": 1e400"));
+  const std::string binary = dir.Write("photo.json", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  const std::string early = dir.Write(
+      "early.json", ExampleWith(kStepDown, "\"price_date\": \"2025-06-30\",",
+                                "\"price_date\": \"2025-12-26\", \"past\": {\"fixings\": [{\"date\": \"2025-12-25\", "
+                                "\"prices\": [1, 1]}, {\"date\": \"2025-12-26\", \"prices\": [1, 1]}]},"));
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{dup}, dup + ": line 6, column 27: key \"notional\" given twice in one object (first at line 6, column 3)"},
+      {{big}, big + ": line 35, column 18: number 1e400 is beyond the range of a double"},
+      {{binary}, binary + ": line 1, column 1: not a text file: byte 0x89 is not UTF-8 text"},
+      {{dir.path.string()}, dir.path.string() + ": is a directory, not a term sheet"},
+      {{early}, early + ": line 5, column 52: past.fixings[0]: 2025-12-25 is not a day of the window of redemption[0]"},
+      {{kStepDown, "--trials", "100.5"}, "morvik-price: --trials takes a whole number from 1 to 1000000000, not \"100.5\"."},
+      {{kStepDown, "--trials", "1e12"}, "not \"1e12\""},
+      {{kStepDown, "--trials", "0"}, "not \"0\""},
+      {{kStepDown, "--threads", "-2"}, "morvik-price: --threads takes a whole number from 1 to 256, not \"-2\"."},
+      {{kStepDown, "--trials"}, "morvik-price: --trials needs a value (see morvik-price --help)."},
+      {{kStepDown, kQuanto, "--expand"}, "morvik-price: --expand takes one term sheet"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = Tool(c.args);
+    EXPECT_EQ(r.status, kExitUnusable) << c.message;
+    EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    EXPECT_FALSE(Contains(r.out, "Price")) << r.out;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;  // one line
+  }
+}
+
+// Lines fit 100 columns whatever the names; beside each mean cash flow its
+// discounted value, and the discounted parts add up to the price.
+TEST(PriceReport, TextFitsItsWidthAndDiscountsEveryOutcome) {
+  ScratchDir dir;
+  std::string text = ReadAll(kMidLife);
+  const auto replace = [&text](const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replace("\"name\": \"Siemens\"", "\"name\": \"Siemens Aktiengesellschaft, registered shares, Xetra close (EUR)\"");
+  replace("\"EUR 2y memory autocall on Siemens and SAP, in mid-life\"", "\"" + std::string(140, 'N') + "\"");
+  std::string korean;  // five times Samsung Electronics in Hangul: 44 columns
+  for (int k = 0; k < 5; ++k) korean += std::string(k ? " " : "") + "\xEC\x82\xBC\xEC\x84\xB1\xEC\xA0\x84\xEC\x9E\x90";
+  replace("\"name\": \"SAP\"", "\"name\": \"" + korean + "\"");
+  const std::string file = dir.Write("long.json", text);
+  const ToolRun r = Tool({file, "--full", "--ladder", "--trials", "300"});
+  ASSERT_EQ(r.status, kExitPriced) << r.err;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(DisplayWidth(line), kReportWidth) << line;
+  EXPECT_TRUE(Contains(r.out, "discounted"));
+  EXPECT_TRUE(Contains(r.out, "Siemens Aktiengesellschaft, r..."));
+
+  const json doc = json::parse(Tool({kMidLife, "--json", "--trials", "300"}).out)["notes"][0];
+  double sum = 0.0;
+  for (const json& d : doc["redemption"]) {
+    EXPECT_EQ(d["discounted_cash_flow"].get<double>(), d["discount_factor"].get<double>() * d["cash_flow"].get<double>());
+    sum += d["discounted_cash_flow"].get<double>();
+  }
+  for (const char* k : {"no_knock_in", "knock_in"}) sum += doc["maturity"][k]["discounted_cash_flow"].get<double>();
+  const json& b = doc["price_breakdown"];
+  EXPECT_NEAR(b["discounted_outcomes"].get<double>(), sum, 1e-6);
+  const double price = doc["price"].get<double>();
+  EXPECT_LT(std::fabs(b["rest"].get<double>()), 1e-9 * price);  // rounding only
+  EXPECT_GT(b["discounted_coupons"].get<double>(), 0.0);
+}
+
+// --expand prints a term sheet in the explicit form that prices exactly as
+// the one it came from; the README note written with a rule prices as the
+// README note.
+TEST(PriceExpand, ExpandedSheetsPriceAsTheirOriginals) {
+  ScratchDir dir;
+  const auto priced = [](const std::string& file) {
+    const ToolRun r = Tool({file, "--json", "--greeks", "--trials", "300"});
+    EXPECT_EQ(r.status, kExitPriced) << r.err;
+    json note = json::parse(r.out)["notes"][0];
+    note.erase("file");
+    return note;
+  };
+  for (const char* example : {"two_stock_stepdown_schedule.json", "two_index_semiannual.json"}) {
+    const std::string file = kExamples + "/" + example;
+    const ToolRun e = Tool({file, "--expand"});
+    ASSERT_EQ(e.status, kExitPriced) << e.err;
+    const json expanded = json::parse(e.out);
+    EXPECT_TRUE(expanded["redemption"].is_array());
+    const std::string again = dir.Write(std::string("expanded_") + example, e.out);
+    EXPECT_EQ(priced(again), priced(file)) << example;
+    EXPECT_EQ(Tool({again, "--expand"}).out, e.out);  // the explicit form expands to itself
+  }
+  EXPECT_EQ(priced(kExamples + "/two_stock_stepdown_schedule.json"), priced(kStepDown));
+}
+
 // The installed binary: report on standard output and the three statuses.
 ToolRun Binary(const std::string& args) {
   ToolRun r;
@@ -491,6 +591,21 @@ ToolRun Binary(const std::string& args) {
   const int st = ::pclose(p);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
+}
+
+TEST(PriceBinary, VersionHelpAndStandardInput) {
+  const ToolRun version = Binary("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("morvik-price ", 0), 0u) << version.out;
+  const ToolRun help = Binary("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* piece : {"Exit status", "(P(spot +10 %) + P(spot -10 %) - 2 P) / 100", "1e-12", "h = max(4",
+                            "1 to 1000000000", "standard input"}) {
+    EXPECT_TRUE(Contains(help.out, piece)) << piece;
+  }
+  const ToolRun piped = Binary("- --trials 300 < " + kStepDown);
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_TRUE(Contains(piped.out, "Price: ")) << piped.out;
 }
 
 TEST(PriceBinary, ReportAndExitStatuses) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <fstream>
 #include <mutex>
@@ -41,7 +42,8 @@ Greeks, by bumping inputs and revaluing on the same random numbers:
          and the discount curve
 
 Exit status: 0 every note priced (or over, with nothing left to price),
-1 the library rejected a note, 2 a term sheet or an option could not be used.)";
+1 the library rejected a note, 2 a term sheet or an option could not be used.
+)";
 
 // A whole number from lo to hi written in `text`, or an error sentence.
 bool WholeOption(const std::string& name, const std::string& text, long long lo, long long hi, long long& value,
@@ -66,8 +68,9 @@ std::string OptionError(const CLI::ParseError& e) {
     return "unknown option or argument: " + (colon == std::string::npos ? what : what.substr(colon + 2));
   }
   if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
-    const std::size_t space = what.find(' ');
-    return (space == std::string::npos ? what : what.substr(0, space)) + " needs a value";
+    std::string option = what.substr(0, what.find(' '));
+    while (!option.empty() && option.back() == ':') option.pop_back();
+    return option + " needs a value";
   }
   std::string s = what;
   while (!s.empty() && (s.back() == '.' || s.back() == '\n')) s.pop_back();
@@ -121,7 +124,7 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
               std::lock_guard<std::mutex> hold(errLock);
               err << files[k] << ": about " << FormatDuration(seconds) << " for "
                   << static_cast<long long>(asked.NTrials) << " trials (a pilot of " << pilotTrials << " took "
-                  << FormatDuration(pilotSeconds) << ")\n"
+                  << ShortestDouble(std::round(pilotSeconds * 100.0) / 100.0) << " s)\n"
                   << std::flush;
             }
           }
@@ -155,18 +158,22 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
   std::string trialsText, jobsText = "1", threadsText = "1", csv;
   app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
-      ->required();
+      ->required()
+      ->type_name("FILE");
   app.add_flag("--greeks", greeks, "delta, gamma and vega by underlying, in the notional's currency");
   app.add_flag("--full", full, "the greeks, and the note's theta (per day) and rho (per rate point)");
-  app.add_option("--trials", trialsText, "Monte Carlo trials (1 to 1000000000), replacing the term sheet's");
+  app.add_option("--trials", trialsText, "Monte Carlo trials (1 to 1000000000), replacing the term sheet's")
+      ->type_name("N");
   app.add_flag("--json", json, "print the results as one JSON document on standard output");
-  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity");
+  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity")
+      ->type_name("FILE");
   app.add_flag("--expand", expand, "print the term sheet with every date and value written out; price nothing");
   app.add_flag("--log", log, "write the library's diagnostic trace under ZUN_Module_Log/");
   app.add_flag("--ladder", ladder, "prices for spot moves of all underlyings together, -30 % to +30 %");
-  app.add_option("--jobs", jobsText, "notes priced at the same time, one per thread (1 to 256)");
+  app.add_option("--jobs", jobsText, "notes priced at the same time, one per thread (1 to 256)")->type_name("N");
   app.add_option("--threads", threadsText,
-                 "threads for the revaluations of each note (1 to 256; same results; --jobs x --threads at most)");
+                 "threads for the revaluations of each note (1 to 256; same results; --jobs x --threads at most)")
+      ->type_name("N");
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
