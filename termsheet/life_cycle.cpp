@@ -172,6 +172,9 @@ class HistoryWalk {
   // The closes of date d's window from its first day to day `upTo` at the
   // latest, date-major, and their dates.
   void WindowCloses(int d, int upTo, std::vector<double>& closes, std::vector<int>& days);
+  // The note's end on date d: outcome slot, payoff, and whether the payment
+  // is still to come.
+  void Settle(NoteState state, int slot, int d, double payoff, bool pending, const std::string& what);
   // Returns true when the walk ends: the note redeemed or matured.
   bool Observation(int n, const std::vector<double>& y);
   double Payoff(double v) const;
@@ -338,6 +341,16 @@ void HistoryWalk::KnockIn(int n, const std::vector<double>& y) {
   }
 }
 
+void HistoryWalk::Settle(NoteState state, int slot, int d, double payoff, bool pending, const std::string& what) {
+  life_.state = state;
+  life_.slot = slot;
+  life_.observation = Obs(n_, d);
+  life_.payment = Pay(n_, d);
+  life_.payoff = payoff;
+  life_.paid = !pending;
+  life_.events.push_back({Obs(n_, d), what, payoff});
+}
+
 bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   if (d_ >= N_ || n != Day(Obs(n_, d_))) return false;
   const int d = d_;
@@ -395,13 +408,8 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   }
   const std::string label = "date " + std::to_string(d + 1) + " of " + std::to_string(N_) + ": ";
   if (redeemed) {
-    life_.state = NoteState::kRedeemed;
-    life_.slot = d;
-    life_.observation = Obs(n_, d);
-    life_.payment = Pay(n_, d);
-    life_.payoff = payoff;
-    life_.paid = !pending;
-    life_.events.push_back({Obs(n_, d), label + (touch_ ? "redeemed by the knock-out touch" : "redeemed"), payoff});
+    Settle(NoteState::kRedeemed, d, d, payoff, pending,
+           label + (touch_ ? "redeemed by the knock-out touch" : "redeemed"));
     return true;
   }
   const double rc = d < N_ - 1 ? n_.RedemCoupon[d] : 0.0;
@@ -419,14 +427,8 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   const double b = n_.PayOffAmount[top + slot];
   const bool losses = ki ? n_.KnockBarrierFlag[1] != 0 : a < 0.0;
   payoff = Payoff((losses ? worst - 1.0 : gain) * a + base + b);
-  life_.state = NoteState::kMatured;
-  life_.slot = slot;
-  life_.observation = Obs(n_, d);
-  life_.payment = Pay(n_, d);
-  life_.payoff = payoff;
-  life_.paid = !pending;
-  life_.events.push_back(
-      {Obs(n_, d), std::string("matured ") + (ki ? "after a knock-in" : "without knock-in"), payoff});
+  Settle(NoteState::kMatured, slot, d, payoff, pending,
+         std::string("matured ") + (ki ? "after a knock-in" : "without knock-in"));
   return true;
 }
 
@@ -445,31 +447,27 @@ void HistoryWalk::Run(NoteInputs& out) {
                         CouponAt(0) + "'s observation (" + FormatIsoDate(CouponObs(n_, 0)) + ")");
   }
 
+  // The states as the pricing date begins (or as the walk ends before it).
   int kiBefore = 0, breachBefore = 0, dBefore = 0, cBefore = 0;
   std::vector<int> flagsBefore(static_cast<std::size_t>(S_), 0);
+  const auto keepStates = [&]() {
+    kiBefore = ki_;
+    breachBefore = breach_;
+    flagsBefore = Flags();
+    dBefore = d_;
+    cBefore = c_;
+  };
   bool ended = false;
   std::vector<double> y(static_cast<std::size_t>(S_));
   for (int n = start + 1; n <= 0 && !ended; ++n) {
-    if (n == 0) {
-      kiBefore = ki_;
-      breachBefore = breach_;
-      flagsBefore = Flags();
-      dBefore = d_;
-      cBefore = c_;
-    }
+    if (n == 0) keepStates();
     const std::vector<double>& px = Closes(n);
     for (int i = 0; i < S_; ++i) y[i] = px[i] / n_.UnderlyingPrice[2 * i + 1];
     Coupon(n, px, y);
     Touch(y);
     KnockIn(n, y);
     ended = Observation(n, y);
-    if (ended && n < 0) {
-      kiBefore = ki_;
-      breachBefore = breach_;
-      flagsBefore = Flags();
-      dBefore = d_;
-      cBefore = c_;
-    }
+    if (ended && n < 0) keepStates();
   }
 
   // The running window of a note with no pending date: its days up to and

@@ -14,12 +14,6 @@
 namespace morvik {
 namespace {
 
-std::string Fixed(double v, int decimals) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
-
 // Code points of UTF-8 text, read leniently (a stray byte is one column).
 template <class Visit>
 void ForEachCodePoint(const std::string& s, Visit visit) {
@@ -180,9 +174,15 @@ std::string CsvField(const std::string& s) {
 
 }  // namespace
 
+std::string FixedDecimals(double v, int decimals) {
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+  return buf;
+}
+
 std::string FormatMoney(double amount) {
   if (!std::isfinite(amount)) return ShortestDouble(amount);
-  const std::string digits = Fixed(std::fabs(amount), 2);
+  const std::string digits = FixedDecimals(std::fabs(amount), 2);
   const std::size_t dot = digits.find('.');
   const std::string whole = digits.substr(0, dot);
   std::string grouped;

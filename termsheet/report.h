@@ -13,6 +13,9 @@ namespace morvik {
 // Lines of the text report are at most this many columns wide.
 inline constexpr int kReportWidth = 100;
 
+// `v` with `decimals` digits after the point ("%.*f").
+std::string FixedDecimals(double v, int decimals);
+
 // Money with thousands separators and two decimals: 1234567.891 -> "1,234,567.89".
 std::string FormatMoney(double amount);
 

@@ -9,12 +9,6 @@
 namespace morvik {
 namespace {
 
-std::string Fixed(double v, int decimals) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
-
 std::string Pad(const std::string& s, int width, bool right) {
   const int w = DisplayWidth(s);
   if (w >= width) return s;
@@ -25,11 +19,11 @@ std::string Pad(const std::string& s, int width, bool right) {
 // A cell of `width` columns: cut to fit, then padded.
 std::string Cell(const std::string& s, int width, bool right = false) { return Pad(FitWidth(s, width), width, right); }
 
-std::string Percent(double fraction, int decimals) { return Fixed(100.0 * fraction, decimals) + " %"; }
+std::string Percent(double fraction, int decimals) { return FixedDecimals(100.0 * fraction, decimals) + " %"; }
 
 std::string PercentOfNotional(const NoteInputs& n, double amount) {
   if (!(n.NotionalAMT > 0.0)) return "n/a";
-  return Fixed(100.0 * amount / n.NotionalAMT, 4) + " %";
+  return FixedDecimals(100.0 * amount / n.NotionalAMT, 4) + " %";
 }
 
 std::string Currency(const NoteInputs& n) { return n.currency.empty() ? std::string() : " " + n.currency; }
@@ -209,7 +203,7 @@ void WriteLadder(std::ostream& out, const NoteReport& r) {
   out << "  " << Pad("move", 7, true) << Pad("price", 24, true) << Pad("of notional", 14, true) << "\n";
   for (std::size_t k = 0; k < res.ladderMoves.size(); ++k) {
     const double m = res.ladderMoves[k];
-    std::string move = Fixed(100.0 * m, 0) + " %";
+    std::string move = FixedDecimals(100.0 * m, 0) + " %";
     if (m > 0.0) move.insert(0, 1, '+');
     if (m == 0.0) move = "0 %";
     const bool ok = res.ladderStatus[k] >= 0;
@@ -233,7 +227,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
     return;
   }
   const NoteResult& res = r.result;
-  WriteWrapped(out, "Priced on " + FormatIsoDate(n.PriceDate) + " with " + Fixed(n.NTrials, 0) + " trials, notional " +
+  WriteWrapped(out, "Priced on " + FormatIsoDate(n.PriceDate) + " with " + FixedDecimals(n.NTrials, 0) + " trials, notional " +
                         FormatMoney(n.NotionalAMT) + cur,
                0);
   if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "Life cycle: " + StateSentence(r.life, n) + ".", 0);
