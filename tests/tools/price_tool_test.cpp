@@ -24,6 +24,7 @@
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "tools/morvik-price/app.h"
+#include "tools/morvik-price/progress.h"
 #include "tests/support/text_lines.h"
 
 namespace morvik {
@@ -479,6 +480,35 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   EXPECT_EQ(step["vega/Samsung Electronics"], note["greeks"][0]["vega"].get<double>());
   EXPECT_EQ(step["knock_in_probability/"], note["maturity"]["knock_in"]["probability"].get<double>());
   EXPECT_EQ(Tool({kStepDown, "--csv", (dir.path / "no" / "such" / "dir.csv").string()}).status, kExitUnusable);
+}
+
+// A book shows its progress on standard error only when that is a
+// terminal; each note reports through the hook of its request.
+TEST(PriceBookRun, ProgressLineOnlyOnATerminal) {
+  std::ostringstream drawn;
+  ProgressLine line(drawn, 2, true);
+  const ProgressHook first = line.ForNote(0);
+  ASSERT_TRUE(static_cast<bool>(first));
+  first(0.25);
+  EXPECT_EQ(drawn.str(), "\rpriced 0 of 2 notes; running: 25 %");
+  line.NoteDone(0);
+  line.Finish();
+  EXPECT_EQ(drawn.str().substr(drawn.str().rfind('\r')), "\rpriced 1 of 2 notes" + std::string(15, ' ') + "\n");  // the longer line blanked
+  std::ostringstream quiet;
+  ProgressLine off(quiet, 2, false);
+  EXPECT_FALSE(static_cast<bool>(off.ForNote(0)));
+  off.NoteDone(0);
+  off.Finish();
+  EXPECT_TRUE(quiet.str().empty());
+
+  const std::vector<std::string> book = {"morvik-price", kStepDown, kQuanto, "--trials", "300", "--json"};
+  std::vector<const char*> argv;
+  for (const std::string& a : book) argv.push_back(a.c_str());
+  for (bool terminal : {true, false}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunMorvikPrice(static_cast<int>(argv.size()), argv.data(), out, err, terminal), kExitPriced);
+    EXPECT_EQ(Contains(err.str(), "\rpriced 2 of 2 notes"), terminal) << err.str();
+  }
 }
 
 // Each input the tool cannot use gets one clear message and status 2, and no
