@@ -21,6 +21,9 @@ using namespace sheet;
 // A stretch without closes longer than this is worth a warning.
 constexpr int kLongGap = 7;
 
+// Windows longer than this (a century) are left to the library's checks.
+constexpr int kLongestWindow = 36600;
+
 std::string Percent(double fraction) { return ShortestDouble(std::round(fraction * 1e6) / 1e4) + " %"; }
 
 std::string FlagsText(const std::vector<int>& flags) {
@@ -53,7 +56,7 @@ int WindowNeedingFixings(const NoteInputs& n, std::vector<int>& days) {
   for (int d = 0; d < n.NStrike; ++d) {
     const int win = Win(n, d);
     const int diff = DaysBetween(n.PriceDate, Obs(n, d));
-    if (win >= 1 && diff < win && Pay(n, d) > n.PriceDate) {
+    if (win >= 1 && win <= kLongestWindow && diff < win && Pay(n, d) > n.PriceDate) {
       const int need = win - std::max(diff, 0);
       for (int k = 0; k < need; ++k) days.push_back(AddDays(Obs(n, d), k - win + 1));
       return d;

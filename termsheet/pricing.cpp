@@ -110,6 +110,8 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   const auto report = [&](double fraction) {
     if (request.progress) request.progress(fraction);
   };
+  // The note's own call is one step of the hook; a per-path report of the
+  // library's internal entry would call it in between.
   report(0.0);
   NoteResult r;
   r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice, request.threads);

@@ -284,7 +284,7 @@ void ReadKnocks(const Json& root, NoteInputs& n, std::vector<FieldIssue>& warnin
       const std::string path = Require(ki, "knock_in", "barrier").is_array() ? At("knock_in.barrier", j)
                                                                                : std::string("knock_in.barrier");
       warnings.push_back({path, ShortestDouble(100.0 * n.KI_Barrier[j]) +
-                                    " % is a knock-in barrier above 100 %: the note knocks in at its start"});
+                                    " % is a knock-in barrier above 100 % of the base price"});
       break;
     }
   }
