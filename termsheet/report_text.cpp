@@ -141,6 +141,12 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
     text += " plus the redemption coupons of dates that do not redeem (" + FormatMoney(b.redemptionCoupons) + ")";
   }
   text += "; the rest, " + FormatMoney(b.rest) + ", is rounding. Mean cash flows are over all trials, undiscounted.";
+  bool pending = false;
+  for (int s = 0; s < N; ++s) pending = pending || (n.DatesInfo[s] <= n.PriceDate && n.DatesInfo[N + s] > n.PriceDate);
+  for (int j = 0; j < n.NCoupon; ++j) {
+    pending = pending || (n.CouponDatesInfo[j] <= n.PriceDate && n.CouponDatesInfo[n.NCoupon + j] > n.PriceDate);
+  }
+  if (pending) text += " Amounts observed and still to be paid count in full, discounted to their payment date.";
   WriteWrapped(out, text, 2);
 }
 

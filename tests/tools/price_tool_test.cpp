@@ -548,6 +548,24 @@ TEST(PriceErrors, BadInputsGiveAClearMessageAndExit2) {
   }
 }
 
+// Legal but suspicious values warn, with their place, and the note is priced.
+TEST(PriceErrors, SuspiciousValuesWarnAndThePriceFollows) {
+  ScratchDir dir;
+  std::string text = ReadAll(kStepDown);
+  text.replace(text.find("[0.4375, 0.435"), 7, "[43.75");
+  text.replace(text.find("\"barrier\": 0.5"), 14, "\"barrier\": 1.2");
+  const std::string file = dir.Write("odd.json", text);
+  const ToolRun r = Tool({file, "--trials", "300"});
+  EXPECT_EQ(r.status, kExitPriced) << r.err;
+  EXPECT_TRUE(Contains(r.out, "Price: "));
+  EXPECT_TRUE(Contains(r.err, file + ": warning: line 24, column 12: underlyings[0].local_vol.vols[0][0]: 4375 % is a "
+                                     "local volatility above 200 %")) << r.err;
+  EXPECT_TRUE(Contains(r.err, file + ": warning: line 70, column 5: knock_in.barrier: 120 % is a knock-in barrier "
+                                     "above 100 % of the base price")) << r.err;
+  EXPECT_TRUE(Contains(r.err, file + ": warning: trials: 300 trials are fewer than 1000")) << r.err;
+  EXPECT_FALSE(Contains(Tool({kStepDown, "--trials", "1000"}).err, "warning")) ;
+}
+
 // Lines fit 100 columns whatever the names; beside each mean cash flow its
 // discounted value, and the discounted parts add up to the price.
 TEST(PriceReport, TextFitsItsWidthAndDiscountsEveryOutcome) {
