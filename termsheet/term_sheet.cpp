@@ -183,7 +183,13 @@ bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& erro
   }
 }
 
-std::string ExpandedText(const Note& note) { return WriteJsonText(note.expanded); }
+std::string ExpandedText(const Note& note) {
+  try {
+    return WriteJsonText(note.expanded);
+  } catch (const std::exception&) {
+    return std::string();  // out of memory: nothing to print
+  }
+}
 
 bool ParseTermSheet(const std::string& text, NoteInputs& inputs, TermSheetError& error) {
   Note note;

@@ -53,6 +53,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
 bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error);
 
 // The explicit form as JSON text: it reads back, and prices, as the note.
+// Empty when memory runs out.
 std::string ExpandedText(const Note& note);
 
 // The call's arrays of a term sheet's text (ReadTermSheet's inputs).
