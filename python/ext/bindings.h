@@ -1,0 +1,20 @@
+// The parts of the extension morvik._morvik, one routine family per file;
+// module.cpp puts them together.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace morvik::python {
+
+namespace py = pybind11;
+
+// The flat-array call ZUNP_CalcMorvikMC on a dict of arrays (pricing_binding.cpp).
+void BindFullCall(py::module_& m);
+// Term sheets read into notes, their arrays in and out (note_binding.cpp).
+void BindNotes(py::module_& m);
+// A note priced through the term-sheet layer, rendered as the tool's JSON (pricing_binding.cpp).
+void BindPricing(py::module_& m);
+// The morvik-price command line (command_binding.cpp).
+void BindCommand(py::module_& m);
+
+}  // namespace morvik::python

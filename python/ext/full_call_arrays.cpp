@@ -1,0 +1,206 @@
+// The full call's inputs in and out of Python: one table names every input,
+// its member of FullCall and the length its counts give.
+#include "full_call_arrays.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <variant>
+
+#include <pybind11/numpy.h>
+
+#include "interface/layout.h"
+
+namespace morvik::python {
+namespace {
+
+using IntVec = std::vector<int>;
+using DoubleVec = std::vector<double>;
+using Member = std::variant<int FullCall::*, double FullCall::*, IntVec FullCall::*, DoubleVec FullCall::*>;
+using Length = layout::Length;
+
+// a + b, saturated: the counts come from the caller and may be absurd.
+Length AddSat(Length a, Length b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }
+
+Length Sum(const IntVec& counts, int from, int n) {
+  Length total = 0;
+  for (int i = 0; i < n; ++i) total = AddSat(total, layout::Count(counts[from + i]));
+  return total;
+}
+
+Length S(const FullCall& c) { return layout::Count(c.NStock); }
+Length CurvePoints(const FullCall& c) { return AddSat(layout::Count(c.NT[0]), Sum(c.NT, 1, c.NStock)); }
+Length SurfacePoints(const FullCall& c) {
+  Length total = 0;
+  for (int i = 0; i < c.NStock; ++i) {
+    total = AddSat(total, layout::Count(c.NVol[i]) * layout::Count(c.NParity[i]));
+  }
+  return total;
+}
+
+struct Field {
+  const char* name;
+  Member member;
+  Length (*length)(const FullCall&);  // null for a scalar
+  bool derived;                        // sized by count arrays, checked after them
+};
+
+// In the order of ZUNP_CalcMorvikMC's parameters.
+const Field kFields[] = {
+    {"PriceDate", &FullCall::PriceDate, nullptr, false},
+    {"NotionalAMT", &FullCall::NotionalAMT, nullptr, false},
+    {"UnderlyingPrice", &FullCall::UnderlyingPrice,
+     [](const FullCall& c) { return layout::UnderlyingPriceLength(c.NStock); }, false},
+    {"TCurveInfo", &FullCall::TCurveInfo, CurvePoints, true},
+    {"CurveInfo", &FullCall::CurveInfo, CurvePoints, true},
+    {"NT", &FullCall::NT, [](const FullCall& c) { return layout::CurveCountsLength(c.NStock); }, false},
+    {"TVol", &FullCall::TVol, [](const FullCall& c) { return Sum(c.NVol, 0, c.NStock); }, true},
+    {"Parity", &FullCall::Parity, [](const FullCall& c) { return Sum(c.NParity, 0, c.NStock); }, true},
+    {"LocalVolSurface", &FullCall::LocalVolSurface, SurfacePoints, true},
+    {"NVol", &FullCall::NVol, S, false},
+    {"NParity", &FullCall::NParity, S, false},
+    {"UnderlyingCorr", &FullCall::UnderlyingCorr,
+     [](const FullCall& c) { return layout::CorrelationLength(c.NStock); }, false},
+    {"TDiv", &FullCall::TDiv, [](const FullCall& c) { return Sum(c.NDiv, 0, c.NStock); }, true},
+    {"Div", &FullCall::Div, [](const FullCall& c) { return Sum(c.NDiv, 0, c.NStock); }, true},
+    {"NDiv", &FullCall::NDiv, S, false},
+    {"Div_TypeFlag", &FullCall::Div_TypeFlag, S, false},
+    {"FX_TVol", &FullCall::FX_TVol, [](const FullCall& c) { return Sum(c.FX_NVol, 0, c.NStock); }, true},
+    {"FX_Vol", &FullCall::FX_Vol, [](const FullCall& c) { return Sum(c.FX_NVol, 0, c.NStock); }, true},
+    {"FX_NVol", &FullCall::FX_NVol, S, false},
+    {"FX_Corr", &FullCall::FX_Corr, S, false},
+    {"QuantoFlag", &FullCall::QuantoFlag, S, false},
+    {"NStock", &FullCall::NStock, nullptr, false},
+    {"NStrike", &FullCall::NStrike, nullptr, false},
+    {"X", &FullCall::X, [](const FullCall& c) { return layout::StrikeLength(c.NStock, c.NStrike); }, false},
+    {"KO_Barrier", &FullCall::KO_Barrier, [](const FullCall& c) { return layout::Count(c.NStrike); }, false},
+    {"KI_Barrier", &FullCall::KI_Barrier, S, false},
+    {"PayOffSlope", &FullCall::PayOffSlope, [](const FullCall& c) { return layout::PayoffLength(c.NStrike); },
+     false},
+    {"PayOffAmount", &FullCall::PayOffAmount, [](const FullCall& c) { return layout::PayoffLength(c.NStrike); },
+     false},
+    {"DatesInfo", &FullCall::DatesInfo, [](const FullCall& c) { return layout::DatesInfoLength(c.NStrike); },
+     false},
+    {"RedemCoupon", &FullCall::RedemCoupon,
+     [](const FullCall& c) { return layout::RedemCouponLength(c.NStrike); }, false},
+    {"KnockBarrierFlag", &FullCall::KnockBarrierFlag, [](const FullCall&) { return Length{2}; }, false},
+    {"BeKO_Hitted", &FullCall::BeKO_Hitted, S, false},
+    {"BeKI_Hitted", &FullCall::BeKI_Hitted, nullptr, false},
+    {"NCoupon", &FullCall::NCoupon, nullptr, false},
+    {"CouponBarrier", &FullCall::CouponBarrier, [](const FullCall& c) { return layout::Count(c.NCoupon); }, false},
+    {"Coupon", &FullCall::Coupon, [](const FullCall& c) { return layout::Count(c.NCoupon); }, false},
+    {"CouponDatesInfo", &FullCall::CouponDatesInfo,
+     [](const FullCall& c) { return layout::CouponDatesLength(c.NCoupon); }, false},
+    {"CouponBarrierFlag", &FullCall::CouponBarrierFlag, nullptr, false},
+    {"BeCouponBarrierHitted", &FullCall::BeCouponBarrierHitted, nullptr, false},
+    {"NTrials", &FullCall::NTrials, nullptr, false},
+    {"PayOffLimit", &FullCall::PayOffLimit, [](const FullCall&) { return Length{2}; }, false},
+    {"NAFlag", &FullCall::NAFlag, nullptr, false},
+    {"SC", &FullCall::SC, [](const FullCall& c) { return layout::FixingsLength(c.NStock, c.FixedFlag[0]); }, true},
+    {"Coupon_SC", &FullCall::Coupon_SC,
+     [](const FullCall& c) { return layout::FixingsLength(c.NStock, c.FixedFlag[1]); }, true},
+    {"FixedFlag", &FullCall::FixedFlag, [](const FullCall&) { return Length{2}; }, false},
+    {"CalcFlag", &FullCall::CalcFlag, [](const FullCall&) { return Length{2}; }, false},
+};
+
+// The values of `value` as doubles, in C order.
+DoubleVec Numbers(const char* name, const py::handle& value) {
+  if (py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value)) {
+    throw py::type_error(std::string(name) + " takes numbers, not text");
+  }
+  using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+  const Array a = Array::ensure(value);
+  if (!a) throw py::type_error(std::string(name) + " takes numbers, not " + std::string(py::str(value.get_type())));
+  return DoubleVec(a.data(), a.data() + a.size());
+}
+
+int WholeNumber(const char* name, std::size_t k, bool scalar, double v) {
+  if (!(std::isfinite(v) && v == std::floor(v) && v >= INT_MIN && v <= INT_MAX)) {
+    const std::string at = scalar ? std::string(name) : std::string(name) + "[" + std::to_string(k) + "]";
+    throw py::value_error(at + " must be a whole number in the int range, got " + std::string(py::repr(py::float_(v))));
+  }
+  return static_cast<int>(v);
+}
+
+double OneNumber(const char* name, const py::handle& value) {
+  const DoubleVec v = Numbers(name, value);
+  if (v.size() != 1) throw py::value_error(std::string(name) + " takes one number, got " + std::to_string(v.size()));
+  return v[0];
+}
+
+struct Setter {
+  const char* name;
+  const py::handle& value;
+  FullCall& call;
+  void operator()(int FullCall::*m) const { call.*m = WholeNumber(name, 0, true, OneNumber(name, value)); }
+  void operator()(double FullCall::*m) const { call.*m = OneNumber(name, value); }
+  void operator()(IntVec FullCall::*m) const {
+    const DoubleVec v = Numbers(name, value);
+    IntVec out(v.size());
+    for (std::size_t k = 0; k < v.size(); ++k) out[k] = WholeNumber(name, k, false, v[k]);
+    call.*m = std::move(out);
+  }
+  void operator()(DoubleVec FullCall::*m) const { call.*m = Numbers(name, value); }
+};
+
+struct Getter {
+  const FullCall& call;
+  py::object operator()(int FullCall::*m) const { return py::int_(call.*m); }
+  py::object operator()(double FullCall::*m) const { return py::float_(call.*m); }
+  py::object operator()(IntVec FullCall::*m) const {
+    const IntVec& v = call.*m;
+    return py::array_t<int>(static_cast<py::ssize_t>(v.size()), v.data());
+  }
+  py::object operator()(DoubleVec FullCall::*m) const {
+    const DoubleVec& v = call.*m;
+    return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
+  }
+};
+
+Length Size(const FullCall& call, const Member& member) {
+  if (const auto* m = std::get_if<IntVec FullCall::*>(&member)) return static_cast<Length>((call.**m).size());
+  if (const auto* m = std::get_if<DoubleVec FullCall::*>(&member)) return static_cast<Length>((call.**m).size());
+  return 1;
+}
+
+}  // namespace
+
+std::vector<std::string> InputNames() {
+  std::vector<std::string> names;
+  for (const Field& f : kFields) names.emplace_back(f.name);
+  return names;
+}
+
+void SetInputs(const py::dict& values, FullCall& call) {
+  for (const auto& item : values) {
+    const std::string key = py::str(item.first);
+    const Field* field = nullptr;
+    for (const Field& f : kFields) {
+      if (key == f.name) field = &f;
+    }
+    if (field == nullptr) throw py::type_error("\"" + key + "\" is not an input of ZUNP_CalcMorvikMC");
+    std::visit(Setter{field->name, item.second, call}, field->member);
+  }
+}
+
+void CheckLengths(const FullCall& call) {
+  for (const bool derived : {false, true}) {
+    for (const Field& f : kFields) {
+      if (f.length == nullptr || f.derived != derived) continue;
+      const Length need = f.length(call);
+      const Length have = Size(call, f.member);
+      if (have < need) {
+        throw py::value_error(std::string(f.name) + " holds " + std::to_string(have) + " values; its counts need " +
+                              std::to_string(need));
+      }
+    }
+  }
+}
+
+py::dict GetInputs(const FullCall& call) {
+  py::dict d;
+  for (const Field& f : kFields) d[f.name] = std::visit(Getter{call}, f.member);
+  return d;
+}
+
+}  // namespace morvik::python

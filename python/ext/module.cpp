@@ -1,0 +1,12 @@
+// The extension module morvik._morvik: the C++ side of the morvik package.
+// Every function here calls the library and its term-sheet layer; the Python
+// package shapes the results (frames, plots) and raises its own errors.
+#include "bindings.h"
+
+PYBIND11_MODULE(_morvik, m) {
+  m.doc() = "morvik's term-sheet layer and full pricing call (internal; use the morvik package)";
+  morvik::python::BindNotes(m);
+  morvik::python::BindPricing(m);
+  morvik::python::BindFullCall(m);
+  morvik::python::BindCommand(m);
+}

@@ -1,0 +1,107 @@
+// Term sheets read by the term-sheet layer into notes (morvik::Note): from a
+// file or from text, the reader's error as a dict when one cannot be read,
+// and a note's call arrays in and out (scenarios are priced on a copy whose
+// arrays were changed).
+#include <utility>
+
+#include <pybind11/stl.h>
+
+#include "bindings.h"
+#include "full_call_arrays.h"
+#include "termsheet/term_sheet.h"
+
+namespace morvik::python {
+namespace {
+
+const char* KindName(TermSheetError::Kind kind) {
+  switch (kind) {
+    case TermSheetError::kFile: return "file";
+    case TermSheetError::kText: return "text";
+    case TermSheetError::kField: return "field";
+    case TermSheetError::kNone: break;
+  }
+  return "none";
+}
+
+// A note, or the reader's error as a dict (the package raises TermSheetError).
+py::object NoteOrError(bool read, Note&& note, const TermSheetError& error) {
+  if (read) return py::cast(std::move(note));
+  py::dict e;
+  e["label"] = note.label;
+  e["kind"] = KindName(error.kind);
+  e["not_json"] = error.notJson;
+  e["line"] = error.line;
+  e["column"] = error.column;
+  e["path"] = error.path;
+  e["message"] = error.message;
+  e["description"] = Describe(error);
+  return e;
+}
+
+}  // namespace
+
+void BindNotes(py::module_& m) {
+  py::class_<Note>(m, "Note", "A term sheet read, expanded and brought up to its pricing date")
+      .def_property_readonly("label", [](const Note& n) { return n.label; })
+      .def_property_readonly("name", [](const Note& n) { return n.inputs.name; })
+      .def_property_readonly("currency", [](const Note& n) { return n.inputs.currency; })
+      .def_property_readonly("price_date", [](const Note& n) { return n.inputs.PriceDate; })
+      .def_property_readonly("notional", [](const Note& n) { return n.inputs.NotionalAMT; })
+      .def_property_readonly("trials", [](const Note& n) { return n.inputs.NTrials; })
+      .def_property_readonly("underlyings", [](const Note& n) { return n.inputs.underlyingNames; })
+      .def_property_readonly("warnings", [](const Note& n) { return n.warnings; })
+      .def(
+          "expanded_text",
+          [](const Note& n) {
+            if (n.expanded.is_null()) {
+              throw py::value_error("the note's inputs were changed: it has no term sheet to show");
+            }
+            return ExpandedText(n);
+          },
+          "The explicit form of the term sheet as JSON text")
+      .def("inputs", [](const Note& n) { return GetInputs(n.inputs); }, "The call's inputs, copied")
+      .def(
+          "with_inputs",
+          [](const Note& n, const py::dict& values) {
+            Note changed = n;
+            SetInputs(values, changed.inputs);
+            if (changed.inputs.NStock != n.inputs.NStock || changed.inputs.NStrike != n.inputs.NStrike ||
+                changed.inputs.NCoupon != n.inputs.NCoupon) {
+              throw py::value_error("NStock, NStrike and NCoupon belong to the term sheet and cannot change");
+            }
+            CheckLengths(changed.inputs);
+            changed.expanded = Json();  // the arrays no longer come from the term sheet
+            return changed;
+          },
+          "A copy whose inputs named in the dict are replaced (lengths checked)");
+
+  m.def(
+      "read_file",
+      [](const std::string& path) {
+        Note note;
+        TermSheetError error;
+        bool read = false;
+        {
+          py::gil_scoped_release unlocked;
+          read = ReadTermSheetFile(path, note, error);
+        }
+        return NoteOrError(read, std::move(note), error);
+      },
+      "A Note read from a term sheet file, or the reader's error as a dict");
+  m.def(
+      "read_text",
+      [](const std::string& text, const std::string& label) {
+        Note note;
+        TermSheetError error;
+        bool read = false;
+        {
+          py::gil_scoped_release unlocked;
+          read = ReadTermSheet(text, label, note, error);
+        }
+        return NoteOrError(read, std::move(note), error);
+      },
+      "A Note read from term-sheet text (labelled `label`), or the reader's error as a dict");
+  m.def("input_names", &InputNames, "The full call's input names, in the export's order");
+}
+
+}  // namespace morvik::python

@@ -1,0 +1,81 @@
+// Pricing from Python: a note priced through the term-sheet layer exactly as
+// morvik-price prices it (PriceTermSheet) and rendered as the tool's JSON
+// document, and the export ZUNP_CalcMorvikMC on arrays. The GIL is released
+// while the library works, so Python threads price side by side.
+#include <utility>
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include "bindings.h"
+#include "full_call_arrays.h"
+#include "termsheet/report.h"
+#include "tools/morvik-price/app.h"
+
+namespace morvik::python {
+namespace {
+
+// What the package asks for on top of the term sheet, as the command line's
+// options set it (--greeks/--full, --trials, --ladder, --log, --threads).
+PriceRequest Request(int compute, long long trials, int threads, bool ladder, bool log) {
+  PriceRequest request;
+  request.compute = compute;
+  request.trials = trials;
+  request.threads = threads;
+  request.ladder = ladder;
+  request.log = log;
+  return request;
+}
+
+py::array_t<double> Array(const std::vector<double>& v) {
+  return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
+}
+
+}  // namespace
+
+void BindPricing(py::module_& m) {
+  m.attr("MAX_TRIALS") = kMaxTrials;
+  m.attr("MAX_THREADS") = kMaxThreads;
+  m.def(
+      "price_json",
+      [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log) {
+        const PriceRequest request = Request(compute, trials, threads, ladder, log);
+        py::gil_scoped_release unlocked;
+        return JsonReport({PriceTermSheet(note, request)});
+      },
+      py::arg("note"), py::arg("compute"), py::arg("trials"), py::arg("threads"), py::arg("ladder"),
+      py::arg("log"),
+      "The note priced as morvik-price prices it; the tool's JSON document of that one note.\n"
+      "compute: -1 the term sheet's, 1 greeks, 2 full; trials: 0 the term sheet's.");
+}
+
+void BindFullCall(py::module_& m) {
+  m.def(
+      "calc_morvik_mc",
+      [](const py::dict& inputs) {
+        std::vector<std::string> missing;
+        for (const std::string& name : InputNames()) {
+          if (!inputs.contains(name)) missing.push_back(name);
+        }
+        if (!missing.empty()) {
+          std::string names;
+          for (const std::string& name : missing) names += (names.empty() ? "" : ", ") + name;
+          throw py::type_error("calc_morvik_mc() misses inputs: " + names);
+        }
+        FullCall call;
+        SetInputs(inputs, call);
+        CheckLengths(call);
+        call.SizeOutputs();
+        int status = 0;
+        {
+          py::gil_scoped_release unlocked;
+          status = call.Call();
+        }
+        return py::make_tuple(status, Array(call.ELS_Prob_n_Cf), Array(call.ELS_Coupon_Prob_n_Cf),
+                              Array(call.ResultPrice));
+      },
+      "ZUNP_CalcMorvikMC on copies of the inputs (a dict under the export's names); "
+      "(status, ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice)");
+}
+
+}  // namespace morvik::python

@@ -1,0 +1,33 @@
+"""morvik: Monte Carlo pricing of autocallable step-down notes on a basket of
+stocks (worst-of), from Python.
+
+Everything is computed by the C++ library and its term-sheet layer, the code
+behind ``morvik-price``, compiled with the library's own floating-point rules:
+a price here is the tool's price, bit for bit.
+
+    import morvik
+    note = morvik.load("examples/two_stock_stepdown.json")
+    v = morvik.price(note, greeks=True)
+    v.price, v.outcomes, v.greeks          # numbers and pandas DataFrames
+    v.plot()                               # a matplotlib Figure
+    morvik.ladder(note).morvik.plot()      # spot ladder and its figure
+
+- ``load``, ``loads``, ``Note``: term sheets (docs/term-sheet.md);
+- ``price``, ``Valuation``: a note priced, as frames, JSON and figures;
+- ``ladder``, ``grid``, ``convergence``, ``moved``: scenarios;
+- ``capi.calc_morvik_mc``: the full export on numpy arrays; ``library_path``:
+  the shared library;
+- ``TermSheetError``, ``PricingError``: what can go wrong;
+- ``python -m morvik price FILE...``: the command line.
+"""
+
+from . import capi, plots
+from .capi import library_path
+from .errors import MorvikError, PricingError, TermSheetError
+from .note import Note, load, loads
+from .scenarios import LADDER_MOVES, VOL_MOVES, convergence, grid, ladder, moved
+from .valuation import Valuation, price
+
+__all__ = ["Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES", "VOL_MOVES",
+           "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved", "plots", "price"]
+__version__ = "1.1.0"

@@ -1,0 +1,39 @@
+"""The library's full export, ZUNP_CalcMorvikMC, on numpy arrays, for users
+who already hold the flat arrays of interface/morvik.h, and the path of the
+shared library for hosts that load it themselves."""
+
+import os
+from collections import namedtuple
+
+from . import _morvik
+
+# The inputs of ZUNP_CalcMorvikMC, in the export's order (interface/morvik.h).
+INPUT_NAMES = tuple(_morvik.input_names())
+
+CalcResult = namedtuple("CalcResult", ["status", "ELS_Prob_n_Cf", "ELS_Coupon_Prob_n_Cf", "ResultPrice"])
+
+
+def calc_morvik_mc(**arrays):
+    """ZUNP_CalcMorvikMC with every input named as in interface/morvik.h
+    (PriceDate, NotionalAMT, UnderlyingPrice, ..., FixedFlag, CalcFlag).
+
+    Arrays may be any array-like (matrices are read row-major); int inputs
+    must hold whole numbers. They are copied, never written, and each is
+    checked against the length its counts give before the call: a short
+    array raises ValueError, a missing or unknown name TypeError.
+
+    Returns ``CalcResult(status, ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf,
+    ResultPrice)``: the export's status and its three outputs, sized by the
+    layout rules (2*(NStrike+2), 2*NCoupon, 1 or 3*NStock+3) and left at 0
+    when the status is negative. The GIL is released during the call."""
+    return CalcResult(*_morvik.calc_morvik_mc(arrays))
+
+
+def library_path():
+    """The path of the shared library libmorvik.so shipped in the package,
+    exporting ZUNP_CalcMorvikMC, MorvikMC, CdrD2ExcD and ExcD2CdrD (load it
+    with ctypes.CDLL, say)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "libmorvik.so")
+    if not os.path.exists(path):
+        raise FileNotFoundError(f"{path} is missing: reinstall the package (bash scripts/install-python.sh)")
+    return path

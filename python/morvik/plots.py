@@ -1,0 +1,119 @@
+"""Figures of valuations and scenarios, drawn with matplotlib's object API
+(no pyplot state: safe in loops and threads; a notebook shows a returned
+Figure). Every function returns the ``matplotlib.figure.Figure``.
+
+The frames of ``ladder``, ``grid`` and ``convergence`` also plot themselves:
+``frame.morvik.plot()``."""
+
+import numpy as np
+import pandas as pd
+from matplotlib.figure import Figure
+from matplotlib.ticker import FuncFormatter, PercentFormatter
+
+
+def _money(ax, axis="y"):
+    fmt = FuncFormatter(lambda v, _: f"{v:,.0f}")
+    (ax.yaxis if axis == "y" else ax.xaxis).set_major_formatter(fmt)
+
+
+def valuation_figure(valuation, figsize=(12, 5)):
+    """Left: the probability of every redemption outcome; right: its value
+    discounted to the pricing date, and the discounted coupons. The bars on
+    the right add up to the price, but for redemption coupons and rounding."""
+    fig = Figure(figsize=figsize, layout="constrained")
+    left, right = fig.subplots(1, 2)
+    out = valuation.outcomes
+    labels = list(out.index)
+    y = np.arange(len(labels))
+    left.barh(y, out["probability"] * 100.0, color="tab:blue")
+    left.set_yticks(y, labels)
+    left.invert_yaxis()
+    left.xaxis.set_major_formatter(PercentFormatter())
+    left.set_xlabel("probability")
+    left.set_title("Redemption outcomes")
+    for k, p in enumerate(out["probability"]):
+        left.annotate(f"{p * 100:.2f} %", (p * 100.0, k), xytext=(3, 0), textcoords="offset points",
+                      va="center", fontsize=8)
+    values = list(out["discounted_value"])
+    names = list(labels)
+    if len(valuation.coupons):
+        values.append(valuation.coupons["discounted_value"].sum())
+        names.append("coupons")
+    y2 = np.arange(len(names))
+    right.barh(y2, values, color=["tab:green"] * len(out) + ["tab:orange"] * (len(names) - len(out)))
+    right.set_yticks(y2, names)
+    right.invert_yaxis()
+    _money(right, "x")
+    right.set_xlabel(f"discounted value ({valuation.note.currency})")
+    right.set_title("Discounted values")
+    price = "nothing left to price" if valuation.price is None else \
+        f"price {valuation.price:,.2f} {valuation.note.currency} ({valuation.price_pct:.2f} %)"
+    fig.suptitle(f"{valuation.note.name}: {price}, {valuation.trials} trials")
+    return fig
+
+
+def ladder_figure(frame, title=None, figsize=(7, 4.5)):
+    """Price against the spot move of a ``ladder`` frame."""
+    fig = Figure(figsize=figsize, layout="constrained")
+    ax = fig.subplots()
+    ax.plot(frame.index * 100.0, frame["price"], marker="o")
+    ax.xaxis.set_major_formatter(PercentFormatter())
+    ax.set_xlabel("spot move")
+    ax.set_ylabel("price")
+    _money(ax)
+    ax.grid(True, alpha=0.3)
+    ax.set_title(title or "Spot ladder")
+    return fig
+
+
+def grid_figure(frame, title=None, figsize=(7, 4.5)):
+    """Price against the spot move, one line per volatility shift, of a ``grid`` frame."""
+    fig = Figure(figsize=figsize, layout="constrained")
+    ax = fig.subplots()
+    for vol in frame.columns:
+        ax.plot(frame.index * 100.0, frame[vol], marker="o", label=f"vol {vol * 100:+.0f} pt")
+    ax.xaxis.set_major_formatter(PercentFormatter())
+    ax.set_xlabel("spot move")
+    ax.set_ylabel("price")
+    _money(ax)
+    ax.grid(True, alpha=0.3)
+    ax.legend()
+    ax.set_title(title or "Spot x volatility")
+    return fig
+
+
+def convergence_figure(frame, title=None, figsize=(7, 4.5)):
+    """Price against trials of a ``convergence`` frame, with a band of two
+    standard errors where the library reports them."""
+    fig = Figure(figsize=figsize, layout="constrained")
+    ax = fig.subplots()
+    ax.plot(frame.index, frame["price"], marker="o")
+    se = frame["std_error"]
+    if se.notna().any():
+        ax.fill_between(frame.index, frame["price"] - 2.0 * se, frame["price"] + 2.0 * se, alpha=0.25,
+                        label="two standard errors")
+        ax.legend()
+    ax.set_xscale("log")
+    ax.set_xlabel("trials")
+    ax.set_ylabel("price")
+    _money(ax)
+    ax.grid(True, alpha=0.3)
+    ax.set_title(title or "Convergence")
+    return fig
+
+
+_FIGURES = {"ladder": ladder_figure, "grid": grid_figure, "convergence": convergence_figure}
+
+
+@pd.api.extensions.register_dataframe_accessor("morvik")
+class FrameAccessor:
+    """``frame.morvik.plot()`` for the frames of ladder, grid and convergence."""
+
+    def __init__(self, frame):
+        self._frame = frame
+
+    def plot(self, **kwargs):
+        kind = self._frame.attrs.get("morvik")
+        if kind not in _FIGURES:
+            raise TypeError("this frame did not come from morvik.ladder, morvik.grid or morvik.convergence")
+        return _FIGURES[kind](self._frame, **kwargs)

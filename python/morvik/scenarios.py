@@ -1,0 +1,120 @@
+"""Scenarios: the note priced again with its spots or its local volatility
+grids moved (the spot ladder, a spot x vol grid) or with more and more
+trials (convergence). Each scenario is a copy of the note whose call arrays
+were changed, priced through the same call as ``price``, price only."""
+
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+import pandas as pd
+
+from .errors import PricingError
+from .valuation import _ladder_frame, price
+
+# The spot moves of morvik-price --ladder: -30 % to +30 % in steps of 10 %.
+LADDER_MOVES = tuple(k / 10.0 for k in range(-3, 4))
+# Parallel shifts of the local volatility grid, in volatility (0.01 = one point).
+VOL_MOVES = (-0.02, -0.01, 0.0, 0.01, 0.02)
+# Trial counts of the convergence table.
+CONVERGENCE_TRIALS = (1000, 2000, 5000, 10000, 20000, 50000)
+# A lowered volatility never goes below this (as the library's vega bumps it).
+VOL_FLOOR = 1e-12
+
+
+def _which(note, underlying):
+    """Indices of the underlyings that move: all, or one given by index or name."""
+    names = note.underlyings
+    if underlying is None:
+        return list(range(len(names)))
+    if isinstance(underlying, str):
+        if underlying not in names:
+            raise ValueError(f"no underlying named {underlying!r}; the note has {names}")
+        return [names.index(underlying)]
+    if isinstance(underlying, (int, np.integer)) and 0 <= underlying < len(names):
+        return [int(underlying)]
+    raise ValueError(f"underlying is None, a name or an index from 0 to {len(names) - 1}, not {underlying!r}")
+
+
+def moved(note, spot_move=0.0, vol_move=0.0, underlying=None):
+    """A copy of ``note`` with the spots of the chosen underlyings moved by the
+    fraction ``spot_move`` (spot x (1 + move); base prices and fixings stay,
+    as in the tool's ladder) and their whole local volatility grids shifted
+    by ``vol_move`` (floored at 1e-12). It computes the price only."""
+    which = _which(note, underlying)
+    inputs = note.inputs
+    spots = inputs["UnderlyingPrice"]
+    surface = inputs["LocalVolSurface"]
+    ends = np.cumsum(inputs["NVol"].astype(np.int64) * inputs["NParity"].astype(np.int64))
+    for i in which:
+        if spot_move != 0.0:
+            spots[2 * i] = spots[2 * i] * (1.0 + spot_move)
+        if vol_move != 0.0:
+            start = 0 if i == 0 else ends[i - 1]
+            shifted = surface[start:ends[i]] + vol_move
+            surface[start:ends[i]] = np.where(shifted < VOL_FLOOR, VOL_FLOOR, shifted)
+    return note.with_inputs(UnderlyingPrice=spots, LocalVolSurface=surface, CalcFlag=[0, 0])
+
+
+def _map(function, items, jobs):
+    """``function`` on every item, ``jobs`` at a time on Python threads (the
+    library releases the GIL while it prices); results in the items' order."""
+    if jobs <= 1:
+        return [function(item) for item in items]
+    with ThreadPoolExecutor(max_workers=jobs) as pool:
+        return list(pool.map(function, items))
+
+
+def _prices(notes, trials, jobs):
+    """(price, status) of each note; a rejected note has price NaN."""
+    def one(n):
+        try:
+            v = price(n, trials=trials)
+        except PricingError as e:
+            return np.nan, e.status
+        return (np.nan if v.price is None else v.price), (0 if v.status is None else v.status)
+
+    return _map(one, notes, jobs)
+
+
+def ladder(note, moves=LADDER_MOVES, underlying=None, trials=None, jobs=1):
+    """Prices for spot moves (fractions: -0.1 is a 10 % fall) of all
+    underlyings together, or of one (``underlying``: name or index). Columns
+    ``price``, ``status`` (the call's; a rejected point has price NaN) and
+    ``change`` from the price at move 0 (NaN when 0 is not among the moves).
+    The default moves and ``underlying=None`` give ``morvik-price --ladder``.
+    ``jobs`` points are priced at a time, on Python threads."""
+    moves = [float(m) for m in moves]
+    results = _prices([moved(note, m, 0.0, underlying) for m in moves], trials, jobs)
+    return _ladder_frame(moves, [p for p, _ in results], [s for _, s in results])
+
+
+def grid(note, spot_moves=LADDER_MOVES, vol_moves=VOL_MOVES, underlying=None, trials=None, jobs=1):
+    """Prices on a grid of spot moves (rows) and parallel local volatility
+    shifts (columns, 0.01 = one vol point) of all underlyings or of one."""
+    spot_moves = [float(m) for m in spot_moves]
+    vol_moves = [float(v) for v in vol_moves]
+    points = [(s, v) for s in spot_moves for v in vol_moves]
+    results = _prices([moved(note, s, v, underlying) for s, v in points], trials, jobs)
+    values = np.array([p for p, _ in results], dtype=float).reshape(len(spot_moves), len(vol_moves))
+    frame = pd.DataFrame(values, index=pd.Index(spot_moves, name="spot_move"),
+                         columns=pd.Index(vol_moves, name="vol_move"))
+    frame.attrs["morvik"] = "grid"
+    return frame
+
+
+def convergence(note, trials=CONVERGENCE_TRIALS, jobs=1):
+    """The price at growing trial counts (the library's stream restarts from
+    one seed, so each run extends the one before), with its standard error
+    where the library reports one. Index ``trials``; columns ``price``,
+    ``std_error``."""
+    counts = [int(t) for t in trials]
+
+    def one(t):
+        v = price(note, trials=t)
+        return v.price, (np.nan if v.std_error is None else v.std_error)
+
+    rows = _map(one, counts, jobs)
+    frame = pd.DataFrame({"price": [p for p, _ in rows], "std_error": [e for _, e in rows]},
+                         index=pd.Index(counts, name="trials"), dtype=float)
+    frame.attrs["morvik"] = "convergence"
+    return frame

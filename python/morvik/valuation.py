@@ -1,0 +1,177 @@
+"""Pricing a note: ``price`` runs the note through the term-sheet layer
+exactly as ``morvik-price`` does, and ``Valuation`` holds the result: the
+tool's JSON document, and the same figures as numbers and pandas DataFrames."""
+
+import json
+
+import numpy as np
+import pandas as pd
+
+from . import _morvik
+from .errors import PricingError
+
+_STREAMS = ("default", "aligned")
+_FLOW_COLUMNS = ["observation", "payment", "probability", "std_error", "cash_flow", "discount_factor",
+                 "discounted_value"]
+
+
+def _request(trials, greeks, full, seed, stream, threads):
+    """The request's arguments of the C++ call, checked here so that a wrong
+    option raises before anything is priced."""
+    if stream not in _STREAMS:
+        raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
+    if seed is not None or stream != "default":
+        raise NotImplementedError("seeds and the aligned stream need the library's seeded valuation, "
+                                  "which this build does not have: use seed=None, stream='default'")
+    if trials is not None and not (isinstance(trials, (int, np.integer)) and 1 <= trials <= _morvik.MAX_TRIALS):
+        raise ValueError(f"trials takes a whole number from 1 to {_morvik.MAX_TRIALS}, not {trials!r}")
+    if not (isinstance(threads, (int, np.integer)) and 1 <= threads <= _morvik.MAX_THREADS):
+        raise ValueError(f"threads takes a whole number from 1 to {_morvik.MAX_THREADS}, not {threads!r}")
+    compute = 2 if full else (1 if greeks else -1)
+    return {"compute": compute, "trials": 0 if trials is None else int(trials), "threads": int(threads)}
+
+
+def price(note, trials=None, greeks=False, full=False, seed=None, stream="default", threads=1, ladder=False,
+          log=False):
+    """Prices ``note`` as ``morvik-price`` does with the same options.
+
+    - ``trials``: replaces the term sheet's (1 to 1000000000); ``None`` keeps it;
+    - ``greeks``: delta, gamma and vega by underlying; ``full``: also theta and
+      rho (the options only raise what the term sheet asks for);
+    - ``seed``, ``stream``: the random stream; only the library's fixed stream
+      (``None``, ``"default"``) for now;
+    - ``threads``: threads for the revaluations of the greeks (same results);
+    - ``ladder``: the tool's spot ladder (``--ladder``), in ``Valuation.ladder``;
+    - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``).
+
+    Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
+    the note. The GIL is released while the library prices."""
+    request = _request(trials, greeks, full, seed, stream, threads)
+    text = _morvik.price_json(note._handle, ladder=bool(ladder), log=bool(log), **request)
+    return Valuation(note, text)
+
+
+def _flow_frame(rows, index):
+    frame = pd.DataFrame(
+        {
+            "observation": pd.to_datetime([r["observation"] for r in rows]),
+            "payment": pd.to_datetime([r["payment"] for r in rows]),
+            "probability": np.array([r["probability"] for r in rows], dtype=float),
+            "std_error": np.array([r.get("std_error", np.nan) for r in rows], dtype=float),
+            "cash_flow": np.array([r["cash_flow"] for r in rows], dtype=float),
+            "discount_factor": np.array([r["discount_factor"] for r in rows], dtype=float),
+            "discounted_value": np.array([r["discounted_cash_flow"] for r in rows], dtype=float),
+        },
+        index=index,
+        columns=_FLOW_COLUMNS,
+    )
+    return frame
+
+
+def _optional_float(entry, key):
+    value = entry.get(key)
+    return None if value is None else float(value)
+
+
+class Valuation:
+    """One priced note. ``to_json()`` is the document ``morvik-price --json``
+    prints for the note, byte for byte; the attributes hold the same numbers
+    (read back exactly from it):
+
+    - ``price`` (notional's currency), ``price_pct`` (per cent of the notional);
+      ``std_error`` (None until the library reports one);
+    - ``outcomes``: one row per redemption outcome (each observation date,
+      maturity without and with knock-in): observation and payment dates,
+      probability, its standard error, mean cash flow over all trials
+      (undiscounted), discount factor and discounted value;
+    - ``coupons``: the same columns, one row per coupon;
+    - ``greeks``: delta, gamma and vega by underlying (None when not asked);
+      ``theta``, ``rho`` (None unless ``full``);
+    - ``breakdown``, ``life_cycle``, ``warnings``, ``state``, ``status``;
+      ``ladder`` (the tool's spot ladder when asked).
+
+    A note with nothing left to price (redeemed or matured and paid) has
+    ``price`` None and empty frames; its ``life_cycle`` says how it ended."""
+
+    def __init__(self, note, text):
+        self.note = note
+        self._text = text
+        entry = json.loads(text)["notes"][0]
+        if entry.get("status") is not None and entry["status"] < 0:
+            raise PricingError(entry["file"], entry["status"], entry["error"])
+        self._entry = entry
+        self.status = entry.get("status")
+        self.state = entry["state"]
+        self.warnings = list(entry["warnings"])
+        self.trials = entry["trials"]
+        self.life_cycle = entry["life_cycle"]
+        self.price = _optional_float(entry, "price")
+        self.price_pct = _optional_float(entry, "price_percent")
+        self.std_error = _optional_float(entry, "price_std_error")
+        self.breakdown = {k: float(v) for k, v in entry.get("price_breakdown", {}).items()}
+        self.theta = _optional_float(entry, "theta")
+        self.rho = _optional_float(entry, "rho")
+        self.outcomes = self._outcomes(entry)
+        self.coupons = _flow_frame(entry.get("coupons", []),
+                                   pd.RangeIndex(1, len(entry.get("coupons", [])) + 1, name="coupon"))
+        self.greeks = self._greeks(entry)
+        self.ladder = self._ladder(entry)
+
+    @staticmethod
+    def _outcomes(entry):
+        dates = entry.get("redemption", [])
+        rows = list(dates)
+        labels = [f"early, date {k + 1}" for k in range(len(dates) - 1)]
+        if dates:
+            labels.append(f"final, date {len(dates)}")
+            rows += [entry["maturity"]["no_knock_in"], entry["maturity"]["knock_in"]]
+            labels += ["maturity, no knock-in", "maturity, knock-in"]
+        return _flow_frame(rows, pd.Index(labels, name="outcome", dtype=object))
+
+    @staticmethod
+    def _greeks(entry):
+        if "greeks" not in entry:
+            return None
+        rows = entry["greeks"]
+        frame = pd.DataFrame({k: np.array([g[k] for g in rows], dtype=float) for k in ("delta", "gamma", "vega")},
+                             index=pd.Index([g["underlying"] for g in rows], name="underlying", dtype=object))
+        return frame
+
+    @staticmethod
+    def _ladder(entry):
+        if "ladder" not in entry:
+            return None
+        rows = entry["ladder"]
+        return _ladder_frame([r["move"] for r in rows], [r.get("price", np.nan) for r in rows],
+                             [r["status"] for r in rows])
+
+    def to_json(self):
+        """The JSON document of ``morvik-price --json`` for this note, byte for byte."""
+        return self._text
+
+    def to_dict(self):
+        """``to_json()`` read back: ``{"notes": [{...}]}``, every number the library's."""
+        return json.loads(self._text)
+
+    def plot(self, **kwargs):
+        """Outcome probabilities and discounted values (coupons beside them);
+        returns the matplotlib Figure. See ``morvik.plots.valuation_figure``."""
+        from .plots import valuation_figure
+        return valuation_figure(self, **kwargs)
+
+    def __repr__(self):
+        if self.price is None:
+            return f"<morvik.Valuation {self.note.name!r}: {self.life_cycle['summary']}>"
+        return (f"<morvik.Valuation {self.note.name!r}: {self.price:,.2f} {self.note.currency} "
+                f"({self.price_pct:.4f} % of the notional), {self.trials} trials>")
+
+
+def _ladder_frame(moves, prices, statuses, base=None):
+    """Prices by spot move; ``change`` from the price at move 0 (or ``base``)."""
+    frame = pd.DataFrame({"price": np.array(prices, dtype=float), "status": np.array(statuses, dtype=int)},
+                         index=pd.Index(np.array(moves, dtype=float), name="spot_move"))
+    if base is None and 0.0 in frame.index:
+        base = frame.loc[0.0, "price"]
+    frame["change"] = frame["price"] - (np.nan if base is None else base)
+    frame.attrs["morvik"] = "ladder"
+    return frame
