@@ -8,12 +8,14 @@ The frames of ``ladder``, ``grid`` and ``convergence`` also plot themselves:
 import numpy as np
 import pandas as pd
 from matplotlib.figure import Figure
-from matplotlib.ticker import FuncFormatter, PercentFormatter
+from matplotlib.ticker import FuncFormatter, MaxNLocator, PercentFormatter
 
 
 def _money(ax, axis="y"):
-    fmt = FuncFormatter(lambda v, _: f"{v:,.0f}")
-    (ax.yaxis if axis == "y" else ax.xaxis).set_major_formatter(fmt)
+    """Amounts with thousands separators, few enough ticks to read them."""
+    target = ax.yaxis if axis == "y" else ax.xaxis
+    target.set_major_formatter(FuncFormatter(lambda v, _: f"{v:,.0f}"))
+    target.set_major_locator(MaxNLocator(5))
 
 
 def valuation_figure(valuation, figsize=(12, 5)):
@@ -31,6 +33,7 @@ def valuation_figure(valuation, figsize=(12, 5)):
     left.xaxis.set_major_formatter(PercentFormatter())
     left.set_xlabel("probability")
     left.set_title("Redemption outcomes")
+    left.margins(x=0.18)  # room for the labels of the longest bars
     for k, p in enumerate(out["probability"]):
         left.annotate(f"{p * 100:.2f} %", (p * 100.0, k), xytext=(3, 0), textcoords="offset points",
                       va="center", fontsize=8)

@@ -1,0 +1,84 @@
+"""The full export on numpy arrays: the tool's numbers on the same arrays,
+lengths checked before the call, inputs never written; the shipped library."""
+
+import ctypes
+
+import numpy as np
+import pytest
+
+import morvik
+from conftest import MID_LIFE, STEPDOWN
+
+
+def _arrays(path, calc):
+    inputs = morvik.load(path).inputs
+    inputs["CalcFlag"] = np.array([calc, 0], dtype=np.int32)
+    return inputs
+
+
+def test_calc_gives_the_tools_numbers(tool):
+    entry = tool.notes(STEPDOWN, "--greeks")[0]
+    arrays = _arrays(STEPDOWN, 1)
+    for a in arrays.values():
+        if isinstance(a, np.ndarray):
+            a.flags.writeable = False  # a write into an input would raise
+    before = {k: np.copy(v) for k, v in arrays.items()}
+    r = morvik.capi.calc_morvik_mc(**arrays)
+    assert r.status == 1
+    assert all(np.array_equal(before[k], arrays[k]) for k in arrays)
+    S, N = arrays["NStock"], arrays["NStrike"]
+    assert r.ResultPrice.shape == (3 * S + 3,) and r.ELS_Prob_n_Cf.shape == (2 * (N + 2),)
+    assert r.ELS_Coupon_Prob_n_Cf.shape == (0,)
+    assert r.ResultPrice[0] == entry["price"]
+    assert list(r.ResultPrice[1:1 + S]) == [g["delta"] for g in entry["greeks"]]
+    assert list(r.ResultPrice[1 + 2 * S:1 + 3 * S]) == [g["vega"] for g in entry["greeks"]]
+    outcomes = entry["redemption"] + [entry["maturity"]["no_knock_in"], entry["maturity"]["knock_in"]]
+    assert list(r.ELS_Prob_n_Cf[:N + 2]) == [o["probability"] for o in outcomes]
+    assert list(r.ELS_Prob_n_Cf[N + 2:]) == [o["cash_flow"] for o in outcomes]
+
+
+def test_coupons_and_matrices():
+    arrays = _arrays(MID_LIFE, 0)
+    arrays["NTrials"] = 500
+    S = arrays["NStock"]
+    flat = morvik.capi.calc_morvik_mc(**arrays)
+    arrays["UnderlyingCorr"] = arrays["UnderlyingCorr"].reshape(S, S)  # row-major matrix
+    square = morvik.capi.calc_morvik_mc(**arrays)
+    assert flat.ResultPrice.shape == (1,) and len(flat.ELS_Coupon_Prob_n_Cf) == 2 * arrays["NCoupon"]
+    assert np.array_equal(flat.ResultPrice, square.ResultPrice)
+    assert np.array_equal(flat.ELS_Coupon_Prob_n_Cf, square.ELS_Coupon_Prob_n_Cf)
+
+
+def test_arrays_are_checked_before_the_call():
+    arrays = _arrays(STEPDOWN, 0)
+    cases = [
+        ({"LocalVolSurface": arrays["LocalVolSurface"][:-1]}, ValueError, "LocalVolSurface holds 69 values"),
+        ({"NT": arrays["NT"][:2]}, ValueError, "NT holds 2 values; its counts need 3"),
+        ({"FixedFlag": [3, 0]}, ValueError, "SC holds 0 values; its counts need 6"),
+        ({"NVol": [5, 10**6]}, ValueError, "TVol holds 10 values"),
+        ({"DatesInfo": arrays["DatesInfo"] + 0.5}, ValueError, r"DatesInfo\[0\] must be a whole number"),
+        ({"NStock": 2.5}, ValueError, "NStock must be a whole number"),
+        ({"NotionalAMT": [1.0, 2.0]}, ValueError, "NotionalAMT takes one number"),
+        ({"Parity": "1.0"}, TypeError, "Parity takes numbers"),
+        ({"Frobnicate": 1}, TypeError, "not an input"),
+    ]
+    for change, error, message in cases:
+        with pytest.raises(error, match=message):
+            morvik.capi.calc_morvik_mc(**{**arrays, **change})
+    del arrays["CalcFlag"], arrays["SC"]
+    with pytest.raises(TypeError, match="misses inputs: SC, CalcFlag"):
+        morvik.capi.calc_morvik_mc(**arrays)
+
+
+def test_rejected_call_keeps_outputs_at_zero():
+    arrays = _arrays(STEPDOWN, 0)
+    arrays["CalcFlag"] = [7, 0]
+    r = morvik.capi.calc_morvik_mc(**arrays)
+    assert r.status == -301 and not r.ResultPrice.any() and not r.ELS_Prob_n_Cf.any()
+
+
+def test_shipped_library_exports_the_four_entries():
+    lib = ctypes.CDLL(morvik.library_path())
+    serial = lib.CdrD2ExcD(20250630)
+    assert serial == 45838 and lib.ExcD2CdrD(serial) == 20250630
+    assert lib.ZUNP_CalcMorvikMC and lib.MorvikMC

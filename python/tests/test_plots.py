@@ -1,0 +1,41 @@
+"""Figures are drawn from the valuation's and the scenarios' own numbers and
+saved as PNG files."""
+
+import pandas as pd
+import pytest
+
+import morvik
+from conftest import MID_LIFE
+
+PNG = b"\x89PNG\r\n\x1a\n"
+
+
+def _saved(fig, path):
+    fig.savefig(path, dpi=60)
+    data = path.read_bytes()
+    assert data.startswith(PNG) and len(data) > 5000
+    return fig
+
+
+def test_valuation_figure_shows_outcomes_and_coupons(tmp_path):
+    v = morvik.price(morvik.load(MID_LIFE), trials=2000)
+    fig = _saved(v.plot(), tmp_path / "valuation.png")
+    probabilities, values = fig.axes
+    assert [p.get_width() for p in probabilities.patches] == list(v.outcomes["probability"] * 100.0)
+    widths = [p.get_width() for p in values.patches]
+    assert widths[:-1] == list(v.outcomes["discounted_value"])
+    assert widths[-1] == pytest.approx(v.coupons["discounted_value"].sum())
+    assert [t.get_text() for t in values.get_yticklabels()][-1] == "coupons"
+
+
+def test_scenario_frames_plot_themselves(tmp_path):
+    note = morvik.load(MID_LIFE)
+    lad = morvik.ladder(note, moves=(-0.2, 0.0, 0.2), trials=500)
+    fig = _saved(lad.morvik.plot(), tmp_path / "ladder.png")
+    assert list(fig.axes[0].lines[0].get_ydata()) == list(lad["price"])
+    grid = morvik.grid(note, spot_moves=(-0.2, 0.0), vol_moves=(0.0, 0.05), trials=500)
+    fig = _saved(grid.morvik.plot(), tmp_path / "grid.png")
+    assert [list(line.get_ydata()) for line in fig.axes[0].lines] == [list(grid[c]) for c in grid.columns]
+    _saved(morvik.convergence(note, trials=(200, 400)).morvik.plot(), tmp_path / "convergence.png")
+    with pytest.raises(TypeError, match="did not come from morvik"):
+        pd.DataFrame({"price": [1.0]}).morvik.plot()

@@ -1,0 +1,106 @@
+"""Notes priced from Python give the tool's results bit for bit, and the
+frames carry exactly the tool's numbers."""
+
+import csv
+import json
+
+import numpy as np
+import pytest
+
+import morvik
+from conftest import EXAMPLES, MID_LIFE, STEPDOWN
+
+
+def test_every_example_prices_as_the_tool(tool):
+    expected = tool.notes(*EXAMPLES)
+    for path, entry in zip(EXAMPLES, expected):
+        v = morvik.price(morvik.load(path))
+        assert v.to_dict() == {"notes": [entry]}, path
+        assert v.price == entry["price"]
+
+
+def test_greeks_and_full_json_byte_for_byte(tool):
+    v = morvik.price(morvik.load(STEPDOWN), greeks=True)
+    assert v.to_json() == tool.json_text(STEPDOWN, "--greeks")
+    full = morvik.price(morvik.load(MID_LIFE), full=True, threads=2)
+    assert full.to_json() == tool.json_text(MID_LIFE, "--full")
+    entry = tool.notes(MID_LIFE, "--full")[0]
+    assert (full.theta, full.rho) == (entry["theta"], entry["rho"])
+    assert full.greeks.loc["Siemens", "vega"] == entry["greeks"][0]["vega"]
+    assert v.theta is None and v.greeks.shape == (2, 3)
+
+
+def test_frames_hold_the_tool_numbers(tool, tmp_path):
+    entry = tool.notes(MID_LIFE)[0]
+    v = morvik.price(morvik.load(MID_LIFE))
+    rows = entry["redemption"] + [entry["maturity"]["no_knock_in"], entry["maturity"]["knock_in"]]
+    for column, key in [("probability", "probability"), ("cash_flow", "cash_flow"),
+                        ("discount_factor", "discount_factor"), ("discounted_value", "discounted_cash_flow")]:
+        assert list(v.outcomes[column]) == [r[key] for r in rows], column
+        assert list(v.coupons[column]) == [c[key] for c in entry["coupons"]], column
+    assert list(v.outcomes.index[-3:]) == ["final, date 8", "maturity, no knock-in", "maturity, knock-in"]
+    assert [d.isoformat() for d in v.outcomes["payment"].dt.date] == [r["payment"] for r in rows]
+    assert v.outcomes["std_error"].isna().all() and v.std_error is None
+    assert v.breakdown["discounted_coupons"] == pytest.approx(v.coupons["discounted_value"].sum(), rel=1e-12)
+
+    # The probabilities add up to the tool's long-form CSV quantities.
+    tool.run(MID_LIFE, "--csv", str(tmp_path / "book.csv"))
+    with open(tmp_path / "book.csv", newline="") as f:
+        table = {row["quantity"]: float(row["value"]) for row in csv.DictReader(f)}
+    p = v.outcomes["probability"]
+    assert p.iloc[:-2].sum() == pytest.approx(table["early_redemption_probability"], abs=1e-12)
+    assert p.iloc[-2] == table["maturity_probability"] and p.iloc[-1] == table["knock_in_probability"]
+    assert p.sum() == pytest.approx(1.0, abs=1e-12)
+
+
+def test_options_are_checked_before_pricing():
+    note = morvik.load(STEPDOWN)
+    with pytest.raises(NotImplementedError):
+        morvik.price(note, seed=7)
+    with pytest.raises(NotImplementedError):
+        morvik.price(note, stream="aligned")
+    with pytest.raises(ValueError, match="stream"):
+        morvik.price(note, stream="sobol")
+    for bad in (0, 2.5, 10**10):
+        with pytest.raises(ValueError, match="trials"):
+            morvik.price(note, trials=bad)
+    with pytest.raises(ValueError, match="threads"):
+        morvik.price(note, threads=0)
+    assert morvik.price(note, trials=500).trials == 500
+
+
+def test_note_over_and_note_rejected(tool, tmp_path):
+    sheet = json.load(open(STEPDOWN))
+    sheet["price_date"] = "2028-07-03"  # every payment made, no closes: over
+    over_path = tmp_path / "over.json"
+    over_path.write_text(json.dumps(sheet))
+    v = morvik.price(morvik.load(over_path))
+    assert v.price is None and v.state == "over" and v.outcomes.empty
+    assert v.to_json() == tool.json_text(str(over_path))
+
+    sheet = json.load(open(STEPDOWN))
+    sheet["redemption"][1]["knock_out_barrier"] = 0.5  # below the date's strike
+    bad_path = tmp_path / "bad.json"
+    bad_path.write_text(json.dumps(sheet))
+    with pytest.raises(morvik.PricingError) as caught:
+        morvik.price(morvik.load(bad_path))
+    printed = tool.run(str(bad_path), check=False)
+    assert printed.returncode == 1
+    assert caught.value.status == -2053
+    assert printed.stderr.strip().endswith(str(caught.value))
+
+
+def test_inputs_round_trip_and_changed_copies():
+    note = morvik.load(STEPDOWN)
+    inputs = note.inputs
+    assert tuple(inputs) == morvik.capi.INPUT_NAMES
+    same = note.with_inputs(**inputs)
+    assert morvik.price(same, trials=300).price == morvik.price(note, trials=300).price
+    inputs["UnderlyingPrice"][0] = 1.0  # a copy: the note does not change
+    assert note.inputs["UnderlyingPrice"][0] != 1.0
+    with pytest.raises(ValueError, match="NStock"):
+        note.with_inputs(NStock=3)
+    with pytest.raises(ValueError, match="no term sheet"):
+        same.expanded()
+    assert note.expanded()["redemption"][0]["observation"] == "2025-12-26"
+    assert isinstance(note.inputs["DatesInfo"], np.ndarray) and note.inputs["DatesInfo"].dtype == np.int32
