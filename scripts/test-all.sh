@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Installs the build dependencies, then builds from scratch and runs the whole
 # test suite twice: a Release build, and a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer in which any sanitizer report fails the run.
+# UndefinedBehaviorSanitizer in which any sanitizer report fails the run. The
+# Release build also compiles the Python extension, which the Python package's
+# tests (pytest) then use through build/venv.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/install-packages.sh
-install_packages build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev valgrind
+install_packages build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev valgrind \
+  python3-dev python3-venv python3-pip python3-pybind11 pybind11-dev python3-numpy python3-pandas \
+  python3-matplotlib python3-pytest
 
 JOBS="$(nproc)"
 
 echo "== Release build"
 rm -rf build/release
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DMORVIK_PYTHON=ON \
+  -DPython_EXECUTABLE=/usr/bin/python3 >/dev/null
 cmake --build build/release -j "$JOBS"
 ctest --test-dir build/release -j "$JOBS" --output-on-failure
+
+echo "== Python package"
+MORVIK_BUILD_DIR=build/release bash scripts/install-python.sh
+MORVIK_PRICE=build/release/tools/morvik-price build/venv/bin/python -m pytest python/tests -q -p no:cacheprovider
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 rm -rf build/sanitize
