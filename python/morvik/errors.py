@@ -37,7 +37,8 @@ class TermSheetError(MorvikError, ValueError):
 class PricingError(MorvikError):
     """The library rejected a note: ``status`` is its code (a negative status
     of ZUNP_CalcMorvikMC, see interface/morvik.h) and ``message`` the
-    sentence ``morvik-price`` prints, naming the input at fault."""
+    sentence ``morvik-price`` prints, naming the input at fault. A note that
+    could not be priced at all (memory ran out) has ``status`` None."""
 
     def __init__(self, label, status, message):
         super().__init__(f"{label}: rejected, {message}")

@@ -49,47 +49,48 @@ def valuation_figure(valuation, figsize=(12, 5)):
     _money(right, "x")
     right.set_xlabel(f"discounted value ({valuation.note.currency})")
     right.set_title("Discounted values")
-    price = "nothing left to price" if valuation.price is None else \
-        f"price {valuation.price:,.2f} {valuation.note.currency} ({valuation.price_pct:.2f} %)"
-    fig.suptitle(f"{valuation.note.name}: {price}, {valuation.trials} trials")
+    fig.suptitle(f"{valuation.note.name}: {valuation.summary()}")
     return fig
+
+
+def _price_figure(figsize):
+    fig = Figure(figsize=figsize, layout="constrained")
+    return fig, fig.subplots()
+
+
+def _price_axes(ax, xlabel, title, spot_moves):
+    """Labels, money ticks and a light grid of a price panel; spot moves in per cent."""
+    if spot_moves:
+        ax.xaxis.set_major_formatter(PercentFormatter())
+    ax.set_xlabel(xlabel)
+    ax.set_ylabel("price")
+    _money(ax)
+    ax.grid(True, alpha=0.3)
+    ax.set_title(title)
 
 
 def ladder_figure(frame, title=None, figsize=(7, 4.5)):
     """Price against the spot move of a ``ladder`` frame."""
-    fig = Figure(figsize=figsize, layout="constrained")
-    ax = fig.subplots()
+    fig, ax = _price_figure(figsize)
     ax.plot(frame.index * 100.0, frame["price"], marker="o")
-    ax.xaxis.set_major_formatter(PercentFormatter())
-    ax.set_xlabel("spot move")
-    ax.set_ylabel("price")
-    _money(ax)
-    ax.grid(True, alpha=0.3)
-    ax.set_title(title or "Spot ladder")
+    _price_axes(ax, "spot move", title or "Spot ladder", spot_moves=True)
     return fig
 
 
 def grid_figure(frame, title=None, figsize=(7, 4.5)):
     """Price against the spot move, one line per volatility shift, of a ``grid`` frame."""
-    fig = Figure(figsize=figsize, layout="constrained")
-    ax = fig.subplots()
+    fig, ax = _price_figure(figsize)
     for vol in frame.columns:
         ax.plot(frame.index * 100.0, frame[vol], marker="o", label=f"vol {vol * 100:+.0f} pt")
-    ax.xaxis.set_major_formatter(PercentFormatter())
-    ax.set_xlabel("spot move")
-    ax.set_ylabel("price")
-    _money(ax)
-    ax.grid(True, alpha=0.3)
+    _price_axes(ax, "spot move", title or "Spot x volatility", spot_moves=True)
     ax.legend()
-    ax.set_title(title or "Spot x volatility")
     return fig
 
 
 def convergence_figure(frame, title=None, figsize=(7, 4.5)):
     """Price against trials of a ``convergence`` frame, with a band of two
     standard errors where the library reports them."""
-    fig = Figure(figsize=figsize, layout="constrained")
-    ax = fig.subplots()
+    fig, ax = _price_figure(figsize)
     ax.plot(frame.index, frame["price"], marker="o")
     se = frame["std_error"]
     if se.notna().any():
@@ -97,11 +98,7 @@ def convergence_figure(frame, title=None, figsize=(7, 4.5)):
                         label="two standard errors")
         ax.legend()
     ax.set_xscale("log")
-    ax.set_xlabel("trials")
-    ax.set_ylabel("price")
-    _money(ax)
-    ax.grid(True, alpha=0.3)
-    ax.set_title(title or "Convergence")
+    _price_axes(ax, "trials", title or "Convergence", spot_moves=False)
     return fig
 
 

@@ -15,6 +15,10 @@ _FLOW_COLUMNS = ["observation", "payment", "probability", "std_error", "cash_flo
                  "discounted_value"]
 
 
+def _whole(value):
+    return isinstance(value, (int, np.integer)) and not isinstance(value, bool)
+
+
 def _request(trials, greeks, full, seed, stream, threads):
     """The request's arguments of the C++ call, checked here so that a wrong
     option raises before anything is priced."""
@@ -23,9 +27,9 @@ def _request(trials, greeks, full, seed, stream, threads):
     if seed is not None or stream != "default":
         raise NotImplementedError("seeds and the aligned stream need the library's seeded valuation, "
                                   "which this build does not have: use seed=None, stream='default'")
-    if trials is not None and not (isinstance(trials, (int, np.integer)) and 1 <= trials <= _morvik.MAX_TRIALS):
+    if trials is not None and not (_whole(trials) and 1 <= trials <= _morvik.MAX_TRIALS):
         raise ValueError(f"trials takes a whole number from 1 to {_morvik.MAX_TRIALS}, not {trials!r}")
-    if not (isinstance(threads, (int, np.integer)) and 1 <= threads <= _morvik.MAX_THREADS):
+    if not (_whole(threads) and 1 <= threads <= _morvik.MAX_THREADS):
         raise ValueError(f"threads takes a whole number from 1 to {_morvik.MAX_THREADS}, not {threads!r}")
     compute = 2 if full else (1 if greeks else -1)
     return {"compute": compute, "trials": 0 if trials is None else int(trials), "threads": int(threads)}
@@ -48,7 +52,10 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     the note. The GIL is released while the library prices."""
     request = _request(trials, greeks, full, seed, stream, threads)
     text = _morvik.price_json(note._handle, ladder=bool(ladder), log=bool(log), **request)
-    return Valuation(note, text)
+    entry = json.loads(text)["notes"][0]
+    if "error" in entry:
+        raise PricingError(entry["file"], entry.get("status"), entry["error"])
+    return Valuation(note, text, entry)
 
 
 def _flow_frame(rows, index):
@@ -93,13 +100,9 @@ class Valuation:
     A note with nothing left to price (redeemed or matured and paid) has
     ``price`` None and empty frames; its ``life_cycle`` says how it ended."""
 
-    def __init__(self, note, text):
+    def __init__(self, note, text, entry):
         self.note = note
         self._text = text
-        entry = json.loads(text)["notes"][0]
-        if entry.get("status") is not None and entry["status"] < 0:
-            raise PricingError(entry["file"], entry["status"], entry["error"])
-        self._entry = entry
         self.status = entry.get("status")
         self.state = entry["state"]
         self.warnings = list(entry["warnings"])
@@ -159,11 +162,17 @@ class Valuation:
         from .plots import valuation_figure
         return valuation_figure(self, **kwargs)
 
-    def __repr__(self):
+    def summary(self):
+        """One line: the price in money and per cent, or how the note ended."""
         if self.price is None:
-            return f"<morvik.Valuation {self.note.name!r}: {self.life_cycle['summary']}>"
-        return (f"<morvik.Valuation {self.note.name!r}: {self.price:,.2f} {self.note.currency} "
-                f"({self.price_pct:.4f} % of the notional), {self.trials} trials>")
+            return self.life_cycle["summary"]
+        text = f"{self.price:,.2f} {self.note.currency}"
+        if self.price_pct is not None:
+            text += f" ({self.price_pct:.4f} % of the notional)"
+        return f"{text}, {self.trials} trials"
+
+    def __repr__(self):
+        return f"<morvik.Valuation {self.note.name!r}: {self.summary()}>"
 
 
 def _ladder_frame(moves, prices, statuses, base=None):
