@@ -12,6 +12,7 @@
 
 #include "engine/payoff_rules.h"
 #include "interface/layout.h"
+#include "interface/validation.h"
 #include "termsheet/json_text.h"
 #include "termsheet/term_dates.h"
 
@@ -57,9 +58,8 @@ int WindowNeedingFixings(const NoteInputs& n, std::vector<int>& days) {
   days.clear();
   for (int d = 0; d < n.NStrike; ++d) {
     const int win = Win(n, d);
-    const int diff = DaysBetween(n.PriceDate, Obs(n, d));
-    if (win >= 1 && win <= kLongestWindow && diff < win && Pay(n, d) > n.PriceDate) {
-      const int need = win - std::max(diff, 0);
+    const int need = FixingsNeeded(DaysBetween(n.PriceDate, Obs(n, d)), win, Pay(n, d) > n.PriceDate);
+    if (win >= 1 && win <= kLongestWindow && need > 0) {
       for (int k = 0; k < need; ++k) days.push_back(AddDays(Obs(n, d), k - win + 1));
       return d;
     }
@@ -70,7 +70,7 @@ int WindowNeedingFixings(const NoteInputs& n, std::vector<int>& days) {
 // The first coupon observed on or before the pricing date and paid after it.
 int PendingCoupon(const NoteInputs& n) {
   for (int c = 0; c < n.NCoupon; ++c) {
-    if (CouponObs(n, c) <= n.PriceDate && n.PriceDate < CouponPay(n, c)) return c;
+    if (CouponPending(CouponObs(n, c), CouponPay(n, c), n.PriceDate)) return c;
   }
   return -1;
 }
