@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/payoff_rules.h"
+#include "interface/layout.h"
+#include "interface/validation.h"
 #include "termsheet/json_text.h"
 #include "termsheet/term_dates.h"
 
@@ -55,9 +58,8 @@ int WindowNeedingFixings(const NoteInputs& n, std::vector<int>& days) {
   days.clear();
   for (int d = 0; d < n.NStrike; ++d) {
     const int win = Win(n, d);
-    const int diff = DaysBetween(n.PriceDate, Obs(n, d));
-    if (win >= 1 && win <= kLongestWindow && diff < win && Pay(n, d) > n.PriceDate) {
-      const int need = win - std::max(diff, 0);
+    const int need = FixingsNeeded(DaysBetween(n.PriceDate, Obs(n, d)), win, Pay(n, d) > n.PriceDate);
+    if (win >= 1 && win <= kLongestWindow && need > 0) {
       for (int k = 0; k < need; ++k) days.push_back(AddDays(Obs(n, d), k - win + 1));
       return d;
     }
@@ -68,7 +70,7 @@ int WindowNeedingFixings(const NoteInputs& n, std::vector<int>& days) {
 // The first coupon observed on or before the pricing date and paid after it.
 int PendingCoupon(const NoteInputs& n) {
   for (int c = 0; c < n.NCoupon; ++c) {
-    if (CouponObs(n, c) <= n.PriceDate && n.PriceDate < CouponPay(n, c)) return c;
+    if (CouponPending(CouponObs(n, c), CouponPay(n, c), n.PriceDate)) return c;
   }
   return -1;
 }
@@ -180,7 +182,6 @@ class HistoryWalk {
   void Settle(NoteState state, int slot, int d, double payoff, bool pending, const std::string& what);
   // Returns true when the walk ends: the note redeemed or matured.
   bool Observation(int n, const std::vector<double>& y);
-  double Payoff(double v) const;
   std::vector<int> Flags() const;
   void Agree(NoteInputs& out);
 
@@ -265,15 +266,6 @@ void HistoryWalk::WindowCloses(int d, int upTo, std::vector<double>& closes, std
   }
 }
 
-double HistoryWalk::Payoff(double v) const {
-  // The floor first, then the cap, as the engine clamps.
-  const double base = n_.NAFlag == 1 ? 1.0 : 0.0;
-  const double lo = base - n_.PayOffLimit[0];
-  const double hi = base + n_.PayOffLimit[1];
-  const double m = lo < v ? v : lo;
-  return m < hi ? m : hi;
-}
-
 std::vector<int> HistoryWalk::Flags() const {
   // Worst-of touches set every flag: the library reads "all flags set" as a
   // touch in either mode.
@@ -284,15 +276,9 @@ std::vector<int> HistoryWalk::Flags() const {
 void HistoryWalk::Coupon(int n, const std::vector<double>& px, const std::vector<double>& y) {
   if (c_ >= Q_) return;
   const int cDay = Day(CouponObs(n_, c_));
-  const int mode = n_.CouponBarrierFlag;
-  if (mode == 1 || (mode == 2 && n == cDay)) {
-    const double cb = n_.CouponBarrier[c_];
-    for (int i = 0; i < S_; ++i) {
-      if (y[i] <= cb) {
-        breach_ = 1;
-        break;
-      }
-    }
+  const CouponWatch watch = CouponWatchOf(n_.CouponBarrierFlag);
+  if (watch == CouponWatch::Daily || (watch == CouponWatch::OnDate && n == cDay)) {
+    if (AnyAtOrBelow(y.data(), n_.CouponBarrier[c_], S_)) breach_ = 1;
   }
   if (n != cDay) return;
   const int date = CouponObs(n_, c_);
@@ -316,10 +302,8 @@ void HistoryWalk::Coupon(int n, const std::vector<double>& px, const std::vector
 void HistoryWalk::Touch(const std::vector<double>& y) {
   if (d_ >= N_ || touch_ != 0) return;
   const double barrier = n_.KO_Barrier[d_];
-  if (n_.KnockBarrierFlag[0] == 0) {
-    double worst = y[0];
-    for (int i = 1; i < S_; ++i) worst = y[i] < worst ? y[i] : worst;
-    touch_ = worst >= barrier ? 1 : 0;
+  if (KnockOutTouchOf(n_.KnockBarrierFlag[0]) == KnockOutTouch::Worst) {
+    touch_ = WorstOf(y.data(), S_) >= barrier ? 1 : 0;
     return;
   }
   bool all = true;
@@ -331,7 +315,7 @@ void HistoryWalk::Touch(const std::vector<double>& y) {
 }
 
 void HistoryWalk::KnockIn(int n, const std::vector<double>& y) {
-  if (n_.KnockBarrierFlag[1] != 1 || ki_ != 0) return;
+  if (KnockInOf(n_.KnockBarrierFlag[1]) != KnockIn::DailyWithLoss || ki_ != 0) return;
   for (int i = 0; i < S_; ++i) {
     if (y[i] < n_.KI_Barrier[i]) {
       ki_ = 1;
@@ -358,12 +342,11 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   if (d_ >= N_ || n != Day(Obs(n_, d_))) return false;
   const int d = d_;
   const int L = Win(n_, d);
-  const bool average = n_.DatesInfo[3 * N_ + d] != 0;
-  const double base = n_.NAFlag == 1 ? 1.0 : 0.0;
-  double worst = y[0];
-  for (int i = 1; i < S_; ++i) worst = y[i] < worst ? y[i] : worst;
-  const double gain = worst - 1.0 > 0.0 ? worst - 1.0 : 0.0;
-  const std::size_t top = 3 * static_cast<std::size_t>(N_ + 2);
+  const bool average = n_.DatesInfo[layout::DatesBlock(N_, layout::kWindowRules) + d] != 0;
+  const PayoffLimits limits = PayoffLimitsOf(n_.NAFlag, n_.PayOffLimit[0], n_.PayOffLimit[1]);
+  // The highest of the four blocks of the payoff arrays holds the touch
+  // amount and the maturity terms.
+  const std::size_t top = (layout::kTiers - 1) * layout::OutcomeSlots(N_);
   std::vector<double> closes, window;
   std::vector<int> days;
   WindowCloses(d, n, closes, days);
@@ -373,32 +356,19 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   double payoff = 0.0;
   if (touch_ == 1) {
     redeemed = true;
-    payoff = Payoff(base + n_.PayOffAmount[top + d]);
+    payoff = TouchPayoff(limits, n_.PayOffAmount[top + d]);
   } else {
     // The tiers from the highest block down; the first that passes redeems.
-    for (int b = 3; b >= 0 && !redeemed; --b) {
-      const double* strike = &n_.X[(static_cast<std::size_t>(b) * N_ + d) * S_];
-      bool passes = false;
-      if (average) {
-        passes = true;
-        for (int i = 0; i < S_; ++i) {
-          double sum = 0.0;
-          for (int m = 0; m < L; ++m) sum += window[static_cast<std::size_t>(m) * S_ + i] / L;
-          passes = passes && sum >= strike[i];
-        }
-      } else {
-        passes = L <= 0;
-        for (int m = 0; m < L && !passes; ++m) {
-          bool all = true;
-          for (int i = 0; i < S_; ++i) all = all && window[static_cast<std::size_t>(m) * S_ + i] >= strike[i];
-          passes = all;
-        }
-      }
-      if (passes) {
-        const std::size_t at = static_cast<std::size_t>(b) * (N_ + 2) + d;
-        redeemed = true;
-        payoff = Payoff(gain * n_.PayOffSlope[at] + base + n_.PayOffAmount[at]);
-      }
+    const double* strikes[kLevels];
+    for (int level = 0; level < kLevels; ++level) {
+      const int block = kLevels - 1 - level;
+      strikes[level] = &n_.X[layout::StrikeBlockLength(S_, N_) * block + static_cast<std::size_t>(d) * S_];
+    }
+    const int level = FirstPassingLevel(strikes, S_, window.data(), L, average);
+    if (level >= 0) {
+      const std::size_t at = (kLevels - 1 - level) * layout::OutcomeSlots(N_) + d;
+      redeemed = true;
+      payoff = SlopePayoff(limits, Gain(WorstOf(y.data(), S_)), n_.PayOffSlope[at], n_.PayOffAmount[at]);
     }
   }
 
@@ -423,15 +393,12 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   if (d_ < N_) return false;
 
   // The final observation passed: the maturity payoff on its closes.
-  int ki = ki_;
-  for (int i = 0; i < S_ && ki == 0; ++i) ki = y[i] < n_.KI_Barrier[i] ? 1 : 0;
-  const int slot = ki ? N_ + 1 : N_;
-  const double a = n_.PayOffSlope[top + slot];
-  const double b = n_.PayOffAmount[top + slot];
-  const bool losses = ki ? n_.KnockBarrierFlag[1] != 0 : a < 0.0;
-  payoff = Payoff((losses ? worst - 1.0 : gain) * a + base + b);
-  Settle(NoteState::kMatured, slot, d, payoff, pending,
-         std::string("matured ") + (ki ? "after a knock-in" : "without knock-in"));
+  const MaturityTerms terms =
+      MaturityTermsOf(n_.PayOffSlope.data() + top, n_.PayOffAmount.data() + top, N_, n_.KnockBarrierFlag[1]);
+  const MaturityOutcome m = MaturityPayoff(terms, limits, n_.KI_Barrier.data(), y.data(), S_, ki_ != 0);
+  const int slot = m.knockedIn ? N_ + 1 : N_;
+  Settle(NoteState::kMatured, slot, d, m.payoff, pending,
+         std::string("matured ") + (m.knockedIn ? "after a knock-in" : "without knock-in"));
   return true;
 }
 

@@ -198,6 +198,15 @@ TEST(LifeCycle, ARedeemedOrMaturedNoteIsReportedNotPriced) {
   EXPECT_EQ(text.str().find("Price:"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("Paid: 1,027,500,000.00 KRW"), std::string::npos) << text.str();
 
+  // Tiers are tried from the highest down: at 92 % of the base the 95 %
+  // tier fails and the 90 % tier redeems, with its slope on the gain.
+  step["redemption"][0]["tiers"] = Json::array({{{"strike", 0.9}, {"amount", 0.01}, {"slope", 0.5}},
+                                                {{"strike", 0.95}, {"amount", 0.0275}}});
+  step["past"]["history"] = History(20250630, 20260105, 60800, 203500, [](int) {
+    return std::make_pair(0.92 * 60800.0, 203500.0);
+  });
+  EXPECT_EQ(PriceTermSheet(Read(step), PriceRequest{}).life.payoff, 1.01);
+
   // Samsung at 70 % throughout, once at 45 %: no date redeems, the note
   // knocks in and matures at the worst performance.
   Json low = Example("two_stock_stepdown.json");
