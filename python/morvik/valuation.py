@@ -59,12 +59,12 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
 
 
 def _flow_frame(rows, index):
-    frame = pd.DataFrame(
+    return pd.DataFrame(
         {
             "observation": pd.to_datetime([r["observation"] for r in rows]),
             "payment": pd.to_datetime([r["payment"] for r in rows]),
             "probability": np.array([r["probability"] for r in rows], dtype=float),
-            "std_error": np.array([r.get("std_error", np.nan) for r in rows], dtype=float),
+            "std_error": np.array([_number(r.get("probability_se")) for r in rows], dtype=float),
             "cash_flow": np.array([r["cash_flow"] for r in rows], dtype=float),
             "discount_factor": np.array([r["discount_factor"] for r in rows], dtype=float),
             "discounted_value": np.array([r["discounted_cash_flow"] for r in rows], dtype=float),
@@ -72,7 +72,11 @@ def _flow_frame(rows, index):
         index=index,
         columns=_FLOW_COLUMNS,
     )
-    return frame
+
+
+def _number(value):
+    """A number of the JSON, NaN where it has none (null or absent)."""
+    return np.nan if value is None else float(value)
 
 
 def _optional_float(entry, key):
@@ -110,7 +114,7 @@ class Valuation:
         self.life_cycle = entry["life_cycle"]
         self.price = _optional_float(entry, "price")
         self.price_pct = _optional_float(entry, "price_percent")
-        self.std_error = _optional_float(entry, "price_std_error")
+        self.std_error = _optional_float(entry, "price_se")
         self.breakdown = {k: float(v) for k, v in entry.get("price_breakdown", {}).items()}
         self.theta = _optional_float(entry, "theta")
         self.rho = _optional_float(entry, "rho")
@@ -136,9 +140,10 @@ class Valuation:
         if "greeks" not in entry:
             return None
         rows = entry["greeks"]
-        frame = pd.DataFrame({k: np.array([g[k] for g in rows], dtype=float) for k in ("delta", "gamma", "vega")},
-                             index=pd.Index([g["underlying"] for g in rows], name="underlying", dtype=object))
-        return frame
+        # Each greek, and its standard error where the library reports one.
+        columns = [k for k in ("delta", "gamma", "vega", "delta_se", "gamma_se", "vega_se") if k in rows[0]]
+        return pd.DataFrame({k: np.array([_number(g[k]) for g in rows], dtype=float) for k in columns},
+                            index=pd.Index([g["underlying"] for g in rows], name="underlying", dtype=object))
 
     @staticmethod
     def _ladder(entry):
