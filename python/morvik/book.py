@@ -126,8 +126,9 @@ class _Progress:
     """One line on standard error, redrawn in place: notes done, failed,
     elapsed time and an estimate of the time left."""
 
-    def __init__(self, total, stream):
-        self.total, self.done, self.failed = total, 0, 0
+    def __init__(self, total, unreadable, stream):
+        # The estimate counts only notes valued here, not the unreadable ones.
+        self.total, self.done, self.failed, self.unreadable = total, unreadable, unreadable, unreadable
         self.stream = stream
         self.start = time.monotonic()
         self.lock = threading.Lock()
@@ -149,8 +150,8 @@ class _Progress:
         with self.lock:
             elapsed = time.monotonic() - self.start
             line = f"book: {self.done}/{self.total} notes done, {self.failed} failed, {_clock(elapsed)} elapsed"
-            if 0 < self.done < self.total:
-                line += f", about {_clock(elapsed / self.done * (self.total - self.done))} left"
+            if self.unreadable < self.done < self.total:
+                line += f", about {_clock(elapsed / (self.done - self.unreadable) * (self.total - self.done))} left"
             self.stream.write("\r" + line + "\x1b[K" + end)
             self.stream.flush()
 
@@ -195,20 +196,17 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
     owned = None
     if client is None:
         client = owned = Client(scheduler) if scheduler else start_local_cluster(workers)
+    todo = [k for k, entry in enumerate(entries) if entry[2] is None]
     show = sys.stderr.isatty() if progress is None else progress
-    bar = _Progress(len(entries), sys.stderr) if show else None
+    bar = _Progress(len(entries), len(entries) - len(todo), sys.stderr) if show else None
     futures = {}
     try:
-        todo = [k for k, entry in enumerate(entries) if entry[2] is None]
         # One graph for the whole book: the scheduler sees every note at once
         # and hands them out in this order.
         token = uuid.uuid4().hex
         submitted = client.map(value_note, [entries[k][0] for k in todo], [entries[k][1] for k in todo],
                                options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES)
         futures = dict(zip(submitted, todo))
-        if bar:
-            for _ in range(len(entries) - len(todo)):
-                bar.note_done(True)
         for future in as_completed(futures):
             k = futures[future]
             try:

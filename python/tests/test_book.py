@@ -183,7 +183,7 @@ def test_the_table_is_written_in_one_step(tmp_path, monkeypatch):
                        check_exact=True)
 
 
-def test_command_line(tmp_path):
+def test_command_line_on_a_running_cluster(client, tmp_path):
     paths = _copies(str(tmp_path), STEPDOWN, 2, 300) + [os.path.join(str(tmp_path), "missing.json")]
     out = str(tmp_path / "book.csv")
 
@@ -191,7 +191,7 @@ def test_command_line(tmp_path):
         return subprocess.run([sys.executable, "-m", "morvik", "book", *args], cwd=ROOT, capture_output=True,
                               text=True)
 
-    done = run(*paths, "--out", out, "--greeks", "--workers", "1")
+    done = run(*paths, "--out", out, "--greeks", "--scheduler", client.scheduler.address)
     assert done.returncode == 1, done.stderr
     assert "missing.json: no such file" in done.stderr and "3 notes, 2 valued, 1 failed" in done.stderr
     assert_frame_equal(pd.read_csv(out), pd.read_csv(_written(_serial(paths, greeks=True), tmp_path)),
