@@ -68,12 +68,17 @@ struct PayoffLimits {
   double hi = 0.0;
 };
 
-inline PayoffLimits PayoffLimitsOf(const CoreArgs& a) {
+// From the notional flag (NAFlag) and the two limits (PayOffLimit).
+inline PayoffLimits PayoffLimitsOf(int naFlag, double floorBelowBase, double capAboveBase) {
   PayoffLimits p;
-  p.base = a.NAFlag == 1 ? 1.0 : 0.0;
-  p.lo = p.base - a.PayOffLimit0;
-  p.hi = p.base + a.PayOffLimit1;
+  p.base = naFlag == 1 ? 1.0 : 0.0;
+  p.lo = p.base - floorBelowBase;
+  p.hi = p.base + capAboveBase;
   return p;
+}
+
+inline PayoffLimits PayoffLimitsOf(const CoreArgs& a) {
+  return PayoffLimitsOf(a.NAFlag, a.PayOffLimit0, a.PayOffLimit1);
 }
 
 // The floor first, then the cap: the cap wins when the floor lies above it.
@@ -152,15 +157,20 @@ struct MaturityTerms {
   KnockIn mode = KnockIn::AtMaturityNoLoss;
 };
 
-// Terms of a view whose last observation date is NStrike - 1.
-inline MaturityTerms MaturityTermsOf(const CoreArgs& a) {
+// Terms from the highest slope and amount blocks of a schedule whose last
+// observation date is nStrike - 1, and the knock-in flag.
+inline MaturityTerms MaturityTermsOf(const double* slope3, const double* amount3, int nStrike, int kiFlag) {
   MaturityTerms m;
-  m.slope[0] = a.PayOffSlope3[a.NStrike];
-  m.slope[1] = a.PayOffSlope3[a.NStrike + 1];
-  m.amount[0] = a.PayOffAmount3[a.NStrike];
-  m.amount[1] = a.PayOffAmount3[a.NStrike + 1];
-  m.mode = KnockInOf(a.KnockBarrierFlag1);
+  m.slope[0] = slope3[nStrike];
+  m.slope[1] = slope3[nStrike + 1];
+  m.amount[0] = amount3[nStrike];
+  m.amount[1] = amount3[nStrike + 1];
+  m.mode = KnockInOf(kiFlag);
   return m;
+}
+
+inline MaturityTerms MaturityTermsOf(const CoreArgs& a) {
+  return MaturityTermsOf(a.PayOffSlope3, a.PayOffAmount3, a.NStrike, a.KnockBarrierFlag1);
 }
 
 // Does some stock close strictly below its barrier?

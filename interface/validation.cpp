@@ -294,9 +294,8 @@ int CheckRedemptionSchedule(const ExtendedArgs& a, ValidationFault& f) {
     // as the day offsets of the priced schedule are, so the count agrees
     // with the window the engine fills (the serial count would add a
     // 29 February 1900 that does not exist).
-    const int diff = CdrDDiff(a.PriceDate, obs);
-    if (diff < win && pay > a.PriceDate) {
-      const int need = win - (diff > 0 ? diff : 0);
+    const int need = FixingsNeeded(CdrDDiff(a.PriceDate, obs), win, pay > a.PriceDate);
+    if (need > 0) {
       if (a.FixedFlag[0] < need) return Fail(f, MORVIK_MISSING_FIXINGS, -1, s);
       // SC holds the fixings of one window only: the pending date's, or else
       // the running window's. A second date that needs fixings (a second
@@ -340,7 +339,7 @@ int CheckCoupons(const ExtendedArgs& a, ValidationFault& f) {
     if (cobs > cpay) return FailCoupon(f, MORVIK_BAD_COUPON_PAY_DATE, j);
     // An observed coupon still to be paid needs its fixing, and only one
     // such coupon can be settled per call.
-    if (cobs <= a.PriceDate && a.PriceDate < cpay) {
+    if (CouponPending(cobs, cpay, a.PriceDate)) {
       if (a.FixedFlag[1] <= 0 || pendingSeen) return FailCoupon(f, MORVIK_MISSING_FIXINGS, j);
       pendingSeen = true;
     }

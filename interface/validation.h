@@ -26,4 +26,19 @@ struct ValidationFault {
 // As ValidateInputs, also reporting where the failed check looked.
 int ValidateInputsAt(const ExtendedArgs& args, ValidationFault& fault);
 
+// The fixing rule. A redemption date needs the closes of its window that
+// lie on or before the pricing date when the window has begun (fewer
+// calendar days to the observation than the window is long) and the payment
+// is still to come: that many rows of SC. 0 when it needs none.
+inline int FixingsNeeded(int daysToObservation, int windowLength, bool paymentPending) {
+  if (!(daysToObservation < windowLength && paymentPending)) return 0;
+  return windowLength - (daysToObservation > 0 ? daysToObservation : 0);
+}
+
+// A coupon observed on or before the pricing date and paid after it is
+// settled on its fixing (one row of Coupon_SC).
+inline bool CouponPending(int observationDate, int paymentDate, int priceDate) {
+  return observationDate <= priceDate && priceDate < paymentDate;
+}
+
 }  // namespace morvik

@@ -16,7 +16,7 @@
 #include "sensitivities/sensitivities.h"
 #include "tests/sensitivities/one_by_one.h"
 #include "tests/sensitivities/small_note.h"
-#include "tools/morvik-price/task_threads.h"
+#include "termsheet/task_threads.h"
 
 namespace morvik {
 namespace {

@@ -20,8 +20,8 @@
 
 #include "bench/realistic_note.h"
 #include "interface/full_call.h"
-#include "tools/morvik-price/pricing.h"
-#include "tools/morvik-price/term_sheet.h"
+#include "termsheet/pricing.h"
+#include "termsheet/term_sheet.h"
 
 namespace morvik {
 namespace {

@@ -16,7 +16,7 @@
 #include "interface/morvik.h"
 #include "tests/hardening/hardening_note.h"
 #include "tests/support/temp_cwd.h"
-#include "tools/morvik-price/task_threads.h"
+#include "termsheet/task_threads.h"
 
 namespace morvik::hardening {
 namespace {

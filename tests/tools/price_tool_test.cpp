@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,6 +24,7 @@
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "tools/morvik-price/app.h"
+#include "tools/morvik-price/progress.h"
 #include "tests/support/text_lines.h"
 
 namespace morvik {
@@ -299,14 +302,15 @@ TEST(PriceErrors, MissingOrMistypedFieldNamesItsPath) {
   const std::string bad = dir.Write("bad_date.json", ExampleWith(kStepDown, "\"2026-12-31\"", "\"2026-12-32\""));
   ToolRun r = Tool({bad});
   EXPECT_EQ(r.status, kExitUnusable);
-  EXPECT_TRUE(Contains(r.err, bad + ": redemption[2].payment: expected a date")) << r.err;
+  EXPECT_TRUE(Contains(r.err, bad + ": line 96, column 7: redemption[2].payment: \"2026-12-32\" is not a date: "
+                              "December 2026 has 31 days")) << r.err;
   const std::string missing = dir.Write("no_notional.json", ExampleWith(kStepDown, "\"notional\"", "\"notionnal\""));
   r = Tool({missing});
   EXPECT_EQ(r.status, kExitUnusable);
   EXPECT_TRUE(Contains(r.err, "notionnal: unknown field")) << r.err;
   r = Tool({dir.path.string() + "/nowhere.json"});
   EXPECT_EQ(r.status, kExitUnusable);
-  EXPECT_TRUE(Contains(r.err, "nowhere.json: cannot open the file")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "nowhere.json: no such file")) << r.err;
 }
 
 TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
@@ -343,23 +347,23 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(doc["notes"][0]["error"].get<std::string>(), "underlyings[1] (Hyundai Motor)"));
 }
 
-TEST(PriceErrors, MissingFixingsNameTheRedemptionOrTheCouponDate) {
+TEST(PriceErrors, MissingFixingsNameTheWindowOrTheCouponDate) {
   ScratchDir dir;
-  // Rows moved under a comment key are not read. Without the window fixings
-  // the open 2025-07-02 window (third date) fails.
+  // Rows moved under a comment key are not read. The window of the third
+  // date has begun: its closes up to the pricing date are needed.
   const std::string noWindow =
       dir.Write("no_window.json", ExampleWith(kMidLife, "\"fixings\": [", "\"fixings\": [], \"_dropped\": ["));
   ToolRun r = Tool({noWindow});
-  EXPECT_EQ(r.status, kExitRejected);
-  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
-  EXPECT_TRUE(Contains(r.err, "At redemption[2] (observation 2025-07-02).")) << r.err;
-  // Without the coupon fixing the pending 2025-06-27 coupon (third) fails.
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, "past.fixings: no close for 2025-06-28: the window of redemption[2] (2025-06-28 to "
+                              "2025-07-02) up to the pricing date needs one row per day")) << r.err;
+  // The third coupon is observed and not yet paid: its close is needed.
   const std::string noCoupon = dir.Write(
       "no_coupon.json", ExampleWith(kMidLife, "\"coupon_fixings\": [", "\"coupon_fixings\": [], \"_dropped\": ["));
   r = Tool({noCoupon});
-  EXPECT_EQ(r.status, kExitRejected);
-  EXPECT_TRUE(Contains(r.err, "code -302")) << r.err;
-  EXPECT_TRUE(Contains(r.err, "At coupons.schedule[2] (observation 2025-06-27).")) << r.err;
+  EXPECT_EQ(r.status, kExitUnusable);
+  EXPECT_TRUE(Contains(r.err, "past.coupon_fixings: no close for 2025-06-27: the coupon of coupons.schedule[2]")) << r.err;
+  EXPECT_TRUE(r.out.empty());
 }
 
 TEST(PriceErrors, OptionsAndExitStatusOfABook) {
@@ -428,30 +432,207 @@ TEST(PriceBookRun, LadderMovesEveryUnderlyingTogether) {
   EXPECT_TRUE(Contains(text.out, "-30 %"));
 }
 
-TEST(PriceBookRun, CsvHasOneRowPerNote) {
+// Cells of a CSV line whose cells hold no quotes.
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = line.find(',', start);
+    cells.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) return cells;
+    start = comma + 1;
+  }
+}
+
+TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   ScratchDir dir;
   const std::string csv = (dir.path / "book.csv").string();
   const std::string broken = dir.Write("broken.json", "{\"price_date\": }");
   const ToolRun r = Tool({kStepDown, broken, kQuanto, "--csv", csv, "--json", "--full", "--trials", "300"});
   EXPECT_EQ(r.status, kExitUnusable);
+  const json doc = json::parse(r.out);
   std::ifstream in(csv);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0].rfind("file,name,status,currency,notional,price,", 0), 0u);
-  EXPECT_EQ(lines[1].rfind(kStepDown + ",KRW 3y step-down on Samsung Electronics and Hyundai Motor,1,KRW,1000000000,", 0),
-            0u) << lines[1];
-  EXPECT_TRUE(Contains(lines[2], "not valid JSON")) << lines[2];
-  // The price column reads back as the JSON price, bit for bit.
-  const json doc = json::parse(r.out);
-  std::vector<std::string> cells;
-  std::stringstream row(lines[3]);
-  for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-  ASSERT_GT(cells.size(), 14u);
-  EXPECT_EQ(std::stod(cells[5]), doc["notes"][2]["price"].get<double>());
-  EXPECT_EQ(std::stod(cells[13]), doc["notes"][2]["theta"].get<double>());
-  EXPECT_EQ(std::stod(cells[14]), doc["notes"][2]["rho"].get<double>());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "note,pricing_date,trials,quantity,underlying,value,standard_error");
+  // Per priced note: status, price, price_percent, three probabilities, a
+  // delta, gamma and vega per underlying, theta and rho; the broken note
+  // has its status row only.
+  ASSERT_EQ(lines.size(), 1u + 14u + 1u + 14u);
+  std::map<std::string, double> step;
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    const std::vector<std::string> c = Cells(lines[k]);
+    ASSERT_EQ(c.size(), 7u) << lines[k];
+    EXPECT_TRUE(c[6].empty()) << lines[k];
+    if (c[0] == broken) {
+      EXPECT_EQ(c[3], "status");
+      EXPECT_TRUE(c[5].empty());
+      continue;
+    }
+    EXPECT_EQ(c[1], "2025-06-30");
+    EXPECT_EQ(c[2], "300");
+    char* end = nullptr;
+    const double v = std::strtod(c[5].c_str(), &end);
+    EXPECT_TRUE(!c[5].empty() && *end == '\0') << lines[k];  // one number, nothing else
+    if (c[0] == kStepDown) step[c[3] + "/" + c[4]] = v;
+  }
+  // Values read back as the JSON's doubles, bit for bit.
+  const json& note = doc["notes"][0];
+  EXPECT_EQ(step["status/"], 1.0);
+  EXPECT_EQ(step["price/"], note["price"].get<double>());
+  EXPECT_EQ(step["theta/"], note["theta"].get<double>());
+  EXPECT_EQ(step["rho/"], note["rho"].get<double>());
+  EXPECT_EQ(step["delta/Hyundai Motor"], note["greeks"][1]["delta"].get<double>());
+  EXPECT_EQ(step["vega/Samsung Electronics"], note["greeks"][0]["vega"].get<double>());
+  EXPECT_EQ(step["knock_in_probability/"], note["maturity"]["knock_in"]["probability"].get<double>());
   EXPECT_EQ(Tool({kStepDown, "--csv", (dir.path / "no" / "such" / "dir.csv").string()}).status, kExitUnusable);
+}
+
+// A book shows its progress on standard error only when that is a
+// terminal; each note reports through the hook of its request.
+TEST(PriceBookRun, ProgressLineOnlyOnATerminal) {
+  std::ostringstream drawn;
+  ProgressLine line(drawn, 2, true);
+  const ProgressHook first = line.ForNote(0);
+  ASSERT_TRUE(static_cast<bool>(first));
+  first(0.25);
+  EXPECT_EQ(drawn.str(), "\rpriced 0 of 2 notes; running: 25 %");
+  line.NoteDone(0);
+  line.Finish();
+  EXPECT_EQ(drawn.str().substr(drawn.str().rfind('\r')), "\rpriced 1 of 2 notes" + std::string(15, ' ') + "\n");  // the longer line blanked
+  std::ostringstream quiet;
+  ProgressLine off(quiet, 2, false);
+  EXPECT_FALSE(static_cast<bool>(off.ForNote(0)));
+  off.NoteDone(0);
+  off.Finish();
+  EXPECT_TRUE(quiet.str().empty());
+
+  const std::vector<std::string> book = {"morvik-price", kStepDown, kQuanto, "--trials", "300", "--json"};
+  std::vector<const char*> argv;
+  for (const std::string& a : book) argv.push_back(a.c_str());
+  for (bool terminal : {true, false}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunMorvikPrice(static_cast<int>(argv.size()), argv.data(), out, err, terminal), kExitPriced);
+    EXPECT_EQ(Contains(err.str(), "\rpriced 2 of 2 notes"), terminal) << err.str();
+  }
+}
+
+// Each input the tool cannot use gets one clear message and status 2, and no
+// price is printed.
+TEST(PriceErrors, BadInputsGiveAClearMessageAndExit2) {
+  ScratchDir dir;
+  const std::string dup = dir.Write("dup.json", ExampleWith(kStepDown, "\"notional\": 1000000000,",
+                                                            "\"notional\": 1000000000, \"notional\": 10000000,"));
+  const std::string big = dir.Write("big.json", ExampleWith(kStepDown, "\"yield\": 0.024", "\"yield\": 1e400"));
+  const std::string binary = dir.Write("photo.json", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  const std::string early = dir.Write(
+      "early.json", ExampleWith(kStepDown, "\"price_date\": \"2025-06-30\",",
+                                "\"price_date\": \"2025-12-26\", \"past\": {\"fixings\": [{\"date\": \"2025-12-25\", "
+                                "\"prices\": [1, 1]}, {\"date\": \"2025-12-26\", \"prices\": [1, 1]}]},"));
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{dup}, dup + ": line 6, column 27: key \"notional\" given twice in one object (first at line 6, column 3)"},
+      {{big}, big + ": line 35, column 18: number 1e400 is beyond the range of a double"},
+      {{binary}, binary + ": line 1, column 1: not a text file: byte 0x89 is not UTF-8 text"},
+      {{dir.path.string()}, dir.path.string() + ": is a directory, not a term sheet"},
+      {{early}, early + ": line 5, column 52: past.fixings[0]: 2025-12-25 is not a day of the window of redemption[0]"},
+      {{kStepDown, "--trials", "100.5"}, "morvik-price: --trials takes a whole number from 1 to 1000000000, not \"100.5\"."},
+      {{kStepDown, "--trials", "1e12"}, "not \"1e12\""},
+      {{kStepDown, "--trials", "0"}, "not \"0\""},
+      {{kStepDown, "--threads", "-2"}, "morvik-price: --threads takes a whole number from 1 to 256, not \"-2\"."},
+      {{kStepDown, "--trials"}, "morvik-price: --trials needs a value (see morvik-price --help)."},
+      {{kStepDown, kQuanto, "--expand"}, "morvik-price: --expand takes one term sheet"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = Tool(c.args);
+    EXPECT_EQ(r.status, kExitUnusable) << c.message;
+    EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    EXPECT_FALSE(Contains(r.out, "Price")) << r.out;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;  // one line
+  }
+}
+
+// Legal but suspicious values warn, with their place, and the note is priced.
+TEST(PriceErrors, SuspiciousValuesWarnAndThePriceFollows) {
+  ScratchDir dir;
+  std::string text = ReadAll(kStepDown);
+  text.replace(text.find("[0.4375, 0.435"), 7, "[43.75");
+  text.replace(text.find("\"barrier\": 0.5"), 14, "\"barrier\": 1.2");
+  const std::string file = dir.Write("odd.json", text);
+  const ToolRun r = Tool({file, "--trials", "300"});
+  EXPECT_EQ(r.status, kExitPriced) << r.err;
+  EXPECT_TRUE(Contains(r.out, "Price: "));
+  EXPECT_TRUE(Contains(r.err, file + ": warning: line 24, column 12: underlyings[0].local_vol.vols[0][0]: 4375 % is a "
+                                     "local volatility above 200 %")) << r.err;
+  EXPECT_TRUE(Contains(r.err, file + ": warning: line 70, column 5: knock_in.barrier: 120 % is a knock-in barrier "
+                                     "above 100 % of the base price")) << r.err;
+  EXPECT_TRUE(Contains(r.err, file + ": warning: trials: 300 trials are fewer than 1000")) << r.err;
+  EXPECT_FALSE(Contains(Tool({kStepDown, "--trials", "1000"}).err, "warning")) ;
+}
+
+// Lines fit 100 columns whatever the names; beside each mean cash flow its
+// discounted value, and the discounted parts add up to the price.
+TEST(PriceReport, TextFitsItsWidthAndDiscountsEveryOutcome) {
+  ScratchDir dir;
+  std::string text = ReadAll(kMidLife);
+  const auto replace = [&text](const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replace("\"name\": \"Siemens\"", "\"name\": \"Siemens Aktiengesellschaft, registered shares, Xetra close (EUR)\"");
+  replace("\"EUR 2y memory autocall on Siemens and SAP, in mid-life\"", "\"" + std::string(140, 'N') + "\"");
+  std::string korean;  // five times Samsung Electronics in Hangul: 44 columns
+  for (int k = 0; k < 5; ++k) korean += std::string(k ? " " : "") + "\xEC\x82\xBC\xEC\x84\xB1\xEC\xA0\x84\xEC\x9E\x90";
+  replace("\"name\": \"SAP\"", "\"name\": \"" + korean + "\"");
+  const std::string file = dir.Write("long.json", text);
+  const ToolRun r = Tool({file, "--full", "--ladder", "--trials", "300"});
+  ASSERT_EQ(r.status, kExitPriced) << r.err;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(DisplayWidth(line), kReportWidth) << line;
+  EXPECT_TRUE(Contains(r.out, "discounted"));
+  EXPECT_TRUE(Contains(r.out, "Siemens Aktiengesellschaft, r..."));
+
+  const json doc = json::parse(Tool({kMidLife, "--json", "--trials", "300"}).out)["notes"][0];
+  double sum = 0.0;
+  for (const json& d : doc["redemption"]) {
+    EXPECT_EQ(d["discounted_cash_flow"].get<double>(), d["discount_factor"].get<double>() * d["cash_flow"].get<double>());
+    sum += d["discounted_cash_flow"].get<double>();
+  }
+  for (const char* k : {"no_knock_in", "knock_in"}) sum += doc["maturity"][k]["discounted_cash_flow"].get<double>();
+  const json& b = doc["price_breakdown"];
+  EXPECT_NEAR(b["discounted_outcomes"].get<double>(), sum, 1e-6);
+  const double price = doc["price"].get<double>();
+  EXPECT_LT(std::fabs(b["rest"].get<double>()), 1e-9 * price);  // rounding only
+  EXPECT_GT(b["discounted_coupons"].get<double>(), 0.0);
+}
+
+// --expand prints a term sheet in the explicit form that prices exactly as
+// the one it came from; the README note written with a rule prices as the
+// README note.
+TEST(PriceExpand, ExpandedSheetsPriceAsTheirOriginals) {
+  ScratchDir dir;
+  const auto priced = [](const std::string& file) {
+    const ToolRun r = Tool({file, "--json", "--greeks", "--trials", "300"});
+    EXPECT_EQ(r.status, kExitPriced) << r.err;
+    json note = json::parse(r.out)["notes"][0];
+    note.erase("file");
+    return note;
+  };
+  for (const char* example : {"two_stock_stepdown_schedule.json", "two_index_semiannual.json"}) {
+    const std::string file = kExamples + "/" + example;
+    const ToolRun e = Tool({file, "--expand"});
+    ASSERT_EQ(e.status, kExitPriced) << e.err;
+    const json expanded = json::parse(e.out);
+    EXPECT_TRUE(expanded["redemption"].is_array());
+    const std::string again = dir.Write(std::string("expanded_") + example, e.out);
+    EXPECT_EQ(priced(again), priced(file)) << example;
+    EXPECT_EQ(Tool({again, "--expand"}).out, e.out);  // the explicit form expands to itself
+  }
+  EXPECT_EQ(priced(kExamples + "/two_stock_stepdown_schedule.json"), priced(kStepDown));
 }
 
 // The installed binary: report on standard output and the three statuses.
@@ -465,6 +646,21 @@ ToolRun Binary(const std::string& args) {
   const int st = ::pclose(p);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
+}
+
+TEST(PriceBinary, VersionHelpAndStandardInput) {
+  const ToolRun version = Binary("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("morvik-price ", 0), 0u) << version.out;
+  const ToolRun help = Binary("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* piece : {"Exit status", "(P(spot +10 %) + P(spot -10 %) - 2 P) / 100", "1e-12", "h = max(4",
+                            "1 to 1000000000", "standard input"}) {
+    EXPECT_TRUE(Contains(help.out, piece)) << piece;
+  }
+  const ToolRun piped = Binary("- --trials 300 < " + kStepDown);
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_TRUE(Contains(piped.out, "Price: ")) << piped.out;
 }
 
 TEST(PriceBinary, ReportAndExitStatuses) {

@@ -1,7 +1,7 @@
 // Reading JSON term sheets into the full call's flat arrays.
 #ifdef MORVIK_HAVE_PRICE_TOOL
 
-#include "tools/morvik-price/term_sheet.h"
+#include "termsheet/term_sheet.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ const char* kNote = R"({
   "knock_out": {"mode": "memory"},
   "knock_in": {"barrier": [0.6, 0.55], "mode": "maturity"},
   "redemption": [
-    {"observation": "2025-12-30", "payment": "2026-01-05", "window": 3, "window_rule": "average",
+    {"observation": "2025-07-01", "payment": "2026-01-05", "window": 3, "window_rule": "average",
      "tiers": [{"strike": 0.9, "slope": 0.5, "amount": 0.05}, {"strike": [1.0, 1.1], "amount": 0.08}],
      "knock_out_barrier": 1.2, "redemption_coupon": 0.01},
     {"observation": "2026-06-30", "payment": "2026-07-06",
@@ -49,7 +49,7 @@ const char* kNote = R"({
   ],
   "maturity": {"no_knock_in": {"slope": -1, "amount": 0.02}, "knock_in": {"slope": 1, "amount": 0}},
   "coupons": {"barrier_monitoring": "observation", "schedule": [
-    {"observation": "2025-09-30", "payment": "2025-10-03", "barrier": 0.7, "amount": 0.015},
+    {"observation": "2025-06-27", "payment": "2025-10-03", "barrier": 0.7, "amount": 0.015},
     {"observation": "2025-12-30", "payment": "2026-01-05", "barrier": 0.65, "amount": 0.025}]},
   "past": {"knock_in_hit": true, "knock_out_hit": [false, true], "coupon_barrier_hit": 1,
            "fixings": [[101, 41], {"date": "2025-06-30", "prices": [102, 42]}],
@@ -70,6 +70,15 @@ std::string ParseError(const std::string& text) {
   TermSheetError e;
   EXPECT_FALSE(ParseTermSheet(text, n, e));
   return Describe(e);
+}
+
+// The field and what is wrong with it, without the position.
+std::string FieldError(const std::string& text) {
+  NoteInputs n;
+  TermSheetError e;
+  EXPECT_FALSE(ParseTermSheet(text, n, e));
+  EXPECT_EQ(e.kind, TermSheetError::kField) << Describe(e);
+  return e.path + ": " + e.message;
 }
 
 // Replaces the first occurrence of `from` in the layout note.
@@ -141,7 +150,7 @@ TEST(TermSheetLayout, MarketArraysFollowTheCallLayouts) {
 TEST(TermSheetLayout, ScheduleArraysFollowTheCallLayouts) {
   const NoteInputs n = ParseOk(kNote);
   ASSERT_EQ(n.NStrike, 3);
-  EXPECT_EQ(n.DatesInfo, (std::vector<int>{20251230, 20260630, 20261230,    // observations
+  EXPECT_EQ(n.DatesInfo, (std::vector<int>{20250701, 20260630, 20261230,    // observations
                                            20260105, 20260706, 20270105,    // payments
                                            3, 1, 1,                          // windows
                                            1, 0, 0}));                       // rules
@@ -166,7 +175,7 @@ TEST(TermSheetLayout, ScheduleArraysFollowTheCallLayouts) {
   EXPECT_EQ(n.KI_Barrier, (std::vector<double>{0.6, 0.55}));
   EXPECT_EQ(n.KnockBarrierFlag, (std::vector<int>{1, 2}));
   ASSERT_EQ(n.NCoupon, 2);
-  EXPECT_EQ(n.CouponDatesInfo, (std::vector<int>{20250930, 20251230, 20251003, 20260105}));
+  EXPECT_EQ(n.CouponDatesInfo, (std::vector<int>{20250627, 20251230, 20251003, 20260105}));
   EXPECT_EQ(n.CouponBarrier, (std::vector<double>{0.7, 0.65}));
   EXPECT_EQ(n.Coupon, (std::vector<double>{0.015, 0.025}));
   EXPECT_EQ(n.CouponBarrierFlag, 2);
@@ -243,33 +252,36 @@ TEST(TermSheetErrors, NotJsonNamesLineAndColumn) {
 }
 
 TEST(TermSheetErrors, MissingOrMistypedFieldsNameTheirPath) {
-  EXPECT_EQ(ParseError(Edited("\"payment\": \"2027-01-05\"", "\"payment\": \"5 Jan 2027\"")),
-            "redemption[2].payment: expected a date");
-  EXPECT_EQ(ParseError(Edited("\"payment\": \"2027-01-05\"", "\"payment\": 20270105")),
-            "redemption[2].payment: expected a date");
-  EXPECT_EQ(ParseError(Edited("\"price_date\": \"2025-06-30\",", "")), "price_date: missing");
-  EXPECT_EQ(ParseError(Edited("\"spot\": 50", "\"spot\": \"50\"")), "underlyings[1].spot: expected a number");
-  EXPECT_EQ(ParseError(Edited("\"spot\": 50", "\"spott\": 50")), "underlyings[1].spott: unknown field");
-  EXPECT_EQ(ParseError(Edited("[[0.31, 0.32, 0.33], [0.21, 0.22, 0.23]]", "[[0.31, 0.32, 0.33], [0.21, 0.22]]")),
+  EXPECT_EQ(FieldError(Edited("\"payment\": \"2027-01-05\"", "\"payment\": \"5 Jan 2027\"")),
+            "redemption[2].payment: expected a date as YYYY-MM-DD, got \"5 Jan 2027\"");
+  EXPECT_EQ(FieldError(Edited("\"payment\": \"2027-01-05\"", "\"payment\": 20270105")),
+            "redemption[2].payment: expected a date as \"YYYY-MM-DD\" (a string), got 20270105");
+  EXPECT_EQ(FieldError(Edited("\"price_date\": \"2025-06-30\",", "")), "price_date: missing");
+  EXPECT_EQ(FieldError(Edited("\"spot\": 50", "\"spot\": \"50\"")), "underlyings[1].spot: expected a number");
+  EXPECT_EQ(FieldError(Edited("\"spot\": 50", "\"spott\": 50")), "underlyings[1].spott: unknown field");
+  EXPECT_EQ(FieldError(Edited("[[0.31, 0.32, 0.33], [0.21, 0.22, 0.23]]", "[[0.31, 0.32, 0.33], [0.21, 0.22]]")),
             "underlyings[0].local_vol.vols[1]: expected 3 values, one per time, got 2");
-  EXPECT_EQ(ParseError(Edited("[[1, 0.5], [0.5, 1]]", "[[1, 0.5]]")),
+  EXPECT_EQ(FieldError(Edited("[[1, 0.5], [0.5, 1]]", "[[1, 0.5]]")),
             "correlation: expected 2 rows, one per underlying, got 1");
-  EXPECT_EQ(ParseError(Edited("\"mode\": \"maturity\"", "\"mode\": \"weekly\"")),
+  EXPECT_EQ(FieldError(Edited("\"mode\": \"maturity\"", "\"mode\": \"weekly\"")),
             "knock_in.mode: expected one of \"daily\", \"maturity\", \"maturity_no_loss\"");
-  EXPECT_EQ(ParseError(Edited("\"window\": 3", "\"window\": 2.5")), "redemption[0].window: expected a whole number");
-  EXPECT_EQ(ParseError(Edited("\"strike\": [1.0, 1.1]", "\"strike\": [1.0]")),
+  EXPECT_EQ(FieldError(Edited("\"window\": 3", "\"window\": 2.5")), "redemption[0].window: expected a whole number");
+  EXPECT_EQ(FieldError(Edited("\"strike\": [1.0, 1.1]", "\"strike\": [1.0]")),
             "redemption[0].tiers[1].strike: expected 2 values, one per underlying, got 1");
-  EXPECT_EQ(ParseError(Edited("\"knock_out_hit\": [false, true]", "\"knock_out_hit\": [false, \"yes\"]")),
+  EXPECT_EQ(FieldError(Edited("\"knock_out_hit\": [false, true]", "\"knock_out_hit\": [false, \"yes\"]")),
             "past.knock_out_hit[1]: expected true or false");
-  EXPECT_EQ(ParseError(Edited("[99, 39]", "[99]")),
+  EXPECT_EQ(FieldError(Edited("[99, 39]", "[99]")),
             "past.coupon_fixings[0]: expected 2 values, one per underlying, got 1");
-  EXPECT_EQ(ParseError(Edited("\"amount\": 0.14}", "\"amount\": 0.14}, {\"strike\": 1, \"amount\": 1}")),
+  EXPECT_EQ(FieldError(Edited("\"amount\": 0.14}", "\"amount\": 0.14}, {\"strike\": 1, \"amount\": 1}")),
             "redemption[2].tiers: expected 1 to 4 tiers");
-  EXPECT_EQ(ParseError(Edited("\"amount\": 0.14}]}", "\"amount\": 0.14}], \"redemption_coupon\": 0.01}")),
+  EXPECT_EQ(FieldError(Edited("\"amount\": 0.14}]}", "\"amount\": 0.14}], \"redemption_coupon\": 0.01}")),
             "redemption[2].redemption_coupon: not paid on the final observation date; leave it out");
-  EXPECT_EQ(ParseError(Edited("\"dates\": [\"2025-07-03\", \"2025-07-10\"]", "\"dates\": [\"2025-07-03\"]")),
+  EXPECT_EQ(FieldError(Edited("\"dates\": [\"2025-07-03\", \"2025-07-10\"]", "\"dates\": [\"2025-07-03\"]")),
             "underlyings[0].dividends.amounts: expected 1 value, one per date, got 2");
-  EXPECT_EQ(ParseError("[1, 2]"), "(top level): expected an object");
+  EXPECT_EQ(FieldError("[1, 2]"), "(top level): expected an object");
+  // The position is the field's: the key of a member, the start of an element.
+  EXPECT_EQ(ParseError(Edited("\"spot\": 50", "\"spot\": \"50\"")).rfind("line 15, column 19: underlyings[1].spot: ", 0),
+            0u) << ParseError(Edited("\"spot\": 50", "\"spot\": \"50\""));
 }
 
 // The annotated example of the format's documentation, without its "//"

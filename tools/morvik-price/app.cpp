@@ -1,73 +1,134 @@
 // The morvik-price command line: reads term sheets, prices them (one note per
 // thread with --jobs, the revaluations of a note on several threads with
-// --threads), prints reports, JSON or CSV, and sets the exit status.
+// --threads), prints reports, JSON, CSV or the expanded term sheet, and sets
+// the exit status.
 #include "tools/morvik-price/app.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include <CLI/CLI.hpp>
 
+#include "tools/morvik-price/progress.h"
+
 namespace morvik {
 namespace {
 
-std::string Stem(const std::string& file) {
-  std::size_t start = file.find_last_of('/');
-  start = start == std::string::npos ? 0 : start + 1;
-  std::string base = file.substr(start);
-  const std::size_t dot = base.rfind('.');
-  return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+constexpr const char* kVersion = "morvik-price 1.1 (term-sheet layer morvik_termsheet)";
+
+constexpr const char* kHelpFooter = R"(
+Term sheets are JSON files (docs/term-sheet.md); "-" reads one from standard
+input. --expand prints a term sheet with every date and value written out and
+its past worked out: it prices as the original.
+
+Units: amounts in the notional's currency, probabilities in per cent; --trials
+is a whole number from 1 to 1000000000 (fewer than 1000 gives a warning; a run
+estimated above a minute prints the estimate first).
+
+Greeks, by bumping inputs and revaluing on the same random numbers:
+  delta  half the price change between a 1 % rise and a 1 % fall of one spot
+  gamma  (P(spot +10 %) + P(spot -10 %) - 2 P) / 100, per 1 % move
+  vega   half the price change for +1 and -1 volatility point on the whole
+         local volatility grid of one stock (the lower grid floored at 1e-12)
+  theta  price change per day: the schedule moved h = max(4, longest window)
+         days nearer; moved further away (backward difference) when fixings
+         are known or an observation lies within h days
+  rho    half the price change for +1 and -1 rate point on every rate curve
+         and the discount curve
+
+Exit status: 0 every note priced (or over, with nothing left to price),
+1 the library rejected a note, 2 a term sheet or an option could not be used.
+)";
+
+// A whole number from lo to hi written in `text`, or an error sentence.
+bool WholeOption(const std::string& name, const std::string& text, long long lo, long long hi, long long& value,
+                 std::string& error) {
+  bool digits = !text.empty() && text.size() <= 18;
+  for (char c : text) digits = digits && c >= '0' && c <= '9';
+  if (digits) {
+    value = std::stoll(text);
+    if (value >= lo && value <= hi) return true;
+  }
+  error = name + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not \"" +
+          text + "\"";
+  return false;
+}
+
+// CLI11's complaint as one plain sentence.
+std::string OptionError(const CLI::ParseError& e) {
+  const std::string what = e.what();
+  if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) return "no term sheet given";
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
+    const std::size_t colon = what.find(": ");
+    return "unknown option or argument: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+    std::string option = what.substr(0, what.find(' '));
+    while (!option.empty() && option.back() == ':') option.pop_back();
+    return option + " needs a value";
+  }
+  std::string s = what;
+  while (!s.empty() && (s.back() == '.' || s.back() == '\n')) s.pop_back();
+  return s;
+}
+
+void PrintWarnings(std::ostream& err, const NoteReport& r) {
+  for (const std::string& w : r.warnings) err << r.file << ": warning: " << w << "\n";
 }
 
 }  // namespace
 
 NoteReport ReadNoteFile(const std::string& file, const PriceRequest& request) {
+  Note note;
+  TermSheetError error;
+  if (!ReadTermSheetFile(file, note, error)) return UnusableReport(file, error);
   NoteReport r;
   r.file = file;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    r.inputError = "cannot open the file";
-    return r;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    r.inputError = "cannot read the file";
-    return r;
-  }
-  NoteInputs note;
-  TermSheetError error;
-  if (!ParseTermSheet(text.str(), note, error)) {
-    r.inputError = Describe(error);
-    return r;
-  }
-  if (note.name.empty()) note.name = Stem(file);
-  r.note = WithRequest(note, request);
+  r.note = WithRequest(note.inputs, request);
+  r.life = note.life;
+  r.warnings = note.warnings;
   r.usable = true;
   return r;
 }
 
-std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, bool ladder,
-                                  int jobs, bool progress, std::ostream& err) {
+std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, int jobs,
+                                  bool progress, std::ostream& err) {
   std::vector<NoteReport> reports(files.size());
   std::atomic<std::size_t> next{0};
-  std::mutex progressLock;
-  std::size_t done = 0;
+  std::mutex errLock;
+  ProgressLine line(err, files.size(), progress);
   auto worker = [&]() {
     for (;;) {
       const std::size_t k = next.fetch_add(1);
       if (k >= files.size()) return;
       NoteReport r;
       try {
-        r = ReadNoteFile(files[k], request);
-        if (r.usable) {
-          r.result = PriceNote(r.note, ladder, request.threads);
-          r.priced = true;
+        Note note;
+        TermSheetError error;
+        if (!ReadTermSheetFile(files[k], note, error)) {
+          r = UnusableReport(files[k], error);
+        } else {
+          PriceRequest mine = request;
+          mine.progress = line.ForNote(k);
+          const NoteInputs asked = WithRequest(note.inputs, request);
+          if (!NothingToPrice(note.life)) {
+            long long pilotTrials = 0;
+            double pilotSeconds = 0.0;
+            const double seconds = EstimateSeconds(asked, mine, pilotTrials, pilotSeconds);
+            if (seconds > kLongRunSeconds) {
+              std::lock_guard<std::mutex> hold(errLock);
+              err << files[k] << ": about " << FormatDuration(seconds) << " for "
+                  << static_cast<long long>(asked.NTrials) << " trials (a pilot of " << pilotTrials << " took "
+                  << ShortestDouble(std::round(pilotSeconds * 100.0) / 100.0) << " s)\n"
+                  << std::flush;
+            }
+          }
+          r = PriceTermSheet(note, mine);
         }
       } catch (const std::exception& e) {
         // Out of memory while copying a note: this note fails, the book goes on.
@@ -76,11 +137,7 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
         r.inputError = std::string("cannot price the note: ") + e.what();
       }
       reports[k] = std::move(r);
-      if (progress) {
-        std::lock_guard<std::mutex> lock(progressLock);
-        ++done;
-        err << "\rpriced " << done << " of " << files.size() << " notes" << std::flush;
-      }
+      line.NoteDone(k);
     }
   };
   const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), files.size());
@@ -91,54 +148,88 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
     for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
     for (std::thread& t : pool) t.join();
   }
-  if (progress && !files.empty()) err << "\n";
+  line.Finish();
   return reports;
 }
 
 int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal) {
   CLI::App app{"Prices autocallable step-down notes described in JSON term sheets.", "morvik-price"};
   std::vector<std::string> files;
-  bool greeks = false, full = false, json = false, log = false, ladder = false;
-  double trials = 0.0;
-  int jobs = 1;
-  int threads = 1;
-  std::string csv;
-  app.add_option("notes", files, "term sheets (JSON) to price, one after another")->required();
-  app.add_flag("--greeks", greeks, "delta, gamma and vega by underlying");
-  app.add_flag("--full", full, "greeks, and the note's theta and rho");
-  app.add_option("--trials", trials, "Monte Carlo trials, replacing the term sheet's")->check(CLI::PositiveNumber);
-  app.add_flag("--json", json, "print the results as JSON on standard output");
+  bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
+  std::string trialsText, jobsText = "1", threadsText = "1", csv;
+  app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
+      ->required()
+      ->type_name("FILE");
+  app.add_flag("--greeks", greeks, "delta, gamma and vega by underlying, in the notional's currency");
+  app.add_flag("--full", full, "the greeks, and the note's theta (per day) and rho (per rate point)");
+  app.add_option("--trials", trialsText, "Monte Carlo trials (1 to 1000000000), replacing the term sheet's")
+      ->type_name("N");
+  app.add_flag("--json", json, "print the results as one JSON document on standard output");
+  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity")
+      ->type_name("FILE");
+  app.add_flag("--expand", expand, "print the term sheet with every date and value written out; price nothing");
   app.add_flag("--log", log, "write the library's diagnostic trace under ZUN_Module_Log/");
   app.add_flag("--ladder", ladder, "prices for spot moves of all underlyings together, -30 % to +30 %");
-  app.add_option("--jobs", jobs, "notes priced at the same time, one per thread")->check(CLI::PositiveNumber);
-  app.add_option("--threads", threads,
-                 "threads for the greeks' revaluations of each note (same results; --jobs x --threads threads "
-                 "at most)")
-      ->check(CLI::PositiveNumber);
-  app.add_option("--csv", csv, "write one row per note to this file");
+  app.add_option("--jobs", jobsText, "notes priced at the same time, one per thread (1 to 256)")->type_name("N");
+  app.add_option("--threads", threadsText,
+                 "threads for the revaluations of each note (1 to 256; same results; --jobs x --threads at most)")
+      ->type_name("N");
+  app.set_version_flag("--version", kVersion);
+  app.footer(kHelpFooter);
   try {
     app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    app.exit(e, out, err);
+    return kExitPriced;
   } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e, out, err);
-    return rc == 0 ? kExitPriced : kExitUnusable;
+    err << "morvik-price: " << OptionError(e) << " (see morvik-price --help).\n";
+    return kExitUnusable;
+  }
+
+  PriceRequest request;
+  long long jobs = 1, threads = 1;
+  std::string problem;
+  if ((!trialsText.empty() && !WholeOption("--trials", trialsText, 1, kMaxTrials, request.trials, problem)) ||
+      !WholeOption("--jobs", jobsText, 1, kMaxJobs, jobs, problem) ||
+      !WholeOption("--threads", threadsText, 1, kMaxThreads, threads, problem)) {
+    err << "morvik-price: " << problem << ".\n";
+    return kExitUnusable;
+  }
+  if (std::count(files.begin(), files.end(), std::string("-")) > 1) {
+    err << "morvik-price: standard input (\"-\") can be read once only.\n";
+    return kExitUnusable;
+  }
+  if (expand) {
+    if (files.size() != 1 || json || !csv.empty()) {
+      err << "morvik-price: --expand takes one term sheet and prints it, without --json or --csv.\n";
+      return kExitUnusable;
+    }
+    Note note;
+    TermSheetError error;
+    if (!ReadTermSheetFile(files[0], note, error)) {
+      err << files[0] << ": " << Describe(error) << "\n";
+      return kExitUnusable;
+    }
+    for (const std::string& w : note.warnings) err << files[0] << ": warning: " << w << "\n";
+    out << ExpandedText(note);
+    return kExitPriced;
   }
 
   std::ofstream csvOut;
   if (!csv.empty()) {
     csvOut.open(csv, std::ios::binary | std::ios::trunc);
     if (!csvOut) {
-      err << "morvik-price: cannot write " << csv << "\n";
+      err << "morvik-price: cannot write " << csv << ".\n";
       return kExitUnusable;
     }
   }
 
-  PriceRequest request;
   request.compute = full ? 2 : (greeks ? 1 : -1);
-  request.trials = trials;
   request.log = log;
   request.ladder = ladder;
-  request.threads = threads;
-  const std::vector<NoteReport> reports = PriceBook(files, request, ladder, jobs, terminal, err);
+  request.threads = static_cast<int>(threads);
+  const std::vector<NoteReport> reports =
+      PriceBook(files, request, static_cast<int>(jobs), terminal && files.size() > 1, err);
 
   int status = kExitPriced;
   bool first = true;
@@ -148,7 +239,8 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
       status = kExitUnusable;
       continue;
     }
-    if (r.result.status < 0) {
+    PrintWarnings(err, r);
+    if (r.priced && r.result.status < 0) {
       err << r.file << ": rejected, " << r.result.rejection << "\n";
       if (status == kExitPriced) status = kExitRejected;
       continue;
@@ -158,14 +250,14 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
       WriteTextReport(out, r);
       first = false;
     }
-    if (r.note.CalcFlag[1] == 1) err << r.file << ": trace written under ZUN_Module_Log/ZUNP_MorvikMC/\n";
+    if (r.priced && r.note.CalcFlag[1] == 1) err << r.file << ": trace written under ZUN_Module_Log/ZUNP_MorvikMC/\n";
   }
   if (json) out << JsonReport(reports);
   if (csvOut.is_open()) {
     WriteCsv(csvOut, reports);
     csvOut.flush();
     if (!csvOut) {
-      err << "morvik-price: cannot write " << csv << "\n";
+      err << "morvik-price: cannot write " << csv << ".\n";
       status = kExitUnusable;
     }
   }

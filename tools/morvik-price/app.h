@@ -5,23 +5,29 @@
 #include <string>
 #include <vector>
 
-#include "tools/morvik-price/report.h"
+#include "termsheet/report.h"
 
 namespace morvik {
 
 // Exit statuses of the command.
-inline constexpr int kExitPriced = 0;     // every note priced
+inline constexpr int kExitPriced = 0;     // every note priced (or over: nothing left to price)
 inline constexpr int kExitRejected = 1;   // the library rejected a note
 inline constexpr int kExitUnusable = 2;   // a term sheet or an option could not be used
 
-// Reads and prices every file, `jobs` notes at a time (one note per thread).
-// Reports come back in the order of the files, whatever `jobs` is. When
-// `progress` is set a progress line goes to `err`.
-std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, bool ladder,
-                                  int jobs, bool progress, std::ostream& err);
+// Most notes priced at once (--jobs) and threads per note (--threads).
+inline constexpr int kMaxJobs = 256;
+inline constexpr int kMaxThreads = 256;
 
-// Reads one term sheet file into a report (usable or not); prices nothing.
+// Reads one term sheet file ("-": standard input) into a report, with the
+// request applied; prices nothing.
 NoteReport ReadNoteFile(const std::string& file, const PriceRequest& request);
+
+// Reads and prices every file, `jobs` notes at a time (one note per thread).
+// Reports come back in the order of the files, whatever `jobs` is. With
+// `progress` a progress line goes to `err`; an estimate goes there before
+// a note whose run will take more than a minute.
+std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, int jobs,
+                                  bool progress, std::ostream& err);
 
 // The whole command: argv as main receives it. Returns the exit status.
 // `terminal` says whether standard error is a terminal (progress line).

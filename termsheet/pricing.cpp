@@ -1,6 +1,6 @@
 // Pricing a parsed note through ZUNP_CalcMorvikMC (or its internal entry for
 // several threads), its spot ladder, and the wording of a rejection.
-#include "tools/morvik-price/pricing.h"
+#include "termsheet/pricing.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
-#include "tools/morvik-price/task_threads.h"
+#include "termsheet/task_threads.h"
 
 namespace morvik {
 namespace {
@@ -60,7 +60,7 @@ std::vector<double> LadderMoves() {
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   NoteInputs n = note;
   if (request.compute >= 0) n.CalcFlag[0] = std::max(n.CalcFlag[0], request.compute);
-  if (request.trials > 0.0) n.NTrials = request.trials;
+  if (request.trials > 0) n.NTrials = static_cast<double>(request.trials);
   if (request.log) n.CalcFlag[1] = 1;
   return n;
 }
@@ -81,19 +81,38 @@ int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<
 }
 
 NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
+  PriceRequest request;
+  request.ladder = ladder;
+  request.threads = threads;
+  return PriceNote(n, request);
+}
+
+NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
+  const bool ladder = request.ladder;
+  const auto report = [&](double fraction) {
+    if (request.progress) request.progress(fraction);
+  };
+  // The note's own call is one step of the hook; a per-path report of the
+  // library's internal entry would call it in between.
+  report(0.0);
   NoteResult r;
-  r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice, threads);
+  r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice, request.threads);
   if (r.status < 0) {
     r.rejection = DescribeRejection(n, r.status);
     return r;
   }
-  if (!ladder) return r;
+  if (!ladder) {
+    report(1.0);
+    return r;
+  }
   // Every underlying's spot moves by the same fraction; base prices, past
   // fixings and everything else stay. Price only, no trace.
   NoteInputs moved = n;
   moved.CalcFlag = {0, 0};
   std::vector<double> events, coupons, price;
-  for (double m : LadderMoves()) {
+  const std::vector<double> moves = LadderMoves();
+  for (std::size_t k = 0; k < moves.size(); ++k) {
+    const double m = moves[k];
     r.ladderMoves.push_back(m);
     if (m == 0.0) {
       r.ladderPrices.push_back(r.resultPrice[0]);
@@ -106,7 +125,9 @@ NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
     const int st = CallFullEntry(moved, events, coupons, price);
     r.ladderStatus.push_back(st);
     r.ladderPrices.push_back(st >= 0 ? price[0] : 0.0);
+    report(static_cast<double>(k + 1) / static_cast<double>(moves.size()));
   }
+  report(1.0);
   return r;
 }
 

@@ -1,4 +1,5 @@
-// The tool's task runner: a batch of tasks on threads of its own.
+// The task runner of the term-sheet layer (PriceRequest::threads): a batch
+// of tasks on threads of its own.
 #pragma once
 
 #include <system_error>

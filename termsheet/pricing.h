@@ -1,0 +1,100 @@
+// Pricing a note through the library's full pricing call: the request on
+// top of the term sheet's settings, the call itself, the spot ladder, and
+// the result of a term sheet as a whole (PriceTermSheet).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "termsheet/term_sheet.h"
+
+namespace morvik {
+
+// How far the pricing of one note has got, as a fraction from 0 to 1. It is
+// called with 0 before the note's call and 1 when the note is done, after
+// each point of a ladder, and in between as a call's paths complete where
+// the library's entry reports them. It may be called from the thread that
+// prices the note, never from two threads at once for one note.
+using ProgressHook = std::function<void(double fraction)>;
+
+// What a caller asks for on top of the term sheet's settings. Room is left
+// for the random stream's seed and kind, which are not choices yet.
+struct PriceRequest {
+  int compute = -1;        // -1: the term sheet's; else 0 price, 1 greeks, 2 full
+  long long trials = 0;    // > 0 replaces the term sheet's trials (1 to kMaxTrials)
+  bool log = false;        // write the library's trace
+  bool ladder = false;     // spot ladder of all underlyings together
+  int threads = 1;         // threads for the revaluations of one note
+  ProgressHook progress;   // optional
+};
+
+// The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
+std::vector<double> LadderMoves();
+
+// The outputs of one full pricing call, as the library wrote them.
+struct NoteResult {
+  int status = 0;
+  std::vector<double> events;       // ELS_Prob_n_Cf, 2*(NStrike+2)
+  std::vector<double> coupons;      // ELS_Coupon_Prob_n_Cf, 2*NCoupon
+  std::vector<double> resultPrice;  // 1, or 3*NStock+3 with greeks
+  // Ladder: one price per move (status of that call in ladderStatus).
+  std::vector<double> ladderMoves;
+  std::vector<double> ladderPrices;
+  std::vector<int> ladderStatus;
+  std::string rejection;            // filled when status < 0
+};
+
+// Trial counts below this are legal but give outputs dominated by noise.
+inline constexpr double kFewTrials = 1000.0;
+
+// Applies the request to a copy of the note's inputs.
+NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
+
+// One full pricing call on the note's arrays, exactly as they are: the
+// export ZUNP_CalcMorvikMC, or with threads > 1 the same call valuing the
+// revaluations of the sensitivities on that many threads (same outputs).
+// The output vectors are sized here; the call's status is returned.
+int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
+                  std::vector<double>& resultPrice, int threads = 1);
+
+// Prices the note (inputs already carry the request) and, when asked, its
+// spot ladder, `threads` threads for the note's own call. A rejected note
+// gets its code and a sentence naming the input.
+NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads = 1);
+
+// As PriceNote, with the request's ladder, threads and progress hook (the
+// inputs already carry its compute mode, trials and trace).
+NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
+
+// "code -2025: <sentence> (at ...)" for a rejected call, naming the
+// underlying, date or point the failed check looked at.
+std::string DescribeRejection(const NoteInputs& n, int code);
+
+// One term sheet of a book: where it came from, whether it could be read,
+// its inputs (with the request applied), its life cycle and its results.
+struct NoteReport {
+  std::string file;
+  bool usable = false;      // the term sheet was read
+  std::string inputError;   // why not, when !usable
+  bool priced = false;      // the pricing call ran
+  NoteInputs note;
+  LifeCycle life;
+  std::vector<std::string> warnings;
+  NoteResult result;
+};
+
+// A note that is over (redeemed or matured and paid, or with every payment
+// made) is not priced.
+bool NothingToPrice(const LifeCycle& life);
+
+// Prices a note read by ReadTermSheet with the request: the request's
+// compute mode, trials and trace on top of the term sheet's, then the call
+// (and ladder) unless nothing is left to price. Adds a warning for fewer
+// than kFewTrials trials. Never throws.
+NoteReport PriceTermSheet(const Note& note, const PriceRequest& request);
+
+// A term sheet file that could not be read, as a report.
+NoteReport UnusableReport(const std::string& file, const TermSheetError& error);
+
+}  // namespace morvik

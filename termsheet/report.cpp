@@ -1,0 +1,309 @@
+// The JSON and CSV renderings of priced notes, and the pieces the text
+// report shares with them: money, widths, discount factors, the price's
+// breakdown.
+#include "termsheet/report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "dates/calendar.h"
+#include "interface/layout.h"
+#include "numerics/curves.h"
+#include "termsheet/json_text.h"
+
+namespace morvik {
+namespace {
+
+// Code points of UTF-8 text, read leniently (a stray byte is one column).
+template <class Visit>
+void ForEachCodePoint(const std::string& s, Visit visit) {
+  for (std::size_t k = 0; k < s.size();) {
+    const auto c = static_cast<unsigned char>(s[k]);
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    if (k + len > s.size()) len = 1;
+    unsigned cp = len == 1 ? c : c & (0x3Fu >> len);
+    for (std::size_t e = 1; e < len; ++e) cp = (cp << 6) | (static_cast<unsigned char>(s[k + e]) & 0x3Fu);
+    visit(k, len, cp);
+    k += len;
+  }
+}
+
+int CodePointWidth(unsigned cp) {
+  const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                    (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                    (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                    (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+  return wide ? 2 : 1;
+}
+
+const char* StateName(NoteState s) {
+  switch (s) {
+    case NoteState::kRedeemed: return "redeemed";
+    case NoteState::kMatured: return "matured";
+    case NoteState::kOver: return "over";
+    case NoteState::kAlive: break;
+  }
+  return "alive";
+}
+
+bool HasGreeks(const NoteReport& r) {
+  return r.note.CalcFlag[0] >= 1 &&
+         r.result.resultPrice.size() >= static_cast<std::size_t>(layout::ResultPriceLength(r.note.NStock, 1));
+}
+
+Json LifeCycleJson(const NoteReport& r) {
+  const LifeCycle& life = r.life;
+  Json j = Json::object();
+  j["state"] = StateName(life.state);
+  j["summary"] = StateSentence(life, r.note);
+  j["from_history"] = life.fromHistory;
+  if (life.slot >= 0) {
+    j["settlement"] = {{"observation", FormatIsoDate(life.observation)},
+                       {"payment", FormatIsoDate(life.payment)},
+                       {"paid", life.paid},
+                       {"payoff", life.payoff},
+                       {"amount", life.payoff * r.note.NotionalAMT}};
+  }
+  Json events = Json::array();
+  for (const PastEvent& e : life.events) {
+    events.push_back({{"date", FormatIsoDate(e.date)}, {"event", e.what}, {"amount", e.amount * r.note.NotionalAMT}});
+  }
+  j["events"] = events;
+  return j;
+}
+
+// Probability, cash flow, discount factor and discounted cash flow of one
+// outcome or coupon.
+Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow) {
+  const double df = PaymentDiscountFactor(n, payment);
+  return {{"observation", FormatIsoDate(observation)},
+          {"payment", FormatIsoDate(payment)},
+          {"probability", probability},
+          {"cash_flow", cashFlow},
+          {"discount_factor", df},
+          {"discounted_cash_flow", df * cashFlow}};
+}
+
+Json NoteJson(const NoteReport& r) {
+  Json j = Json::object();
+  j["file"] = r.file;
+  if (!r.usable) {
+    j["status"] = nullptr;
+    j["error"] = r.inputError;
+    return j;
+  }
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  j["name"] = n.name;
+  j["status"] = r.priced ? Json(res.status) : Json(nullptr);
+  j["state"] = StateName(r.life.state);
+  j["warnings"] = r.warnings;
+  if (r.priced && res.status < 0) {
+    j["error"] = res.rejection;
+    return j;
+  }
+  j["currency"] = n.currency;
+  j["price_date"] = FormatIsoDate(n.PriceDate);
+  j["notional"] = n.NotionalAMT;
+  j["trials"] = static_cast<long long>(n.NTrials);
+  j["life_cycle"] = LifeCycleJson(r);
+  if (!r.priced) return j;
+  const int N = n.NStrike;
+  const int Q = n.NCoupon;
+  const int S = n.NStock;
+  j["price"] = res.resultPrice[0];
+  if (n.NotionalAMT > 0.0) j["price_percent"] = 100.0 * res.resultPrice[0] / n.NotionalAMT;
+  const PriceBreakdown b = BreakDownPrice(r);
+  j["price_breakdown"] = {{"discounted_outcomes", b.outcomes},
+                          {"discounted_coupons", b.coupons},
+                          {"redemption_coupons", b.redemptionCoupons},
+                          {"rest", b.rest}};
+  Json red = Json::array();
+  for (int s = 0; s < N; ++s) {
+    red.push_back(Flow(n, n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
+                       res.events[layout::OutcomeCf(N, s)]));
+  }
+  j["redemption"] = red;
+  const int lastObs = n.DatesInfo[N - 1];
+  const int lastPay = n.DatesInfo[2 * N - 1];
+  j["maturity"] = {{"no_knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
+                                        res.events[layout::OutcomeCf(N, N)])},
+                   {"knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
+                                     res.events[layout::OutcomeCf(N, N + 1)])}};
+  Json cps = Json::array();
+  for (int c = 0; c < Q; ++c) {
+    cps.push_back(Flow(n, n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
+                       res.coupons[layout::CouponCf(Q, c)]));
+  }
+  j["coupons"] = cps;
+  if (HasGreeks(r)) {
+    Json g = Json::array();
+    for (int i = 0; i < S; ++i) {
+      g.push_back({{"underlying", n.underlyingNames[i]},
+                   {"delta", res.resultPrice[layout::Delta(S, i)]},
+                   {"gamma", res.resultPrice[layout::Gamma(S, i)]},
+                   {"vega", res.resultPrice[layout::Vega(S, i)]}});
+    }
+    j["greeks"] = g;
+    if (n.CalcFlag[0] >= 2) {
+      j["theta"] = res.resultPrice[layout::Theta(S)];
+      j["rho"] = res.resultPrice[layout::Rho(S)];
+    }
+  }
+  if (!res.ladderMoves.empty()) {
+    Json lad = Json::array();
+    for (std::size_t k = 0; k < res.ladderMoves.size(); ++k) {
+      Json row = {{"move", res.ladderMoves[k]}, {"status", res.ladderStatus[k]}};
+      if (res.ladderStatus[k] >= 0) row["price"] = res.ladderPrices[k];
+      lad.push_back(row);
+    }
+    j["ladder"] = lad;
+  }
+  return j;
+}
+
+std::string CsvField(const std::string& s) {
+  if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+}  // namespace
+
+std::string FixedDecimals(double v, int decimals) {
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+  return buf;
+}
+
+std::string FormatMoney(double amount) {
+  if (!std::isfinite(amount)) return ShortestDouble(amount);
+  const std::string digits = FixedDecimals(std::fabs(amount), 2);
+  const std::size_t dot = digits.find('.');
+  const std::string whole = digits.substr(0, dot);
+  std::string grouped;
+  const std::size_t len = whole.size();
+  for (std::size_t i = 0; i < len; ++i) {
+    grouped += whole[i];
+    const std::size_t left = len - 1 - i;
+    if (left > 0 && left % 3 == 0) grouped += ',';
+  }
+  const bool negative = amount < 0.0 && digits != "0.00";
+  return (negative ? "-" : "") + grouped + digits.substr(dot);
+}
+
+std::string ProbabilityBar(double probability, int width) {
+  double p = probability;
+  if (!(p > 0.0)) p = 0.0;
+  if (p > 1.0) p = 1.0;
+  const int filled = static_cast<int>(std::lround(p * width));
+  return std::string(static_cast<std::size_t>(filled), '#') + std::string(static_cast<std::size_t>(width - filled), ' ');
+}
+
+int DisplayWidth(const std::string& text) {
+  int w = 0;
+  ForEachCodePoint(text, [&](std::size_t, std::size_t, unsigned cp) { w += CodePointWidth(cp); });
+  return w;
+}
+
+std::string FitWidth(const std::string& text, int width) {
+  if (DisplayWidth(text) <= width) return text;
+  const int keep = width > 3 ? width - 3 : 0;
+  int w = 0;
+  std::size_t end = 0;
+  bool full = false;
+  ForEachCodePoint(text, [&](std::size_t at, std::size_t len, unsigned cp) {
+    if (full) return;
+    const int cw = CodePointWidth(cp);
+    if (w + cw > keep) {
+      full = true;
+      return;
+    }
+    w += cw;
+    end = at + len;
+  });
+  return text.substr(0, end) + std::string(width > 3 ? 3 : static_cast<std::size_t>(width), '.');
+}
+
+double PaymentDiscountFactor(const NoteInputs& n, int paymentDate) {
+  return DiscountFactor(n.TCurveInfo.data(), n.CurveInfo.data(), n.NT[0], CdrDDiff(n.PriceDate, paymentDate) / 365.0);
+}
+
+PriceBreakdown BreakDownPrice(const NoteReport& r) {
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  const int N = n.NStrike;
+  const int Q = n.NCoupon;
+  PriceBreakdown b;
+  for (int s = 0; s < N + 2; ++s) {
+    const int pay = n.DatesInfo[N + (s < N ? s : N - 1)];
+    b.outcomes += PaymentDiscountFactor(n, pay) * res.events[layout::OutcomeCf(N, s)];
+  }
+  for (int c = 0; c < Q; ++c) {
+    b.coupons += PaymentDiscountFactor(n, n.CouponDatesInfo[Q + c]) * res.coupons[layout::CouponCf(Q, c)];
+  }
+  // A date's redemption coupon is paid on the paths that reach it and do not
+  // redeem there, when its payment is still to come.
+  double redeemedBy = 0.0;
+  for (int d = 0; d + 1 < N; ++d) {
+    redeemedBy += res.events[layout::OutcomeProb(N, d)];
+    const int pay = n.DatesInfo[N + d];
+    if (pay <= n.PriceDate || n.RedemCoupon[d] == 0.0) continue;
+    b.redemptionCoupons += PaymentDiscountFactor(n, pay) * n.RedemCoupon[d] * n.NotionalAMT * (1.0 - redeemedBy);
+  }
+  b.rest = res.resultPrice[0] - b.outcomes - b.coupons - b.redemptionCoupons;
+  return b;
+}
+
+std::string JsonReport(const std::vector<NoteReport>& notes) {
+  Json all = Json::object();
+  all["notes"] = Json::array();
+  for (const NoteReport& r : notes) all["notes"].push_back(NoteJson(r));
+  return WriteJsonText(all);
+}
+
+void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
+  out << "note,pricing_date,trials,quantity,underlying,value,standard_error\n";
+  for (const NoteReport& r : notes) {
+    const NoteInputs& n = r.note;
+    const std::string date = r.usable ? FormatIsoDate(n.PriceDate) : std::string();
+    const std::string trials = r.usable ? std::to_string(static_cast<long long>(n.NTrials)) : std::string();
+    const auto row = [&](const char* quantity, const std::string& underlying, const std::string& value) {
+      out << CsvField(r.file) << ',' << date << ',' << trials << ',' << quantity << ',' << CsvField(underlying) << ','
+          << value << ",\n";
+    };
+    const auto num = [](double v) { return std::isfinite(v) ? ShortestDouble(v) : std::string(); };
+    row("status", "", r.priced ? std::to_string(r.result.status) : std::string());
+    if (!r.usable) continue;
+    if (!r.priced) {
+      if (r.life.slot >= 0) row("settled_amount", "", num(r.life.payoff * n.NotionalAMT));
+      continue;
+    }
+    const NoteResult& res = r.result;
+    if (res.status < 0) continue;
+    const int N = n.NStrike;
+    const int S = n.NStock;
+    row("price", "", num(res.resultPrice[0]));
+    if (n.NotionalAMT > 0.0) row("price_percent", "", num(100.0 * res.resultPrice[0] / n.NotionalAMT));
+    double early = 0.0;
+    for (int s = 0; s < N; ++s) early += res.events[layout::OutcomeProb(N, s)];
+    row("early_redemption_probability", "", num(early));
+    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]));
+    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]));
+    if (HasGreeks(r)) {
+      for (int i = 0; i < S; ++i) row("delta", n.underlyingNames[i], num(res.resultPrice[layout::Delta(S, i)]));
+      for (int i = 0; i < S; ++i) row("gamma", n.underlyingNames[i], num(res.resultPrice[layout::Gamma(S, i)]));
+      for (int i = 0; i < S; ++i) row("vega", n.underlyingNames[i], num(res.resultPrice[layout::Vega(S, i)]));
+      if (n.CalcFlag[0] >= 2) {
+        row("theta", "", num(res.resultPrice[layout::Theta(S)]));
+        row("rho", "", num(res.resultPrice[layout::Rho(S)]));
+      }
+    }
+  }
+}
+
+}  // namespace morvik

@@ -1,0 +1,58 @@
+// What a priced note looks like to people and programs: the text report,
+// the JSON document and the CSV rows of a book of notes.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "termsheet/pricing.h"
+
+namespace morvik {
+
+// Lines of the text report are at most this many columns wide.
+inline constexpr int kReportWidth = 100;
+
+// `v` with `decimals` digits after the point ("%.*f").
+std::string FixedDecimals(double v, int decimals);
+
+// Money with thousands separators and two decimals: 1234567.891 -> "1,234,567.89".
+std::string FormatMoney(double amount);
+
+// A probability bar of `width` characters, '#' for the filled part.
+std::string ProbabilityBar(double probability, int width);
+
+// Columns `text` takes on a terminal (wide East Asian characters take two).
+int DisplayWidth(const std::string& text);
+
+// `text` cut to `width` columns, ending in "..." when cut.
+std::string FitWidth(const std::string& text, int width);
+
+// The discount factor of a payment date from the note's discount curve, as
+// the engine computes it (days from the pricing date / 365).
+double PaymentDiscountFactor(const NoteInputs& n, int paymentDate);
+
+// How the price splits: discounted outcomes, discounted coupons, redemption
+// coupons of dates that do not redeem (from the probability of reaching
+// them), and what is left (the order of the additions).
+struct PriceBreakdown {
+  double outcomes = 0.0;
+  double coupons = 0.0;
+  double redemptionCoupons = 0.0;
+  double rest = 0.0;
+};
+PriceBreakdown BreakDownPrice(const NoteReport& r);
+
+// The human report of a note: price, outcomes, coupons, greeks, ladder;
+// for a note that is over, how it ended. Lines fit kReportWidth columns.
+void WriteTextReport(std::ostream& out, const NoteReport& r);
+
+// All notes as one JSON document {"notes": [...]}, every double written in
+// the shortest form that reads back to the library's value.
+std::string JsonReport(const std::vector<NoteReport>& notes);
+
+// Long-form CSV: a header, then one row per note and quantity (columns note,
+// pricing_date, trials, quantity, underlying, value, standard_error).
+void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
+
+}  // namespace morvik

@@ -1,0 +1,204 @@
+// Reading a term sheet: text, schedule rules, the explicit form, the past.
+#include "termsheet/term_sheet.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <new>
+#include <sstream>
+
+#include "termsheet/json_fields.h"
+#include "termsheet/schedule.h"
+#include "termsheet/sheet_reader.h"
+
+namespace morvik {
+namespace {
+
+// Largest term sheet read: a history of daily closes over decades fits.
+constexpr std::uintmax_t kMaxFileBytes = 256u << 20;
+
+std::string Stem(const std::string& file) {
+  std::size_t start = file.find_last_of('/');
+  start = start == std::string::npos ? 0 : start + 1;
+  std::string base = file.substr(start);
+  const std::size_t dot = base.rfind('.');
+  return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+std::string At(std::string_view text, std::size_t offset) {
+  int line = 0, column = 0;
+  LineAndColumn(text, offset, line, column);
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
+}
+
+Json Row(int date, const double* prices, int count) {
+  return Json{{"date", FormatIsoDate(date)}, {"prices", std::vector<double>(prices, prices + count)}};
+}
+
+// The states and fixings the call receives, written into the "past" block
+// of the explicit form (dated rows), beside what the block already holds.
+void WritePast(Json& root, const Note& note) {
+  const NoteInputs& n = note.inputs;
+  const LifeCycle& life = note.life;
+  const Json* given = root.contains("past") ? &root["past"] : nullptr;
+  if (given == nullptr && n.FixedFlag[0] == 0 && n.FixedFlag[1] == 0) return;
+  const auto rows = [&](const std::vector<double>& closes, const std::vector<int>& dates) {
+    Json out = Json::array();
+    for (std::size_t k = 0; k < dates.size(); ++k) {
+      out.push_back(Row(dates[k], closes.data() + k * static_cast<std::size_t>(n.NStock), n.NStock));
+    }
+    return out;
+  };
+  // The states first, then what the block held besides them (its history).
+  Json past = Json::object();
+  if (life.fromHistory) past["_life_cycle"] = StateSentence(life, n);
+  past["knock_in_hit"] = n.BeKI_Hitted != 0;
+  Json flags = Json::array();
+  for (int f : n.BeKO_Hitted) flags.push_back(f != 0);
+  past["knock_out_hit"] = flags;
+  if (n.NCoupon > 0) past["coupon_barrier_hit"] = n.BeCouponBarrierHitted != 0;
+  if (n.FixedFlag[0] > 0 || (given && given->contains("fixings"))) past["fixings"] = rows(n.SC, life.fixingDates);
+  if (n.FixedFlag[1] > 0 || (given && given->contains("coupon_fixings"))) {
+    past["coupon_fixings"] = rows(n.Coupon_SC, life.couponFixingDates);
+  }
+  if (given != nullptr) {
+    for (auto it = given->begin(); it != given->end(); ++it) {
+      if (!past.contains(it.key())) past[it.key()] = it.value();
+    }
+  }
+  root["past"] = std::move(past);
+}
+
+}  // namespace
+
+std::string Describe(const TermSheetError& e) {
+  std::string where;
+  if (e.line > 0) where = "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ": ";
+  if (e.kind == TermSheetError::kField && !e.path.empty()) return where + e.path + ": " + e.message;
+  return where + e.message;
+}
+
+bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, TermSheetError& error) {
+  note = Note{};
+  error = TermSheetError{};
+  note.label = label;
+  Json root;
+  JsonPositions positions;
+  JsonTextError textError;
+  if (!ReadJsonText(text, root, positions, textError)) {
+    error.kind = TermSheetError::kText;
+    error.notJson = textError.syntax;
+    LineAndColumn(text, textError.offset, error.line, error.column);
+    error.message = textError.message;
+    return false;
+  }
+  try {
+    note.expanded = root;
+    ExpandScheduleRules(note.expanded);
+    PastInput past;
+    std::vector<sheet::FieldIssue> issues;
+    ReadExplicitSheet(note.expanded, note.inputs, past, issues);
+    ApplyPast(past, note.inputs, note.life, issues);
+    if (note.inputs.name.empty()) note.inputs.name = label == "-" ? "standard input" : Stem(label);
+    WritePast(note.expanded, note);
+    for (const sheet::FieldIssue& w : issues) {
+      note.warnings.push_back(At(text, positions.Find(w.path)) + w.path + ": " + w.message);
+    }
+    return true;
+  } catch (const sheet::FieldError& e) {
+    error.kind = TermSheetError::kField;
+    error.path = e.path;
+    error.message = e.message;
+    LineAndColumn(text, positions.Find(e.path), error.line, error.column);
+  } catch (const std::bad_alloc&) {
+    error.kind = TermSheetError::kFile;
+    error.message = "out of memory while reading the term sheet";
+  } catch (const std::exception& e) {
+    error.kind = TermSheetError::kFile;
+    error.message = e.what();
+  }
+  note = Note{};
+  note.label = label;
+  return false;
+}
+
+bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error) {
+  note = Note{};
+  note.label = path;
+  error = TermSheetError{};
+  error.kind = TermSheetError::kFile;
+  try {
+    std::string text;
+    if (path == "-") {
+      text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+      if (std::cin.bad()) {
+        error.message = "cannot read standard input";
+        return false;
+      }
+    } else {
+      namespace fs = std::filesystem;
+      std::error_code ec;
+      const fs::file_status st = fs::status(path, ec);
+      if (ec || !fs::exists(st)) {
+        error.message = "no such file";
+        return false;
+      }
+      if (fs::is_directory(st)) {
+        error.message = "is a directory, not a term sheet";
+        return false;
+      }
+      if (!fs::is_regular_file(st) && !fs::is_fifo(st) && !fs::is_character_file(st)) {
+        error.message = "is not a regular file";
+        return false;
+      }
+      if (fs::is_regular_file(st)) {
+        const std::uintmax_t size = fs::file_size(path, ec);
+        if (!ec && size > kMaxFileBytes) {
+          error.message = "is " + std::to_string(size >> 20) + " MiB; a term sheet is at most 256 MiB";
+          return false;
+        }
+      }
+      std::ifstream in(path, std::ios::binary);
+      if (!in) {
+        error.message = std::string("cannot open the file: ") + std::strerror(errno);
+        return false;
+      }
+      std::ostringstream buffer;
+      buffer << in.rdbuf();
+      if (in.bad()) {
+        error.message = "cannot read the file";
+        return false;
+      }
+      text = buffer.str();
+    }
+    return ReadTermSheet(text, path, note, error);
+  } catch (const std::exception&) {
+    error = TermSheetError{};
+    error.kind = TermSheetError::kFile;
+    error.message = "cannot read the file: out of memory";
+    return false;
+  }
+}
+
+std::string ExpandedText(const Note& note) {
+  try {
+    return WriteJsonText(note.expanded);
+  } catch (const std::exception&) {
+    return std::string();  // out of memory: nothing to print
+  }
+}
+
+bool ParseTermSheet(const std::string& text, NoteInputs& inputs, TermSheetError& error) {
+  Note note;
+  if (!ReadTermSheet(text, "", note, error)) {
+    inputs = NoteInputs{};
+    return false;
+  }
+  inputs = std::move(note.inputs);
+  return true;
+}
+
+}  // namespace morvik

@@ -1,0 +1,247 @@
+// A note's past: fixings placed by their dates, states worked out from the
+// closes since the start, and notes that are over reported as such.
+#ifdef MORVIK_HAVE_PRICE_TOOL
+
+#include "termsheet/life_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "termsheet/report.h"
+#include "termsheet/term_dates.h"
+#include "termsheet/term_sheet.h"
+#include "tests/support/text_lines.h"
+
+namespace morvik {
+namespace {
+
+const std::string kExamples = MORVIK_EXAMPLES_DIR;
+
+Json Example(const char* file) {
+  Json doc;
+  JsonPositions at;
+  JsonTextError e;
+  EXPECT_TRUE(ReadJsonText(support::ReadFile(kExamples + "/" + file), doc, at, e)) << e.message;
+  return doc;
+}
+
+Json Row(int date, double a, double b) { return Json::array({FormatIsoDate(date), a, b}); }
+
+// The error of a sheet that must not read, as "path: message".
+std::string Refused(const Json& sheet) {
+  Note note;
+  TermSheetError e;
+  EXPECT_FALSE(ReadTermSheet(WriteJsonText(sheet), "x.json", note, e)) << "read without error";
+  return e.path + ": " + e.message;
+}
+
+Note Read(const Json& sheet) {
+  Note note;
+  TermSheetError e;
+  EXPECT_TRUE(ReadTermSheet(WriteJsonText(sheet), "x.json", note, e)) << Describe(e);
+  return note;
+}
+
+// Weekday closes from `start` (the note's start, at the base prices) to
+// `end`, each from f(date).
+template <class F>
+Json History(int start, int end, double baseA, double baseB, F f) {
+  Json rows = Json::array({Row(start, baseA, baseB)});
+  for (int d = AddDays(start, 1); d <= end; d = AddDays(d, 1)) {
+    if (Weekday(d) >= 5) continue;
+    const std::pair<double, double> p = f(d);
+    rows.push_back(Row(d, p.first, p.second));
+  }
+  return rows;
+}
+
+TEST(LifeCycle, FixingsGivenByHandArePlacedByTheirDates) {
+  // Priced on its first observation date (a 1-day window): the close of the
+  // day before is no close of the window, whatever order the rows come in.
+  Json step = Example("two_stock_stepdown.json");
+  step["price_date"] = "2025-12-26";
+  step["past"] = {{"fixings", Json::array({Row(20251225, 55000, 190000), Row(20251226, 45000, 150000)})}};
+  EXPECT_EQ(Refused(step), "past.fixings[0]: 2025-12-25 is not a day of the window of redemption[0] (2025-12-26 to "
+                           "2025-12-26)");
+  step["past"]["fixings"] = Json::array({Row(20190101, 45000, 150000)});
+  EXPECT_EQ(Refused(step).substr(0, 50), "past.fixings[0]: 2019-01-01 is not a day of the wi");
+  step["past"]["fixings"] = Json::array({Row(20251226, 45000, 150000)});
+  EXPECT_EQ(Read(step).inputs.SC, (std::vector<double>{45000, 150000}));
+
+  // The running window of the mid-life note: rows in any order land on their
+  // days; a missing day, a day before the window and a surplus row are named.
+  Json mid = Example("mid_life_pending_coupon.json");
+  const std::vector<double> byDate = Read(mid).inputs.SC;
+  Json& rows = mid["past"]["fixings"];
+  std::swap(rows[0], rows[2]);
+  EXPECT_EQ(Read(mid).inputs.SC, byDate);
+  Json missing = mid;
+  missing["past"]["fixings"].erase(1);
+  EXPECT_EQ(Refused(missing), "past.fixings: no close for 2025-06-29: the window of redemption[2] (2025-06-28 to "
+                              "2025-07-02) up to the pricing date needs one row per day");
+  Json early = mid;
+  early["past"]["fixings"].push_back(Row(20250627, 216.9, 238.5));
+  EXPECT_EQ(Refused(early), "past.fixings[3]: 2025-06-27 is not a day of the window of redemption[2] (2025-06-28 to "
+                            "2025-07-02) up to the pricing date");
+  Json bare = Json::array({Json::array({1.0, 2.0}), Json::array({1.0, 2.0}), Json::array({1.0, 2.0}),
+                           Json::array({1.0, 2.0})});
+  mid["past"]["fixings"] = bare;
+  EXPECT_EQ(Refused(mid).substr(0, 35), "past.fixings[3]: a row too many: th");
+}
+
+// The closes behind the mid-life note: Siemens swings around 105 % of its
+// base and last touched it after the March observation, SAP stays below the
+// 95 % strike (and dips below the 75 % coupon barrier between coupon
+// dates, which an observation-date barrier does not see).
+Json MidLifeHistory() {
+  int k = 0;
+  return History(20240930, 20250630, 204.1, 262.75, [&k](int d) {
+    ++k;
+    if (d == 20250627) return std::make_pair(216.9, 238.5);
+    if (d == 20250630) return std::make_pair(218.4, 240.0);
+    const double siemens = std::round(100.0 * (210.0 + 8.0 * std::sin(k / 9.0))) / 100.0;
+    const double sap = d == 20250212 ? 190.0 : std::round(100.0 * (236.0 + 10.0 * std::sin(k / 7.0))) / 100.0;
+    return std::make_pair(siemens, sap);
+  });
+}
+
+TEST(LifeCycle, AMidLifeNoteFromItsHistoryIsTheNoteGivenByHand) {
+  const Json byHand = Example("mid_life_pending_coupon.json");
+  Json fromHistory = byHand;
+  fromHistory["past"] = {{"history", MidLifeHistory()}};
+  const Note a = Read(byHand);
+  const Note b = Read(fromHistory);
+  EXPECT_EQ(b.life.state, NoteState::kAlive);
+  EXPECT_EQ(b.inputs.BeKI_Hitted, a.inputs.BeKI_Hitted);
+  EXPECT_EQ(b.inputs.BeKO_Hitted, a.inputs.BeKO_Hitted);
+  EXPECT_EQ(b.inputs.BeCouponBarrierHitted, a.inputs.BeCouponBarrierHitted);
+  EXPECT_EQ(b.inputs.SC, a.inputs.SC);
+  EXPECT_EQ(b.inputs.Coupon_SC, a.inputs.Coupon_SC);
+  EXPECT_EQ(b.inputs.FixedFlag, a.inputs.FixedFlag);
+  // Every output, greeks included, bit for bit.
+  NoteInputs ca = a.inputs, cb = b.inputs;
+  ca.NTrials = cb.NTrials = 400;
+  ca.CalcFlag = cb.CalcFlag = {2, 0};
+  const NoteResult ra = PriceNote(ca, false);
+  const NoteResult rb = PriceNote(cb, false);
+  ASSERT_GE(ra.status, 1);
+  EXPECT_EQ(rb.status, ra.status);
+  EXPECT_EQ(rb.events, ra.events);
+  EXPECT_EQ(rb.coupons, ra.coupons);
+  EXPECT_EQ(rb.resultPrice, ra.resultPrice);
+
+  // States given beside the history must agree with it.
+  Json both = fromHistory;
+  both["past"]["knock_out_hit"] = Json::array({true, false});
+  both["past"]["knock_in_hit"] = false;
+  Read(both);
+  both["past"]["knock_out_hit"] = Json::array({false, false});
+  EXPECT_EQ(Refused(both), "past.knock_out_hit: given as [false, false], but it is [true, false] from past.history");
+  both["past"].erase("knock_out_hit");
+  both["past"]["fixings"] = Json::array({Row(20250628, 216.9, 238.5), Row(20250629, 216.9, 238.4),
+                                         Row(20250630, 218.4, 240.0)});
+  EXPECT_EQ(Refused(both), "past.fixings[1]: given 2025-06-29: 216.9, 238.4, but past.history gives 2025-06-29: "
+                           "216.9, 238.5");
+  // Rows in date order, none after the pricing date.
+  Json late = fromHistory;
+  late["past"]["history"].push_back(Row(20250701, 1, 1));
+  EXPECT_EQ(Refused(late).substr(0, 70), "past.history[196]: 2025-07-01 is after the pricing date 2025-06-30");
+}
+
+// On a past day the comparisons are those of a simulated day: a knock-in
+// needs a close below the barrier, a knock-out touch and a coupon barrier
+// breach count at the barrier itself.
+TEST(LifeCycle, APastDayAtABarrierCountsAsTheEngineCountsIt) {
+  Json step = Example("two_stock_stepdown.json");
+  step["price_date"] = "2025-09-01";
+  step["knock_out"] = {{"mode", "memory"}};
+  for (Json& r : step["redemption"]) r["knock_out_barrier"] = 1.05;
+  step["coupons"] = {{"barrier_monitoring", "daily"},
+                     {"schedule", Json::array({{{"observation", "2025-12-26"}, {"payment", "2025-12-31"},
+                                                {"barrier", 0.75}, {"amount", 0.01}}})}};
+  const auto states = [&](double samsung) {
+    step["past"] = {{"history", Json::array({Row(20250630, 60800, 203500), Row(20250801, samsung, 203500),
+                                             Row(20250804, 60800, 203500)})}};
+    const NoteInputs n = Read(step).inputs;
+    return std::to_string(n.BeKI_Hitted) + std::to_string(n.BeKO_Hitted[0]) + std::to_string(n.BeKO_Hitted[1]) +
+           std::to_string(n.BeCouponBarrierHitted);
+  };
+  EXPECT_EQ(states(30400), "0001");     // 50 %: at the knock-in barrier, below the coupon barrier
+  EXPECT_EQ(states(30399.99), "1001");  // just below 50 %
+  EXPECT_EQ(states(45600), "0001");     // 75 %: at the coupon barrier
+  EXPECT_EQ(states(45600.01), "0000");
+  EXPECT_EQ(states(63840), "0100");     // 105 %: at the knock-out barrier
+  EXPECT_EQ(states(63839.99), "0000");
+}
+
+TEST(LifeCycle, ARedeemedOrMaturedNoteIsReportedNotPriced) {
+  // Both stocks at their base price: the first date redeems at 102.75 %.
+  Json step = Example("two_stock_stepdown.json");
+  step["price_date"] = "2026-01-05";
+  step["past"] = {{"history", History(20250630, 20260105, 60800, 203500, [](int) {
+                     return std::make_pair(60800.0, 203500.0);
+                   })}};
+  const NoteReport redeemed = PriceTermSheet(Read(step), PriceRequest{});
+  EXPECT_FALSE(redeemed.priced);
+  EXPECT_EQ(redeemed.life.state, NoteState::kRedeemed);
+  EXPECT_EQ(redeemed.life.slot, 0);
+  EXPECT_EQ(redeemed.life.payoff, 1.0275);
+  std::ostringstream text;
+  WriteTextReport(text, redeemed);
+  EXPECT_EQ(StateSentence(redeemed.life, redeemed.note),
+            "redeemed on 2025-12-26 (date 1 of 6), paid on 2025-12-31: 102.75 % of the notional");
+  EXPECT_NE(text.str().find("Nothing is left to price on 2026-01-05: redeemed on"), std::string::npos) << text.str();
+  EXPECT_EQ(text.str().find("Price:"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("Paid: 1,027,500,000.00 KRW"), std::string::npos) << text.str();
+
+  // Tiers are tried from the highest down: at 92 % of the base the 95 %
+  // tier fails and the 90 % tier redeems, with its slope on the gain.
+  step["redemption"][0]["tiers"] = Json::array({{{"strike", 0.9}, {"amount", 0.01}, {"slope", 0.5}},
+                                                {{"strike", 0.95}, {"amount", 0.0275}}});
+  step["past"]["history"] = History(20250630, 20260105, 60800, 203500, [](int) {
+    return std::make_pair(0.92 * 60800.0, 203500.0);
+  });
+  EXPECT_EQ(PriceTermSheet(Read(step), PriceRequest{}).life.payoff, 1.01);
+
+  // Samsung at 70 % throughout, once at 45 %: no date redeems, the note
+  // knocks in and matures at the worst performance.
+  Json low = Example("two_stock_stepdown.json");
+  const auto path = [](int d) { return std::make_pair(d == 20270303 ? 27360.0 : 42560.0, 203500.0); };
+  low["price_date"] = "2028-07-10";
+  low["underlyings"][0]["spot"] = 42560;
+  low["past"] = {{"history", History(20250630, 20280710, 60800, 203500, path)}};
+  const NoteReport matured = PriceTermSheet(Read(low), PriceRequest{});
+  EXPECT_FALSE(matured.priced);
+  EXPECT_EQ(matured.life.state, NoteState::kMatured);
+  EXPECT_EQ(matured.life.slot, 7);  // maturity with knock-in
+  EXPECT_EQ(matured.life.knockInDate, 20270303);
+  EXPECT_EQ(matured.life.payoff, 0.7);
+
+  // The day after the final observation the payment is still to come: the
+  // library settles it, at the amount the closes give.
+  low["price_date"] = "2028-06-27";
+  low["past"]["history"] = History(20250630, 20280627, 60800, 203500, path);
+  const NoteReport pending = PriceTermSheet(Read(low), PriceRequest{});
+  ASSERT_TRUE(pending.priced);
+  EXPECT_EQ(pending.life.state, NoteState::kMatured);
+  EXPECT_FALSE(pending.life.paid);
+  const NoteInputs& n = pending.note;
+  EXPECT_EQ(pending.result.events[7], 1.0);
+  EXPECT_NEAR(pending.result.resultPrice[0], PaymentDiscountFactor(n, 20280629) * 0.7 * n.NotionalAMT, 1e-6);
+
+  // Without closes, a note whose payments are all made is over, outcome unknown.
+  Json over = Example("two_stock_stepdown.json");
+  over["price_date"] = "2028-07-10";
+  const NoteReport unknown = PriceTermSheet(Read(over), PriceRequest{});
+  EXPECT_FALSE(unknown.priced);
+  EXPECT_EQ(unknown.life.state, NoteState::kOver);
+}
+
+}  // namespace
+}  // namespace morvik
+
+#endif  // MORVIK_HAVE_PRICE_TOOL
