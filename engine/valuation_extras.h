@@ -9,14 +9,14 @@
 namespace morvik {
 
 // Called with the fraction of the work done (0 < fraction <= 1).
-struct ProgressHook {
+struct ProgressCallback {
   void (*fn)(void* ctx, double fraction) = nullptr;
   void* ctx = nullptr;
 };
 
 // Reports whole percents only: at most 101 calls however often Report runs.
 struct ProgressMeter {
-  ProgressHook hook;
+  ProgressCallback hook;
   int reported = -1;  // the last percent reported
   void Report(double fraction) {
     if (hook.fn == nullptr) return;
@@ -43,7 +43,7 @@ struct ConvergencePoint {
 // checkpoint below the path count, then the final count.
 struct ValuationExtras {
   std::vector<long long> checkpoints;  // rising path counts
-  ProgressHook progress;
+  ProgressCallback progress;
 
   std::vector<double> probSE;        // NStrike + 2
   std::vector<double> couponProbSE;  // NCoupon

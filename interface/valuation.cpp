@@ -65,7 +65,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.seed = options.seed.value_or(0);
     request.replications = options.replications;
     request.runner = options.runner;
-    request.progress = ProgressHook{options.progress, options.progressCtx};
+    request.progress = ProgressCallback{options.progress, options.progressCtx};
     request.checkpoints = options.checkpoints;
     PreciseValuer valuer(request);
     CallOutputs outputs;

@@ -25,7 +25,7 @@ int ValueOnce(const CoreArgs& args, const CoreResults& out, int mode, const Prec
 
 // Replication k of K reports (k + fraction) / K to the caller's hook.
 struct ScaledProgress {
-  ProgressHook hook;
+  ProgressCallback hook;
   int k = 0;
   int K = 1;
   static void Report(void* ctx, double fraction) {
@@ -67,7 +67,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
     if (k == 0) one.extras.checkpoints = request.checkpoints;
     if (request.progress.fn != nullptr) {
       scaled.k = k;
-      one.extras.progress = ProgressHook{&ScaledProgress::Report, &scaled};
+      one.extras.progress = ProgressCallback{&ScaledProgress::Report, &scaled};
     }
     Greeks g;
     const int rc = ValueOnce(rep.args, rep.out, mode, request, request.seed + static_cast<std::uint64_t>(k), g, one);

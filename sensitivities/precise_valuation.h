@@ -18,7 +18,7 @@ struct PrecisionRequest {
   std::uint64_t seed = 0;   // default stream: 0 .. kSeeds - 1 (0 is the fixed stream)
   int replications = 1;     // K > 1: K valuations on seeds seed .. seed + K - 1
   const TaskRunner* runner = nullptr;
-  ProgressHook progress;
+  ProgressCallback progress;
   std::vector<long long> checkpoints;
 };
 
