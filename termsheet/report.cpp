@@ -80,14 +80,17 @@ Json LifeCycleJson(const NoteReport& r) {
 
 // Probability, cash flow, discount factor and discounted cash flow of one
 // outcome or coupon.
-Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow) {
+Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow,
+          double probabilitySE) {
   const double df = PaymentDiscountFactor(n, payment);
-  return {{"observation", FormatIsoDate(observation)},
-          {"payment", FormatIsoDate(payment)},
-          {"probability", probability},
-          {"cash_flow", cashFlow},
-          {"discount_factor", df},
-          {"discounted_cash_flow", df * cashFlow}};
+  Json f = {{"observation", FormatIsoDate(observation)},
+            {"payment", FormatIsoDate(payment)},
+            {"probability", probability},
+            {"cash_flow", cashFlow},
+            {"discount_factor", df},
+            {"discounted_cash_flow", df * cashFlow}};
+  f["probability_se"] = NumberOrNull(probabilitySE);
+  return f;
 }
 
 Json NoteJson(const NoteReport& r) {
@@ -135,23 +138,19 @@ Json NoteJson(const NoteReport& r) {
   Json red = Json::array();
   for (int s = 0; s < N; ++s) {
     red.push_back(Flow(n, n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
-                       res.events[layout::OutcomeCf(N, s)]));
-    red.back()["probability_se"] = NumberOrNull(At(res.eventSE, s));
+                       res.events[layout::OutcomeCf(N, s)], At(res.eventSE, s)));
   }
   j["redemption"] = red;
   const int lastObs = n.DatesInfo[N - 1];
   const int lastPay = n.DatesInfo[2 * N - 1];
   j["maturity"] = {{"no_knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
-                                        res.events[layout::OutcomeCf(N, N)])},
+                                        res.events[layout::OutcomeCf(N, N)], At(res.eventSE, N))},
                    {"knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
-                                     res.events[layout::OutcomeCf(N, N + 1)])}};
-  j["maturity"]["no_knock_in"]["probability_se"] = NumberOrNull(At(res.eventSE, N));
-  j["maturity"]["knock_in"]["probability_se"] = NumberOrNull(At(res.eventSE, N + 1));
+                                     res.events[layout::OutcomeCf(N, N + 1)], At(res.eventSE, N + 1))}};
   Json cps = Json::array();
   for (int c = 0; c < Q; ++c) {
     cps.push_back(Flow(n, n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
-                       res.coupons[layout::CouponCf(Q, c)]));
-    cps.back()["probability_se"] = NumberOrNull(At(res.couponSE, c));
+                       res.coupons[layout::CouponCf(Q, c)], At(res.couponSE, c)));
   }
   j["coupons"] = cps;
   if (HasGreeks(r)) {
