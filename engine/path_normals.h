@@ -40,7 +40,10 @@ class PathNormals {
   template <int NS>
   void Draw() {
     const int S = NS > 0 ? NS : S_;
-    for (int g = 0; 4 * g < S; ++g) AddressedNormals(seed_, path_, day_, static_cast<std::uint32_t>(g), z_.data() + 4 * g);
+    for (int g = 0; 4 * g < S; ++g) {
+      const int used = S - 4 * g < 4 ? S - 4 * g : 4;
+      AddressedNormals(seed_, path_, day_, static_cast<std::uint32_t>(g), z_.data() + 4 * g, used);
+    }
     CorrelateRow<NS>(L_, S, z_.data(), row_.data());
   }
 

@@ -39,7 +39,8 @@ struct ValuationOptions {
   // call, never from two threads at once: default stream, from the calling
   // thread (from the thread that runs the runner's task 0 when the
   // sensitivities are grouped over it); aligned, from the thread that runs
-  // the runner's task 0, and 1.0 last from the calling thread.
+  // the runner's task 0, and 1.0 last from the calling thread. Not called
+  // when nothing is simulated (a note settled on its fixings, a rejection).
   void (*progress)(void* ctx, double fraction) = nullptr;
   void* progressCtx = nullptr;
   // Path counts at which the running price and its error are reported

@@ -9,6 +9,8 @@
 #include "engine/core_valuation.h"
 #include "engine/path_normals.h"
 #include "engine/simulate.h"
+#include "numerics/inverse_normal.h"
+#include "numerics/philox.h"
 #include "tests/engine/note_fixture.h"
 
 namespace morvik {
@@ -48,6 +50,29 @@ TEST(PriceError, TwoValuedPayoffGivesTheBinomialErrorTimesTheGap) {
   ValuationExtras one;
   ASSERT_EQ(MorvikCore(f.View(), f.Results(), 0, &one), 1);
   EXPECT_TRUE(std::isnan(one.priceSE));
+}
+
+// Each word of Philox through OpenUniform and InverseNormal, whichever
+// range of the inverse it falls in (the centre is worked out two lanes at
+// a time, the tails one by one), for whole groups and for the first words.
+TEST(PathNormals, AddressedNormalsAreTheInverseOfTheirPhiloxWords) {
+  int tails = 0;
+  for (std::uint32_t day = 0; day < 3000; ++day) {
+    const std::uint64_t path = 0x100000000ULL * (day % 3) + day;
+    const std::uint32_t c[4] = {static_cast<std::uint32_t>(path), static_cast<std::uint32_t>(path >> 32), day, 1};
+    const std::uint32_t k[2] = {99u, 1u};
+    const PhiloxBlock b = Philox4x32(c, k);
+    for (const int used : {4, 3, 1}) {
+      double z[4];
+      AddressedNormals((1ULL << 32) + 99, path, day, 1, z, used);
+      for (int j = 0; j < used; ++j) {
+        const double u = OpenUniform(b.w[j]);
+        ASSERT_EQ(z[j], InverseNormal(u)) << day << " " << j;
+        if (used == 4) tails += std::fabs(u - 0.5) > 0.425 ? 1 : 0;
+      }
+    }
+  }
+  EXPECT_GT(tails, 1000);  // about 15 % of 12000 words
 }
 
 // Row of day d of path p: the lower factor times the addressed normals of
