@@ -241,17 +241,16 @@ void WriteGreeks(std::ostream& out, const NoteReport& r) {
 
 // The running price of the first paths of the run, each as a run of that
 // many trials would give it.
-void WriteConvergence(std::ostream& out, const NoteReport& r) {
-  const NoteInputs& n = r.note;
-  const NoteResult& res = r.result;
-  if (res.convergence.empty()) return;
+void WriteConvergence(std::ostream& out, const NoteInputs& n, const std::vector<ConvergenceRow>& rows) {
+  if (rows.empty()) return;
+  const auto line = [&out](const std::string& paths, const std::string& price, const std::string& se,
+                           const std::string& share) {
+    out << "  " << Pad(paths, 12, true) << Pad(price, 24, true) << Pad(se, 22, true) << Pad(share, 14, true) << "\n";
+  };
   out << "\nConvergence (the first paths of this run; each line is what that many trials give)\n";
-  out << "  " << Pad("paths", 12, true) << Pad("price", 24, true) << Pad("standard error", 22, true)
-      << Pad("of notional", 14, true) << "\n";
-  for (const ConvergenceRow& c : res.convergence) {
-    out << "  " << Pad(std::to_string(c.paths), 12, true) << Pad(FormatMoney(c.price), 24, true)
-        << Pad(FormatMoney(c.priceSE), 22, true) << Pad(PercentOfNotional(n, c.price), 14, true) << "\n";
-  }
+  line("paths", "price", "standard error", "of notional");
+  for (const ConvergenceRow& c : rows)
+    line(std::to_string(c.paths), FormatMoney(c.price), FormatMoney(c.priceSE), PercentOfNotional(n, c.price));
 }
 
 // The price's standard error and 95 % interval, and how the numbers were drawn.
@@ -333,7 +332,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
   WriteOutcomes(out, r);
   WriteCoupons(out, r);
   WriteGreeks(out, r);
-  WriteConvergence(out, r);
+  WriteConvergence(out, n, res.convergence);
   WriteLadder(out, r);
   WriteEvents(out, r);
 }
