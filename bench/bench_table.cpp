@@ -1,8 +1,11 @@
 // The benchmark table: the random stream's cost per normal, one core
 // valuation per simulated stock-day, and the full pricing call without and
-// with sensitivities, on the realistic notes of one, two and three stocks.
-// Each measurement runs in a child process so that its peak resident memory
-// is its own; times are CPU times of the (single-threaded) child.
+// with sensitivities, on the realistic notes of one, two and three stocks;
+// then the path-addressed stream: its cost per normal, one valuation on it
+// per stock-day, and one three-stock valuation's wall time on one and two
+// threads. Each measurement runs in a child process so that its peak
+// resident memory is its own; times are CPU times of the child, but for the
+// threaded wall times.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +18,10 @@
 #include "interface/assembly.h"
 #include "engine/core_valuation.h"
 #include "interface/extended_entry.h"
+#include "numerics/addressed_normal.h"
 #include "numerics/random.h"
+#include "sensitivities/aligned_valuation.h"
+#include "bench/thread_runner.h"
 
 namespace {
 
@@ -41,16 +47,38 @@ double StreamNs(long n) {
   return ns;
 }
 
+// ns per normal of the path-addressed stream over n normals, drawn as a
+// three-stock path draws them (one Philox block a day, three of its words).
+double AddressedNs(long n) {
+  double sum = 0.0;
+  double z[4];
+  const long days = n / 3;
+  const double t0 = CpuNs();
+  for (long k = 0; k < days; ++k) {
+    morvik::AddressedNormals(7, static_cast<std::uint64_t>(k / 1000), static_cast<std::uint32_t>(k % 1000), 0, z);
+    sum += z[0] + z[1] + z[2];
+  }
+  const double ns = (CpuNs() - t0) / (3 * days);
+  g_sink = sum;
+  return ns;
+}
+
+double WallNs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1e9 + ts.tv_nsec;
+}
+
 // Child bodies: each returns up to three figures.
 void StreamCost(double out[3]) {
   out[0] = StreamNs(20000000);
-  out[1] = 0.0;
+  out[1] = AddressedNs(20000000);
 }
 
 // Best of five core valuations: ns per simulated stock-day, stock-days, and
 // the ratio to the best of five stream timings taken in turn with them (the
 // machine's load changes between processes; taken in turn, both see it).
-void CoreValuation(int stocks, double out[3]) {
+void CoreValuation(int stocks, bool aligned, double out[3]) {
   morvik::FullCall note = RealisticNote(stocks);
   const morvik::ExtendedArgs e = note.View();
   morvik::AssembledCore core;
@@ -63,7 +91,12 @@ void CoreValuation(int stocks, double out[3]) {
     const double s = StreamNs(5000000);
     stream = s < stream ? s : stream;
     const double t0 = CpuNs();
-    morvik::MorvikCore(core.args, core.results);
+    if (aligned) {
+      morvik::Greeks g, se;
+      morvik::ValueAligned(core.args, core.results, 0, 0, nullptr, g, se, nullptr);
+    } else {
+      morvik::MorvikCore(core.args, core.results);
+    }
     const double t = CpuNs() - t0;
     best = t < best ? t : best;
   }
@@ -77,6 +110,30 @@ void CoreValuation(int stocks, double out[3]) {
   out[0] = best / stockDays;
   out[1] = stockDays;
   out[2] = out[0] / stream;
+}
+
+// Wall time of one aligned three-stock valuation, best of three on one
+// thread and best of three on two, taken in turn (ms).
+void AlignedThreads(double out[3]) {
+  morvik::FullCall note = RealisticNote(3);
+  const morvik::ExtendedArgs e = note.View();
+  morvik::AssembledCore core;
+  morvik::AssembleCore(e, core);
+  double price = 0.0;
+  core.results.ResultPrice = &price;
+  double best[2] = {1e300, 1e300};
+  for (int rep = 0; rep < 3; ++rep) {
+    for (int threads = 1; threads <= 2; ++threads) {
+      const morvik::TaskRunner runner{threads, &morvik::bench::RunOnThreads};
+      morvik::Greeks g, se;
+      const double t0 = WallNs();
+      morvik::ValueAligned(core.args, core.results, 0, 0, &runner, g, se, nullptr);
+      const double t = WallNs() - t0;
+      best[threads - 1] = t < best[threads - 1] ? t : best[threads - 1];
+    }
+  }
+  out[0] = best[0] / 1e6;
+  out[1] = best[1] / 1e6;
 }
 
 // One full call (best of `reps`), in ms; second figure is its status.
@@ -132,12 +189,13 @@ Measured InChild(F body) {
 
 int main() {
   const Measured stream = InChild([](double* o) { StreamCost(o); });
-  std::printf("stream: %.2f ns per normal (peak %.1f MiB)\n\n", stream.v[0], stream.maxrssMiB);
+  std::printf("stream: %.2f ns per normal (peak %.1f MiB); path-addressed: %.2f ns per normal\n\n",
+              stream.v[0], stream.maxrssMiB, stream.v[1]);
   std::printf("%-7s | %10s %8s | %9s %9s %9s | %7s %7s | %8s %8s %8s\n", "stocks", "ns/stkday",
               "x stream", "{0,0} ms", "{1,0} ms", "{2,0} ms", "{1}/{0}", "{2}/{0}", "MiB{0}",
               "MiB{1}", "MiB{2}");
   for (int S = 1; S <= 3; ++S) {
-    const Measured core = InChild([S](double* o) { CoreValuation(S, o); });
+    const Measured core = InChild([S](double* o) { CoreValuation(S, false, o); });
     Measured full[3];
     for (int c = 0; c < 3; ++c) full[c] = InChild([S, c](double* o) { FullCall(S, c, o); });
     for (int c = 0; c < 3; ++c) {
@@ -148,5 +206,15 @@ int main() {
                 full[1].v[0] / full[0].v[0], full[2].v[0] / full[0].v[0], full[0].maxrssMiB,
                 full[1].maxrssMiB, full[2].maxrssMiB);
   }
+  std::printf("\npath-addressed stream, one valuation\n%-7s | %10s %10s\n", "stocks", "ns/stkday",
+              "x default");
+  for (int S = 1; S <= 3; ++S) {
+    const Measured def = InChild([S](double* o) { CoreValuation(S, false, o); });
+    const Measured al = InChild([S](double* o) { CoreValuation(S, true, o); });
+    std::printf("%-7d | %10.2f %10.2f\n", S, al.v[0], al.v[0] / def.v[0]);
+  }
+  const Measured wall = InChild([](double* o) { AlignedThreads(o); });
+  std::printf("three stocks, wall time: %.1f ms on 1 thread, %.1f ms on 2 (speed-up %.2f)\n", wall.v[0],
+              wall.v[1], wall.v[0] / wall.v[1]);
   return 0;
 }

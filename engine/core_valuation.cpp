@@ -7,11 +7,14 @@
 
 namespace morvik {
 
-int MorvikCore(const CoreArgs& args, const CoreResults& out) {
+int MorvikCore(const CoreArgs& args, const CoreResults& out) { return MorvikCore(args, out, 0, nullptr); }
+
+int MorvikCore(const CoreArgs& args, const CoreResults& out, int seed, ValuationExtras* extras) {
+  if (extras != nullptr) extras->Clear(args.NStrike, args.NCoupon);
   RemainingValuation rest;
   const int rc = PrepareValuation(args, out, rest);
   if (!rest.simulate) return rc;
-  return SimulateELS(rest.view, rest.fixedCount, rest.out);
+  return SimulateELS(rest.view, rest.fixedCount, rest.out, seed, extras, rest.dateShift, rest.couponShift);
 }
 
 }  // namespace morvik

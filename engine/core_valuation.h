@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/core_args.h"
+#include "engine/valuation_extras.h"
 
 namespace morvik {
 
@@ -10,5 +11,9 @@ namespace morvik {
 // simulates everything still to come. Returns 1; may throw std::bad_alloc
 // (caught once, by the exports and the full call's entry).
 int MorvikCore(const CoreArgs& args, const CoreResults& out);
+
+// MorvikCore on the stream of `seed` (SeededStreamStart; 0 is the fixed
+// stream), filling `extras` (cleared first; see ValuationExtras) when given.
+int MorvikCore(const CoreArgs& args, const CoreResults& out, int seed, ValuationExtras* extras);
 
 }  // namespace morvik

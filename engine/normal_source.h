@@ -26,10 +26,10 @@ struct NormalSource {
   double* next = nullptr;  // the row Row() hands out next
   double* last = nullptr;  // the row Row() handed out last
 
-  // Restarts the stream (StreamStart) for days of `stocks` normals
-  // correlated by the lower factor `chol`.
-  void Reset(const double* chol, int stocks) {
-    state = StreamStart();
+  // Restarts the stream of `seed` (SeededStreamStart; 0 is StreamStart) for
+  // days of `stocks` normals correlated by the lower factor `chol`.
+  void Reset(const double* chol, int stocks, int seed = 0) {
+    state = seed == 0 ? StreamStart() : SeededStreamStart(seed);
     L = chol;
     S = stocks;
     z.assign(static_cast<std::size_t>(S), 0.0);
@@ -38,6 +38,9 @@ struct NormalSource {
     next = rows.data();
     last = next;
   }
+
+  // Paths follow each other in the stream: nothing to do at a path's start.
+  void StartPath(long long /*path*/) {}
 
   // The next day's correlated normals; `stocks` is the row length of Reset.
   // Valid until the following Produce().

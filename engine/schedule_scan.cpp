@@ -130,6 +130,8 @@ int PrepareValuation(const CoreArgs& a, const CoreResults& out, RemainingValuati
   p.view.BeCouponBarrierHitted = record.coupon_breach;
   p.fixedCount = a.FixedFlag != nullptr ? a.FixedFlag[0] : 0;
   p.out = ShiftedResults(out, j, k);
+  p.dateShift = j;
+  p.couponShift = k;
   p.simulate = true;
   return 1;
 }

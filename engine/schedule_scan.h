@@ -17,6 +17,8 @@ struct RemainingValuation {
   CoreArgs view;            // the arguments shifted past the dates that are over
   int fixedCount = 0;       // fixings in view.SC
   CoreResults out;          // the result block shifted the same way
+  int dateShift = 0;        // observation dates the view is shifted past
+  int couponShift = 0;      // coupons the view is shifted past
 };
 
 // Clears the result block, scans the schedules and settles a pending

@@ -19,11 +19,13 @@
 
 namespace morvik {
 
-// Chunk size in normals and the number of chunks kept at most. The defaults
-// keep 64 MiB of normals.
+// Chunk size in normals and the number of chunks kept at most (the defaults
+// keep 64 MiB of normals), and the stream's seed (SeededStreamStart; 0 is
+// the fixed stream of StreamStart).
 struct StreamLimits {
   std::size_t chunkNormals = std::size_t{1} << 17;
   std::size_t maxChunks = 64;
+  int seed = 0;
 };
 
 class SharedStream {
@@ -94,6 +96,8 @@ struct SharedReader {
     if (p == end) [[unlikely]] NextChunk();
     return *p++;
   }
+  // Paths follow each other in the stream: nothing to do at a path's start.
+  void StartPath(long long /*path*/) {}
   // Nothing to draw: the rows are already in the stream.
   template <int NS>
   void Produce() {}

@@ -23,7 +23,7 @@ constexpr long long kBatchPaths = 32;
 }  // namespace
 
 int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                     const StreamLimits& limits) {
+                     const StreamLimits& limits, ValuationExtras* const* extras) {
   struct Job {
     RemainingValuation p;
     SimJob sim;
@@ -35,10 +35,13 @@ int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n
   for (int r = 0; r < n; ++r) {
     jobs.push_back(std::make_unique<Job>());
     Job& job = *jobs.back();
+    ValuationExtras* x = extras != nullptr ? extras[r] : nullptr;
+    if (x != nullptr) x->Clear(sets[r]->NStrike, sets[r]->NCoupon);
     status[r] = PrepareValuation(*sets[r], outs[r], job.p);
     if (!job.p.simulate) continue;
     status[r] = 1;
-    StartSimulation(job.p.view, job.p.fixedCount, job.p.out, job.sim);
+    StartSimulation(job.p.view, job.p.fixedCount, job.p.out, job.sim, x, job.p.dateShift,
+                    job.p.couponShift);
     job.active = !job.sim.done;
     if (!job.active) FinishSimulation(job.sim);
   }

@@ -3,6 +3,7 @@
 
 #include "engine/core_args.h"
 #include "engine/shared_stream.h"
+#include "engine/valuation_extras.h"
 
 namespace morvik {
 
@@ -11,7 +12,10 @@ namespace morvik {
 // is generated once and held within `limits`. Returns 0; may throw
 // std::bad_alloc (caught by the full call's entry; the results are then
 // undefined).
+// `extras`, when given, holds n pointers (each may be null): valuation r
+// fills *extras[r] as MorvikCore does; progress is reported from the
+// calling thread.
 int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                     const StreamLimits& limits = StreamLimits{});
+                     const StreamLimits& limits = StreamLimits{}, ValuationExtras* const* extras = nullptr);
 
 }  // namespace morvik

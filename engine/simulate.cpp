@@ -8,6 +8,7 @@
 
 #include "engine/engine_grids.h"
 #include "engine/normal_source.h"
+#include "engine/path_normals.h"
 #include "engine/payoff_rules.h"
 #include "engine/vol_surface.h"
 #include "engine/shared_stream.h"
@@ -43,14 +44,14 @@ bool ObservationRedeems(const EngineGrids& g, int d, int touch, const double* y,
 }
 
 // One path of a valuation, from the pricing date to its redemption or
-// maturity; adds its outcome and price share to the tally. NS is the number
+// maturity; adds its outcome to the tally and returns its present value. NS is the number
 // of stocks when known at compile time (the loops over stocks then unroll),
 // 0 otherwise; Plain is true when every stock may take the plain step
 // (EngineGrids::plainDrift, and no discrete dividend amounts). Each day reads
 // one row of correlated normals and, after its step, lets the source draw
 // ahead.
 template <int NS, bool Plain, class Source>
-void RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
+double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
   const int S = NS > 0 ? NS : g.NStock;
   const int K = g.NStrike;
   const int NC = g.NCoupon;
@@ -82,7 +83,7 @@ void RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
   double runningValue = 0.0;
 
   // The path's outcome: a redemption on date `d` worth `payoff`, or the
-  // maturity payoff on the final performances y.
+  // maturity payoff on the final performances y; returns its present value.
   auto finish = [&](bool redeemed, int d, double payoff) {
     double pv;
     if (redeemed) {
@@ -96,13 +97,12 @@ void RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
       t.prob[slot] += 1.0;
       t.cf[slot] += m.payoff;
     }
-    t.price += pv / g.trials;
+    return pv;
   };
 
   if (D < 1) {
     CopyRow(x, y, S);
-    finish(false, 0, 0.0);
-    return;
+    return finish(false, 0, 0.0);
   }
 
   // The current observation period: its date, window and barrier.
@@ -174,110 +174,193 @@ void RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) {
 
     if (n == T) {
       double payoff = 0.0;
-      if (ObservationRedeems(g, d, touch, y, win, payoff)) {
-        finish(true, d, payoff);
-        return;
-      }
+      if (ObservationRedeems(g, d, touch, y, win, payoff)) return finish(true, d, payoff);
       if (d < K - 1) runningValue += g.date[d].df * g.date[d].redemCoupon;
       std::fill(mem, mem + S, 0);
       ++d;
-      if (d >= K) {  // the final observation date has passed
-        finish(false, 0, 0.0);
-        return;
-      }
+      if (d >= K) return finish(false, 0, 0.0);  // the final observation date has passed
       T = g.date[d].day;
       winStart = T - g.date[d].windowLen;
       win = window + g.date[d].windowAt;
       barrier = g.date[d].barrier;
     }
-    if (n == D) {
-      finish(false, 0, 0.0);
-      return;
-    }
+    if (n == D) return finish(false, 0, 0.0);
     double* next = y;
     y = x;
     x = next;
   }
 }
 
+// A path's present value into the sums: its share of the price, the sums
+// behind the standard error, and the price sums of the checkpoints still
+// ahead, whose raw sums are kept once their last path has run.
+inline void AddPath(RunTally& acc, long long p, double pv, double trials) {
+  Tally& t = acc.t;
+  t.price += pv / trials;
+  t.pvSum += pv;
+  t.pvSq += pv * pv;
+  ++t.paths;
+  for (CheckpointTally& c : acc.ck) {
+    if (p >= c.paths) continue;
+    c.price += pv / static_cast<double>(c.paths);
+    if (p + 1 == c.paths) c.at = t;
+  }
+}
+
 // Paths [from, to) of a valuation (and below NTrials).
 template <int NS, bool Plain, class Source>
-void RunPaths(SimJob& job, Source& normals, long long from, long long to) {
-  for (long long p = from; p < to && static_cast<double>(p) < job.g.trials; ++p) {
-    RunPath<NS, Plain>(job.g, job.t, job.w, normals);
+void RunPaths(const EngineGrids& g, RunTally& acc, PathScratch& w, Source& normals, long long from,
+              long long to) {
+  for (long long p = from; p < to && static_cast<double>(p) < g.trials; ++p) {
+    normals.StartPath(p);
+    AddPath(acc, p, RunPath<NS, Plain>(g, acc.t, w, normals), g.trials);
   }
 }
 
 // RunPaths with the loops over stocks unrolled for the usual basket sizes,
 // and with only the plain step when every stock may take it.
 template <bool Plain, class Source>
-void RunPathsSized(SimJob& job, Source& normals, long long from, long long to) {
-  switch (job.g.NStock) {
+void RunPathsSized(const EngineGrids& g, RunTally& acc, PathScratch& w, Source& normals,
+                   long long from, long long to) {
+  switch (g.NStock) {
     case 1:
-      RunPaths<1, Plain>(job, normals, from, to);
+      RunPaths<1, Plain>(g, acc, w, normals, from, to);
       break;
     case 2:
-      RunPaths<2, Plain>(job, normals, from, to);
+      RunPaths<2, Plain>(g, acc, w, normals, from, to);
       break;
     case 3:
-      RunPaths<3, Plain>(job, normals, from, to);
+      RunPaths<3, Plain>(g, acc, w, normals, from, to);
       break;
     case 4:
-      RunPaths<4, Plain>(job, normals, from, to);
+      RunPaths<4, Plain>(g, acc, w, normals, from, to);
       break;
     default:
-      RunPaths<0, Plain>(job, normals, from, to);
+      RunPaths<0, Plain>(g, acc, w, normals, from, to);
       break;
   }
 }
 
 template <class Source>
-void RunPathsFor(SimJob& job, Source& normals, long long from, long long to) {
-  const EngineGrids& g = job.g;
+void RunPathsFor(const EngineGrids& g, RunTally& acc, PathScratch& w, Source& normals,
+                 long long from, long long to) {
   bool plain = true;
   for (int i = 0; i < g.NStock; ++i) plain = plain && g.plainDrift[i] != 0 && g.cash[i] == 0;
   if (plain) {
-    RunPathsSized<true>(job, normals, from, to);
+    RunPathsSized<true>(g, acc, w, normals, from, to);
   } else {
-    RunPathsSized<false>(job, normals, from, to);
+    RunPathsSized<false>(g, acc, w, normals, from, to);
   }
+}
+
+void AddSums(Tally& a, const Tally& b) {
+  for (std::size_t s = 0; s < a.prob.size(); ++s) {
+    a.prob[s] += b.prob[s];
+    a.cf[s] += b.cf[s];
+  }
+  for (std::size_t c = 0; c < a.couponProb.size(); ++c) {
+    a.couponProb[c] += b.couponProb[c];
+    a.couponCf[c] += b.couponCf[c];
+  }
+  a.price += b.price;
+  a.pvSum += b.pvSum;
+  a.pvSq += b.pvSq;
+  a.paths += b.paths;
+}
+
+// Paths whose index is below `trials` (saturating).
+long long PathCount(double trials) {
+  const double n = std::ceil(trials);
+  return n < 9.0e18 ? static_cast<long long>(n) : std::numeric_limits<long long>::max();
 }
 
 }  // namespace
 
-void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& out, SimJob& job) {
+void StartTally(const SimJob& job, long long from, RunTally& acc) {
+  const std::size_t slots = static_cast<std::size_t>(job.g.NStrike + 2);
+  const std::size_t coupons = static_cast<std::size_t>(job.g.NCoupon);
+  Tally& t = acc.t;
+  t.prob.assign(slots, 0.0);
+  t.cf.assign(slots, 0.0);
+  t.couponProb.assign(coupons, 0.0);
+  t.couponCf.assign(coupons, 0.0);
+  t.price = t.pvSum = t.pvSq = 0.0;
+  t.paths = 0;
+  acc.ck.clear();
+  for (const long long n : job.checkpoints)
+    if (n > from) acc.ck.push_back(CheckpointTally{n, 0.0, t});
+}
+
+void AppendTally(RunTally& acc, const RunTally& next) {
+  const long long end = acc.t.paths;  // paths before `next`
+  std::size_t m = 0;
+  for (CheckpointTally& c : acc.ck) {
+    if (c.paths <= end) continue;
+    while (m < next.ck.size() && next.ck[m].paths < c.paths) ++m;
+    if (m == next.ck.size()) break;
+    const CheckpointTally& n = next.ck[m];
+    c.price += n.price;
+    if (c.paths <= end + next.t.paths) {
+      c.at = acc.t;
+      AddSums(c.at, n.at);
+    }
+  }
+  AddSums(acc.t, next.t);
+}
+
+
+void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& out, SimJob& job,
+                     ValuationExtras* extras, int dateShift, int couponShift) {
   job.view = view;
   job.out = out;
   job.nextPath = 0;
+  job.settled = out.ResultPrice[0];
+  job.extras = extras;
+  job.dateShift = dateShift;
+  job.couponShift = couponShift;
+  job.progress = ProgressMeter{};
   job.done = view.NStrike < 1 || view.NStock < 1;
   if (job.done) return;
   BuildEngineGrids(view, fixedCount, job.g);
+  job.paths = PathCount(job.g.trials);
   const std::size_t S = static_cast<std::size_t>(view.NStock);
   job.w.x.assign(S, 0.0);
   job.w.y.assign(S, 0.0);
   job.w.mem.assign(S, 0);
   job.w.place.assign(S, 0);
   job.w.window = job.g.window;
-  job.t.prob.assign(view.NStrike + 2, 0.0);
-  job.t.cf.assign(view.NStrike + 2, 0.0);
-  job.t.couponProb.assign(job.g.NCoupon, 0.0);
-  job.t.couponCf.assign(job.g.NCoupon, 0.0);
-  job.t.price = 0.0;
+  job.checkpoints.clear();
+  if (extras != nullptr) {
+    job.progress.hook = extras->progress;
+    for (const long long n : extras->checkpoints) {
+      if (n >= 1 && n < job.paths && (job.checkpoints.empty() || n > job.checkpoints.back()))
+        job.checkpoints.push_back(n);
+    }
+  }
+  StartTally(job, 0, job.acc);
 }
 
 bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
   if (job.done) return true;
-  RunPathsFor(job, normals, job.nextPath, job.nextPath + paths);
+  RunPathsFor(job.g, job.acc, job.w, normals, job.nextPath, job.nextPath + paths);
   job.nextPath += paths;
   job.done = !(static_cast<double>(job.nextPath) < job.g.trials);
+  job.progress.Report(job.done ? 1.0 : static_cast<double>(job.nextPath) / static_cast<double>(job.paths));
   return job.done;
+}
+
+void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from, long long to,
+                          PathScratch& w, RunTally& acc) {
+  if (job.done) return;
+  PathNormals normals(job.g.chol.data(), job.g.NStock, seed);
+  RunPathsFor(job.g, acc, w, normals, from, to);
 }
 
 void FinishSimulation(SimJob& job) {
   const CoreArgs& view = job.view;
   if (view.NStrike < 1 || view.NStock < 1) return;
   const CoreResults& out = job.out;
-  const Tally& t = job.t;
+  const Tally& t = job.acc.t;
   const double NTrials = job.g.trials;
   for (int s = 0; s < view.NStrike + 2; ++s) {
     out.ELS_Prob[s] = t.prob[s] / NTrials;
@@ -288,17 +371,49 @@ void FinishSimulation(SimJob& job) {
     out.ELS_Coupon_Cf[c] = t.couponCf[c] * 10000 / NTrials;
   }
   out.ResultPrice[0] = out.ResultPrice[0] + 10000 * t.price;
+
+  ValuationExtras* x = job.extras;
+  if (x == nullptr) return;
+  // Every path ends in one slot and collects a coupon or not: the errors of
+  // the probabilities are those of means of 0/1 values.
+  for (int s = 0; s < view.NStrike + 2; ++s)
+    x->probSE[job.dateShift + s] = StandardError(t.prob[s], t.prob[s], t.paths, NTrials);
+  for (int c = 0; c < job.g.NCoupon; ++c)
+    x->couponProbSE[job.couponShift + c] = StandardError(t.couponProb[c], t.couponProb[c], t.paths, NTrials);
+  x->priceSE = 10000 * StandardError(t.pvSum, t.pvSq, t.paths, NTrials);
+  x->convergence.clear();
+  for (const CheckpointTally& c : job.acc.ck) {
+    const double n = static_cast<double>(c.paths);
+    x->convergence.push_back(ConvergencePoint{c.paths, job.settled + 10000 * c.price,
+                                              10000 * StandardError(c.at.pvSum, c.at.pvSq, c.at.paths, n)});
+  }
+  x->convergence.push_back(ConvergencePoint{t.paths, out.ResultPrice[0], x->priceSE});
+}
+
+int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out, int seed,
+                ValuationExtras* extras, int dateShift, int couponShift) {
+  if (view.NStrike < 1 || view.NStock < 1) return 1;
+  SimJob job;
+  StartSimulation(view, fixedCount, out, job, extras, dateShift, couponShift);
+  NormalSource normals;
+  normals.Reset(job.g.chol.data(), job.g.NStock, seed);
+  if (extras == nullptr || extras->progress.fn == nullptr) {
+    RunPathsFor(job.g, job.acc, job.w, normals, 0, std::numeric_limits<long long>::max());
+  } else {
+    // In slices of about a percent, reported from the calling thread; the
+    // paths run in the same order either way.
+    const long long slice = job.paths / 100 + 1;
+    for (long long from = 0; from < job.paths; from += slice) {
+      RunPathsFor(job.g, job.acc, job.w, normals, from, from + slice);
+      job.progress.Report(static_cast<double>(std::min(from + slice, job.paths)) / static_cast<double>(job.paths));
+    }
+  }
+  FinishSimulation(job);
+  return 1;
 }
 
 int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out) {
-  if (view.NStrike < 1 || view.NStock < 1) return 1;
-  SimJob job;
-  StartSimulation(view, fixedCount, out, job);
-  NormalSource normals;
-  normals.Reset(job.g.chol.data(), job.g.NStock);
-  RunPathsFor(job, normals, 0, std::numeric_limits<long long>::max());
-  FinishSimulation(job);
-  return 1;
+  return SimulateELS(view, fixedCount, out, 0, nullptr, 0, 0);
 }
 
 }  // namespace morvik

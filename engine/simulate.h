@@ -2,11 +2,13 @@
 // the note's event tests and payoffs, and the accumulation of results.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "engine/engine_grids.h"
 #include "engine/shared_stream.h"
 #include "engine/core_args.h"
+#include "engine/valuation_extras.h"
 
 namespace morvik {
 
@@ -23,14 +25,35 @@ namespace morvik {
 // date remains. May throw std::bad_alloc.
 int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out);
 
-// Raw sums of one engine call: path counts and undiscounted payoffs per
-// outcome slot and per coupon, and the price sum.
+// Raw sums of one engine call (or of one block of its paths): path counts
+// and undiscounted payoffs per outcome slot and per coupon, the price sum
+// (each path's present value over NTrials), and the sum and the sum of
+// squares of the paths' present values (per unit of notional) behind the
+// price's standard error.
 struct Tally {
   std::vector<double> prob;
   std::vector<double> cf;
   std::vector<double> couponProb;
   std::vector<double> couponCf;
   double price = 0.0;
+  double pvSum = 0.0;
+  double pvSq = 0.0;
+  long long paths = 0;
+};
+
+// A checkpoint of a run: the price sum a valuation of `paths` trials would
+// have (each present value over `paths`, for the paths below it) and the
+// raw sums after its last path.
+struct CheckpointTally {
+  long long paths = 0;
+  double price = 0.0;
+  Tally at;
+};
+
+// The sums of a run of paths, with its checkpoints.
+struct RunTally {
+  Tally t;
+  std::vector<CheckpointTally> ck;
 };
 
 // Per-path working rows of the path loop.
@@ -43,23 +66,55 @@ struct PathScratch {
 
 // One engine call taken a batch of paths at a time, so that several
 // valuations can move through one shared stream of normals together.
+// `extras` (optional) receives the standard errors and convergence points,
+// at slots moved by `dateShift` and `couponShift` (the shift of the view).
 struct SimJob {
   CoreArgs view;
   CoreResults out;
   EngineGrids g;
-  Tally t;
+  RunTally acc;
   PathScratch w;
   long long nextPath = 0;
+  long long paths = 0;    // paths of the run: those whose index is below NTrials
+  double settled = 0.0;   // ResultPrice[0] before the engine adds to it
+  std::vector<long long> checkpoints;  // rising, each below `paths`
   bool done = true;
+  ValuationExtras* extras = nullptr;
+  int dateShift = 0;
+  int couponShift = 0;
+  ProgressMeter progress;
 };
 
 // The steps of SimulateELS on a job: set-up, the next `paths` paths drawn
 // from `normals` (returns true when every path has run), and the results.
 // Run to the end on the stream restarted from its seed, they give exactly
 // what SimulateELS gives. May throw std::bad_alloc.
-void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& out, SimJob& job);
+void StartSimulation(const CoreArgs& view, int fixedCount, const CoreResults& out, SimJob& job,
+                     ValuationExtras* extras = nullptr, int dateShift = 0, int couponShift = 0);
 bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths);
 void FinishSimulation(SimJob& job);
+
+// SimulateELS from the stream of seed `seed` (SeededStreamStart), with the
+// extras of StartSimulation; progress is reported from the calling thread.
+int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out, int seed,
+                ValuationExtras* extras, int dateShift, int couponShift);
+
+// Paths [from, to) of a started job on the path-addressed stream of `seed`
+// (see engine/path_normals.h) into `acc` (empty on entry: fresh sums and the
+// job's checkpoints above `from`), with the caller's scratch rows (a copy
+// of job.w). Reads the job only, so blocks may run on several threads.
+void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from, long long to,
+                          PathScratch& w, RunTally& acc);
+
+// A run's sums as they start: zero sums sized for the job, with the job's
+// checkpoints above `from`.
+void StartTally(const SimJob& job, long long from, RunTally& acc);
+
+// Adds the sums of a later run of paths (`next`, which starts where `acc`
+// ends) to `acc`: the sums and, checkpoint by checkpoint, the price sums,
+// and the raw sums at the checkpoint (those of `next` at its checkpoint
+// when it is inside `next`, all of them when it lies beyond).
+void AppendTally(RunTally& acc, const RunTally& next);
 
 // FX volatility row of one stock, m entries (entry n belongs to the step that
 // starts on day n). quantoFlag 0: zeros; 1: daily forward volatilities;

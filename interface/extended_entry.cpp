@@ -9,9 +9,9 @@
 #include "interface/extended_entry.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
-#include "engine/shared_valuation.h"
 #include "interface/assembly.h"
 #include "interface/input_dump.h"
 #include "interface/layout.h"
@@ -26,10 +26,23 @@ namespace {
 
 constexpr const char* kLogName = "ZUNP_MorvikMC";
 
-// Validation, assembly, the valuations and the outputs. Returns the core's
-// status or a negative validation code; an allocation that fails throws,
-// before any output is written.
-int Price(const ExtendedArgs& in, bool logOn, const char* logFile, const TaskRunner* runner) {
+// The export's valuation step: every valuation on the fixed stream.
+class DefaultValuer final : public CoreValuer {
+ public:
+  explicit DefaultValuer(const TaskRunner* runner) : runner_(runner) {}
+  int Value(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks) override {
+    return ValueWithSensitivities(args, out, mode, greeks, StreamLimits{}, runner_);
+  }
+
+ private:
+  const TaskRunner* runner_;
+};
+
+// Validation, assembly, the valuations and the outputs in `o`. Returns the
+// core's status or a negative validation code (`priced` false); an
+// allocation that fails throws, before any output is written.
+int Price(const ExtendedArgs& in, CoreValuer& valuer, CallOutputs& o, bool& priced) {
+  priced = false;
   const int valid = ValidateInputs(in);
   if (valid < 0) return valid;
 
@@ -48,13 +61,12 @@ int Price(const ExtendedArgs& in, bool logOn, const char* logFile, const TaskRun
   std::vector<double> sens(priceLen, 0.0);
 
   // One valuation through the core, its price in a slot of our own, and the
-  // requested sensitivities, the valuations reading shared streams of
-  // normals (as the runner's tasks when there is one). A valuation that
-  // cannot allocate throws; CalcMorvikMC turns that into -1.
+  // requested sensitivities. A valuation that cannot allocate throws;
+  // RunFullCall turns that into -1.
   double price = 0.0;
   core.results.ResultPrice = &price;
   Greeks greeks;
-  const int r = ValueWithSensitivities(core.args, core.results, mode, greeks, StreamLimits{}, runner);
+  const int r = valuer.Value(core.args, core.results, mode, greeks);
 
   price = (notional / 10000.0) * price;
   for (int s = 0; s < layout::OutcomeSlots(N); ++s) {
@@ -65,9 +77,20 @@ int Price(const ExtendedArgs& in, bool logOn, const char* logFile, const TaskRun
     coupon[layout::CouponProb(Q, j)] = core.ELS_Coupon_Prob[j];
     coupon[layout::CouponCf(Q, j)] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
   }
+  PlaceGreeks(greeks, S, mode, notional, sens);
+  sens[layout::kPrice] = price;
 
-  // The greeks in their output slots, scaled to the notional; theta and rho
-  // stay 0 unless computed.
+  o.prob = std::move(prob);
+  o.coupon = std::move(coupon);
+  o.sens = std::move(sens);
+  priced = true;
+  return r;
+}
+
+}  // namespace
+
+void PlaceGreeks(const Greeks& greeks, int S, int mode, double notional, std::vector<double>& sens) {
+  // Theta and rho stay as they are unless computed.
   const auto scaled = [notional](double v) { return v / 10000.0 * notional; };
   if (mode >= 1) {
     for (int i = 0; i < S; ++i) {
@@ -80,25 +103,10 @@ int Price(const ExtendedArgs& in, bool logOn, const char* logFile, const TaskRun
     sens[layout::Theta(S)] = scaled(greeks.theta);
     sens[layout::Rho(S)] = scaled(greeks.rho);
   }
-
-  // The outputs, written in one go.
-  for (std::size_t s = 0; s < prob.size(); ++s) in.ELS_Prob_n_Cf[s] = prob[s];
-  for (std::size_t j = 0; j < coupon.size(); ++j) in.ELS_Coupon_Prob_n_Cf[j] = coupon[j];
-  in.ResultPrice[0] = price;
-  for (std::size_t m = 1; m < priceLen; ++m) in.ResultPrice[m] = sens[m];
-
-  if (logOn) {
-    LogDoubleArray(kLogName, logFile, "ELS_Prob_n_Cf", in.ELS_Prob_n_Cf, static_cast<int>(prob.size()));
-    LogDoubleArray(kLogName, logFile, "ELS_Coupon_Prob_n_Cf", in.ELS_Coupon_Prob_n_Cf,
-                   static_cast<int>(coupon.size()));
-    LogDoubleArray(kLogName, logFile, "ResultPrice", in.ResultPrice, static_cast<int>(priceLen));
-  }
-  return r;
 }
 
-}  // namespace
-
-int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* runner) noexcept {
+int RunFullCall(const ExtendedArgs& args, LogClock clock, CoreValuer& valuer, CallOutputs& outputs,
+                bool toCaller) noexcept {
   // The name is made on every call, before anything is checked; CalcFlag is
   // read here unvalidated, and only the value 1 switches the trace on. The
   // trace's writers drop a line they cannot write and never throw.
@@ -108,14 +116,35 @@ int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* run
   if (logOn) LogInputs(kLogName, logFile, args);
 
   int rc;
+  bool priced = false;
   try {
-    rc = Price(args, logOn, logFile, runner);
+    rc = Price(args, valuer, outputs, priced);
   } catch (...) {
     // Only an allocation can throw, and before the outputs are written.
     rc = MORVIK_NO_MEMORY;
   }
+  if (priced) {
+    // The outputs, written in one go.
+    const CallOutputs& o = outputs;
+    if (toCaller) {
+      for (std::size_t s = 0; s < o.prob.size(); ++s) args.ELS_Prob_n_Cf[s] = o.prob[s];
+      for (std::size_t j = 0; j < o.coupon.size(); ++j) args.ELS_Coupon_Prob_n_Cf[j] = o.coupon[j];
+      for (std::size_t m = 0; m < o.sens.size(); ++m) args.ResultPrice[m] = o.sens[m];
+    }
+    if (logOn) {
+      LogDoubleArray(kLogName, logFile, "ELS_Prob_n_Cf", o.prob.data(), static_cast<int>(o.prob.size()));
+      LogDoubleArray(kLogName, logFile, "ELS_Coupon_Prob_n_Cf", o.coupon.data(), static_cast<int>(o.coupon.size()));
+      LogDoubleArray(kLogName, logFile, "ResultPrice", o.sens.data(), static_cast<int>(o.sens.size()));
+    }
+  }
   if (rc < 0 && logOn) LogIntValue(kLogName, logFile, "Return", rc);
   return rc;
+}
+
+int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* runner) noexcept {
+  DefaultValuer valuer(runner);
+  CallOutputs outputs;
+  return RunFullCall(args, clock, valuer, outputs, true);
 }
 
 }  // namespace morvik

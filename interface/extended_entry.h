@@ -1,9 +1,14 @@
 // The full pricing call on an ExtendedArgs view (the export
-// ZUNP_CalcMorvikMC forwards here with the system clock).
+// ZUNP_CalcMorvikMC forwards here with the system clock), and the steps it
+// shares with the library's other full entries (interface/valuation.h).
 #pragma once
 
+#include <vector>
+
+#include "engine/core_args.h"
 #include "interface/extended_args.h"
 #include "logging/log_writer.h"
+#include "sensitivities/sensitivities.h"
 #include "sensitivities/task_runner.h"
 
 namespace morvik {
@@ -16,5 +21,34 @@ namespace morvik {
 // A `runner` values the sensitivities' revaluations as its tasks (results
 // bit-identical to none, see ValueWithSensitivities); the export passes none.
 int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr, const TaskRunner* runner = nullptr) noexcept;
+
+// The valuation step of a full call: the core valuation of the assembled
+// arguments into `out` with the sensitivities of `mode` (CalcFlag[0]),
+// per 10000 of notional. May throw std::bad_alloc.
+class CoreValuer {
+ public:
+  virtual int Value(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks) = 0;
+
+ protected:
+  ~CoreValuer() = default;
+};
+
+// A full call's three outputs in the export's layout (interface/layout.h),
+// scaled to the notional.
+struct CallOutputs {
+  std::vector<double> prob, coupon, sens;
+};
+
+// CalcMorvikMC with its valuation step taken by `valuer`: the trace, the
+// validation, the assembly, the scaling and the catching are the export's.
+// The outputs go into `outputs`, and also into the caller's arrays of
+// `args` when `toCaller` is set; either is written only once the call has
+// priced.
+int RunFullCall(const ExtendedArgs& args, LogClock clock, CoreValuer& valuer, CallOutputs& outputs,
+                bool toCaller) noexcept;
+
+// The greeks of `mode` scaled to `notional` into their slots of a
+// ResultPrice row (interface/layout.h) of NStock stocks.
+void PlaceGreeks(const Greeks& greeks, int NStock, int mode, double notional, std::vector<double>& sens);
 
 }  // namespace morvik

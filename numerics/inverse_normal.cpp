@@ -16,17 +16,6 @@ inline double Poly7(const double* c, double r) {
   return ((((((c[7] * r + c[6]) * r + c[5]) * r + c[4]) * r + c[3]) * r + c[2]) * r + c[1]) * r + c[0];
 }
 
-constexpr double kCentreNum[8] = {3.3871328727963666080e0, 1.3314166789178437745e+2, 1.9715909503065514427e+3,
-                                  1.3731693765509461125e+4, 4.5921953931549871457e+4, 6.7265770927008700853e+4,
-                                  3.3430575583588128105e+4, 2.5090809287301226727e+3};
-constexpr double kCentreDen[8] = {1.0,
-                                  4.2313330701600911252e+1,
-                                  6.8718700749205790830e+2,
-                                  5.3941960214247511077e+3,
-                                  2.1213794301586595867e+4,
-                                  3.9307895800092710610e+4,
-                                  2.8729085735721942674e+4,
-                                  5.2264952788528545610e+3};
 constexpr double kNearNum[8] = {1.42343711074968357734e0,  4.63033784615654529590e0,  5.76949722146069140550e0,
                                 3.64784832476320460504e0,  1.27045825245236838258e0,  2.41780725177450611770e-1,
                                 2.27238449892691845833e-2, 7.74545014278341407640e-4};
@@ -55,10 +44,7 @@ constexpr double kFarDen[8] = {1.0,
 double InverseNormal(double p) {
   if (!(p >= 0.0 && p <= 1.0)) return std::numeric_limits<double>::quiet_NaN();
   const double q = p - 0.5;
-  if (std::fabs(q) <= 0.425) {
-    const double r = 0.180625 - q * q;
-    return q * Poly7(kCentreNum, r) / Poly7(kCentreDen, r);
-  }
+  if (std::fabs(q) <= kInverseNormalCentre) return InverseNormalCentre(q);
   double r = q < 0.0 ? p : 1.0 - p;
   if (r <= 0.0) return q < 0.0 ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
   r = std::sqrt(-std::log(r));

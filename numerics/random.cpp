@@ -89,4 +89,27 @@ RandState StreamStart() {
   return state;
 }
 
+std::int32_t CongruentialJump(std::int32_t x, std::int64_t steps) {
+  const std::uint64_t m = static_cast<std::uint64_t>(kM);
+  std::uint64_t e = static_cast<std::uint64_t>(steps) % (m - 1);  // the cycle's length
+  std::uint64_t base = static_cast<std::uint64_t>(kA);
+  std::uint64_t r = static_cast<std::uint64_t>(x) % m;
+  while (e != 0) {
+    if ((e & 1u) != 0) r = r * base % m;
+    base = base * base % m;
+    e >>= 1;
+  }
+  return static_cast<std::int32_t>(r);
+}
+
+RandState SeededStreamStart(int k) {
+  const int seed = ((k % kSeeds) + kSeeds) % kSeeds;
+  RandState state;
+  // A negative seed word -s restarts the table from s (FillTable); s = 1 is
+  // the reset of StreamStart.
+  state.seed = -CongruentialJump(1, seed * kSeedStride);
+  (void)RandNormal(state, 1);
+  return state;
+}
+
 }  // namespace morvik

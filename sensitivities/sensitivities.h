@@ -5,6 +5,7 @@
 
 #include "engine/core_args.h"
 #include "engine/shared_stream.h"
+#include "engine/valuation_extras.h"
 #include "sensitivities/task_runner.h"
 
 namespace morvik {
@@ -30,8 +31,13 @@ struct Greeks {
 // tasks; `limits` then bounds the memory of all groups together. Every
 // figure is bit-identical to no runner. The exported functions pass none:
 // the library itself starts no thread.
+//
+// limits.seed picks the stream (0: the fixed one). `extras`, when given,
+// receives the core valuation's standard errors and convergence points
+// (see ValuationExtras; progress is reported from the thread that values
+// the core valuation's group).
 int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks,
                            const StreamLimits& limits = StreamLimits{},
-                           const TaskRunner* runner = nullptr);
+                           const TaskRunner* runner = nullptr, ValuationExtras* extras = nullptr);
 
 }  // namespace morvik

@@ -3,6 +3,7 @@
 #include "termsheet/pricing.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "interface/extended_entry.h"
 #include "interface/full_call.h"
@@ -10,6 +11,7 @@
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
+#include "interface/valuation.h"
 #include "termsheet/task_threads.h"
 
 namespace morvik {
@@ -49,7 +51,36 @@ std::string PointField(const NoteInputs& n, int code, int i, int k) {
   }
 }
 
+// The library's options for a request; `report` is the progress hook's
+// context (none: no progress).
+ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runner) {
+  ValuationOptions o;
+  o.seed = request.seed;
+  o.stream = request.aligned ? StreamKind::kAligned : StreamKind::kDefault;
+  o.runner = runner;
+  o.replications = request.replications;
+  return o;
+}
+
+// The library's progress, a share `part` of the note's, to the request's hook.
+struct CallProgress {
+  const ProgressHook* hook = nullptr;
+  double part = 1.0;
+  static void Report(void* ctx, double fraction) {
+    const CallProgress& p = *static_cast<const CallProgress*>(ctx);
+    (*p.hook)(fraction * p.part);
+  }
+};
+
 }  // namespace
+
+double ProportionSE(double p, double trials, int runs) {
+  const double n = std::ceil(trials) * runs;
+  if (n < 2.0) return std::nan("");
+  const double c = p * trials * runs;
+  const double var = c * (1.0 - c / n) / (n - 1.0);
+  return std::sqrt(n) * std::sqrt(var > 0.0 ? var : 0.0) / (trials * runs);
+}
 
 std::vector<double> LadderMoves() {
   std::vector<double> moves;
@@ -92,25 +123,46 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   const auto report = [&](double fraction) {
     if (request.progress) request.progress(fraction);
   };
-  // The note's own call is one step of the hook; a per-path report of the
-  // library's internal entry would call it in between.
+  const std::vector<double> moves = LadderMoves();
   report(0.0);
   NoteResult r;
-  r.status = CallFullEntry(n, r.events, r.coupons, r.resultPrice, request.threads);
+  r.replications = request.replications;
+  r.aligned = request.aligned;
+  r.seed = request.seed;
+  const TaskRunner runner = ThreadRunner(request.threads);
+  ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
+  // The note's own call reports its paths: all of the note's progress, or
+  // the first of the ladder's points.
+  CallProgress progress{&request.progress, ladder ? 1.0 / static_cast<double>(moves.size()) : 1.0};
+  ValuationOptions first = options;
+  if (request.progress) {
+    first.progress = &CallProgress::Report;
+    first.progressCtx = &progress;
+  }
+  if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
+  ValuationResult v = ValueNote(n.Inputs(), first);
+  r.status = v.status;
   if (r.status < 0) {
     r.rejection = DescribeRejection(n, r.status);
     return r;
   }
+  r.events = std::move(v.ELS_Prob_n_Cf);
+  r.coupons = std::move(v.ELS_Coupon_Prob_n_Cf);
+  r.resultPrice = std::move(v.ResultPrice);
+  r.priceSE = v.priceSE;
+  r.eventSE = std::move(v.outcomeProbSE);
+  r.couponSE = std::move(v.couponProbSE);
+  r.resultSE = std::move(v.ResultSE);
+  if (request.convergence) r.convergence = std::move(v.convergence);
   if (!ladder) {
     report(1.0);
     return r;
   }
   // Every underlying's spot moves by the same fraction; base prices, past
-  // fixings and everything else stay. Price only, no trace.
+  // fixings and everything else stay. Price only, no trace, on the note's
+  // stream and seed.
   NoteInputs moved = n;
   moved.CalcFlag = {0, 0};
-  std::vector<double> events, coupons, price;
-  const std::vector<double> moves = LadderMoves();
   for (std::size_t k = 0; k < moves.size(); ++k) {
     const double m = moves[k];
     r.ladderMoves.push_back(m);
@@ -122,9 +174,9 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
     for (int i = 0; i < n.NStock; ++i) {
       moved.UnderlyingPrice[2 * i] = n.UnderlyingPrice[2 * i] * (1.0 + m);
     }
-    const int st = CallFullEntry(moved, events, coupons, price);
-    r.ladderStatus.push_back(st);
-    r.ladderPrices.push_back(st >= 0 ? price[0] : 0.0);
+    const ValuationResult point = ValueNote(moved.Inputs(), options);
+    r.ladderStatus.push_back(point.status);
+    r.ladderPrices.push_back(point.status >= 0 ? point.ResultPrice[0] : 0.0);
     report(static_cast<double>(k + 1) / static_cast<double>(moves.size()));
   }
   report(1.0);

@@ -3,10 +3,13 @@
 // the result of a term sheet as a whole (PriceTermSheet).
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "interface/valuation.h"
 #include "termsheet/term_sheet.h"
 
 namespace morvik {
@@ -18,16 +21,29 @@ namespace morvik {
 // prices the note, never from two threads at once for one note.
 using ProgressHook = std::function<void(double fraction)>;
 
-// What a caller asks for on top of the term sheet's settings. Room is left
-// for the random stream's seed and kind, which are not choices yet.
+// What a caller asks for on top of the term sheet's settings.
 struct PriceRequest {
   int compute = -1;        // -1: the term sheet's; else 0 price, 1 greeks, 2 full
   long long trials = 0;    // > 0 replaces the term sheet's trials (1 to kMaxTrials)
   bool log = false;        // write the library's trace
   bool ladder = false;     // spot ladder of all underlyings together
-  int threads = 1;         // threads for the revaluations of one note
+  // Threads for one note: the revaluations of its greeks on the default
+  // stream, its blocks of paths on the aligned stream.
+  int threads = 1;
   ProgressHook progress;   // optional
+  // The random numbers: the default stream (seeds 0 to kMaxDefaultSeed, none:
+  // the fixed stream of the library's exports) or the path-addressed
+  // ("aligned") stream (any seed; none: 0).
+  std::optional<std::uint64_t> seed;
+  bool aligned = false;
+  int replications = 1;      // > 1: the mean of that many runs on consecutive seeds
+  bool convergence = false;  // running price and error at 1000, 2000, 5000, ... paths
 };
+
+// Seeds of the default stream: 0 to kMaxDefaultSeed (numerics/random.h).
+inline constexpr int kMaxDefaultSeed = 63;
+
+
 
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
 std::vector<double> LadderMoves();
@@ -43,7 +59,20 @@ struct NoteResult {
   std::vector<double> ladderPrices;
   std::vector<int> ladderStatus;
   std::string rejection;            // filled when status < 0
+  // Standard errors, in the units of what they belong to (NaN: none).
+  double priceSE = 0.0;
+  std::vector<double> eventSE;      // per outcome slot, of its probability (NStrike+2)
+  std::vector<double> couponSE;     // per coupon, of its probability
+  std::vector<double> resultSE;     // laid out as resultPrice: the price's, then each greek's
+  std::vector<ConvergenceRow> convergence;  // with PriceRequest::convergence
+  int replications = 1;             // runs behind every figure
+  bool aligned = false;             // the stream and seed asked for
+  std::optional<std::uint64_t> seed;
 };
+
+// The standard error of the share `p` of `trials` trials taken over
+// `runs` runs (a binomial proportion, as the library reports each one).
+double ProportionSE(double p, double trials, int runs);
 
 // Trial counts below this are legal but give outputs dominated by noise.
 inline constexpr double kFewTrials = 1000.0;
@@ -55,6 +84,8 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 // export ZUNP_CalcMorvikMC, or with threads > 1 the same call valuing the
 // revaluations of the sensitivities on that many threads (same outputs).
 // The output vectors are sized here; the call's status is returned.
+// (PriceNote goes through the library's internal entry ValueNote, whose
+// outputs with the default stream and no seed are these, bit for bit.)
 int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
                   std::vector<double>& resultPrice, int threads = 1);
 
@@ -63,8 +94,11 @@ int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<
 // gets its code and a sentence naming the input.
 NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads = 1);
 
-// As PriceNote, with the request's ladder, threads and progress hook (the
-// inputs already carry its compute mode, trials and trace).
+// As PriceNote, with the request's ladder, threads, progress hook, stream,
+// seed, replications and convergence (the inputs already carry its compute
+// mode, trials and trace), through the library's entry ValueNote: the
+// figures come with their standard errors. The ladder's points are priced
+// on the same stream and seed.
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
 
 // "code -2025: <sentence> (at ...)" for a rejected call, naming the

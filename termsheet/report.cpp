@@ -14,6 +14,12 @@
 namespace morvik {
 namespace {
 
+// A number, or null where there is none (JSON has no NaN).
+Json NumberOrNull(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+
+// Entry k of a row of errors; NaN past its end.
+double At(const std::vector<double>& v, std::size_t k) { return k < v.size() ? v[k] : std::nan(""); }
+
 // Code points of UTF-8 text, read leniently (a stray byte is one column).
 template <class Visit>
 void ForEachCodePoint(const std::string& s, Visit visit) {
@@ -74,14 +80,17 @@ Json LifeCycleJson(const NoteReport& r) {
 
 // Probability, cash flow, discount factor and discounted cash flow of one
 // outcome or coupon.
-Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow) {
+Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow,
+          double probabilitySE) {
   const double df = PaymentDiscountFactor(n, payment);
-  return {{"observation", FormatIsoDate(observation)},
-          {"payment", FormatIsoDate(payment)},
-          {"probability", probability},
-          {"cash_flow", cashFlow},
-          {"discount_factor", df},
-          {"discounted_cash_flow", df * cashFlow}};
+  Json f = {{"observation", FormatIsoDate(observation)},
+            {"payment", FormatIsoDate(payment)},
+            {"probability", probability},
+            {"cash_flow", cashFlow},
+            {"discount_factor", df},
+            {"discounted_cash_flow", df * cashFlow}};
+  f["probability_se"] = NumberOrNull(probabilitySE);
+  return f;
 }
 
 Json NoteJson(const NoteReport& r) {
@@ -113,6 +122,14 @@ Json NoteJson(const NoteReport& r) {
   const int S = n.NStock;
   j["price"] = res.resultPrice[0];
   if (n.NotionalAMT > 0.0) j["price_percent"] = 100.0 * res.resultPrice[0] / n.NotionalAMT;
+  j["price_se"] = NumberOrNull(res.priceSE);
+  if (std::isfinite(res.priceSE)) {
+    j["price_interval_95"] = {res.resultPrice[0] - kInterval95 * res.priceSE,
+                              res.resultPrice[0] + kInterval95 * res.priceSE};
+  }
+  j["stream"] = res.aligned ? "aligned" : "default";
+  j["seed"] = res.seed ? Json(*res.seed) : Json(nullptr);
+  j["replications"] = res.replications;
   const PriceBreakdown b = BreakDownPrice(r);
   j["price_breakdown"] = {{"discounted_outcomes", b.outcomes},
                           {"discounted_coupons", b.coupons},
@@ -121,34 +138,49 @@ Json NoteJson(const NoteReport& r) {
   Json red = Json::array();
   for (int s = 0; s < N; ++s) {
     red.push_back(Flow(n, n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
-                       res.events[layout::OutcomeCf(N, s)]));
+                       res.events[layout::OutcomeCf(N, s)], At(res.eventSE, s)));
   }
   j["redemption"] = red;
   const int lastObs = n.DatesInfo[N - 1];
   const int lastPay = n.DatesInfo[2 * N - 1];
   j["maturity"] = {{"no_knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
-                                        res.events[layout::OutcomeCf(N, N)])},
+                                        res.events[layout::OutcomeCf(N, N)], At(res.eventSE, N))},
                    {"knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
-                                     res.events[layout::OutcomeCf(N, N + 1)])}};
+                                     res.events[layout::OutcomeCf(N, N + 1)], At(res.eventSE, N + 1))}};
   Json cps = Json::array();
   for (int c = 0; c < Q; ++c) {
     cps.push_back(Flow(n, n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
-                       res.coupons[layout::CouponCf(Q, c)]));
+                       res.coupons[layout::CouponCf(Q, c)], At(res.couponSE, c)));
   }
   j["coupons"] = cps;
   if (HasGreeks(r)) {
     Json g = Json::array();
     for (int i = 0; i < S; ++i) {
-      g.push_back({{"underlying", n.underlyingNames[i]},
-                   {"delta", res.resultPrice[layout::Delta(S, i)]},
-                   {"gamma", res.resultPrice[layout::Gamma(S, i)]},
-                   {"vega", res.resultPrice[layout::Vega(S, i)]}});
+      Json one = {{"underlying", n.underlyingNames[i]},
+                  {"delta", res.resultPrice[layout::Delta(S, i)]},
+                  {"gamma", res.resultPrice[layout::Gamma(S, i)]},
+                  {"vega", res.resultPrice[layout::Vega(S, i)]}};
+      one["delta_se"] = NumberOrNull(At(res.resultSE, layout::Delta(S, i)));
+      one["gamma_se"] = NumberOrNull(At(res.resultSE, layout::Gamma(S, i)));
+      one["vega_se"] = NumberOrNull(At(res.resultSE, layout::Vega(S, i)));
+      g.push_back(one);
     }
     j["greeks"] = g;
     if (n.CalcFlag[0] >= 2) {
       j["theta"] = res.resultPrice[layout::Theta(S)];
       j["rho"] = res.resultPrice[layout::Rho(S)];
+      j["theta_se"] = NumberOrNull(At(res.resultSE, layout::Theta(S)));
+      j["rho_se"] = NumberOrNull(At(res.resultSE, layout::Rho(S)));
     }
+  }
+  if (!res.convergence.empty()) {
+    Json conv = Json::array();
+    for (const ConvergenceRow& c : res.convergence) {
+      Json point = {{"paths", c.paths}, {"price", c.price}};
+      point["price_se"] = NumberOrNull(c.priceSE);
+      conv.push_back(point);
+    }
+    j["convergence"] = conv;
   }
   if (!res.ladderMoves.empty()) {
     Json lad = Json::array();
@@ -173,6 +205,8 @@ std::string CsvField(const std::string& s) {
 }
 
 }  // namespace
+
+bool MostlyNoise(double value, double se) { return std::isfinite(se) && se > std::fabs(value) / 3.0; }
 
 std::string FixedDecimals(double v, int decimals) {
   char buf[400];
@@ -272,11 +306,12 @@ void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
     const NoteInputs& n = r.note;
     const std::string date = r.usable ? FormatIsoDate(n.PriceDate) : std::string();
     const std::string trials = r.usable ? std::to_string(static_cast<long long>(n.NTrials)) : std::string();
-    const auto row = [&](const char* quantity, const std::string& underlying, const std::string& value) {
-      out << CsvField(r.file) << ',' << date << ',' << trials << ',' << quantity << ',' << CsvField(underlying) << ','
-          << value << ",\n";
-    };
     const auto num = [](double v) { return std::isfinite(v) ? ShortestDouble(v) : std::string(); };
+    const auto row = [&](const char* quantity, const std::string& underlying, const std::string& value,
+                         double se = std::nan("")) {
+      out << CsvField(r.file) << ',' << date << ',' << trials << ',' << quantity << ',' << CsvField(underlying) << ','
+          << value << ',' << num(se) << "\n";
+    };
     row("status", "", r.priced ? std::to_string(r.result.status) : std::string());
     if (!r.usable) continue;
     if (!r.priced) {
@@ -287,20 +322,30 @@ void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
     if (res.status < 0) continue;
     const int N = n.NStrike;
     const int S = n.NStock;
-    row("price", "", num(res.resultPrice[0]));
-    if (n.NotionalAMT > 0.0) row("price_percent", "", num(100.0 * res.resultPrice[0] / n.NotionalAMT));
+    row("price", "", num(res.resultPrice[0]), res.priceSE);
+    if (n.NotionalAMT > 0.0) {
+      row("price_percent", "", num(100.0 * res.resultPrice[0] / n.NotionalAMT), 100.0 * res.priceSE / n.NotionalAMT);
+    }
     double early = 0.0;
     for (int s = 0; s < N; ++s) early += res.events[layout::OutcomeProb(N, s)];
-    row("early_redemption_probability", "", num(early));
-    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]));
-    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]));
+    // The early dates together: a share of the paths, settled dates aside.
+    double settled = 0.0;
+    for (int s = 0; s < N; ++s)
+      if (At(res.eventSE, s) == 0.0) settled += res.events[layout::OutcomeProb(N, s)];
+    const double earlySE = settled == early ? 0.0 : ProportionSE(early, n.NTrials, res.replications);
+    row("early_redemption_probability", "", num(early), earlySE);
+    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]), At(res.eventSE, N));
+    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]), At(res.eventSE, N + 1));
     if (HasGreeks(r)) {
-      for (int i = 0; i < S; ++i) row("delta", n.underlyingNames[i], num(res.resultPrice[layout::Delta(S, i)]));
-      for (int i = 0; i < S; ++i) row("gamma", n.underlyingNames[i], num(res.resultPrice[layout::Gamma(S, i)]));
-      for (int i = 0; i < S; ++i) row("vega", n.underlyingNames[i], num(res.resultPrice[layout::Vega(S, i)]));
+      const auto greek = [&](const char* name, int i, std::size_t slot) {
+        row(name, i >= 0 ? n.underlyingNames[i] : std::string(), num(res.resultPrice[slot]), At(res.resultSE, slot));
+      };
+      for (int i = 0; i < S; ++i) greek("delta", i, layout::Delta(S, i));
+      for (int i = 0; i < S; ++i) greek("gamma", i, layout::Gamma(S, i));
+      for (int i = 0; i < S; ++i) greek("vega", i, layout::Vega(S, i));
       if (n.CalcFlag[0] >= 2) {
-        row("theta", "", num(res.resultPrice[layout::Theta(S)]));
-        row("rho", "", num(res.resultPrice[layout::Rho(S)]));
+        greek("theta", -1, layout::Theta(S));
+        greek("rho", -1, layout::Rho(S));
       }
     }
   }

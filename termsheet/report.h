@@ -43,6 +43,12 @@ struct PriceBreakdown {
 };
 PriceBreakdown BreakDownPrice(const NoteReport& r);
 
+// A figure whose standard error exceeds a third of its size: mostly noise.
+bool MostlyNoise(double value, double se);
+
+// The 95 % interval of the price: price -/+ 1.96 standard errors.
+inline constexpr double kInterval95 = 1.959963984540054;
+
 // The human report of a note: price, outcomes, coupons, greeks, ladder;
 // for a note that is over, how it ended. Lines fit kReportWidth columns.
 void WriteTextReport(std::ostream& out, const NoteReport& r);
@@ -52,7 +58,8 @@ void WriteTextReport(std::ostream& out, const NoteReport& r);
 std::string JsonReport(const std::vector<NoteReport>& notes);
 
 // Long-form CSV: a header, then one row per note and quantity (columns note,
-// pricing_date, trials, quantity, underlying, value, standard_error).
+// pricing_date, trials, quantity, underlying, value, standard_error; the
+// error empty where there is none).
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
 
 }  // namespace morvik

@@ -180,23 +180,109 @@ void WriteCoupons(std::ostream& out, const NoteReport& r) {
   }
 }
 
+// A greek's cell: its value, marked "!" when its standard error is more
+// than a third of it.
+std::string GreekCell(const NoteResult& res, std::size_t slot) {
+  const double v = res.resultPrice[slot];
+  const double se = slot < res.resultSE.size() ? res.resultSE[slot] : std::nan("");
+  return FormatMoney(v) + (MostlyNoise(v, se) ? " !" : "");
+}
+
+std::string ErrorCell(const NoteResult& res, std::size_t slot) {
+  const double se = slot < res.resultSE.size() ? res.resultSE[slot] : std::nan("");
+  return std::isfinite(se) ? "± " + FormatMoney(se) : std::string("-");
+}
+
+bool HasGreekErrors(const NoteResult& res, int S) {
+  return res.resultSE.size() > static_cast<std::size_t>(layout::Delta(S, 0)) &&
+         std::isfinite(res.resultSE[layout::Delta(S, 0)]);
+}
+
 void WriteGreeks(std::ostream& out, const NoteReport& r) {
   const NoteInputs& n = r.note;
   const NoteResult& res = r.result;
   const int S = n.NStock;
   if (n.CalcFlag[0] < 1 || res.resultPrice.size() < static_cast<std::size_t>(layout::ResultPriceLength(S, 1))) return;
   const std::string cur = Currency(n);
-  out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")\n";
+  const bool errors = HasGreekErrors(res, S);
+  out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")";
+  out << (errors ? ", each with its standard error below it\n" : "\n");
   out << "  " << Cell("underlying", 32) << Cell("delta (1 % spot)", 22, true) << Cell("gamma (1 % spot)", 22, true)
       << Cell("vega (1 vol pt)", 22, true) << "\n";
+  bool noisy = false;
   for (int i = 0; i < S; ++i) {
-    out << "  " << Cell(n.underlyingNames[i], 32) << Cell(FormatMoney(res.resultPrice[layout::Delta(S, i)]), 22, true)
-        << Cell(FormatMoney(res.resultPrice[layout::Gamma(S, i)]), 22, true)
-        << Cell(FormatMoney(res.resultPrice[layout::Vega(S, i)]), 22, true) << "\n";
+    const std::size_t d = layout::Delta(S, i), g = layout::Gamma(S, i), v = layout::Vega(S, i);
+    out << "  " << Cell(n.underlyingNames[i], 32) << Cell(GreekCell(res, d), 22, true)
+        << Cell(GreekCell(res, g), 22, true) << Cell(GreekCell(res, v), 22, true) << "\n";
+    if (errors) {
+      out << "  " << Cell("", 32) << Cell(ErrorCell(res, d), 22, true) << Cell(ErrorCell(res, g), 22, true)
+          << Cell(ErrorCell(res, v), 22, true) << "\n";
+    }
+    for (const std::size_t slot : {d, g, v}) noisy = noisy || GreekCell(res, slot).back() == '!';
   }
   if (n.CalcFlag[0] >= 2) {
-    WriteWrapped(out, "Whole note: theta (1 day) " + FormatMoney(res.resultPrice[layout::Theta(S)]) + cur +
-                          ", rho (1 rate pt) " + FormatMoney(res.resultPrice[layout::Rho(S)]) + cur,
+    const auto whole = [&](const char* name, std::size_t slot) {
+      const bool mark = GreekCell(res, slot).back() == '!';
+      noisy = noisy || mark;
+      return std::string(name) + " " + FormatMoney(res.resultPrice[slot]) + cur +
+             (errors ? " " + ErrorCell(res, slot) : std::string()) + (mark ? " !" : "");
+    };
+    WriteWrapped(out, "Whole note: " + whole("theta (1 day)", layout::Theta(S)) + ", " +
+                          whole("rho (1 rate pt)", layout::Rho(S)),
+                 0);
+  }
+  if (noisy) WriteWrapped(out, "! its standard error is above a third of its size: mostly Monte Carlo noise.", 0);
+  if (!errors) {
+    WriteWrapped(out,
+                 "The greeks' standard errors need --stream aligned or --replications K (see docs/term-sheet.md).",
+                 0);
+  }
+}
+
+// The running price of the first paths of the run, each as a run of that
+// many trials would give it.
+void WriteConvergence(std::ostream& out, const NoteInputs& n, const std::vector<ConvergenceRow>& rows) {
+  if (rows.empty()) return;
+  const auto line = [&out](const std::string& paths, const std::string& price, const std::string& se,
+                           const std::string& share) {
+    out << "  " << Pad(paths, 12, true) << Pad(price, 24, true) << Pad(se, 22, true) << Pad(share, 14, true) << "\n";
+  };
+  out << "\nConvergence (the first paths of this run; each line is what that many trials give)\n";
+  line("paths", "price", "standard error", "of notional");
+  for (const ConvergenceRow& c : rows)
+    line(std::to_string(c.paths), FormatMoney(c.price), FormatMoney(c.priceSE), PercentOfNotional(n, c.price));
+}
+
+// The price's standard error and 95 % interval, and how the numbers were drawn.
+void WritePrecision(std::ostream& out, const NoteReport& r) {
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  const std::string cur = Currency(n);
+  const double se = res.priceSE;
+  if (std::isfinite(se)) {
+    const double p = res.resultPrice[0];
+    WriteWrapped(out, "95 % interval: " + FormatMoney(p - kInterval95 * se) + " to " +
+                          FormatMoney(p + kInterval95 * se) + cur + " (the price ± 1.96 standard errors)",
+                 0);
+  }
+  std::string draws;
+  if (res.aligned || res.seed || res.replications > 1) {
+    draws = std::string("Random numbers: ") + (res.aligned ? "path-addressed (aligned) stream" : "default stream");
+    const unsigned long long seed = res.seed.value_or(0);
+    if (res.replications > 1) {
+      draws += ", mean of " + std::to_string(res.replications) + " runs on seeds " + std::to_string(seed) + " to " +
+               std::to_string(seed + static_cast<unsigned long long>(res.replications) - 1);
+    } else {
+      draws += ", seed " + std::to_string(seed);
+    }
+    WriteWrapped(out, draws + ".", 0);
+  }
+  double worst = 0.0;
+  for (const double e : res.eventSE) worst = std::max(worst, std::isfinite(e) ? e : 0.0);
+  for (const double e : res.couponSE) worst = std::max(worst, std::isfinite(e) ? e : 0.0);
+  if (worst > 0.0) {
+    WriteWrapped(out, "Probabilities below carry standard errors of up to " + FixedDecimals(100.0 * worst, 2) +
+                          " points (each one in the JSON and CSV outputs).",
                  0);
   }
 }
@@ -238,11 +324,15 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
                0);
   if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "Life cycle: " + StateSentence(r.life, n) + ".", 0);
   out << "\n";
-  out << "Price: " << FormatMoney(res.resultPrice[0]) << cur << "  (" << PercentOfNotional(n, res.resultPrice[0])
-      << " of notional)\n\n";
+  out << "Price: " << FormatMoney(res.resultPrice[0]) << cur;
+  if (std::isfinite(res.priceSE)) out << " ± " << FormatMoney(res.priceSE);
+  out << "  (" << PercentOfNotional(n, res.resultPrice[0]) << " of notional)\n";
+  WritePrecision(out, r);
+  out << "\n";
   WriteOutcomes(out, r);
   WriteCoupons(out, r);
   WriteGreeks(out, r);
+  WriteConvergence(out, n, res.convergence);
   WriteLadder(out, r);
   WriteEvents(out, r);
 }

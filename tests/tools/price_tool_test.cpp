@@ -464,7 +464,10 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   for (std::size_t k = 1; k < lines.size(); ++k) {
     const std::vector<std::string> c = Cells(lines[k]);
     ASSERT_EQ(c.size(), 7u) << lines[k];
-    EXPECT_TRUE(c[6].empty()) << lines[k];
+    // Errors for the price and the probabilities; none for the status, nor
+    // for the greeks on the default stream.
+    const bool hasError = c[3] == "price" || c[3] == "price_percent" || c[3].find("probability") != std::string::npos;
+    EXPECT_EQ(c[6].empty(), !hasError) << lines[k];
     if (c[0] == broken) {
       EXPECT_EQ(c[3], "status");
       EXPECT_TRUE(c[5].empty());
@@ -486,7 +489,62 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   EXPECT_EQ(step["delta/Hyundai Motor"], note["greeks"][1]["delta"].get<double>());
   EXPECT_EQ(step["vega/Samsung Electronics"], note["greeks"][0]["vega"].get<double>());
   EXPECT_EQ(step["knock_in_probability/"], note["maturity"]["knock_in"]["probability"].get<double>());
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    const std::vector<std::string> c = Cells(lines[k]);
+    if (c[0] != kStepDown) continue;
+    if (c[3] == "price") {
+      EXPECT_EQ(std::strtod(c[6].c_str(), nullptr), note["price_se"].get<double>());
+    }
+    if (c[3] == "knock_in_probability") {
+      EXPECT_EQ(std::strtod(c[6].c_str(), nullptr), note["maturity"]["knock_in"]["probability_se"].get<double>());
+    }
+  }
   EXPECT_EQ(Tool({kStepDown, "--csv", (dir.path / "no" / "such" / "dir.csv").string()}).status, kExitUnusable);
+}
+
+// The precision options: the aligned stream the same on any number of
+// threads with an error for every greek, the convergence table whose rows
+// are runs of that many trials, seeds, replications and their limits.
+TEST(PricePrecision, StreamsSeedsConvergenceAndReplications) {
+  const std::vector<std::string> aligned = {kStepDown, "--json", "--full", "--trials", "200", "--stream", "aligned",
+                                            "--seed", "5"};
+  std::vector<std::string> threaded = aligned;
+  threaded.insert(threaded.end(), {"--threads", "2"});
+  const ToolRun a = Tool(aligned);
+  const ToolRun b = Tool(threaded);
+  ASSERT_EQ(a.status, kExitPriced) << a.err;
+  EXPECT_EQ(a.out, b.out);
+  const json note = json::parse(a.out)["notes"][0];
+  EXPECT_EQ(note["stream"], "aligned");
+  EXPECT_EQ(note["seed"].get<int>(), 5);
+  for (const char* g : {"delta_se", "gamma_se", "vega_se"}) EXPECT_GT(note["greeks"][1][g].get<double>(), 0.0) << g;
+  EXPECT_GT(note["rho_se"].get<double>(), 0.0);
+  const double se = note["price_se"].get<double>();
+  EXPECT_NEAR(note["price_interval_95"][1].get<double>() - note["price"].get<double>(), 1.96 * se, 1e-3 * se);
+
+  const ToolRun conv = Tool({kStepDown, "--json", "--trials", "1200", "--convergence", "--seed", "7"});
+  ASSERT_EQ(conv.status, kExitPriced) << conv.err;
+  const json rows = json::parse(conv.out)["notes"][0]["convergence"];
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1]["paths"].get<int>(), 1200);
+  const ToolRun thousand = Tool({kStepDown, "--json", "--trials", "1000", "--seed", "7"});
+  const json t = json::parse(thousand.out)["notes"][0];
+  EXPECT_EQ(rows[0]["price"].get<double>(), t["price"].get<double>());
+  EXPECT_EQ(rows[0]["price_se"].get<double>(), t["price_se"].get<double>());
+  EXPECT_NE(t["price"].get<double>(), json::parse(Tool({kStepDown, "--json", "--trials", "1000"}).out)["notes"][0]["price"]);
+
+  const ToolRun reps = Tool({kStepDown, "--greeks", "--trials", "200", "--replications", "3", "--seed", "10"});
+  ASSERT_EQ(reps.status, kExitPriced) << reps.err;
+  EXPECT_TRUE(Contains(reps.out, "mean of 3 runs on seeds 10 to 12")) << reps.out;
+  EXPECT_TRUE(Contains(reps.out, "each with its standard error below it"));
+  EXPECT_TRUE(Contains(reps.out, "95 % interval: "));
+  EXPECT_TRUE(Contains(reps.out, " ± "));
+
+  EXPECT_EQ(Tool({kStepDown, "--seed", "64"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--seed", "62", "--replications", "3"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--stream", "sobol"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--replications", "0"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--stream", "aligned", "--seed", "64", "--trials", "100"}).status, kExitPriced);
 }
 
 // A book shows its progress on standard error only when that is a

@@ -41,6 +41,13 @@ Greeks, by bumping inputs and revaluing on the same random numbers:
   rho    half the price change for +1 and -1 rate point on every rate curve
          and the discount curve
 
+Precision: every price comes with its standard error and 95 % interval, and
+every probability with its binomial error (JSON, CSV). A greek's error needs
+--stream aligned (batch means over blocks of paths) or --replications K (the
+spread over K runs); a greek marked "!" has an error above a third of its
+size. --seed N restarts the stream elsewhere: default stream seeds 0 to 63
+(0 is the library's fixed stream), aligned stream any whole number.
+
 Exit status: 0 every note priced (or over, with nothing left to price),
 1 the library rejected a note, 2 a term sheet or an option could not be used.
 )";
@@ -156,7 +163,9 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   CLI::App app{"Prices autocallable step-down notes described in JSON term sheets.", "morvik-price"};
   std::vector<std::string> files;
   bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
-  std::string trialsText, jobsText = "1", threadsText = "1", csv;
+  bool convergence = false;
+  std::string trialsText, jobsText = "1", threadsText = "1", csv, seedText, streamText = "default",
+                          replicationsText = "1";
   app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
       ->required()
       ->type_name("FILE");
@@ -172,8 +181,19 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_flag("--ladder", ladder, "prices for spot moves of all underlyings together, -30 % to +30 %");
   app.add_option("--jobs", jobsText, "notes priced at the same time, one per thread (1 to 256)")->type_name("N");
   app.add_option("--threads", threadsText,
-                 "threads for the revaluations of each note (1 to 256; same results; --jobs x --threads at most)")
+                 "threads for each note (1 to 256; same results; --jobs x --threads at most): the greeks' "
+                 "revaluations, or with --stream aligned the blocks of paths of every valuation")
       ->type_name("N");
+  app.add_option("--stream", streamText,
+                 "random numbers: default (the library's stream) or aligned (addressed by path, day and "
+                 "underlying: paths in blocks over threads, greeks with standard errors)")
+      ->type_name("KIND");
+  app.add_option("--seed", seedText, "start the stream elsewhere: 0 to 63 (default stream), any whole number (aligned)")
+      ->type_name("N");
+  app.add_option("--replications", replicationsText,
+                 "the mean of K runs on seeds N to N+K-1 (2 to 64), each greek with the spread of its K values")
+      ->type_name("K");
+  app.add_flag("--convergence", convergence, "the running price and its error at 1000, 2000, 5000, ... paths");
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
@@ -195,6 +215,26 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
+  if (streamText != "default" && streamText != "aligned") {
+    err << "morvik-price: --stream takes default or aligned, not \"" << streamText << "\".\n";
+    return kExitUnusable;
+  }
+  request.aligned = streamText == "aligned";
+  long long replications = 1, seed = 0;
+  const long long maxSeed = request.aligned ? kMaxAlignedSeed : kMaxDefaultSeed;
+  if (!WholeOption("--replications", replicationsText, 1, kMaxReplications, replications, problem) ||
+      (!seedText.empty() && !WholeOption("--seed", seedText, 0, maxSeed, seed, problem))) {
+    err << "morvik-price: " << problem << ".\n";
+    return kExitUnusable;
+  }
+  if (!request.aligned && seed + replications - 1 > kMaxDefaultSeed) {
+    err << "morvik-price: the default stream has seeds 0 to " << kMaxDefaultSeed << ": --seed " << seed
+        << " with --replications " << replications << " needs seeds up to " << seed + replications - 1 << ".\n";
+    return kExitUnusable;
+  }
+  if (!seedText.empty()) request.seed = static_cast<std::uint64_t>(seed);
+  request.replications = static_cast<int>(replications);
+  request.convergence = convergence;
   if (std::count(files.begin(), files.end(), std::string("-")) > 1) {
     err << "morvik-price: standard input (\"-\") can be read once only.\n";
     return kExitUnusable;

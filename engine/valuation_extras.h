@@ -1,0 +1,73 @@
+// What a caller may ask of a valuation beyond its result block: standard
+// errors, running results at checkpoints and progress reports.
+#pragma once
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace morvik {
+
+// Called with the fraction of the work done (0 < fraction <= 1).
+struct ProgressCallback {
+  void (*fn)(void* ctx, double fraction) = nullptr;
+  void* ctx = nullptr;
+};
+
+// Reports whole percents only: at most 101 calls however often Report runs.
+struct ProgressMeter {
+  ProgressCallback hook;
+  int reported = -1;  // the last percent reported
+  void Report(double fraction) {
+    if (hook.fn == nullptr) return;
+    const int percent = static_cast<int>(fraction * 100.0);
+    if (percent <= reported) return;
+    reported = percent;
+    hook.fn(hook.ctx, fraction);
+  }
+};
+
+// The price after the first `paths` paths, exactly what a valuation of
+// `paths` trials gives, with its standard error (per 10000 of notional).
+struct ConvergencePoint {
+  long long paths = 0;
+  double price = 0.0;
+  double priceSE = 0.0;
+};
+
+// In: checkpoints and the progress hook. Out, in the layout of the whole
+// note (slots of dates and coupons settled before the simulation keep 0):
+// the binomial standard error of every outcome and coupon probability, the
+// price's standard error per 10000 of notional (0 for a valuation settled
+// without simulation, NaN below two paths), and one convergence point per
+// checkpoint below the path count, then the final count.
+struct ValuationExtras {
+  std::vector<long long> checkpoints;  // rising path counts
+  ProgressCallback progress;
+
+  std::vector<double> probSE;        // NStrike + 2
+  std::vector<double> couponProbSE;  // NCoupon
+  double priceSE = 0.0;
+  std::vector<ConvergencePoint> convergence;
+
+  // Sizes the outputs for the note's counts, every error 0.
+  void Clear(int nStrike, int nCoupon) {
+    probSE.assign(nStrike + 2 > 0 ? static_cast<std::size_t>(nStrike + 2) : 0u, 0.0);
+    couponProbSE.assign(nCoupon > 0 ? static_cast<std::size_t>(nCoupon) : 0u, 0.0);
+    priceSE = 0.0;
+    convergence.clear();
+  }
+};
+
+// The standard error of sum(x) / trials over n paths whose values x sum to
+// `sum` with squares summing to `sumSq`: sqrt(n) * s / trials, s the sample
+// standard deviation. NaN below two paths.
+inline double StandardError(double sum, double sumSq, long long n, double trials) {
+  if (n < 2) return std::numeric_limits<double>::quiet_NaN();
+  const double m = static_cast<double>(n);
+  double var = (sumSq - sum * sum / m) / (m - 1.0);
+  if (var < 0.0) var = 0.0;  // rounding on paths of (nearly) equal value
+  return std::sqrt(m) * std::sqrt(var) / trials;
+}
+
+}  // namespace morvik

@@ -1,0 +1,99 @@
+// The internal full entry: CalcMorvikMC's call with a valuation step that
+// keeps the precision of its figures.
+#include "interface/valuation.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "interface/extended_entry.h"
+#include "interface/layout.h"
+#include "interface/morvik.h"
+#include "numerics/random.h"
+#include "sensitivities/precise_valuation.h"
+
+namespace morvik {
+
+namespace {
+
+class PreciseValuer final : public CoreValuer {
+ public:
+  explicit PreciseValuer(const PrecisionRequest& request) : request_(request) {}
+  int Value(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks) override {
+    mode_ = mode;
+    return ValueWithPrecision(args, out, mode, request_, greeks, report_);
+  }
+  const PrecisionReport& Report() const { return report_; }
+  int Mode() const { return mode_; }
+
+ private:
+  const PrecisionRequest& request_;
+  PrecisionReport report_;
+  int mode_ = 0;
+};
+
+bool OptionsValid(const ValuationOptions& o) {
+  if (o.replications < 1) return false;
+  if (o.stream == StreamKind::kDefault) {
+    const std::uint64_t first = o.seed.value_or(0);
+    if (first >= static_cast<std::uint64_t>(kSeeds)) return false;
+    if (first + static_cast<std::uint64_t>(o.replications) > static_cast<std::uint64_t>(kSeeds)) return false;
+  }
+  return o.progress != nullptr || o.progressCtx == nullptr;
+}
+
+}  // namespace
+
+std::vector<long long> ConvergenceCheckpoints(double trials) {
+  std::vector<long long> points;
+  const long long steps[3] = {1, 2, 5};
+  for (long long scale = 1000; static_cast<double>(scale) < trials && scale < (1LL << 60); scale *= 10)
+    for (const long long s : steps)
+      if (static_cast<double>(s * scale) < trials) points.push_back(s * scale);
+  return points;
+}
+
+ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& options, LogClock clock) noexcept {
+  ValuationResult result;
+  if (!OptionsValid(options)) {
+    result.status = kBadValuationOptions;
+    return result;
+  }
+  try {
+    PrecisionRequest request;
+    request.aligned = options.stream == StreamKind::kAligned;
+    request.seed = options.seed.value_or(0);
+    request.replications = options.replications;
+    request.runner = options.runner;
+    request.progress = ProgressCallback{options.progress, options.progressCtx};
+    request.checkpoints = options.checkpoints;
+    PreciseValuer valuer(request);
+    CallOutputs outputs;
+    result.status = RunFullCall(args, clock, valuer, outputs, false);
+    if (outputs.sens.empty()) return result;
+
+    // The figures and their errors, scaled as the full call scales them.
+    const PrecisionReport& rep = valuer.Report();
+    const double notional = args.NotionalAMT;
+    const auto scaledPrice = [notional](double v) { return (notional / 10000.0) * v; };
+    result.ELS_Prob_n_Cf = std::move(outputs.prob);
+    result.ELS_Coupon_Prob_n_Cf = std::move(outputs.coupon);
+    result.ResultPrice = std::move(outputs.sens);
+    result.priceSE = scaledPrice(rep.extras.priceSE);
+    result.outcomeProbSE = rep.extras.probSE;
+    result.couponProbSE = rep.extras.couponProbSE;
+    result.ResultSE.assign(result.ResultPrice.size(), std::numeric_limits<double>::quiet_NaN());
+    PlaceGreeks(rep.greekSE, args.NStock, valuer.Mode(), notional, result.ResultSE);
+    result.ResultSE[layout::kPrice] = result.priceSE;
+    for (const ConvergencePoint& p : rep.extras.convergence)
+      result.convergence.push_back(ConvergenceRow{p.paths, scaledPrice(p.price), scaledPrice(p.priceSE)});
+  } catch (...) {
+    // Only an allocation can throw: here, copying the options or the results.
+    ValuationResult failed;
+    failed.status = MORVIK_NO_MEMORY;
+    return failed;
+  }
+  return result;
+}
+
+}  // namespace morvik

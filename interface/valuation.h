@@ -1,0 +1,89 @@
+// The library's internal full entry with the precision of every figure in
+// view: the full call of CalcMorvikMC (same validation, assembly, trace and
+// statuses) with a choice of stream and seed, standard errors, convergence
+// points, progress reports and replications over seeds. For the tool and
+// other callers inside the project; the exports never reach it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "interface/extended_args.h"
+#include "logging/log_writer.h"
+#include "sensitivities/task_runner.h"
+
+namespace morvik {
+
+// Status of a call whose options are out of range (nothing is valued): a
+// default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
+// than 1 replication, a progress hook without function.
+inline constexpr int kBadValuationOptions = -9;
+
+enum class StreamKind {
+  kDefault,  // the generator of numerics/random.h read path after path (the exports' stream)
+  kAligned,  // path-addressed normals (engine/path_normals.h): paths in blocks over threads
+};
+
+struct ValuationOptions {
+  // No seed: the default stream is the exports' fixed stream, the aligned
+  // stream uses key 0. Default stream: seeds 0..63 (0 is the fixed stream);
+  // aligned stream: any 64-bit seed.
+  std::optional<std::uint64_t> seed;
+  StreamKind stream = StreamKind::kDefault;
+  // Default stream: the valuations of the sensitivities are grouped over
+  // the runner's tasks (as CalcMorvikMC's runner). Aligned: the path blocks
+  // of every valuation are. Results never depend on the runner.
+  const TaskRunner* runner = nullptr;
+  // Called with the fraction of the paths done, at most about 100 times a
+  // call, never from two threads at once: default stream, from the calling
+  // thread (from the thread that runs the runner's task 0 when the
+  // sensitivities are grouped over it); aligned, from the thread that runs
+  // the runner's task 0, and 1.0 last from the calling thread. Not called
+  // when nothing is simulated (a note settled on its fixings, a rejection).
+  void (*progress)(void* ctx, double fraction) = nullptr;
+  void* progressCtx = nullptr;
+  // Path counts at which the running price and its error are reported
+  // (rising; counts not below the run's paths are skipped; the run's own
+  // count always ends the table). ConvergenceCheckpoints gives the usual ones.
+  std::vector<long long> checkpoints;
+  // K > 1: the mean of K valuations on the seeds seed .. seed + K - 1 (no
+  // seed: 0 .. K - 1), each greek with the spread of its K values.
+  int replications = 1;
+};
+
+// The price after `paths` paths (what a call of `paths` trials gives, bit
+// for bit) and its standard error, scaled to the notional.
+struct ConvergenceRow {
+  long long paths = 0;
+  double price = 0.0;
+  double priceSE = 0.0;
+};
+
+struct ValuationResult {
+  int status = 0;  // as CalcMorvikMC, or kBadValuationOptions
+  // The export's three outputs in its layout (interface/layout.h); empty
+  // unless the call priced.
+  std::vector<double> ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice;
+  // Standard errors, scaled like the figures they belong to: the price's;
+  // each outcome probability's and each coupon probability's (binomial, 0
+  // for one settled from known fixings); and ResultSE laid out like
+  // ResultPrice: [0] the price's, then every greek's where one is available
+  // (aligned stream or replications), NaN where not.
+  double priceSE = 0.0;
+  std::vector<double> outcomeProbSE;  // NStrike + 2
+  std::vector<double> couponProbSE;   // NCoupon
+  std::vector<double> ResultSE;
+  std::vector<ConvergenceRow> convergence;
+};
+
+// The full call of `args` (its output pointers are not read or written)
+// with `options`. Never throws; with default options every output is
+// bit-identical to CalcMorvikMC's.
+ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& options = ValuationOptions{},
+                          LogClock clock = nullptr) noexcept;
+
+// 1000, 2000, 5000, 10000, 20000, 50000, ... below `trials`.
+std::vector<long long> ConvergenceCheckpoints(double trials);
+
+}  // namespace morvik

@@ -1,0 +1,185 @@
+// Block-parallel valuation on the path-addressed stream: every valuation of
+// the call is prepared once, the caller's tasks take blocks of paths in
+// turn, and each valuation's block sums are added in block order at the end.
+#include "sensitivities/aligned_valuation.h"
+
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "engine/schedule_scan.h"
+#include "engine/simulate.h"
+#include "sensitivities/revaluation_plan.h"
+
+namespace morvik {
+
+namespace {
+
+// One valuation of the list: its schedule scan and its engine job.
+struct Member {
+  RemainingValuation rest;
+  SimJob sim;
+  int status = 0;
+  bool active = false;
+};
+
+struct BlockRun {
+  std::vector<std::unique_ptr<Member>> members;
+  std::uint64_t seed = 0;
+  long long paths = 0;
+  long long blocks = 0;
+  std::vector<RunTally> tallies;  // [r * blocks + b]
+  std::atomic<long long> next{0};
+  std::atomic<long long> finished{0};
+  ProgressMeter progress;
+  std::vector<std::exception_ptr> errors;  // per task
+
+  // Task k: blocks taken in turn until none is left. An exception is carried
+  // back to the calling thread instead of leaving the task.
+  static void Work(void* ctx, int k) {
+    BlockRun& run = *static_cast<BlockRun*>(ctx);
+    try {
+      std::vector<PathScratch> scratch(run.members.size());
+      for (std::size_t r = 0; r < run.members.size(); ++r)
+        if (run.members[r]->active) scratch[r] = run.members[r]->sim.w;
+      for (;;) {
+        const long long b = run.next.fetch_add(1);
+        if (b >= run.blocks) break;
+        const long long from = b * kBlockPaths;
+        const long long to = from + kBlockPaths < run.paths ? from + kBlockPaths : run.paths;
+        for (std::size_t r = 0; r < run.members.size(); ++r) {
+          const Member& m = *run.members[r];
+          if (!m.active) continue;
+          RunTally& t = run.tallies[r * static_cast<std::size_t>(run.blocks) + static_cast<std::size_t>(b)];
+          StartTally(m.sim, from, t);
+          SimulateAlignedBlock(m.sim, run.seed, from, to, scratch[r], t);
+        }
+        const long long done = run.finished.fetch_add(1) + 1;
+        if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
+      }
+    } catch (...) {
+      run.errors[static_cast<std::size_t>(k)] = std::current_exception();
+    }
+  }
+};
+
+}  // namespace
+
+std::vector<double> GreekRow(const Greeks& g) {
+  std::vector<double> row;
+  row.insert(row.end(), g.delta.begin(), g.delta.end());
+  row.insert(row.end(), g.gamma.begin(), g.gamma.end());
+  row.insert(row.end(), g.vega.begin(), g.vega.end());
+  row.push_back(g.theta);
+  row.push_back(g.rho);
+  return row;
+}
+
+void GreeksFromRow(const std::vector<double>& row, Greeks& g) {
+  const std::size_t S = g.delta.size();
+  for (std::size_t i = 0; i < S; ++i) {
+    g.delta[i] = row[i];
+    g.gamma[i] = row[S + i];
+    g.vega[i] = row[2 * S + i];
+  }
+  g.theta = row[3 * S];
+  g.rho = row[3 * S + 1];
+}
+
+int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
+                 const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  ResetGreeks(greeks, args.NStock, 0.0);
+  ResetGreeks(greekSE, args.NStock, nan);
+  RevaluationPlan plan;
+  if (mode >= 1) {
+    plan.Build(args, out, mode);
+  } else {
+    plan.sets = {&args};
+    plan.outs = {out};
+  }
+  const int n = plan.Count();
+
+  BlockRun run;
+  run.seed = seed;
+  if (extras != nullptr) run.progress.hook = extras->progress;
+  for (int r = 0; r < n; ++r) {
+    run.members.push_back(std::make_unique<Member>());
+    Member& m = *run.members.back();
+    ValuationExtras* x = r == 0 ? extras : nullptr;
+    if (x != nullptr) x->Clear(plan.sets[r]->NStrike, plan.sets[r]->NCoupon);
+    m.status = PrepareValuation(*plan.sets[r], plan.outs[r], m.rest);
+    if (!m.rest.simulate) continue;
+    m.status = 1;
+    StartSimulation(m.rest.view, m.rest.fixedCount, m.rest.out, m.sim, x, m.rest.dateShift,
+                    m.rest.couponShift);
+    m.active = !m.sim.done;
+    if (m.active && m.sim.paths > run.paths) run.paths = m.sim.paths;
+    if (!m.active) FinishSimulation(m.sim);
+  }
+  run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
+  run.tallies.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(run.blocks));
+
+  const int width = runner != nullptr && runner->run != nullptr && runner->width > 1 ? runner->width : 1;
+  run.errors.assign(static_cast<std::size_t>(width), nullptr);
+  if (width > 1) {
+    runner->run(width, &BlockRun::Work, &run);
+  } else {
+    BlockRun::Work(&run, 0);
+  }
+  for (const std::exception_ptr& e : run.errors)
+    if (e) std::rethrow_exception(e);
+  run.progress.Report(1.0);
+
+  // Each valuation's sums, block after block.
+  const std::size_t B = static_cast<std::size_t>(run.blocks);
+  for (int r = 0; r < n; ++r) {
+    Member& m = *run.members[static_cast<std::size_t>(r)];
+    ThrowIfFailed(m.status);
+    if (!m.active) continue;
+    StartTally(m.sim, 0, m.sim.acc);
+    for (std::size_t b = 0; b < B; ++b) AppendTally(m.sim.acc, run.tallies[static_cast<std::size_t>(r) * B + b]);
+    FinishSimulation(m.sim);
+  }
+  if (mode < 1) return run.members[0]->status;
+  plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
+
+  // Batch means: block b's greeks from the valuations' block prices.
+  if (B < 2) return run.members[0]->status;
+  auto blockPrice = [&](std::size_t r, std::size_t b) {
+    const Member& m = *run.members[r];
+    if (!m.active) return plan.PriceAt(r);
+    const Tally& t = run.tallies[r * B + b].t;
+    return m.sim.settled + 10000 * (t.pvSum / static_cast<double>(t.paths));
+  };
+  const double total = static_cast<double>(run.paths);
+  std::vector<std::vector<double>> rows(B);
+  std::vector<double> weight(B);
+  Greeks g;
+  for (std::size_t b = 0; b < B; ++b) {
+    ResetGreeks(g, args.NStock, 0.0);
+    plan.Combine([&](std::size_t r) { return blockPrice(r, b); }, g);
+    rows[b] = GreekRow(g);
+    const long long from = static_cast<long long>(b) * kBlockPaths;
+    weight[b] = static_cast<double>((from + kBlockPaths < run.paths ? kBlockPaths : run.paths - from)) / total;
+  }
+  std::vector<double> se = GreekRow(greekSE);
+  const std::size_t computed = mode >= 2 ? se.size() : se.size() - 2;
+  for (std::size_t j = 0; j < computed; ++j) {
+    double mean = 0.0;
+    for (std::size_t b = 0; b < B; ++b) mean += weight[b] * rows[b][j];
+    double sum = 0.0;
+    for (std::size_t b = 0; b < B; ++b) {
+      const double d = rows[b][j] - mean;
+      sum += weight[b] * weight[b] * d * d;
+    }
+    se[j] = std::sqrt(sum * static_cast<double>(B) / static_cast<double>(B - 1));
+  }
+  GreeksFromRow(se, greekSE);
+  return run.members[0]->status;
+}
+
+}  // namespace morvik

@@ -1,0 +1,43 @@
+// The full call's valuations on the path-addressed stream, split into blocks
+// of paths that the caller's threads may value in any order.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/core_args.h"
+#include "engine/valuation_extras.h"
+#include "sensitivities/sensitivities.h"
+#include "sensitivities/task_runner.h"
+
+namespace morvik {
+
+// Paths of a block: the unit of a thread's work and of the batch means. Fixed,
+// whatever the number of threads, so that the results do not depend on it.
+inline constexpr long long kBlockPaths = 128;
+
+// The core valuation of `args` into `out` and the sensitivities of `mode`
+// (as ValueWithSensitivities), every valuation on the path-addressed stream
+// of `seed` (engine/path_normals.h). Paths run in blocks of kBlockPaths:
+// each valuation's sums are kept block by block and added in block order,
+// so every figure is the same bit for bit whatever the runner (none: all on
+// the calling thread). A runner of width w runs w tasks that take the next
+// block in turn, each block for every valuation.
+//
+// `greekSE` receives each greek's standard error from batch means: block b's
+// greek from the block prices (settled part plus 10000 times the block's
+// mean present value) of the valuations it combines, and the spread of those
+// greeks weighted by block size; NaN for greeks not computed or below two
+// blocks. `extras`, when given, receives the core valuation's errors and
+// convergence points; progress (the fraction of blocks done) is reported by
+// the runner's task 0, and 1.0 at the end by the calling thread, never from
+// two threads at once. Returns the core valuation's status; throws
+// std::bad_alloc when anything cannot be allocated.
+int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
+                 const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras);
+
+// Greeks as one row (delta, gamma, vega of every stock, then theta, rho)
+// and back.
+std::vector<double> GreekRow(const Greeks& g);
+void GreeksFromRow(const std::vector<double>& row, Greeks& g);
+
+}  // namespace morvik

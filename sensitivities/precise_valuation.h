@@ -1,0 +1,44 @@
+// A full call's valuations with their precision in view: the stream and its
+// seed, standard errors of every figure that has one, convergence points,
+// progress, and replications over seeds.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/core_args.h"
+#include "engine/valuation_extras.h"
+#include "sensitivities/sensitivities.h"
+#include "sensitivities/task_runner.h"
+
+namespace morvik {
+
+struct PrecisionRequest {
+  bool aligned = false;     // the path-addressed stream instead of the default one
+  std::uint64_t seed = 0;   // default stream: 0 .. kSeeds - 1 (0 is the fixed stream)
+  int replications = 1;     // K > 1: K valuations on seeds seed .. seed + K - 1
+  const TaskRunner* runner = nullptr;
+  ProgressCallback progress;
+  std::vector<long long> checkpoints;
+};
+
+// Errors per 10000 of notional (probabilities as fractions).
+struct PrecisionReport {
+  ValuationExtras extras;  // price and probability errors, convergence points
+  Greeks greekSE;          // NaN where none is available
+};
+
+// The core valuation of `args` into `out` and the sensitivities of `mode`
+// (as ValueWithSensitivities). One valuation: on the default stream of the
+// seed through ValueWithSensitivities (no greek errors), or on the
+// path-addressed stream through ValueAligned (greek errors by batch means).
+// K replications: every output is the mean of K valuations on consecutive
+// seeds; the errors of the price and the probabilities are those of that
+// mean (root of the summed squared errors over K), each greek's is the
+// spread of its K values over sqrt(K); the convergence points are those of
+// the first replication, and progress runs once over all of them. Returns
+// the core valuation's status; throws std::bad_alloc.
+int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
+                       Greeks& greeks, PrecisionReport& report);
+
+}  // namespace morvik

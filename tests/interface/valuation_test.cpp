@@ -1,0 +1,244 @@
+// The internal full entry: bit-identical to the full call with default
+// options, convergence points equal to separate runs, the aligned stream
+// the same on any number of threads, seeds whose spread matches the
+// reported errors, replications, and progress reports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "interface/extended_entry.h"
+#include "interface/valuation.h"
+#include "tests/hardening/hardening_note.h"
+
+namespace morvik {
+namespace {
+
+using hardening::FuzzCall;
+using hardening::MakeNote;
+using hardening::NoteKind;
+
+// A note of `kind`; the pending date's fixings lie below its strikes, so
+// that it does not redeem and the simulation values the dates after it.
+FuzzCall Note(NoteKind kind, double trials, int mode) {
+  FuzzCall c = MakeNote(kind, trials, mode, 0);
+  if (kind == NoteKind::kPendingDate) c.SC = {90.0, 45.0};
+  return c;
+}
+
+bool Same(const std::vector<double>& a, const std::vector<double>& b) { return fuzzing::SameBits(a, b); }
+bool Same(double a, double b) { return fuzzing::SameBits({a}, {b}); }
+
+// Runs every task on a thread of its own, in reverse order when asked.
+template <bool Reverse>
+void RunOnThreads(int count, BatchTask task, void* ctx) {
+  std::vector<std::thread> threads;
+  for (int m = 0; m < count; ++m) threads.emplace_back(task, ctx, Reverse ? count - 1 - m : m);
+  for (std::thread& t : threads) t.join();
+}
+
+TEST(ValueNote, DefaultOptionsGiveTheFullCallsOutputsBitForBit) {
+  for (const NoteKind kind : {NoteKind::kTwoStocks, NoteKind::kPendingDate, NoteKind::kThreeStocks}) {
+    for (int mode = 0; mode <= 2; ++mode) {
+      FuzzCall c = Note(kind, 250, mode);
+      const int rc = CalcMorvikMC(c.View());
+      const ValuationResult r = ValueNote(c.Inputs());
+      const std::string where = std::to_string(static_cast<int>(kind)) + "/" + std::to_string(mode);
+      ASSERT_EQ(r.status, rc) << where;
+      EXPECT_TRUE(Same(r.ELS_Prob_n_Cf, c.ELS_Prob_n_Cf)) << where;
+      EXPECT_TRUE(Same(r.ELS_Coupon_Prob_n_Cf, c.ELS_Coupon_Prob_n_Cf)) << where;
+      EXPECT_TRUE(Same(r.ResultPrice, c.ResultPrice)) << where;
+      // Errors: the price's, every probability's, and no greek's.
+      EXPECT_GT(r.priceSE, 0.0) << where;
+      EXPECT_LT(r.priceSE, 0.05 * r.ResultPrice[0]) << where;
+      ASSERT_EQ(r.outcomeProbSE.size(), static_cast<std::size_t>(c.NStrike + 2)) << where;
+      ASSERT_EQ(r.couponProbSE.size(), static_cast<std::size_t>(c.NCoupon)) << where;
+      ASSERT_EQ(r.ResultSE.size(), r.ResultPrice.size()) << where;
+      EXPECT_EQ(r.ResultSE[0], r.priceSE) << where;
+      for (std::size_t m = 1; m < r.ResultSE.size(); ++m) EXPECT_TRUE(std::isnan(r.ResultSE[m])) << where;
+      for (int s = 0; s < c.NStrike + 2; ++s) {
+        const double p = r.ELS_Prob_n_Cf[s];
+        EXPECT_EQ(r.outcomeProbSE[s] > 0.0, p > 0.0 && p < 1.0) << where << " slot " << s;
+      }
+      ASSERT_EQ(r.convergence.size(), 1u);
+      EXPECT_TRUE(Same(r.convergence[0].price, r.ResultPrice[0])) << where;
+    }
+  }
+}
+
+TEST(ValueNote, RejectsAsTheFullCallDoesAndChecksItsOptions) {
+  FuzzCall c = MakeNote(NoteKind::kTwoStocks, 100, 1, 0);
+  c.NTrials = 0.5;
+  const ValuationResult bad = ValueNote(c.Inputs());
+  EXPECT_EQ(bad.status, CalcMorvikMC(c.View()));
+  EXPECT_LT(bad.status, 0);
+  EXPECT_TRUE(bad.ResultPrice.empty());
+  c.NTrials = 100;
+  ValuationOptions o;
+  o.seed = 64;  // the default stream has seeds 0..63
+  EXPECT_EQ(ValueNote(c.Inputs(), o).status, kBadValuationOptions);
+  o.seed = 61;
+  o.replications = 4;
+  EXPECT_EQ(ValueNote(c.Inputs(), o).status, kBadValuationOptions);
+  o.seed = 60;
+  EXPECT_EQ(ValueNote(c.Inputs(), o).status, 1);
+  o.replications = 0;
+  EXPECT_EQ(ValueNote(c.Inputs(), o).status, kBadValuationOptions);
+  ValuationOptions aligned;
+  aligned.stream = StreamKind::kAligned;
+  aligned.seed = 1ULL << 40;
+  EXPECT_EQ(ValueNote(c.Inputs(), aligned).status, 1);
+  EXPECT_EQ(ConvergenceCheckpoints(25000), (std::vector<long long>{1000, 2000, 5000, 10000, 20000}));
+  EXPECT_EQ(ConvergenceCheckpoints(1000), std::vector<long long>{});
+}
+
+// The checkpoint at n is a run of n trials, bit for bit, on either stream
+// (aligned: inside a block, at a block's end, past several blocks).
+TEST(ValueNote, ConvergencePointsAreSeparateRunsBitForBit) {
+  for (const StreamKind stream : {StreamKind::kDefault, StreamKind::kAligned}) {
+    FuzzCall c = Note(NoteKind::kPendingDate, 700, 0);
+    ValuationOptions o;
+    o.stream = stream;
+    o.seed = 3;
+    o.checkpoints = {100, 256, 300, 5000};
+    const ValuationResult r = ValueNote(c.Inputs(), o);
+    ASSERT_EQ(r.status, 1);
+    ASSERT_EQ(r.convergence.size(), 4u);
+    EXPECT_EQ(r.convergence[3].paths, 700);
+    for (const ConvergenceRow& row : r.convergence) {
+      c.NTrials = static_cast<double>(row.paths);
+      ValuationOptions single = o;
+      single.checkpoints.clear();
+      const ValuationResult s = ValueNote(c.Inputs(), single);
+      EXPECT_TRUE(Same(row.price, s.ResultPrice[0])) << row.paths;
+      EXPECT_TRUE(Same(row.priceSE, s.priceSE)) << row.paths;
+    }
+  }
+}
+
+TEST(ValueNote, AlignedValuationIsTheSameOnAnyNumberOfThreadsAndSchedule) {
+  FuzzCall c = MakeNote(NoteKind::kThreeStocks, 600, 2, 0);
+  ValuationOptions o;
+  o.stream = StreamKind::kAligned;
+  o.checkpoints = {300};
+  const ValuationResult one = ValueNote(c.Inputs(), o);
+  ASSERT_EQ(one.status, 1);
+  for (const int ns = 0; const double d : std::vector<double>(one.ResultSE.begin() + 1, one.ResultSE.end() - 2)) {
+    EXPECT_TRUE(std::isfinite(d) && d > 0.0) << ns;
+  }
+  const TaskRunner runners[] = {{2, &RunOnThreads<false>}, {3, &RunOnThreads<false>}, {3, &RunOnThreads<true>}};
+  for (const TaskRunner& runner : runners) {
+    o.runner = &runner;
+    const ValuationResult r = ValueNote(c.Inputs(), o);
+    ASSERT_EQ(r.status, 1);
+    EXPECT_TRUE(Same(r.ELS_Prob_n_Cf, one.ELS_Prob_n_Cf)) << runner.width;
+    EXPECT_TRUE(Same(r.ELS_Coupon_Prob_n_Cf, one.ELS_Coupon_Prob_n_Cf)) << runner.width;
+    EXPECT_TRUE(Same(r.ResultPrice, one.ResultPrice)) << runner.width;
+    EXPECT_TRUE(Same(r.ResultSE, one.ResultSE)) << runner.width;
+    EXPECT_TRUE(Same(r.outcomeProbSE, one.outcomeProbSE)) << runner.width;
+    ASSERT_EQ(r.convergence.size(), 2u);
+    EXPECT_TRUE(Same(r.convergence[0].price, one.convergence[0].price)) << runner.width;
+  }
+  // Another stream: other figures, of the same size within their errors.
+  const ValuationResult def = ValueNote(c.Inputs());
+  EXPECT_FALSE(Same(def.ResultPrice[0], one.ResultPrice[0]));
+  EXPECT_LT(std::fabs(def.ResultPrice[0] - one.ResultPrice[0]), 5 * std::hypot(def.priceSE, one.priceSE));
+}
+
+// 30 seeds of one note: the spread of the prices against the reported
+// errors, sum (p_k - mean)^2 / mean(se_k^2), is chi-square with 29 degrees
+// of freedom; it leaves [8.18, 68.40] with probability 1e-4.
+TEST(ValueNote, PricesOfThirtySeedsSpreadAsTheirErrorsSay) {
+  for (const StreamKind stream : {StreamKind::kDefault, StreamKind::kAligned}) {
+    FuzzCall c = MakeNote(NoteKind::kTwoStocks, 2000, 0, 0);
+    std::vector<double> price, var;
+    for (int k = 0; k < 30; ++k) {
+      ValuationOptions o;
+      o.stream = stream;
+      o.seed = static_cast<std::uint64_t>(stream == StreamKind::kDefault ? k : 1000 + k);
+      const ValuationResult r = ValueNote(c.Inputs(), o);
+      ASSERT_EQ(r.status, 1);
+      price.push_back(r.ResultPrice[0]);
+      var.push_back(r.priceSE * r.priceSE);
+    }
+    double mean = 0.0, meanVar = 0.0, chi2 = 0.0;
+    for (int k = 0; k < 30; ++k) {
+      mean += price[k] / 30;
+      meanVar += var[k] / 30;
+    }
+    for (const double p : price) chi2 += (p - mean) * (p - mean) / meanVar;
+    EXPECT_GT(chi2, 8.18) << static_cast<int>(stream);
+    EXPECT_LT(chi2, 68.40) << static_cast<int>(stream);
+    std::printf("seeds, stream %d: chi-square %.2f (29 degrees of freedom)\n", static_cast<int>(stream), chi2);
+  }
+}
+
+TEST(ValueNote, ReplicationsAreTheMeanOfSeededCallsWithTheSpreadOfTheirGreeks) {
+  FuzzCall c = MakeNote(NoteKind::kTwoStocks, 300, 1, 0);
+  ValuationOptions o;
+  o.seed = 4;
+  o.replications = 3;
+  const ValuationResult r = ValueNote(c.Inputs(), o);
+  ASSERT_EQ(r.status, 1);
+  std::vector<ValuationResult> each;
+  for (std::uint64_t k = 4; k < 7; ++k) {
+    ValuationOptions one;
+    one.seed = k;
+    each.push_back(ValueNote(c.Inputs(), one));
+  }
+  for (std::size_t m = 0; m < r.ResultPrice.size() - 2; ++m) {  // theta and rho not computed
+    const double a = each[0].ResultPrice[m], b = each[1].ResultPrice[m], d = each[2].ResultPrice[m];
+    const double mean = (a + b + d) / 3;
+    EXPECT_NEAR(r.ResultPrice[m], mean, 1e-9 * std::fabs(mean)) << m;
+    if (m == 0) {
+      const double se = std::sqrt(each[0].priceSE * each[0].priceSE + each[1].priceSE * each[1].priceSE +
+                                  each[2].priceSE * each[2].priceSE) / 3;
+      EXPECT_NEAR(r.ResultSE[0], se, 1e-9 * se);
+      continue;
+    }
+    const double sd = std::sqrt(((a - mean) * (a - mean) + (b - mean) * (b - mean) + (d - mean) * (d - mean)) / 2);
+    EXPECT_NEAR(r.ResultSE[m], sd / std::sqrt(3.0), 1e-6 * sd + 1e-9) << m;
+  }
+  EXPECT_TRUE(std::isnan(r.ResultSE[r.ResultSE.size() - 1]));
+  EXPECT_NEAR(r.ELS_Prob_n_Cf[0], (each[0].ELS_Prob_n_Cf[0] + each[1].ELS_Prob_n_Cf[0] + each[2].ELS_Prob_n_Cf[0]) / 3,
+              1e-15);
+}
+
+struct Reports {
+  std::vector<double> fractions;
+  static void Take(void* ctx, double f) { static_cast<Reports*>(ctx)->fractions.push_back(f); }
+};
+
+TEST(ValueNote, ProgressRisesToOneInAtMostAHundredAndOneReports) {
+  const TaskRunner two{2, &RunOnThreads<false>};
+  struct Case {
+    StreamKind stream;
+    int mode;
+    const TaskRunner* runner;
+    int replications;
+  };
+  for (const Case& k : {Case{StreamKind::kDefault, 0, nullptr, 1}, Case{StreamKind::kDefault, 1, &two, 1},
+                        Case{StreamKind::kAligned, 0, &two, 1}, Case{StreamKind::kDefault, 0, nullptr, 2}}) {
+    FuzzCall c = MakeNote(NoteKind::kTwoStocks, 3000, k.mode, 0);
+    Reports rep;
+    ValuationOptions o;
+    o.stream = k.stream;
+    o.runner = k.runner;
+    o.replications = k.replications;
+    o.progress = &Reports::Take;
+    o.progressCtx = &rep;
+    ASSERT_EQ(ValueNote(c.Inputs(), o).status, 1);
+    const std::vector<double>& f = rep.fractions;
+    ASSERT_GE(f.size(), 2u);
+    EXPECT_LE(f.size(), 101u * static_cast<std::size_t>(k.replications));
+    EXPECT_TRUE(std::is_sorted(f.begin(), f.end()));
+    EXPECT_GT(f.front(), 0.0);
+    EXPECT_EQ(f.back(), 1.0);
+  }
+}
+
+}  // namespace
+}  // namespace morvik
