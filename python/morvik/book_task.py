@@ -27,17 +27,31 @@ def _value(v):
     return math.nan if v is None else float(v)
 
 
+def _proportion_se(p, trials, runs):
+    """The standard error of a share ``p`` of ``trials`` trials over ``runs``
+    runs, in the order of operations of the library's ProportionSE
+    (termsheet/pricing.cpp)."""
+    n = math.ceil(trials) * runs
+    if n < 2.0:
+        return math.nan
+    c = p * trials * runs
+    var = c * (1.0 - c / n) / (n - 1.0)
+    return math.sqrt(n) * math.sqrt(var if var > 0.0 else 0.0) / (trials * runs)
+
+
 def valuation_rows(label, valuation):
     """The rows of a valued note, as the tool's CSV has them: status, price,
     price in per cent, the probabilities of early redemption, of maturity
-    without and with knock-in, the greeks by underlying, theta and rho; a
-    note with nothing left to price has its settled amount instead."""
+    without and with knock-in, the greeks by underlying, theta and rho, each
+    with its standard error where the library gives one; a note with nothing
+    left to price has its settled amount instead."""
     note = valuation.note
     date, trials = note.price_date.isoformat(), int(valuation.trials)
+    entry = valuation.to_dict()["notes"][0]
     rows = []
 
-    def row(quantity, value, underlying=None):
-        rows.append((label, date, trials, quantity, underlying, _value(value), math.nan, None))
+    def row(quantity, value, std_error=None, underlying=None):
+        rows.append((label, date, trials, quantity, underlying, _value(value), _value(std_error), None))
 
     row("status", valuation.status)
     if valuation.status is None:  # nothing left to price
@@ -45,26 +59,33 @@ def valuation_rows(label, valuation):
         if settlement is not None:
             row("settled_amount", settlement["amount"])
         return rows
-    row("price", valuation.price)
+    row("price", valuation.price, valuation.std_error)
     if note.notional > 0.0:
-        row("price_percent", valuation.price_pct)
+        se = valuation.std_error
+        row("price_percent", valuation.price_pct, None if se is None else 100.0 * se / note.notional)
     # The redemption dates come first among the outcomes, the two maturity
-    # outcomes last; the early probability adds them in date order.
-    probability = valuation.outcomes["probability"].tolist()
-    early = 0.0
-    for p in probability[:-2]:
+    # outcomes last. The early dates together are a share of the paths; the
+    # dates settled on known fixings (error 0) add no error.
+    outcomes = valuation.outcomes
+    probability, std_error = outcomes["probability"].tolist(), outcomes["std_error"].tolist()
+    early = settled = 0.0
+    for p, se in zip(probability[:-2], std_error[:-2]):
         early += p
-    row("early_redemption_probability", early)
-    row("maturity_probability", probability[-2])
-    row("knock_in_probability", probability[-1])
+        if se == 0.0:
+            settled += p
+    early_se = 0.0 if settled == early else _proportion_se(early, valuation.trials, entry.get("replications", 1))
+    row("early_redemption_probability", early, early_se)
+    row("maturity_probability", probability[-2], std_error[-2])
+    row("knock_in_probability", probability[-1], std_error[-1])
     if valuation.greeks is not None:
+        greeks = valuation.greeks
         for greek in ("delta", "gamma", "vega"):
-            for underlying, value in valuation.greeks[greek].items():
-                row(greek, value, underlying)
-        entry = valuation.to_dict()["notes"][0]
+            errors = greeks.get(greek + "_se")
+            for k, underlying in enumerate(greeks.index):
+                row(greek, greeks[greek].iloc[k], None if errors is None else errors.iloc[k], underlying)
         if "theta" in entry:
-            row("theta", valuation.theta)
-            row("rho", valuation.rho)
+            row("theta", valuation.theta, entry.get("theta_se"))
+            row("rho", valuation.rho, entry.get("rho_se"))
     return rows
 
 
