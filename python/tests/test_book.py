@@ -19,6 +19,7 @@ import pandas as pd
 import pytest
 from pandas.testing import assert_frame_equal
 
+import morvik
 from conftest import EXAMPLES, MID_LIFE, ROOT, STEPDOWN
 from morvik import book
 from morvik.book_task import error_rows, value_note
@@ -93,6 +94,16 @@ def test_a_book_on_two_workers_is_the_serial_run_and_the_tools_csv(client, tool,
     assert failed.loc[paths[-3], "value"] == -2053 and "rejected, code -2053" in failed.loc[paths[-3], "error"]
     assert "not valid JSON" in failed.loc[paths[-2], "error"]
     assert failed.loc[paths[-1], "error"].endswith("no such file")
+
+
+def test_notes_and_dicts_travel_as_text(client):
+    sheet = json.load(open(MID_LIFE))
+    table = book.price_book([morvik.load(MID_LIFE), sheet], client, trials=300)
+    alone = _serial([MID_LIFE], trials=300)
+    assert list(table["note"].unique()) == [MID_LIFE, sheet["name"]]
+    for label, rows in table.groupby("note", sort=False):
+        assert_frame_equal(rows.drop(columns="note").reset_index(drop=True), alone.drop(columns="note"),
+                           check_exact=True)
 
 
 def test_numbers_are_written_as_the_library_writes_them(tool):
