@@ -2,9 +2,10 @@
 # Installs the Python package morvik into the virtual environment build/venv
 # (made from Debian's /usr/bin/python3 with its system packages: numpy,
 # pandas, matplotlib, pytest; dask and distributed for books): the Debian
-# packages first, then `pip install --no-build-isolation` of python/, offline. The extension is
-# compiled by the project's CMake build (python/setup.py drives it); set
-# MORVIK_BUILD_DIR to reuse a build tree (test-all.sh passes build/release).
+# packages first, then `pip install --no-build-isolation` of python/,
+# offline. The extension is compiled by the project's CMake build
+# (python/setup.py drives it); set MORVIK_BUILD_DIR to reuse a build tree
+# (test-all.sh passes build/release).
 #
 # Then: build/venv/bin/python -c "import morvik; ..."
 set -euo pipefail
