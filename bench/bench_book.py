@@ -58,7 +58,7 @@ def main(argv=None):
                 tiny_notes = [examples[k % len(examples)] for k in range(args.tiny)]
                 _, tiny_wall = _timed(book.price_book, tiny_notes, client, trials=100, progress=False)
         finally:
-            book._close(client)
+            book.close_client(client)
         assert table["error"].isna().all(), table[table["error"].notna()]
         tables.append(table)
         walls.append(wall)

@@ -224,11 +224,12 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
         if unfinished:  # interrupted: the cluster may be shared
             client.cancel(unfinished)
         if owned is not None:
-            _close(owned)
+            close_client(owned)
     return _frame([row for rows in results for row in rows])
 
 
-def _close(client):
+def close_client(client):
+    """Closes ``client`` and the local cluster it started, if any."""
     cluster = client.cluster
     client.close()
     if cluster is not None:
@@ -366,6 +367,9 @@ def main(argv=None):
     except OSError as e:  # the scheduler cannot be reached
         print(f"morvik book: {e}", file=sys.stderr)
         return 2
+    except KeyboardInterrupt:
+        print(f"morvik book: interrupted; {args.out} not written", file=sys.stderr)
+        return 130
     failed = frame["error"].dropna()
     for error in failed:
         print(error, file=sys.stderr)

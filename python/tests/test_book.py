@@ -32,7 +32,7 @@ pytestmark = pytest.mark.filterwarnings("ignore:make_current is deprecated:Depre
 def client():
     c = book.start_local_cluster(2)
     yield c
-    book._close(c)
+    book.close_client(c)
 
 
 def _serial(paths, **options):
