@@ -88,6 +88,33 @@ std::vector<double> LadderMoves() {
   return moves;
 }
 
+std::string RequestProblem(const PriceRequest& request) {
+  if (request.threads < 1 || request.threads > kMaxThreads) {
+    return "threads take a whole number from 1 to " + std::to_string(kMaxThreads);
+  }
+  if (request.replications < 1 || request.replications > kMaxReplications) {
+    return "replications take a whole number from 1 to " + std::to_string(kMaxReplications);
+  }
+  const std::uint64_t seed = request.seed.value_or(0);
+  if (request.aligned) {
+    if (seed > static_cast<std::uint64_t>(kMaxAlignedSeed)) {
+      return "the aligned stream takes seeds 0 to " + std::to_string(kMaxAlignedSeed);
+    }
+    return std::string();
+  }
+  const std::uint64_t last = seed + static_cast<std::uint64_t>(request.replications) - 1;
+  if (seed > static_cast<std::uint64_t>(kMaxDefaultSeed) || last > static_cast<std::uint64_t>(kMaxDefaultSeed)) {
+    std::string text = "the default stream has seeds 0 to " + std::to_string(kMaxDefaultSeed) + ": seed " +
+                       std::to_string(seed);
+    if (request.replications > 1) {
+      text += " with " + std::to_string(request.replications) + " replications needs seeds up to " +
+              std::to_string(last);
+    }
+    return text;
+  }
+  return std::string();
+}
+
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   NoteInputs n = note;
   if (request.compute >= 0) n.CalcFlag[0] = std::max(n.CalcFlag[0], request.compute);

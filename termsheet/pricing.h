@@ -42,6 +42,16 @@ struct PriceRequest {
 
 // Seeds of the default stream: 0 to kMaxDefaultSeed (numerics/random.h).
 inline constexpr int kMaxDefaultSeed = 63;
+// Largest seed of the aligned stream, most runs averaged (replications) and
+// most threads for one note.
+inline constexpr long long kMaxAlignedSeed = 999999999999999999LL;
+inline constexpr int kMaxReplications = 64;
+inline constexpr int kMaxThreads = 256;
+
+// Why the request's threads, seed and replications cannot be used, as one
+// sentence without a final stop, or empty when they can: replications run
+// on the seeds from the request's (0 when none) on.
+std::string RequestProblem(const PriceRequest& request);
 
 
 

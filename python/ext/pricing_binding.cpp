@@ -2,6 +2,9 @@
 // morvik-price prices it (PriceTermSheet) and rendered as the tool's JSON
 // document, and the export ZUNP_CalcMorvikMC on arrays. The GIL is released
 // while the library works, so Python threads price side by side.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include <pybind11/numpy.h>
@@ -10,20 +13,28 @@
 #include "bindings.h"
 #include "full_call_arrays.h"
 #include "termsheet/report.h"
-#include "tools/morvik-price/app.h"
+#include "termsheet/pricing.h"
 
 namespace morvik::python {
 namespace {
 
 // What the package asks for on top of the term sheet, as the command line's
-// options set it (--greeks/--full, --trials, --ladder, --log, --threads).
-PriceRequest Request(int compute, long long trials, int threads, bool ladder, bool log) {
+// options set it (--greeks/--full, --trials, --ladder, --log, --threads,
+// --seed, --stream, --replications, --convergence), checked by the same rule.
+PriceRequest Request(int compute, long long trials, int threads, bool ladder, bool log,
+                     std::optional<std::uint64_t> seed, bool aligned, int replications, bool convergence) {
   PriceRequest request;
   request.compute = compute;
   request.trials = trials;
   request.threads = threads;
   request.ladder = ladder;
   request.log = log;
+  request.seed = seed;
+  request.aligned = aligned;
+  request.replications = replications;
+  request.convergence = convergence;
+  const std::string problem = RequestProblem(request);
+  if (!problem.empty()) throw py::value_error(problem);
   return request;
 }
 
@@ -36,17 +47,25 @@ py::array_t<double> Array(const std::vector<double>& v) {
 void BindPricing(py::module_& m) {
   m.attr("MAX_TRIALS") = kMaxTrials;
   m.attr("MAX_THREADS") = kMaxThreads;
+  m.attr("MAX_DEFAULT_SEED") = kMaxDefaultSeed;
+  m.attr("MAX_ALIGNED_SEED") = kMaxAlignedSeed;
+  m.attr("MAX_REPLICATIONS") = kMaxReplications;
   m.def(
       "price_json",
-      [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log) {
-        const PriceRequest request = Request(compute, trials, threads, ladder, log);
+      [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log,
+         std::optional<std::uint64_t> seed, bool aligned, int replications, bool convergence) {
+        const PriceRequest request =
+            Request(compute, trials, threads, ladder, log, seed, aligned, replications, convergence);
         py::gil_scoped_release unlocked;
         return JsonReport({PriceTermSheet(note, request)});
       },
       py::arg("note"), py::arg("compute"), py::arg("trials"), py::arg("threads"), py::arg("ladder"),
-      py::arg("log"),
+      py::arg("log"), py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("replications") = 1,
+      py::arg("convergence") = false,
       "The note priced as morvik-price prices it; the tool's JSON document of that one note.\n"
-      "compute: -1 the term sheet's, 1 greeks, 2 full; trials: 0 the term sheet's.");
+      "compute: -1 the term sheet's, 1 greeks, 2 full; trials: 0 the term sheet's; seed: None for the\n"
+      "stream's own; aligned: the path-addressed stream; replications: runs on consecutive seeds;\n"
+      "convergence: the running price at 1000, 2000, 5000, ... paths.");
 }
 
 void BindFullCall(py::module_& m) {

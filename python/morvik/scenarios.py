@@ -15,8 +15,6 @@ from .valuation import _ladder_frame, price
 LADDER_MOVES = tuple(k / 10.0 for k in range(-3, 4))
 # Parallel shifts of the local volatility grid, in volatility (0.01 = one point).
 VOL_MOVES = (-0.02, -0.01, 0.0, 0.01, 0.02)
-# Trial counts of the convergence table.
-CONVERGENCE_TRIALS = (1000, 2000, 5000, 10000, 20000, 50000)
 # A lowered volatility never goes below this (as the library's vega bumps it).
 VOL_FLOOR = 1e-12
 
@@ -102,19 +100,9 @@ def grid(note, spot_moves=LADDER_MOVES, vol_moves=VOL_MOVES, underlying=None, tr
     return frame
 
 
-def convergence(note, trials=CONVERGENCE_TRIALS, jobs=1):
-    """The price at growing trial counts (the library's stream restarts from
-    one seed, so each run extends the one before), with its standard error
-    where the library reports one. Index ``trials``; columns ``price``,
-    ``std_error``."""
-    counts = [int(t) for t in trials]
-
-    def one(t):
-        v = price(note, trials=t)
-        return v.price, (np.nan if v.std_error is None else v.std_error)
-
-    rows = _map(one, counts, jobs)
-    frame = pd.DataFrame({"price": [p for p, _ in rows], "std_error": [e for _, e in rows]},
-                         index=pd.Index(counts, name="trials"), dtype=float)
-    frame.attrs["morvik"] = "convergence"
-    return frame
+def convergence(note, trials=50000, seed=None, stream="default"):
+    """The running price and its standard error at 1000, 2000, 5000, ...
+    paths and at ``trials``, all from one run: the first n paths of a run are
+    the same whatever its length, so each point is what a run of n trials
+    gives, bit for bit. Index ``trials``; columns ``price``, ``std_error``."""
+    return price(note, trials=trials, seed=seed, stream=stream, convergence=True).convergence

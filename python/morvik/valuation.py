@@ -19,38 +19,50 @@ def _whole(value):
     return isinstance(value, (int, np.integer)) and not isinstance(value, bool)
 
 
-def _request(trials, greeks, full, seed, stream, threads):
+def _request(trials, greeks, full, seed, stream, threads, replications, convergence):
     """The request's arguments of the C++ call, checked here so that a wrong
-    option raises before anything is priced."""
+    option raises before anything is priced (the seed's range against the
+    stream and the replications is checked by the library's own rule)."""
     if stream not in _STREAMS:
         raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
-    if seed is not None or stream != "default":
-        raise NotImplementedError("seeds and the aligned stream need the library's seeded valuation, "
-                                  "which this build does not have: use seed=None, stream='default'")
+    if seed is not None and not (_whole(seed) and 0 <= seed <= _morvik.MAX_ALIGNED_SEED):
+        raise ValueError(f"seed takes a whole number from 0 to {_morvik.MAX_ALIGNED_SEED}, not {seed!r}")
     if trials is not None and not (_whole(trials) and 1 <= trials <= _morvik.MAX_TRIALS):
         raise ValueError(f"trials takes a whole number from 1 to {_morvik.MAX_TRIALS}, not {trials!r}")
-    if not (_whole(threads) and 1 <= threads <= _morvik.MAX_THREADS):
-        raise ValueError(f"threads takes a whole number from 1 to {_morvik.MAX_THREADS}, not {threads!r}")
+    for name, value in (("threads", threads), ("replications", replications)):
+        if not _whole(value):
+            raise ValueError(f"{name} takes a whole number, not {value!r}")
     compute = 2 if full else (1 if greeks else -1)
-    return {"compute": compute, "trials": 0 if trials is None else int(trials), "threads": int(threads)}
+    return {"compute": compute, "trials": 0 if trials is None else int(trials), "threads": int(threads),
+            "seed": None if seed is None else int(seed), "aligned": stream == "aligned",
+            "replications": int(replications), "convergence": bool(convergence)}
 
 
 def price(note, trials=None, greeks=False, full=False, seed=None, stream="default", threads=1, ladder=False,
-          log=False):
+          log=False, replications=1, convergence=False):
     """Prices ``note`` as ``morvik-price`` does with the same options.
 
     - ``trials``: replaces the term sheet's (1 to 1000000000); ``None`` keeps it;
     - ``greeks``: delta, gamma and vega by underlying; ``full``: also theta and
       rho (the options only raise what the term sheet asks for);
-    - ``seed``, ``stream``: the random stream; only the library's fixed stream
-      (``None``, ``"default"``) for now;
-    - ``threads``: threads for the revaluations of the greeks (same results);
+    - ``stream``: ``"default"``, the library's stream (``seed`` 0 to 63 starts
+      it elsewhere; ``None`` or 0 is the exports' fixed stream), or
+      ``"aligned"``, normals addressed by path, day and stock (any ``seed``),
+      which gives every greek a standard error and splits one valuation's
+      paths over ``threads``;
+    - ``threads``: threads for one note: the revaluations of the greeks on
+      the default stream, blocks of paths on the aligned one (same results
+      for any count);
+    - ``replications``: the mean of that many runs on consecutive seeds, each
+      greek with the standard error of its spread;
+    - ``convergence``: the running price and its error at 1000, 2000, 5000,
+      ... paths of the same run, in ``Valuation.convergence``;
     - ``ladder``: the tool's spot ladder (``--ladder``), in ``Valuation.ladder``;
     - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``).
 
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices."""
-    request = _request(trials, greeks, full, seed, stream, threads)
+    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
     text = _morvik.price_json(note._handle, ladder=bool(ladder), log=bool(log), **request)
     entry = json.loads(text)["notes"][0]
     if "error" in entry:
@@ -89,8 +101,8 @@ class Valuation:
     prints for the note, byte for byte; the attributes hold the same numbers
     (read back exactly from it):
 
-    - ``price`` (notional's currency), ``price_pct`` (per cent of the notional);
-      ``std_error`` (None until the library reports one);
+    - ``price`` (notional's currency), ``price_pct`` (per cent of the notional),
+      ``std_error`` (the price's standard error), ``stream``, ``seed``;
     - ``outcomes``: one row per redemption outcome (each observation date,
       maturity without and with knock-in): observation and payment dates,
       probability, its standard error, mean cash flow over all trials
@@ -99,7 +111,9 @@ class Valuation:
     - ``greeks``: delta, gamma and vega by underlying (None when not asked);
       ``theta``, ``rho`` (None unless ``full``);
     - ``breakdown``, ``life_cycle``, ``warnings``, ``state``, ``status``;
-      ``ladder`` (the tool's spot ladder when asked).
+      ``ladder`` (the tool's spot ladder when asked), ``convergence`` (when
+      asked: price and standard error by paths, plotted by
+      ``frame.morvik.plot()``).
 
     A note with nothing left to price (redeemed or matured and paid) has
     ``price`` None and empty frames; its ``life_cycle`` says how it ended."""
@@ -115,6 +129,9 @@ class Valuation:
         self.price = _optional_float(entry, "price")
         self.price_pct = _optional_float(entry, "price_percent")
         self.std_error = _optional_float(entry, "price_se")
+        self.stream = entry.get("stream", "default")
+        self.seed = entry.get("seed")
+        self.convergence = self._convergence(entry)
         self.breakdown = {k: float(v) for k, v in entry.get("price_breakdown", {}).items()}
         self.theta = _optional_float(entry, "theta")
         self.rho = _optional_float(entry, "rho")
@@ -144,6 +161,17 @@ class Valuation:
         columns = [k for k in ("delta", "gamma", "vega", "delta_se", "gamma_se", "vega_se") if k in rows[0]]
         return pd.DataFrame({k: np.array([_number(g[k]) for g in rows], dtype=float) for k in columns},
                             index=pd.Index([g["underlying"] for g in rows], name="underlying", dtype=object))
+
+    @staticmethod
+    def _convergence(entry):
+        if "convergence" not in entry:
+            return None
+        rows = entry["convergence"]
+        frame = pd.DataFrame({"price": np.array([r["price"] for r in rows], dtype=float),
+                              "std_error": np.array([_number(r.get("price_se")) for r in rows], dtype=float)},
+                             index=pd.Index([int(r["paths"]) for r in rows], name="trials"))
+        frame.attrs["morvik"] = "convergence"
+        return frame
 
     @staticmethod
     def _ladder(entry):

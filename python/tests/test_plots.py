@@ -36,6 +36,6 @@ def test_scenario_frames_plot_themselves(tmp_path):
     grid = morvik.grid(note, spot_moves=(-0.2, 0.0), vol_moves=(0.0, 0.05), trials=500)
     fig = _saved(grid.morvik.plot(), tmp_path / "grid.png")
     assert [list(line.get_ydata()) for line in fig.axes[0].lines] == [list(grid[c]) for c in grid.columns]
-    _saved(morvik.convergence(note, trials=(200, 400)).morvik.plot(), tmp_path / "convergence.png")
+    _saved(morvik.convergence(note, trials=1500).morvik.plot(), tmp_path / "convergence.png")
     with pytest.raises(TypeError, match="did not come from morvik"):
         pd.DataFrame({"price": [1.0]}).morvik.plot()

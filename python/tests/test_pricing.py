@@ -27,7 +27,9 @@ def test_greeks_and_full_json_byte_for_byte(tool):
     entry = tool.notes(MID_LIFE, "--full")[0]
     assert (full.theta, full.rho) == (entry["theta"], entry["rho"])
     assert full.greeks.loc["Siemens", "vega"] == entry["greeks"][0]["vega"]
-    assert v.theta is None and v.greeks.shape == (2, 3)
+    # The default stream gives greeks without errors (the aligned stream or
+    # replications give them).
+    assert v.theta is None and v.greeks.shape == (2, 6) and v.greeks["delta_se"].isna().all()
 
 
 def test_frames_hold_the_tool_numbers(tool, tmp_path):
@@ -40,7 +42,8 @@ def test_frames_hold_the_tool_numbers(tool, tmp_path):
         assert list(v.coupons[column]) == [c[key] for c in entry["coupons"]], column
     assert list(v.outcomes.index[-3:]) == ["final, date 8", "maturity, no knock-in", "maturity, knock-in"]
     assert [d.isoformat() for d in v.outcomes["payment"].dt.date] == [r["payment"] for r in rows]
-    assert v.outcomes["std_error"].isna().all() and v.std_error is None
+    assert list(v.outcomes["std_error"]) == [r["probability_se"] for r in rows]
+    assert v.std_error == entry["price_se"] and v.std_error > 0.0
     assert v.breakdown["discounted_coupons"] == pytest.approx(v.coupons["discounted_value"].sum(), rel=1e-12)
 
     # The probabilities add up to the tool's long-form CSV quantities.
@@ -53,12 +56,29 @@ def test_frames_hold_the_tool_numbers(tool, tmp_path):
     assert p.sum() == pytest.approx(1.0, abs=1e-12)
 
 
+def test_seeds_streams_and_replications_as_the_tool(tool):
+    note = morvik.load(STEPDOWN)
+    for options in (("--seed", "5"), ("--stream", "aligned", "--seed", "7"), ("--replications", "3")):
+        kwargs = {"seed": 5} if options[0] == "--seed" else (
+            {"stream": "aligned", "seed": 7} if options[0] == "--stream" else {"replications": 3})
+        v = morvik.price(note, trials=400, greeks=True, **kwargs)
+        assert v.to_json() == tool.json_text(STEPDOWN, "--trials", "400", "--greeks", *options), options
+    aligned = morvik.price(note, trials=400, greeks=True, stream="aligned", seed=7)
+    assert aligned.stream == "aligned" and aligned.seed == 7
+    assert (aligned.greeks[["delta_se", "gamma_se", "vega_se"]] > 0).all().all()
+    # One aligned valuation split over threads gives the same bits.
+    assert morvik.price(note, trials=400, greeks=True, stream="aligned", seed=7, threads=3).to_json() == \
+        aligned.to_json()
+
+
 def test_options_are_checked_before_pricing():
     note = morvik.load(STEPDOWN)
-    with pytest.raises(NotImplementedError):
-        morvik.price(note, seed=7)
-    with pytest.raises(NotImplementedError):
-        morvik.price(note, stream="aligned")
+    with pytest.raises(ValueError, match="seeds 0 to 63"):
+        morvik.price(note, seed=64)
+    with pytest.raises(ValueError, match="replications"):
+        morvik.price(note, seed=62, replications=3)
+    with pytest.raises(ValueError, match="seed"):
+        morvik.price(note, seed=-1)
     with pytest.raises(ValueError, match="stream"):
         morvik.price(note, stream="sobol")
     for bad in (0, 2.5, 10**10):

@@ -50,8 +50,11 @@ def test_grid_holds_the_ladder_and_moves_only_copies():
     assert all(np.array_equal(np.asarray(v), np.asarray(note.inputs[k])) for k, v in before.items())
 
 
-def test_convergence_reuses_the_stream():
+def test_convergence_points_are_the_runs_of_their_length():
     note = morvik.load(STEPDOWN)
-    frame = morvik.convergence(note, trials=(300, 600))
-    assert list(frame.index) == [300, 600]
-    assert frame.loc[600, "price"] == morvik.price(note, trials=600).price
+    for stream in ("default", "aligned"):
+        frame = morvik.convergence(note, trials=2500, seed=3, stream=stream)
+        assert list(frame.index) == [1000, 2000, 2500]
+        for n in (1000, 2500):
+            run = morvik.price(note, trials=n, seed=3, stream=stream)
+            assert frame.loc[n, "price"] == run.price and frame.loc[n, "std_error"] == run.std_error, (stream, n)

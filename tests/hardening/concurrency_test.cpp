@@ -14,6 +14,7 @@
 #include "interface/assembly.h"
 #include "interface/extended_entry.h"
 #include "interface/morvik.h"
+#include "interface/valuation.h"
 #include "tests/hardening/hardening_note.h"
 #include "tests/support/temp_cwd.h"
 #include "termsheet/task_threads.h"
@@ -157,6 +158,40 @@ TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
     });
   for (std::thread& th : callers) th.join();
   for (std::size_t t = 0; t < calls.size(); ++t) EXPECT_TRUE(Collect(calls[t], rc[t]) == one) << t;
+}
+
+TEST_F(ConcurrencyTest, AlignedBlocksOnSeveralThreadsReproduceOneThread) {
+  // One valuation's blocks of paths on three threads, every sensitivity with
+  // its standard error and progress reports, by two callers at once.
+  FuzzCall note = MakeNote(NoteKind::kThreeStocks, 300.0, 2, 0);
+  ValuationOptions options;
+  options.stream = StreamKind::kAligned;
+  options.seed = 11;
+  const ValuationResult one = ValueNote(note.View(), options);
+  ASSERT_EQ(one.status, 1);
+  struct Seen {
+    double last = 0.0;
+    static void Report(void* ctx, double fraction) { static_cast<Seen*>(ctx)->last = fraction; }
+  };
+  std::vector<ValuationResult> results(2);
+  std::vector<Seen> seen(2);
+  std::vector<std::thread> callers;
+  for (std::size_t t = 0; t < results.size(); ++t)
+    callers.emplace_back([&, t] {
+      const TaskRunner runner = ThreadRunner(3);
+      ValuationOptions threaded = options;
+      threaded.runner = &runner;
+      threaded.progress = &Seen::Report;
+      threaded.progressCtx = &seen[t];
+      results[t] = ValueNote(note.View(), threaded);
+    });
+  for (std::thread& th : callers) th.join();
+  for (std::size_t t = 0; t < results.size(); ++t) {
+    EXPECT_EQ(results[t].ResultPrice, one.ResultPrice) << t;
+    EXPECT_EQ(results[t].ResultSE, one.ResultSE) << t;
+    EXPECT_EQ(results[t].ELS_Prob_n_Cf, one.ELS_Prob_n_Cf) << t;
+    EXPECT_EQ(seen[t].last, 1.0) << t;
+  }
 }
 
 }  // namespace

@@ -221,20 +221,19 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   }
   request.aligned = streamText == "aligned";
   long long replications = 1, seed = 0;
-  const long long maxSeed = request.aligned ? kMaxAlignedSeed : kMaxDefaultSeed;
   if (!WholeOption("--replications", replicationsText, 1, kMaxReplications, replications, problem) ||
-      (!seedText.empty() && !WholeOption("--seed", seedText, 0, maxSeed, seed, problem))) {
+      (!seedText.empty() && !WholeOption("--seed", seedText, 0, kMaxAlignedSeed, seed, problem))) {
     err << "morvik-price: " << problem << ".\n";
-    return kExitUnusable;
-  }
-  if (!request.aligned && seed + replications - 1 > kMaxDefaultSeed) {
-    err << "morvik-price: the default stream has seeds 0 to " << kMaxDefaultSeed << ": --seed " << seed
-        << " with --replications " << replications << " needs seeds up to " << seed + replications - 1 << ".\n";
     return kExitUnusable;
   }
   if (!seedText.empty()) request.seed = static_cast<std::uint64_t>(seed);
   request.replications = static_cast<int>(replications);
   request.convergence = convergence;
+  problem = RequestProblem(request);
+  if (!problem.empty()) {
+    err << "morvik-price: " << problem << ".\n";
+    return kExitUnusable;
+  }
   if (std::count(files.begin(), files.end(), std::string("-")) > 1) {
     err << "morvik-price: standard input (\"-\") can be read once only.\n";
     return kExitUnusable;

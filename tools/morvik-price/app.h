@@ -14,12 +14,9 @@ inline constexpr int kExitPriced = 0;     // every note priced (or over: nothing
 inline constexpr int kExitRejected = 1;   // the library rejected a note
 inline constexpr int kExitUnusable = 2;   // a term sheet or an option could not be used
 
-// Most notes priced at once (--jobs) and threads per note (--threads).
+// Most notes priced at once (--jobs); the bounds of a note's request are
+// the term-sheet layer's (termsheet/pricing.h).
 inline constexpr int kMaxJobs = 256;
-inline constexpr int kMaxThreads = 256;
-// Most runs of a note averaged (--replications) and the largest aligned seed.
-inline constexpr int kMaxReplications = 64;
-inline constexpr long long kMaxAlignedSeed = 999999999999999999LL;
 
 // Reads one term sheet file ("-": standard input) into a report, with the
 // request applied; prices nothing.
