@@ -29,10 +29,9 @@ import pandas as pd
 from distributed import Client, LocalCluster, as_completed
 from distributed.scheduler import KilledWorker
 
-from .book_task import COLUMNS, error_rows, value_note
+from .book_task import COLUMNS, error_rows, note_request, value_note
 from .errors import TermSheetError
 from .note import Note, load
-from .valuation import _request
 
 # Settings of the scheduler of a local cluster. A task whose worker dies is
 # started again on another worker once; when that worker dies too, the note
@@ -186,8 +185,8 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
     A note that fails has one ``status`` row: ``value`` is the library's code
     when it rejected the note, and ``error`` says what went wrong; ``error``
     is None on every other row. The numbers do not depend on the cluster."""
-    _request(trials, greeks, full, None, "default", 1)  # a wrong option raises before any work
-    options = {"trials": None if trials is None else int(trials), "greeks": bool(greeks), "full": bool(full)}
+    options = {"trials": trials, "greeks": bool(greeks), "full": bool(full)}
+    note_request(options)  # a wrong option raises before any work
     entries = book_entries(notes)
     results = [None] * len(entries)
     for k, (label, text, error) in enumerate(entries):

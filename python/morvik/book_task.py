@@ -3,15 +3,18 @@ is read and priced here, and leaves as the rows of the book's table. The
 compiled package is imported at module level, so a worker process loads it
 once, with its first note, and keeps it for the rest of the book.
 
-The rows are the long form of ``morvik-price --csv`` (the same quantities, in
-the same order, with the same numbers), plus an ``error`` column."""
+The rows are the rows of ``morvik-price --csv`` for the note, written by the
+library's own report and read back exactly, plus an ``error`` column."""
 
+import csv
+import io
+import json
 import math
 
-from . import _morvik  # noqa: F401  -- loaded once per worker process
+from . import _morvik  # loaded once per worker process
 from .errors import PricingError, TermSheetError
 from .note import loads
-from .valuation import price
+from .valuation import _request
 
 COLUMNS = ["note", "pricing_date", "trials", "quantity", "underlying", "value", "standard_error", "error"]
 
@@ -23,70 +26,21 @@ def error_rows(label, error, pricing_date=None, trials=None, status=None):
     return [(label, pricing_date, trials, "status", None, value, math.nan, error)]
 
 
-def _value(v):
-    return math.nan if v is None else float(v)
+def _csv_rows(text):
+    """The tool's CSV rows as table rows: empty fields None (text) or NaN
+    (numbers); every number reads back to the double the library wrote."""
+    lines = csv.reader(io.StringIO(text, newline=""))
+    next(lines)  # the header
+    return [(note, date or None, int(trials) if trials else None, quantity, underlying or None,
+             float(value) if value else math.nan, float(std_error) if std_error else math.nan, None)
+            for note, date, trials, quantity, underlying, value, std_error in lines]
 
 
-def _proportion_se(p, trials, runs):
-    """The standard error of a share ``p`` of ``trials`` trials over ``runs``
-    runs, in the order of operations of the library's ProportionSE
-    (termsheet/pricing.cpp)."""
-    n = math.ceil(trials) * runs
-    if n < 2.0:
-        return math.nan
-    c = p * trials * runs
-    var = c * (1.0 - c / n) / (n - 1.0)
-    return math.sqrt(n) * math.sqrt(var if var > 0.0 else 0.0) / (trials * runs)
-
-
-def valuation_rows(label, valuation):
-    """The rows of a valued note, as the tool's CSV has them: status, price,
-    price in per cent, the probabilities of early redemption, of maturity
-    without and with knock-in, the greeks by underlying, theta and rho, each
-    with its standard error where the library gives one; a note with nothing
-    left to price has its settled amount instead."""
-    note = valuation.note
-    date, trials = note.price_date.isoformat(), int(valuation.trials)
-    entry = valuation.to_dict()["notes"][0]
-    rows = []
-
-    def row(quantity, value, std_error=None, underlying=None):
-        rows.append((label, date, trials, quantity, underlying, _value(value), _value(std_error), None))
-
-    row("status", valuation.status)
-    if valuation.status is None:  # nothing left to price
-        settlement = valuation.life_cycle.get("settlement")
-        if settlement is not None:
-            row("settled_amount", settlement["amount"])
-        return rows
-    row("price", valuation.price, valuation.std_error)
-    if note.notional > 0.0:
-        se = valuation.std_error
-        row("price_percent", valuation.price_pct, None if se is None else 100.0 * se / note.notional)
-    # The redemption dates come first among the outcomes, the two maturity
-    # outcomes last. The early dates together are a share of the paths; the
-    # dates settled on known fixings (error 0) add no error.
-    outcomes = valuation.outcomes
-    probability, std_error = outcomes["probability"].tolist(), outcomes["std_error"].tolist()
-    early = settled = 0.0
-    for p, se in zip(probability[:-2], std_error[:-2]):
-        early += p
-        if se == 0.0:
-            settled += p
-    early_se = 0.0 if settled == early else _proportion_se(early, valuation.trials, entry.get("replications", 1))
-    row("early_redemption_probability", early, early_se)
-    row("maturity_probability", probability[-2], std_error[-2])
-    row("knock_in_probability", probability[-1], std_error[-1])
-    if valuation.greeks is not None:
-        greeks = valuation.greeks
-        for greek in ("delta", "gamma", "vega"):
-            errors = greeks.get(greek + "_se")
-            for k, underlying in enumerate(greeks.index):
-                row(greek, greeks[greek].iloc[k], None if errors is None else errors.iloc[k], underlying)
-        if "theta" in entry:
-            row("theta", valuation.theta, entry.get("theta_se"))
-            row("rho", valuation.rho, entry.get("rho_se"))
-    return rows
+def note_request(options):
+    """The pricing request of every note of a book, from its ``options``
+    (``trials``, ``greeks``, ``full``); a wrong option raises ValueError."""
+    return _request(options.get("trials"), options.get("greeks", False), options.get("full", False), None,
+                    "default", 1, 1, False)
 
 
 def value_note(label, text, options):
@@ -98,10 +52,11 @@ def value_note(label, text, options):
         note = loads(text, label)
     except TermSheetError as e:
         return error_rows(label, str(e))
-    try:
-        valuation = price(note, trials=options.get("trials"), greeks=options.get("greeks", False),
-                          full=options.get("full", False))
-    except PricingError as e:
+    request = note_request(options)
+    document, rows = _morvik.price_rows(note._handle, request["compute"], request["trials"])
+    entry = json.loads(document)["notes"][0]
+    if "error" in entry:
+        rejected = PricingError(label, entry.get("status"), entry["error"])
         trials = options.get("trials") or note.trials
-        return error_rows(label, str(e), note.price_date.isoformat(), int(trials), e.status)
-    return valuation_rows(label, valuation)
+        return error_rows(label, str(rejected), note.price_date.isoformat(), int(trials), rejected.status)
+    return _csv_rows(rows)
