@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Python package morvik into the virtual environment build/venv
 # (made from Debian's /usr/bin/python3 with its system packages: numpy,
-# pandas, matplotlib, pytest): the Debian packages first, then
-# `pip install --no-build-isolation` of python/, offline. The extension is
-# compiled by the project's CMake build (python/setup.py drives it); set
-# MORVIK_BUILD_DIR to reuse a build tree (test-all.sh passes build/release).
+# pandas, matplotlib, pytest; dask and distributed for books): the Debian
+# packages first, then `pip install --no-build-isolation` of python/,
+# offline. The extension is compiled by the project's CMake build
+# (python/setup.py drives it); set MORVIK_BUILD_DIR to reuse a build tree
+# (test-all.sh passes build/release).
 #
 # Then: build/venv/bin/python -c "import morvik; ..."
 set -euo pipefail
@@ -13,7 +14,7 @@ cd "$(dirname "$0")/.."
 source scripts/install-packages.sh
 install_packages build-essential cmake nlohmann-json3-dev libcli11-dev \
   python3-dev python3-venv python3-pip python3-pybind11 pybind11-dev \
-  python3-numpy python3-pandas python3-matplotlib python3-pytest
+  python3-numpy python3-pandas python3-matplotlib python3-pytest python3-dask python3-distributed
 
 VENV=build/venv
 if [ ! -x "$VENV/bin/python" ]; then

@@ -1,9 +1,12 @@
 // Pricing from Python: a note priced through the term-sheet layer exactly as
 // morvik-price prices it (PriceTermSheet) and rendered as the tool's JSON
-// document, and the export ZUNP_CalcMorvikMC on arrays. The GIL is released
-// while the library works, so Python threads price side by side.
+// document (and, for books, its CSV rows), and the export ZUNP_CalcMorvikMC
+// on arrays. The GIL is released while the library works, so Python threads
+// price side by side.
 #include <cstdint>
 #include <optional>
+#include <sstream>
+#include <string>
 #include <stdexcept>
 #include <utility>
 
@@ -66,6 +69,23 @@ void BindPricing(py::module_& m) {
       "compute: -1 the term sheet's, 1 greeks, 2 full; trials: 0 the term sheet's; seed: None for the\n"
       "stream's own; aligned: the path-addressed stream; replications: runs on consecutive seeds;\n"
       "convergence: the running price at 1000, 2000, 5000, ... paths.");
+  m.def(
+      "price_rows",
+      [](const Note& note, int compute, long long trials) {
+        const PriceRequest request = Request(compute, trials, 1, false, false, std::nullopt, false, 1, false);
+        std::string json;
+        std::ostringstream csv;
+        {
+          py::gil_scoped_release unlocked;
+          const std::vector<NoteReport> reports{PriceTermSheet(note, request)};
+          json = JsonReport(reports);
+          WriteCsv(csv, reports);
+        }
+        return py::make_tuple(json, csv.str());
+      },
+      py::arg("note"), py::arg("compute"), py::arg("trials"),
+      "The note priced once as morvik-price prices it: (the tool's JSON document, its CSV rows).\n"
+      "compute and trials as for price_json.");
 }
 
 void BindFullCall(py::module_& m) {

@@ -1,0 +1,383 @@
+"""Books: many notes valued on a Dask cluster, one task per note.
+
+``price_book`` takes term sheets (files, folders of ``*.json``, dicts, notes)
+and returns one long-form table, the rows of ``morvik-price --csv`` with an
+``error`` column. Without a client it starts a ``distributed.LocalCluster`` of
+worker processes on this machine; with ``scheduler="tcp://host:8786"`` it joins
+a running cluster. Term sheets travel to the workers as text and each worker
+prices with the library's own fixed random stream, so the table does not
+depend on which worker valued which note, nor on how many there were.
+
+A note that cannot be read, that the library rejects, or whose workers keep
+dying becomes a row with its error; the other notes go on.
+``python -m morvik book`` is the command line (``main``)."""
+
+import argparse
+import json
+import logging
+import math
+import os
+import sys
+import tempfile
+import threading
+import time
+import uuid
+from decimal import Decimal
+
+import dask
+import pandas as pd
+from distributed import Client, LocalCluster, as_completed
+from distributed.scheduler import KilledWorker
+
+from .book_task import COLUMNS, error_rows, note_request, value_note
+from .errors import TermSheetError
+from .note import Note, load
+
+# Settings of the scheduler of a local cluster. A task whose worker dies is
+# started again on another worker once; when that worker dies too, the note
+# is given up as an error row. A worker is sent one note at a time, so a
+# worker that dies takes only the note it was pricing with it (a note waiting
+# in its queue would count a death against it too). A cluster started
+# elsewhere keeps its own settings: see docs/python.md.
+SCHEDULER_CONFIG = {
+    "distributed.scheduler.allowed-failures": 1,
+    "distributed.scheduler.worker-saturation": 1.0,
+}
+# A task that raises (rather than killing its worker) is tried once more.
+RETRIES = 1
+
+
+# -- the notes of a book ------------------------------------------------------
+
+def _dict_label(sheet, k):
+    name = sheet.get("name")
+    return name if isinstance(name, str) and name else f"<dict {k + 1}>"
+
+
+def _sources(notes):
+    """``notes`` as a flat list: a folder's ``*.json`` files in name order in
+    its place."""
+    if isinstance(notes, (str, os.PathLike, dict, Note)):
+        notes = [notes]
+    sources = []
+    for source in notes:
+        if isinstance(source, (str, os.PathLike)) and os.path.isdir(source):
+            folder = os.fspath(source)
+            sources.extend(os.path.join(folder, n) for n in sorted(os.listdir(folder)) if n.endswith(".json"))
+        elif isinstance(source, (str, os.PathLike, dict, Note)):
+            sources.append(source)
+        else:
+            raise TypeError(f"a book holds paths, dicts and notes, not {type(source).__name__}")
+    return sources
+
+
+def book_entries(notes):
+    """The notes of a book as ``(label, text, error)``: term-sheet text to
+    send to a worker, or the error of a file that could not be read (then
+    text is None). ``notes`` is a path (a file, or a folder whose ``*.json``
+    files are taken in name order), a dict or a ``Note``, or a list of them.
+    A ``Note`` travels as its explicit form, which prices as the note."""
+    entries = []
+    for k, source in enumerate(_sources(notes)):
+        if isinstance(source, dict):
+            entries.append((_dict_label(source, k), json.dumps(source, indent=2, ensure_ascii=False), None))
+        elif isinstance(source, Note):
+            entries.append((source.label, source.expanded_text(), None))
+        else:
+            entries.append(_file_entry(os.fspath(source)))
+    return entries
+
+
+def _file_entry(path):
+    try:
+        with open(path, "rb") as f:
+            return path, f.read().decode("utf-8"), None
+    except (OSError, UnicodeDecodeError) as e:
+        # The term-sheet reader says why, in the tool's words.
+        try:
+            load(path)
+        except TermSheetError as reader:
+            return path, None, str(reader)
+        return path, None, f"{path}: {e}"
+
+
+# -- valuing a book -----------------------------------------------------------
+
+def start_local_cluster(workers=None):
+    """A LocalCluster of ``workers`` processes (default: one per core), one
+    thread each, with its client. The pricing runs in the worker processes:
+    the library prices a note on one thread, and processes keep one note's
+    crash from taking others with it."""
+    workers = workers or os.cpu_count() or 1
+    with dask.config.set(SCHEDULER_CONFIG):
+        cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
+                               silence_logs=logging.ERROR)
+    return Client(cluster)
+
+
+def _lost_error(label, exc):
+    if isinstance(exc, KilledWorker):
+        return f"{label}: not valued, the workers pricing it died ({exc})"
+    return f"{label}: not valued, {type(exc).__name__}: {exc}"
+
+
+class _Progress:
+    """One line on standard error, redrawn in place: notes done, failed,
+    elapsed time and an estimate of the time left."""
+
+    def __init__(self, total, unreadable, stream):
+        # The estimate counts only notes valued here, not the unreadable ones.
+        self.total, self.done, self.failed, self.unreadable = total, unreadable, unreadable, unreadable
+        self.stream = stream
+        self.start = time.monotonic()
+        self.lock = threading.Lock()
+        self.stopped = threading.Event()
+        self.ticker = threading.Thread(target=self._tick, daemon=True)
+        self.ticker.start()
+
+    def note_done(self, failed):
+        with self.lock:
+            self.done += 1
+            self.failed += failed
+        self.draw()
+
+    def _tick(self):
+        while not self.stopped.wait(1.0):
+            self.draw()
+
+    def draw(self, end=""):
+        with self.lock:
+            elapsed = time.monotonic() - self.start
+            line = f"book: {self.done}/{self.total} notes done, {self.failed} failed, {_clock(elapsed)} elapsed"
+            if self.unreadable < self.done < self.total:
+                line += f", about {_clock(elapsed / (self.done - self.unreadable) * (self.total - self.done))} left"
+            self.stream.write("\r" + line + "\x1b[K" + end)
+            self.stream.flush()
+
+    def close(self):
+        self.stopped.set()
+        self.ticker.join()
+        self.draw(end="\n")
+
+
+def _clock(seconds):
+    seconds = int(round(seconds))
+    return f"{seconds // 3600}:{seconds // 60 % 60:02d}:{seconds % 60:02d}" if seconds >= 3600 else \
+        f"{seconds // 60}:{seconds % 60:02d}"
+
+
+def price_book(notes, client=None, *, greeks=False, full=False, trials=None, workers=None, scheduler=None,
+               progress=None):
+    """Values a book, one task per note, and returns its table: a DataFrame
+    with the columns ``note, pricing_date, trials, quantity, underlying,
+    value, standard_error, error``, the notes in the order given and each
+    note's rows in the order of ``morvik-price --csv``.
+
+    - ``notes``: paths (files, or folders of ``*.json``), dicts, ``Note``s;
+    - ``client``: a ``distributed.Client`` to run on; without one, a client of
+      the cluster at ``scheduler`` (``"tcp://host:8786"``) or, without that,
+      of a LocalCluster of ``workers`` processes (one per core by default),
+      closed again at the end;
+    - ``greeks``, ``full``, ``trials``: as in ``morvik.price``, for every note;
+    - ``progress``: a progress line on standard error (default: when it is a
+      terminal).
+
+    A note that fails has one ``status`` row: ``value`` is the library's code
+    when it rejected the note, and ``error`` says what went wrong; ``error``
+    is None on every other row. The numbers do not depend on the cluster."""
+    options = {"trials": trials, "greeks": bool(greeks), "full": bool(full)}
+    note_request(options)  # a wrong option raises before any work
+    entries = book_entries(notes)
+    results = [None] * len(entries)
+    for k, (label, text, error) in enumerate(entries):
+        if error is not None:
+            results[k] = error_rows(label, error)
+    owned = None
+    if client is None:
+        client = owned = Client(scheduler) if scheduler else start_local_cluster(workers)
+    todo = [k for k, entry in enumerate(entries) if entry[2] is None]
+    show = sys.stderr.isatty() if progress is None else progress
+    bar = _Progress(len(entries), len(entries) - len(todo), sys.stderr) if show else None
+    futures = {}
+    try:
+        # One graph for the whole book: the scheduler sees every note at once
+        # and hands them out in this order.
+        token = uuid.uuid4().hex
+        submitted = client.map(value_note, [entries[k][0] for k in todo], [entries[k][1] for k in todo],
+                               options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES)
+        futures = dict(zip(submitted, todo))
+        for future in as_completed(futures):
+            k = futures[future]
+            try:
+                # A result lost with its worker before it was fetched is
+                # computed again: result() waits for it.
+                results[k] = future.result()
+            except Exception as e:  # noqa: BLE001 -- the note's workers died, or it was cancelled
+                results[k] = error_rows(entries[k][0], _lost_error(entries[k][0], e))
+            if bar:
+                bar.note_done(any(row[-1] is not None for row in results[k]))
+    finally:
+        if bar:
+            bar.close()
+        unfinished = [f for f in futures if not f.done()]
+        if unfinished:  # interrupted: the cluster may be shared
+            client.cancel(unfinished)
+        if owned is not None:
+            close_client(owned)
+    return _frame([row for rows in results for row in rows])
+
+
+def close_client(client):
+    """Closes ``client`` and the local cluster it started, if any."""
+    cluster = client.cluster
+    client.close()
+    if cluster is not None:
+        cluster.close()
+
+
+def _frame(rows):
+    frame = pd.DataFrame.from_records(rows, columns=COLUMNS)
+    frame["trials"] = frame["trials"].astype("Int64")
+    for column in ("value", "standard_error"):
+        frame[column] = frame[column].astype(float)
+    return frame
+
+
+# -- writing the table ----------------------------------------------------------
+
+def shortest(v):
+    """A double as the library's reports write it: the shortest text that
+    reads back to it, in plain decimals from 1e-6 up to 1e16 and otherwise
+    whichever of plain and exponent form is shorter ("" for NaN and infinity)."""
+    if not math.isfinite(v):
+        return ""
+    exact = Decimal(repr(v))
+    plain = format(exact.normalize(), "f")
+    a = abs(v)
+    if a == 0.0 or 1e-6 <= a < 1e16:
+        return plain
+    sign, digits, exponent = exact.normalize().as_tuple()
+    mantissa = str(digits[0]) + ("." + "".join(map(str, digits[1:])) if len(digits) > 1 else "")
+    power = exponent + len(digits) - 1
+    scientific = ("-" if sign else "") + mantissa + f"e{'-' if power < 0 else '+'}{abs(power):02d}"
+    return plain if len(plain) <= len(scientific) else scientific
+
+
+def _csv_field(text):
+    if text is None or (isinstance(text, float) and math.isnan(text)):
+        return ""
+    text = str(text)
+    if any(c in text for c in ',"\n\r'):
+        return '"' + text.replace('"', '""') + '"'
+    return text
+
+
+def _csv_text(frame):
+    lines = [",".join(COLUMNS)]
+    for note, date, trials, quantity, underlying, value, std_error, error in frame.itertuples(index=False):
+        lines.append(",".join([_csv_field(note), _csv_field(date), "" if pd.isna(trials) else str(int(trials)),
+                               quantity, _csv_field(underlying), shortest(value), shortest(std_error),
+                               _csv_field(error)]))
+    return "\n".join(lines) + "\n"
+
+
+def _json_text(frame):
+    records = []
+    for values in frame.itertuples(index=False):
+        record = {}
+        for column, value in zip(COLUMNS, values):
+            if value is None or value is pd.NA or (isinstance(value, float) and not math.isfinite(value)):
+                value = None
+            elif column == "trials":
+                value = int(value)
+            record[column] = value
+        records.append(record)
+    return json.dumps(records, indent=1, ensure_ascii=False, allow_nan=False) + "\n"
+
+
+def write_table(frame, path):
+    """Writes a book's table to ``path``: CSV (``.csv``, the tool's long form
+    with the ``error`` column, loadable by a spreadsheet or
+    ``pandas.read_csv``) or JSON (``.json``, a list of rows, for
+    ``pandas.read_json``). The text goes to a temporary file in the same
+    folder, which then replaces ``path`` in one step: an interrupted write
+    leaves the previous file as it was, and no partial file."""
+    kind = os.path.splitext(path)[1].lower()
+    if kind not in (".csv", ".json"):
+        raise ValueError(f"the table is written as .csv or .json, not {path!r}")
+    text = _csv_text(frame) if kind == ".csv" else _json_text(frame)
+    folder = os.path.dirname(os.path.abspath(path))
+    fd, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".", suffix=".tmp")
+    try:
+        with os.fdopen(fd, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+            f.flush()
+            os.fsync(f.fileno())
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(temporary, 0o666 & ~umask)  # as an ordinary new file, not mkstemp's 0600
+        os.replace(temporary, path)
+    except BaseException:
+        os.unlink(temporary)
+        raise
+
+
+# -- the command line -------------------------------------------------------------
+
+def _parser():
+    p = argparse.ArgumentParser(
+        prog="python -m morvik book",
+        description="Values a book of term sheets on a Dask cluster, one task per note, and writes one table "
+                    "(the long form of morvik-price --csv, with an error column).")
+    p.add_argument("paths", nargs="+", metavar="PATH", help="term sheets, or folders of *.json term sheets")
+    p.add_argument("--out", required=True, metavar="FILE", help="the table: FILE.csv or FILE.json (written atomically)")
+    what = p.add_mutually_exclusive_group()
+    what.add_argument("--greeks", action="store_true", help="delta, gamma and vega by underlying")
+    what.add_argument("--full", action="store_true", help="the greeks, theta and rho")
+    p.add_argument("--trials", type=int, metavar="N", help="Monte Carlo trials of every note (default: each term sheet's)")
+    p.add_argument("--workers", type=int, metavar="N",
+                   help="worker processes of the local cluster (default: one per core)")
+    p.add_argument("--scheduler", metavar="ADDRESS", help="join the cluster of this scheduler (tcp://host:8786) "
+                   "instead of starting a local one")
+    return p
+
+
+def main(argv=None):
+    """``python -m morvik book PATHS... --out FILE [options]``. Exit status 0
+    when every note was valued, 1 when some failed (their rows say why), 2 when
+    the options are wrong or the table cannot be written."""
+    parser = _parser()
+    args = parser.parse_args(argv)
+    if os.path.splitext(args.out)[1].lower() not in (".csv", ".json"):
+        parser.error(f"--out names a .csv or .json file, not {args.out!r}")
+    if args.workers is not None and args.workers < 1:
+        parser.error("--workers takes a whole number from 1")
+    if args.workers is not None and args.scheduler:
+        parser.error("--workers is for the local cluster; a cluster at --scheduler has its own workers")
+    out = os.path.realpath(args.out)
+    if any(isinstance(p, str) and os.path.realpath(p) == out for p in _sources(args.paths)):
+        parser.error(f"--out {args.out} is one of the book's term sheets")
+    start = time.monotonic()
+    try:
+        frame = price_book(args.paths, greeks=args.greeks, full=args.full, trials=args.trials,
+                           workers=args.workers, scheduler=args.scheduler)
+    except ValueError as e:
+        parser.error(str(e))
+    except OSError as e:  # the scheduler cannot be reached
+        print(f"morvik book: {e}", file=sys.stderr)
+        return 2
+    except KeyboardInterrupt:
+        print(f"morvik book: interrupted; {args.out} not written", file=sys.stderr)
+        return 130
+    failed = frame["error"].dropna()
+    for error in failed:
+        print(error, file=sys.stderr)
+    try:
+        write_table(frame, args.out)
+    except OSError as e:
+        print(f"morvik book: cannot write {args.out}: {e}", file=sys.stderr)
+        return 2
+    notes = int((frame["quantity"] == "status").sum())
+    print(f"morvik book: {notes} notes, {notes - len(failed)} valued, {len(failed)} failed; "
+          f"{args.out} written in {_clock(time.monotonic() - start)}", file=sys.stderr)
+    return 1 if len(failed) else 0
