@@ -71,7 +71,6 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
     }
     Greeks g;
     const int rc = ValueOnce(rep.args, rep.out, mode, request, request.seed + static_cast<std::uint64_t>(k), g, one);
-    ThrowIfFailed(rc);
     if (k == 0) {
       status = rc;
       report.extras.convergence = one.extras.convergence;

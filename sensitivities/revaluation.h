@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <new>
 #include <vector>
 
 #include "engine/core_args.h"
@@ -32,11 +31,5 @@ struct Revaluation {
 
   static std::size_t Slots(int n) { return n > 0 ? static_cast<std::size_t>(n) : 0u; }
 };
-
-// A valuation's status: the core reports a temporary it could not allocate
-// with a negative status, which is passed on as std::bad_alloc.
-inline void ThrowIfFailed(int status) {
-  if (status < 0) throw std::bad_alloc();
-}
 
 }  // namespace morvik

@@ -28,15 +28,14 @@ struct Group {
   std::vector<int> status;
   std::vector<int> index;  // position of each member in the full list
   StreamLimits limits;
-  int rc = 0;
   std::exception_ptr error;
   static void Value(void* groups, int k) {
     Group& g = static_cast<Group*>(groups)[k];
     // A task may run on a thread of the caller's: an exception is carried
     // back to the calling thread instead of leaving the task.
     try {
-      g.rc = MorvikCoreShared(g.sets.data(), g.outs.data(), static_cast<int>(g.sets.size()),
-                              g.status.data(), g.limits, g.extras.data());
+      MorvikCoreShared(g.sets.data(), g.outs.data(), static_cast<int>(g.sets.size()),
+                       g.status.data(), g.limits, g.extras.data());
     } catch (...) {
       g.error = std::current_exception();
     }
@@ -52,7 +51,7 @@ void ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, Valuation
                  int n, int* status, const StreamLimits& limits, const TaskRunner* runner) {
   const int g = runner != nullptr && runner->run != nullptr ? std::min(runner->width, n) : 1;
   if (g <= 1) {
-    ThrowIfFailed(MorvikCoreShared(sets, outs, n, status, limits, extras));
+    MorvikCoreShared(sets, outs, n, status, limits, extras);
     return;
   }
   StreamLimits part = limits;
@@ -74,7 +73,6 @@ void ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, Valuation
 
   for (const Group& grp : groups) {
     if (grp.error) std::rethrow_exception(grp.error);
-    ThrowIfFailed(grp.rc);
     for (std::size_t m = 0; m < grp.index.size(); ++m) status[grp.index[m]] = grp.status[m];
   }
 }
@@ -86,9 +84,7 @@ int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mod
   ResetGreeks(greeks, args.NStock, 0.0);
   // A single valuation gains nothing from sharing: the plain engine call.
   if (mode < 1) {
-    const int rc = MorvikCore(args, out, limits.seed, extras);
-    ThrowIfFailed(rc);
-    return rc;
+    return MorvikCore(args, out, limits.seed, extras);
   }
 
   RevaluationPlan plan;
@@ -98,7 +94,6 @@ int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mod
   std::vector<ValuationExtras*> x(n, nullptr);
   x[0] = extras;
   ValueGroups(plan.sets.data(), plan.outs.data(), x.data(), n, status.data(), limits, runner);
-  for (const int st : status) ThrowIfFailed(st);
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
   return status[0];
 }

@@ -5,6 +5,8 @@
 // with these, and watch the bumped inputs through a stand-in core.
 #pragma once
 
+#include <new>
+
 #include "engine/core_args.h"
 #include "engine/core_valuation.h"
 #include "sensitivities/bump_table.h"
@@ -13,6 +15,12 @@
 namespace morvik::one_by_one {
 
 using CorePricer = int (*)(const CoreArgs&, const CoreResults&);
+
+// The library's core returns 1 or throws; a stand-in core may report a
+// failure with a negative status, passed on as std::bad_alloc.
+inline void ThrowIfFailed(int status) {
+  if (status < 0) throw std::bad_alloc();
+}
 
 inline const BumpRow& RowOf(Greek g) {
   for (const BumpRow& r : kStockRows)
