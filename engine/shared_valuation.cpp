@@ -8,8 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/schedule_scan.h"
-#include "engine/simulate.h"
+#include "engine/core_valuation.h"
 
 namespace morvik {
 
@@ -35,15 +34,8 @@ int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n
   for (int r = 0; r < n; ++r) {
     jobs.push_back(std::make_unique<Job>());
     Job& job = *jobs.back();
-    ValuationExtras* x = extras != nullptr ? extras[r] : nullptr;
-    if (x != nullptr) x->Clear(sets[r]->NStrike, sets[r]->NCoupon);
-    status[r] = PrepareValuation(*sets[r], outs[r], job.p);
-    if (!job.p.simulate) continue;
+    job.active = StartValuation(*sets[r], outs[r], extras != nullptr ? extras[r] : nullptr, job.p, job.sim);
     status[r] = 1;
-    StartSimulation(job.p.view, job.p.fixedCount, job.p.out, job.sim, x, job.p.dateShift,
-                    job.p.couponShift);
-    job.active = !job.sim.done;
-    if (!job.active) FinishSimulation(job.sim);
   }
   // One stream of correlated rows per basket size and correlation factor
   // (one for the revaluations of a note, whose bumps leave both alone),

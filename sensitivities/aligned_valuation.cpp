@@ -10,8 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/schedule_scan.h"
-#include "engine/simulate.h"
+#include "engine/core_valuation.h"
 #include "sensitivities/revaluation_plan.h"
 
 namespace morvik {
@@ -22,7 +21,6 @@ namespace {
 struct Member {
   RemainingValuation rest;
   SimJob sim;
-  int status = 0;
   bool active = false;
 };
 
@@ -95,12 +93,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   ResetGreeks(greeks, args.NStock, 0.0);
   ResetGreeks(greekSE, args.NStock, nan);
   RevaluationPlan plan;
-  if (mode >= 1) {
-    plan.Build(args, out, mode);
-  } else {
-    plan.sets = {&args};
-    plan.outs = {out};
-  }
+  plan.Build(args, out, mode);  // the core valuation alone below mode 1
   const int n = plan.Count();
 
   BlockRun run;
@@ -109,16 +102,8 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   for (int r = 0; r < n; ++r) {
     run.members.push_back(std::make_unique<Member>());
     Member& m = *run.members.back();
-    ValuationExtras* x = r == 0 ? extras : nullptr;
-    if (x != nullptr) x->Clear(plan.sets[r]->NStrike, plan.sets[r]->NCoupon);
-    m.status = PrepareValuation(*plan.sets[r], plan.outs[r], m.rest);
-    if (!m.rest.simulate) continue;
-    m.status = 1;
-    StartSimulation(m.rest.view, m.rest.fixedCount, m.rest.out, m.sim, x, m.rest.dateShift,
-                    m.rest.couponShift);
-    m.active = !m.sim.done;
+    m.active = StartValuation(*plan.sets[r], plan.outs[r], r == 0 ? extras : nullptr, m.rest, m.sim);
     if (m.active && m.sim.paths > run.paths) run.paths = m.sim.paths;
-    if (!m.active) FinishSimulation(m.sim);
   }
   run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
   run.tallies.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(run.blocks));
@@ -138,17 +123,16 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   const std::size_t B = static_cast<std::size_t>(run.blocks);
   for (int r = 0; r < n; ++r) {
     Member& m = *run.members[static_cast<std::size_t>(r)];
-    ThrowIfFailed(m.status);
     if (!m.active) continue;
     StartTally(m.sim, 0, m.sim.acc);
     for (std::size_t b = 0; b < B; ++b) AppendTally(m.sim.acc, run.tallies[static_cast<std::size_t>(r) * B + b]);
     FinishSimulation(m.sim);
   }
-  if (mode < 1) return run.members[0]->status;
+  if (mode < 1) return 1;
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
 
   // Batch means: block b's greeks from the valuations' block prices.
-  if (B < 2) return run.members[0]->status;
+  if (B < 2) return 1;
   auto blockPrice = [&](std::size_t r, std::size_t b) {
     const Member& m = *run.members[r];
     if (!m.active) return plan.PriceAt(r);
@@ -179,7 +163,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     se[j] = std::sqrt(sum * static_cast<double>(B) / static_cast<double>(B - 1));
   }
   GreeksFromRow(se, greekSE);
-  return run.members[0]->status;
+  return 1;
 }
 
 }  // namespace morvik

@@ -30,7 +30,7 @@ inline constexpr long long kBlockPaths = 128;
 // blocks. `extras`, when given, receives the core valuation's errors and
 // convergence points; progress (the fraction of blocks done) is reported by
 // the runner's task 0, and 1.0 at the end by the calling thread, never from
-// two threads at once. Returns the core valuation's status; throws
+// two threads at once. Returns 1, the core valuation's status; throws
 // std::bad_alloc when anything cannot be allocated.
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras);
