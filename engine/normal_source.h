@@ -26,10 +26,10 @@ struct NormalSource {
   double* next = nullptr;  // the row Row() hands out next
   double* last = nullptr;  // the row Row() handed out last
 
-  // Restarts the stream of `seed` (SeededStreamStart; 0 is StreamStart) for
+  // Restarts the stream of `seed` (SeededStreamStart; 0 is the fixed one) for
   // days of `stocks` normals correlated by the lower factor `chol`.
   void Reset(const double* chol, int stocks, int seed = 0) {
-    state = seed == 0 ? StreamStart() : SeededStreamStart(seed);
+    state = SeededStreamStart(seed);
     L = chol;
     S = stocks;
     z.assign(static_cast<std::size_t>(S), 0.0);

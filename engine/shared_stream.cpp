@@ -12,7 +12,7 @@ SharedStream::SharedStream(const StreamLimits& limits, int rowLen, const double*
   if (chunk_ == 0) chunk_ = row;
   if (chol != nullptr) chol_.assign(chol, chol + row * row);
   z_.assign(row, 0.0);
-  starts_.push_back(limits.seed == 0 ? StreamStart() : SeededStreamStart(limits.seed));
+  starts_.push_back(SeededStreamStart(limits.seed));
 }
 
 const double* SharedStream::Acquire(std::int64_t k) {
