@@ -72,8 +72,7 @@ inline double LocalVolAt(const double* P, int np, int nt, const double* values, 
       hi = c + 1;
     } else {
       // Bounded at np - 1 in case the axis holds a NaN.
-      int k = c + 1;
-      while (k < np - 1 && !(x < P[k])) ++k;
+      const int k = FirstTenorAbove(P, np, x, c + 1);
       lo = k - 1;
       hi = k;
     }
