@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -27,76 +26,12 @@
 #include "interface/morvik.h"
 #include "interface/full_call.h"
 #include "interface/layout.h"
+#include "interface/status_messages.h"
 
 namespace morvik::fuzzing {
 
 // The value every output slot holds before the call.
 inline constexpr double kOutputSentinel = -7.0e77;
-
-// Every status the full call may return.
-inline constexpr int kStatusCodes[] = {
-    MORVIK_PRICED,
-    MORVIK_NO_MEMORY,
-    MORVIK_BAD_PRICE_DATE,
-    MORVIK_BAD_NOTIONAL,
-    MORVIK_NO_STOCKS,
-    MORVIK_NO_DISCOUNT_POINTS,
-    MORVIK_NO_RATE_POINTS,
-    MORVIK_NO_DATES,
-    MORVIK_BAD_COUPON_COUNT,
-    MORVIK_BAD_SPOT,
-    MORVIK_BAD_BASE_PRICE,
-    MORVIK_BAD_DISCOUNT_TENOR,
-    MORVIK_BAD_DISCOUNT_RATE,
-    MORVIK_BAD_RATE_TENOR,
-    MORVIK_BAD_RATE,
-    MORVIK_NO_VOL_TIMES,
-    MORVIK_BAD_VOL_TIMES,
-    MORVIK_NO_MONEYNESS,
-    MORVIK_BAD_MONEYNESS,
-    MORVIK_BAD_LOCAL_VOL,
-    MORVIK_BAD_CORRELATION,
-    MORVIK_BAD_CORRELATION_MATRIX,
-    MORVIK_BAD_DIV_COUNT,
-    MORVIK_BAD_DIV_TYPE,
-    MORVIK_BAD_DIV_DAY,
-    MORVIK_BAD_DIV,
-    MORVIK_NO_FX_POINTS,
-    MORVIK_BAD_QUANTO_FLAG,
-    MORVIK_BAD_FX_CORR,
-    MORVIK_BAD_FX_TENOR,
-    MORVIK_BAD_FX_VOL,
-    MORVIK_BAD_STRIKES,
-    MORVIK_STRIKE_ABOVE_KO,
-    MORVIK_BAD_KI_BARRIER,
-    MORVIK_BAD_OBS_DATE,
-    MORVIK_BAD_PAY_DATE,
-    MORVIK_BAD_WINDOW_LENGTH,
-    MORVIK_BAD_WINDOW_RULE,
-    MORVIK_MISSING_FIXINGS,
-    MORVIK_BAD_KO_MODE,
-    MORVIK_BAD_KI_MODE,
-    MORVIK_BAD_KO_STATE,
-    MORVIK_BAD_KI_STATE,
-    MORVIK_BAD_COUPON_BARRIER,
-    MORVIK_BAD_COUPON_OBS_DATE,
-    MORVIK_BAD_COUPON_PAY_DATE,
-    MORVIK_BAD_COUPON_STATE,
-    MORVIK_BAD_COUPON_BARRIER_MODE,
-    MORVIK_BAD_TRIALS,
-    MORVIK_BAD_FLOOR,
-    MORVIK_BAD_CAP,
-    MORVIK_BAD_NA_FLAG,
-    MORVIK_BAD_FIXING,
-    MORVIK_BAD_COUPON_FIXING,
-    MORVIK_BAD_CALC_FLAG,
-    MORVIK_BAD_LOG_FLAG,
-    MORVIK_BAD_PAYOFF_VALUE,
-};
-
-inline bool KnownStatus(int rc) {
-  return std::find(std::begin(kStatusCodes), std::end(kStatusCodes), rc) != std::end(kStatusCodes);
-}
 
 // Reads the input front to back; past its end every byte reads as 0.
 class ByteSource {
@@ -429,7 +364,7 @@ inline std::string RunAndCheck(FuzzCall& c, int* status = nullptr) {
   const FuzzCall before = c;
   const int rc = c.Call();
   if (status != nullptr) *status = rc;
-  if (!KnownStatus(rc)) return Fault("unknown status", rc);
+  if (!IsKnownStatus(rc)) return Fault("unknown status", rc);
 
   // Inputs are compared bit for bit (NaNs included).
   const bool inputsKept =

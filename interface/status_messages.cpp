@@ -1,5 +1,6 @@
 // The code-to-sentence table sits next to the validation checks that return
-// the codes (named in interface/morvik.h); keep the three in step.
+// the codes (named in interface/morvik.h); keep the three in step (the fuzz check
+// takes IsKnownStatus as the list of codes the call may return).
 #include "interface/status_messages.h"
 
 #include "interface/morvik.h"
@@ -97,6 +98,14 @@ const char* StatusMessage(int code) {
     if (c.code == code) return c.sentence;
   }
   return "The pricing call failed with a status code this version does not know.";
+}
+
+bool IsKnownStatus(int code) {
+  if (code == MORVIK_PRICED) return true;
+  for (const CodeSentence& c : kSentences) {
+    if (c.code == code) return true;
+  }
+  return false;
 }
 
 }  // namespace morvik

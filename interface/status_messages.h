@@ -8,4 +8,8 @@ namespace morvik {
 // generic sentence.
 const char* StatusMessage(int code);
 
+// Whether ZUNP_CalcMorvikMC may return `code`: MORVIK_PRICED or one of the
+// codes that have a sentence of their own.
+bool IsKnownStatus(int code);
+
 }  // namespace morvik
