@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "engine/payoff_rules.h"
+
 namespace morvik::layout {
 
 using Length = std::int64_t;
@@ -27,8 +29,8 @@ inline Length SumCounts(const int* counts, int n) {
 }
 
 // Number of strike tiers of every observation date (the four blocks of X,
-// PayOffSlope and PayOffAmount), lowest tier first.
-inline constexpr int kTiers = 4;
+// PayOffSlope and PayOffAmount), lowest tier first: the engine's levels.
+inline constexpr int kTiers = kLevels;
 
 // --- Inputs ---------------------------------------------------------------
 // UnderlyingPrice: current and base price of each stock, pairwise.
