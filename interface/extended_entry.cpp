@@ -26,22 +26,11 @@ namespace {
 
 constexpr const char* kLogName = "ZUNP_MorvikMC";
 
-// The export's valuation step: every valuation on the fixed stream.
-class DefaultValuer final : public CoreValuer {
- public:
-  explicit DefaultValuer(const TaskRunner* runner) : runner_(runner) {}
-  int Value(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks) override {
-    return ValueWithSensitivities(args, out, mode, greeks, StreamLimits{}, runner_);
-  }
-
- private:
-  const TaskRunner* runner_;
-};
-
 // Validation, assembly, the valuations and the outputs in `o`. Returns the
 // core's status or a negative validation code (`priced` false); an
 // allocation that fails throws, before any output is written.
-int Price(const ExtendedArgs& in, CoreValuer& valuer, CallOutputs& o, bool& priced) {
+int Price(const ExtendedArgs& in, const PrecisionRequest& request, PrecisionReport& report, CallOutputs& o,
+          bool& priced) {
   priced = false;
   const int valid = ValidateInputs(in);
   if (valid < 0) return valid;
@@ -66,7 +55,7 @@ int Price(const ExtendedArgs& in, CoreValuer& valuer, CallOutputs& o, bool& pric
   double price = 0.0;
   core.results.ResultPrice = &price;
   Greeks greeks;
-  const int r = valuer.Value(core.args, core.results, mode, greeks);
+  const int r = ValueWithPrecision(core.args, core.results, mode, request, greeks, report);
 
   price = (notional / 10000.0) * price;
   for (int s = 0; s < layout::OutcomeSlots(N); ++s) {
@@ -105,8 +94,8 @@ void PlaceGreeks(const Greeks& greeks, int S, int mode, double notional, std::ve
   }
 }
 
-int RunFullCall(const ExtendedArgs& args, LogClock clock, CoreValuer& valuer, CallOutputs& outputs,
-                bool toCaller) noexcept {
+int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest& request, PrecisionReport& report,
+                CallOutputs& outputs, bool toCaller) noexcept {
   // The name is made on every call, before anything is checked; CalcFlag is
   // read here unvalidated, and only the value 1 switches the trace on. The
   // trace's writers drop a line they cannot write and never throw.
@@ -118,7 +107,7 @@ int RunFullCall(const ExtendedArgs& args, LogClock clock, CoreValuer& valuer, Ca
   int rc;
   bool priced = false;
   try {
-    rc = Price(args, valuer, outputs, priced);
+    rc = Price(args, request, report, outputs, priced);
   } catch (...) {
     // Only an allocation can throw, and before the outputs are written.
     rc = MORVIK_NO_MEMORY;
@@ -142,9 +131,11 @@ int RunFullCall(const ExtendedArgs& args, LogClock clock, CoreValuer& valuer, Ca
 }
 
 int CalcMorvikMC(const ExtendedArgs& args, LogClock clock, const TaskRunner* runner) noexcept {
-  DefaultValuer valuer(runner);
+  PrecisionRequest request;
+  request.runner = runner;
+  PrecisionReport report;
   CallOutputs outputs;
-  return RunFullCall(args, clock, valuer, outputs, true);
+  return RunFullCall(args, clock, request, report, outputs, true);
 }
 
 }  // namespace morvik

@@ -8,6 +8,7 @@
 #include "engine/core_args.h"
 #include "interface/extended_args.h"
 #include "logging/log_writer.h"
+#include "sensitivities/precise_valuation.h"
 #include "sensitivities/sensitivities.h"
 #include "sensitivities/task_runner.h"
 
@@ -22,30 +23,21 @@ namespace morvik {
 // bit-identical to none, see ValueWithSensitivities); the export passes none.
 int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr, const TaskRunner* runner = nullptr) noexcept;
 
-// The valuation step of a full call: the core valuation of the assembled
-// arguments into `out` with the sensitivities of `mode` (CalcFlag[0]),
-// per 10000 of notional. May throw std::bad_alloc.
-class CoreValuer {
- public:
-  virtual int Value(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks) = 0;
-
- protected:
-  ~CoreValuer() = default;
-};
-
 // A full call's three outputs in the export's layout (interface/layout.h),
 // scaled to the notional.
 struct CallOutputs {
   std::vector<double> prob, coupon, sens;
 };
 
-// CalcMorvikMC with its valuation step taken by `valuer`: the trace, the
-// validation, the assembly, the scaling and the catching are the export's.
-// The outputs go into `outputs`, and also into the caller's arrays of
-// `args` when `toCaller` is set; either is written only once the call has
-// priced.
-int RunFullCall(const ExtendedArgs& args, LogClock clock, CoreValuer& valuer, CallOutputs& outputs,
-                bool toCaller) noexcept;
+// CalcMorvikMC with its valuations as `request` asks (ValueWithPrecision;
+// the export's request holds only its runner, which values every valuation
+// on the fixed stream) and their errors in `report` (per 10000 of
+// notional): the trace, the validation, the assembly, the scaling and the
+// catching are the export's. The outputs go into `outputs`, and also into
+// the caller's arrays of `args` when `toCaller` is set; either is written
+// only once the call has priced.
+int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest& request, PrecisionReport& report,
+                CallOutputs& outputs, bool toCaller) noexcept;
 
 // The greeks of `mode` scaled to `notional` into their slots of a
 // ResultPrice row (interface/layout.h) of NStock stocks.

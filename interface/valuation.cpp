@@ -16,22 +16,6 @@ namespace morvik {
 
 namespace {
 
-class PreciseValuer final : public CoreValuer {
- public:
-  explicit PreciseValuer(const PrecisionRequest& request) : request_(request) {}
-  int Value(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks) override {
-    mode_ = mode;
-    return ValueWithPrecision(args, out, mode, request_, greeks, report_);
-  }
-  const PrecisionReport& Report() const { return report_; }
-  int Mode() const { return mode_; }
-
- private:
-  const PrecisionRequest& request_;
-  PrecisionReport report_;
-  int mode_ = 0;
-};
-
 bool OptionsValid(const ValuationOptions& o) {
   if (o.replications < 1) return false;
   if (o.stream == StreamKind::kDefault) {
@@ -67,13 +51,13 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.runner = options.runner;
     request.progress = ProgressCallback{options.progress, options.progressCtx};
     request.checkpoints = options.checkpoints;
-    PreciseValuer valuer(request);
+    PrecisionReport rep;
     CallOutputs outputs;
-    result.status = RunFullCall(args, clock, valuer, outputs, false);
+    result.status = RunFullCall(args, clock, request, rep, outputs, false);
     if (outputs.sens.empty()) return result;
 
-    // The figures and their errors, scaled as the full call scales them.
-    const PrecisionReport& rep = valuer.Report();
+    // The figures and their errors, scaled as the full call scales them
+    // (the call has priced, so CalcFlag has passed validation).
     const double notional = args.NotionalAMT;
     const auto scaledPrice = [notional](double v) { return (notional / 10000.0) * v; };
     result.ELS_Prob_n_Cf = std::move(outputs.prob);
@@ -83,7 +67,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     result.outcomeProbSE = rep.extras.probSE;
     result.couponProbSE = rep.extras.couponProbSE;
     result.ResultSE.assign(result.ResultPrice.size(), std::numeric_limits<double>::quiet_NaN());
-    PlaceGreeks(rep.greekSE, args.NStock, valuer.Mode(), notional, result.ResultSE);
+    PlaceGreeks(rep.greekSE, args.NStock, args.CalcFlag[0], notional, result.ResultSE);
     result.ResultSE[layout::kPrice] = result.priceSE;
     for (const ConvergencePoint& p : rep.extras.convergence)
       result.convergence.push_back(ConvergenceRow{p.paths, scaledPrice(p.price), scaledPrice(p.priceSE)});
