@@ -90,15 +90,6 @@ inline constexpr double kFewTrials = 1000.0;
 // Applies the request to a copy of the note's inputs.
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 
-// One full pricing call on the note's arrays, exactly as they are: the
-// export ZUNP_CalcMorvikMC, or with threads > 1 the same call valuing the
-// revaluations of the sensitivities on that many threads (same outputs).
-// The output vectors are sized here; the call's status is returned.
-// (PriceNote goes through the library's internal entry ValueNote, whose
-// outputs with the default stream and no seed are these, bit for bit.)
-int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
-                  std::vector<double>& resultPrice, int threads = 1);
-
 // Prices the note (inputs already carry the request) and, when asked, its
 // spot ladder, `threads` threads for the note's own call. A rejected note
 // gets its code and a sentence naming the input.
