@@ -21,7 +21,7 @@
 #include "numerics/addressed_normal.h"
 #include "numerics/random.h"
 #include "sensitivities/aligned_valuation.h"
-#include "bench/thread_runner.h"
+#include "termsheet/task_threads.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ void AlignedThreads(double out[3]) {
   double best[2] = {1e300, 1e300};
   for (int rep = 0; rep < 3; ++rep) {
     for (int threads = 1; threads <= 2; ++threads) {
-      const morvik::TaskRunner runner{threads, &morvik::bench::RunOnThreads};
+      const morvik::TaskRunner runner = morvik::ThreadRunner(threads);
       morvik::Greeks g, se;
       const double t0 = WallNs();
       morvik::ValueAligned(core.args, core.results, 0, 0, &runner, g, se, nullptr);

@@ -9,10 +9,10 @@
 #include <cstring>
 
 #include "bench/realistic_note.h"
-#include "bench/thread_runner.h"
 #include "engine/core_valuation.h"
 #include "interface/assembly.h"
 #include "sensitivities/aligned_valuation.h"
+#include "termsheet/task_threads.h"
 
 int main(int argc, char** argv) {
   const int stocks = argc > 1 ? std::atoi(argv[1]) : 3;
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   morvik::AssembleCore(e, core);
   double price = 0.0;
   core.results.ResultPrice = &price;
-  const morvik::TaskRunner runner{threads, &morvik::bench::RunOnThreads};
+  const morvik::TaskRunner runner = morvik::ThreadRunner(threads);
   double best = 1e300;
   for (int r = 0; r < reps; ++r) {
     const auto t0 = std::chrono::steady_clock::now();
