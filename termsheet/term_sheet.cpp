@@ -96,7 +96,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     return false;
   }
   try {
-    note.expanded = root;
+    note.expanded = std::move(root);
     ExpandScheduleRules(note.expanded);
     PastInput past;
     std::vector<sheet::FieldIssue> issues;
