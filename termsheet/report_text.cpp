@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "interface/layout.h"
+#include "interface/validation.h"
 #include "termsheet/report.h"
 
 namespace morvik {
@@ -141,10 +142,12 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
     text += " plus the redemption coupons of dates that do not redeem (" + FormatMoney(b.redemptionCoupons) + ")";
   }
   text += "; the rest, " + FormatMoney(b.rest) + ", is rounding. Mean cash flows are over all trials, undiscounted.";
+  // Observed on or before the pricing date and paid after it: the rule of
+  // a pending coupon, which holds for a redemption date as well.
   bool pending = false;
-  for (int s = 0; s < N; ++s) pending = pending || (n.DatesInfo[s] <= n.PriceDate && n.DatesInfo[N + s] > n.PriceDate);
+  for (int s = 0; s < N; ++s) pending = pending || CouponPending(n.DatesInfo[s], n.DatesInfo[N + s], n.PriceDate);
   for (int j = 0; j < n.NCoupon; ++j) {
-    pending = pending || (n.CouponDatesInfo[j] <= n.PriceDate && n.CouponDatesInfo[n.NCoupon + j] > n.PriceDate);
+    pending = pending || CouponPending(n.CouponDatesInfo[j], n.CouponDatesInfo[n.NCoupon + j], n.PriceDate);
   }
   if (pending) text += " Amounts observed and still to be paid count in full, discounted to their payment date.";
   WriteWrapped(out, text, 2);
