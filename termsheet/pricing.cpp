@@ -120,13 +120,6 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   return n;
 }
 
-NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
-  PriceRequest request;
-  request.ladder = ladder;
-  request.threads = threads;
-  return PriceNote(n, request);
-}
-
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   const bool ladder = request.ladder;
   const auto report = [&](double fraction) {

@@ -90,16 +90,12 @@ inline constexpr double kFewTrials = 1000.0;
 // Applies the request to a copy of the note's inputs.
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 
-// Prices the note (inputs already carry the request) and, when asked, its
-// spot ladder, `threads` threads for the note's own call. A rejected note
-// gets its code and a sentence naming the input.
-NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads = 1);
-
-// As PriceNote, with the request's ladder, threads, progress hook, stream,
-// seed, replications and convergence (the inputs already carry its compute
-// mode, trials and trace), through the library's entry ValueNote: the
-// figures come with their standard errors. The ladder's points are priced
-// on the same stream and seed.
+// Prices the note and, when asked, its spot ladder, with the request's
+// ladder, threads, progress hook, stream, seed, replications and
+// convergence (the inputs already carry its compute mode, trials and
+// trace), through the library's entry ValueNote: the figures come with
+// their standard errors. The ladder's points are priced on the same stream
+// and seed. A rejected note gets its code and a sentence naming the input.
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
 
 // "code -2025: <sentence> (at ...)" for a rejected call, naming the
