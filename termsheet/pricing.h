@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interface/valuation.h"
+#include "numerics/random.h"
 #include "termsheet/term_sheet.h"
 
 namespace morvik {
@@ -40,8 +41,8 @@ struct PriceRequest {
   bool convergence = false;  // running price and error at 1000, 2000, 5000, ... paths
 };
 
-// Seeds of the default stream: 0 to kMaxDefaultSeed (numerics/random.h).
-inline constexpr int kMaxDefaultSeed = 63;
+// Seeds of the default stream: 0 to kMaxDefaultSeed.
+inline constexpr int kMaxDefaultSeed = kSeeds - 1;
 // Largest seed of the aligned stream, most runs averaged (replications) and
 // most threads for one note.
 inline constexpr long long kMaxAlignedSeed = 999999999999999999LL;
