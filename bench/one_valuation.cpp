@@ -9,35 +9,22 @@
 #include <cstring>
 
 #include "bench/realistic_note.h"
-#include "bench/thread_runner.h"
-#include "engine/core_valuation.h"
-#include "interface/assembly.h"
-#include "sensitivities/aligned_valuation.h"
+#include "termsheet/task_threads.h"
 
 int main(int argc, char** argv) {
   const int stocks = argc > 1 ? std::atoi(argv[1]) : 3;
   const bool aligned = argc > 2 && std::strcmp(argv[2], "aligned") == 0;
   const int threads = argc > 3 ? std::atoi(argv[3]) : 1;
   const int reps = argc > 4 ? std::atoi(argv[4]) : 1;
-  morvik::FullCall note = morvik::bench::RealisticNote(stocks);
-  const morvik::ExtendedArgs e = note.View();
-  morvik::AssembledCore core;
-  morvik::AssembleCore(e, core);
-  double price = 0.0;
-  core.results.ResultPrice = &price;
-  const morvik::TaskRunner runner{threads, &morvik::bench::RunOnThreads};
+  morvik::bench::AssembledNote note(stocks);
+  const morvik::TaskRunner runner = morvik::ThreadRunner(threads);
   double best = 1e300;
   for (int r = 0; r < reps; ++r) {
     const auto t0 = std::chrono::steady_clock::now();
-    if (aligned) {
-      morvik::Greeks g, se;
-      morvik::ValueAligned(core.args, core.results, 0, 0, &runner, g, se, nullptr);
-    } else {
-      morvik::MorvikCore(core.args, core.results);
-    }
+    note.Value(aligned, &runner);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     best = ms < best ? ms : best;
   }
-  std::printf("price %.10f  best of %d: %.1f ms\n", price, reps, best);
+  std::printf("price %.10f  best of %d: %.1f ms\n", note.price, reps, best);
   return 0;
 }

@@ -2,10 +2,14 @@
 // one to three stocks, three years of daily steps, six semiannual
 // observation dates with step-down strikes, a 10 x 8 local volatility grid
 // per stock, a daily-watched knock-in at 50 %, 10000 trials, price only
-// (set CalcFlag[0] and call SizeOutputs() for the greeks).
+// (set CalcFlag[0] and call SizeOutputs() for the greeks); and the same
+// note assembled for the core valuation, valued on either stream.
 #pragma once
 
+#include "engine/core_valuation.h"
+#include "interface/assembly.h"
 #include "interface/full_call.h"
+#include "sensitivities/aligned_valuation.h"
 
 namespace morvik::bench {
 
@@ -73,5 +77,33 @@ inline FullCall RealisticNote(int stocks) {
   c.SizeOutputs();
   return c;
 }
+
+// The realistic note assembled for the core valuation, with a slot for its
+// price: one valuation at a time, on either stream. The core views the
+// note's arrays, so it can be neither copied nor moved.
+struct AssembledNote {
+  explicit AssembledNote(int stocks) : note(RealisticNote(stocks)) {
+    AssembleCore(note.View(), core);
+    core.results.ResultPrice = &price;
+  }
+  AssembledNote(const AssembledNote&) = delete;
+  AssembledNote& operator=(const AssembledNote&) = delete;
+
+  // One core valuation: the path-addressed stream through ValueAligned (its
+  // blocks on `runner`; none: all on the calling thread), or the default
+  // stream through MorvikCore.
+  void Value(bool aligned, const TaskRunner* runner = nullptr) {
+    if (aligned) {
+      Greeks g, se;
+      ValueAligned(core.args, core.results, 0, 0, runner, g, se, nullptr);
+    } else {
+      MorvikCore(core.args, core.results);
+    }
+  }
+
+  FullCall note;
+  AssembledCore core;
+  double price = 0.0;
+};
 
 }  // namespace morvik::bench

@@ -21,6 +21,17 @@ set(MORVIK_USES_engine numerics)
 set(MORVIK_USES_sensitivities engine numerics)
 set(MORVIK_USES_interface sensitivities engine numerics dates logging)
 
+# morvik_layer_view(<view> <root> <folder>...): the directory <view>, made
+# afresh, holding a link to each <root>/<folder>: an include path that sees
+# those folders and no others.
+function(morvik_layer_view view root)
+  file(REMOVE_RECURSE ${view})
+  file(MAKE_DIRECTORY ${view})
+  foreach(dir ${ARGN})
+    file(CREATE_LINK ${root}/${dir} ${view}/${dir} SYMBOLIC)
+  endforeach()
+endfunction()
+
 # morvik_add_layers(<prefix> <root>): an OBJECT library <prefix>_<layer> for
 # every layer of the sources under <root>; <prefix>_OBJECTS receives all
 # their objects, for the libraries built from them.
@@ -29,11 +40,7 @@ function(morvik_add_layers prefix root)
   foreach(layer ${MORVIK_LAYERS})
     file(GLOB srcs CONFIGURE_DEPENDS ${root}/${layer}/*.cpp)
     set(view ${CMAKE_BINARY_DIR}/layers/${layer})
-    file(REMOVE_RECURSE ${view})
-    file(MAKE_DIRECTORY ${view})
-    foreach(dir ${layer} ${MORVIK_USES_${layer}})
-      file(CREATE_LINK ${root}/${dir} ${view}/${dir} SYMBOLIC)
-    endforeach()
+    morvik_layer_view(${view} ${root} ${layer} ${MORVIK_USES_${layer}})
     add_library(${prefix}_${layer} OBJECT ${srcs})
     target_include_directories(${prefix}_${layer} PRIVATE ${view})
     target_compile_definitions(${prefix}_${layer} PRIVATE MORVIK_BUILDING)

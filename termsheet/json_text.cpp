@@ -68,12 +68,6 @@ std::size_t NumberStart(std::string_view text, std::size_t end, std::size_t& sto
   return end;
 }
 
-std::string Position(std::string_view text, std::size_t offset) {
-  int line = 0, column = 0;
-  LineAndColumn(text, offset, line, column);
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
 // Raised inside the parse to stop it at a value the reader refuses.
 struct Refused {
   std::size_t offset;
@@ -353,6 +347,16 @@ void LineAndColumn(std::string_view text, std::size_t offset, int& line, int& co
       ++column;
     }
   }
+}
+
+std::string Position(int line, int column) {
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+std::string Position(std::string_view text, std::size_t offset) {
+  int line = 0, column = 0;
+  LineAndColumn(text, offset, line, column);
+  return Position(line, column);
 }
 
 bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, JsonTextError& error) {

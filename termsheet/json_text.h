@@ -48,6 +48,11 @@ bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, Js
 // 1-based line and column of a 0-based byte offset in text.
 void LineAndColumn(std::string_view text, std::size_t offset, int& line, int& column);
 
+// "line L, column C": of a 1-based line and column, or of a 0-based byte
+// offset in text.
+std::string Position(int line, int column);
+std::string Position(std::string_view text, std::size_t offset);
+
 // Shortest text that reads back as the same double (std::to_chars): plain
 // decimals for the usual magnitudes, an exponent only beyond them; "inf",
 // "-inf" and "nan" for the values JSON cannot hold.

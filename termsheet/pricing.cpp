@@ -1,13 +1,10 @@
-// Pricing a parsed note through ZUNP_CalcMorvikMC (or its internal entry for
-// several threads), its spot ladder, and the wording of a rejection.
+// Pricing a parsed note through the library's entry ValueNote, its spot
+// ladder, and the wording of a rejection.
 #include "termsheet/pricing.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "interface/extended_entry.h"
-#include "interface/full_call.h"
-#include "interface/layout.h"
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
@@ -121,28 +118,6 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   if (request.trials > 0) n.NTrials = static_cast<double>(request.trials);
   if (request.log) n.CalcFlag[1] = 1;
   return n;
-}
-
-int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
-                  std::vector<double>& resultPrice, int threads) {
-  events.assign(layout::ProbAndCfLength(n.NStrike), 0.0);
-  coupons.assign(layout::CouponProbAndCfLength(n.NCoupon), 0.0);
-  resultPrice.assign(layout::ResultPriceLength(n.NStock, n.CalcFlag[0]), 0.0);
-  ExtendedArgs a = n.Inputs();
-  a.ELS_Prob_n_Cf = events.data();
-  a.ELS_Coupon_Prob_n_Cf = coupons.empty() ? nullptr : coupons.data();
-  a.ResultPrice = resultPrice.data();
-  if (threads <= 1) return CallExport(a);
-  // The export's own call (system clock), its revaluations on threads.
-  const TaskRunner runner = ThreadRunner(threads);
-  return CalcMorvikMC(a, nullptr, &runner);
-}
-
-NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads) {
-  PriceRequest request;
-  request.ladder = ladder;
-  request.threads = threads;
-  return PriceNote(n, request);
 }
 
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interface/valuation.h"
+#include "numerics/random.h"
 #include "termsheet/term_sheet.h"
 
 namespace morvik {
@@ -40,8 +41,8 @@ struct PriceRequest {
   bool convergence = false;  // running price and error at 1000, 2000, 5000, ... paths
 };
 
-// Seeds of the default stream: 0 to kMaxDefaultSeed (numerics/random.h).
-inline constexpr int kMaxDefaultSeed = 63;
+// Seeds of the default stream: 0 to kMaxDefaultSeed.
+inline constexpr int kMaxDefaultSeed = kSeeds - 1;
 // Largest seed of the aligned stream, most runs averaged (replications) and
 // most threads for one note.
 inline constexpr long long kMaxAlignedSeed = 999999999999999999LL;
@@ -90,25 +91,12 @@ inline constexpr double kFewTrials = 1000.0;
 // Applies the request to a copy of the note's inputs.
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 
-// One full pricing call on the note's arrays, exactly as they are: the
-// export ZUNP_CalcMorvikMC, or with threads > 1 the same call valuing the
-// revaluations of the sensitivities on that many threads (same outputs).
-// The output vectors are sized here; the call's status is returned.
-// (PriceNote goes through the library's internal entry ValueNote, whose
-// outputs with the default stream and no seed are these, bit for bit.)
-int CallFullEntry(const NoteInputs& n, std::vector<double>& events, std::vector<double>& coupons,
-                  std::vector<double>& resultPrice, int threads = 1);
-
-// Prices the note (inputs already carry the request) and, when asked, its
-// spot ladder, `threads` threads for the note's own call. A rejected note
-// gets its code and a sentence naming the input.
-NoteResult PriceNote(const NoteInputs& n, bool ladder, int threads = 1);
-
-// As PriceNote, with the request's ladder, threads, progress hook, stream,
-// seed, replications and convergence (the inputs already carry its compute
-// mode, trials and trace), through the library's entry ValueNote: the
-// figures come with their standard errors. The ladder's points are priced
-// on the same stream and seed.
+// Prices the note and, when asked, its spot ladder, with the request's
+// ladder, threads, progress hook, stream, seed, replications and
+// convergence (the inputs already carry its compute mode, trials and
+// trace), through the library's entry ValueNote: the figures come with
+// their standard errors. The ladder's points are priced on the same stream
+// and seed. A rejected note gets its code and a sentence naming the input.
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
 
 // "code -2025: <sentence> (at ...)" for a rejected call, naming the

@@ -17,9 +17,6 @@ namespace {
 // A number, or null where there is none (JSON has no NaN).
 Json NumberOrNull(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
-// Entry k of a row of errors; NaN past its end.
-double At(const std::vector<double>& v, std::size_t k) { return k < v.size() ? v[k] : std::nan(""); }
-
 // Code points of UTF-8 text, read leniently (a stray byte is one column).
 template <class Visit>
 void ForEachCodePoint(const std::string& s, Visit visit) {
@@ -50,11 +47,6 @@ const char* StateName(NoteState s) {
     case NoteState::kAlive: break;
   }
   return "alive";
-}
-
-bool HasGreeks(const NoteReport& r) {
-  return r.note.CalcFlag[0] >= 1 &&
-         r.result.resultPrice.size() >= static_cast<std::size_t>(layout::ResultPriceLength(r.note.NStock, 1));
 }
 
 Json LifeCycleJson(const NoteReport& r) {
@@ -138,19 +130,19 @@ Json NoteJson(const NoteReport& r) {
   Json red = Json::array();
   for (int s = 0; s < N; ++s) {
     red.push_back(Flow(n, n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
-                       res.events[layout::OutcomeCf(N, s)], At(res.eventSE, s)));
+                       res.events[layout::OutcomeCf(N, s)], ErrorAt(res.eventSE, s)));
   }
   j["redemption"] = red;
   const int lastObs = n.DatesInfo[N - 1];
   const int lastPay = n.DatesInfo[2 * N - 1];
   j["maturity"] = {{"no_knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
-                                        res.events[layout::OutcomeCf(N, N)], At(res.eventSE, N))},
+                                        res.events[layout::OutcomeCf(N, N)], ErrorAt(res.eventSE, N))},
                    {"knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
-                                     res.events[layout::OutcomeCf(N, N + 1)], At(res.eventSE, N + 1))}};
+                                     res.events[layout::OutcomeCf(N, N + 1)], ErrorAt(res.eventSE, N + 1))}};
   Json cps = Json::array();
   for (int c = 0; c < Q; ++c) {
     cps.push_back(Flow(n, n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
-                       res.coupons[layout::CouponCf(Q, c)], At(res.couponSE, c)));
+                       res.coupons[layout::CouponCf(Q, c)], ErrorAt(res.couponSE, c)));
   }
   j["coupons"] = cps;
   if (HasGreeks(r)) {
@@ -160,17 +152,17 @@ Json NoteJson(const NoteReport& r) {
                   {"delta", res.resultPrice[layout::Delta(S, i)]},
                   {"gamma", res.resultPrice[layout::Gamma(S, i)]},
                   {"vega", res.resultPrice[layout::Vega(S, i)]}};
-      one["delta_se"] = NumberOrNull(At(res.resultSE, layout::Delta(S, i)));
-      one["gamma_se"] = NumberOrNull(At(res.resultSE, layout::Gamma(S, i)));
-      one["vega_se"] = NumberOrNull(At(res.resultSE, layout::Vega(S, i)));
+      one["delta_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Delta(S, i)));
+      one["gamma_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Gamma(S, i)));
+      one["vega_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Vega(S, i)));
       g.push_back(one);
     }
     j["greeks"] = g;
     if (n.CalcFlag[0] >= 2) {
       j["theta"] = res.resultPrice[layout::Theta(S)];
       j["rho"] = res.resultPrice[layout::Rho(S)];
-      j["theta_se"] = NumberOrNull(At(res.resultSE, layout::Theta(S)));
-      j["rho_se"] = NumberOrNull(At(res.resultSE, layout::Rho(S)));
+      j["theta_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Theta(S)));
+      j["rho_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Rho(S)));
     }
   }
   if (!res.convergence.empty()) {
@@ -205,6 +197,15 @@ std::string CsvField(const std::string& s) {
 }
 
 }  // namespace
+
+bool HasGreeks(const NoteReport& r) {
+  return r.note.CalcFlag[0] >= 1 &&
+         r.result.resultPrice.size() >= static_cast<std::size_t>(layout::ResultPriceLength(r.note.NStock, 1));
+}
+
+double ErrorAt(const std::vector<double>& errors, std::size_t k) {
+  return k < errors.size() ? errors[k] : std::nan("");
+}
 
 bool MostlyNoise(double value, double se) { return std::isfinite(se) && se > std::fabs(value) / 3.0; }
 
@@ -331,14 +332,14 @@ void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
     // The early dates together: a share of the paths, settled dates aside.
     double settled = 0.0;
     for (int s = 0; s < N; ++s)
-      if (At(res.eventSE, s) == 0.0) settled += res.events[layout::OutcomeProb(N, s)];
+      if (ErrorAt(res.eventSE, s) == 0.0) settled += res.events[layout::OutcomeProb(N, s)];
     const double earlySE = settled == early ? 0.0 : ProportionSE(early, n.NTrials, res.replications);
     row("early_redemption_probability", "", num(early), earlySE);
-    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]), At(res.eventSE, N));
-    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]), At(res.eventSE, N + 1));
+    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]), ErrorAt(res.eventSE, N));
+    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]), ErrorAt(res.eventSE, N + 1));
     if (HasGreeks(r)) {
       const auto greek = [&](const char* name, int i, std::size_t slot) {
-        row(name, i >= 0 ? n.underlyingNames[i] : std::string(), num(res.resultPrice[slot]), At(res.resultSE, slot));
+        row(name, i >= 0 ? n.underlyingNames[i] : std::string(), num(res.resultPrice[slot]), ErrorAt(res.resultSE, slot));
       };
       for (int i = 0; i < S; ++i) greek("delta", i, layout::Delta(S, i));
       for (int i = 0; i < S; ++i) greek("gamma", i, layout::Gamma(S, i));

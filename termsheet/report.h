@@ -43,6 +43,14 @@ struct PriceBreakdown {
 };
 PriceBreakdown BreakDownPrice(const NoteReport& r);
 
+// Whether the note's result carries its greeks: asked for, and written by
+// the call.
+bool HasGreeks(const NoteReport& r);
+
+// Entry k of a row of standard errors (NoteResult's eventSE, couponSE,
+// resultSE); NaN, no error, past its end.
+double ErrorAt(const std::vector<double>& errors, std::size_t k);
+
 // A figure whose standard error exceeds a third of its size: mostly noise.
 bool MostlyNoise(double value, double se);
 

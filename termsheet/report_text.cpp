@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "interface/layout.h"
+#include "interface/validation.h"
 #include "termsheet/report.h"
 
 namespace morvik {
@@ -141,10 +142,12 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
     text += " plus the redemption coupons of dates that do not redeem (" + FormatMoney(b.redemptionCoupons) + ")";
   }
   text += "; the rest, " + FormatMoney(b.rest) + ", is rounding. Mean cash flows are over all trials, undiscounted.";
+  // Observed on or before the pricing date and paid after it: the rule of
+  // a pending coupon, which holds for a redemption date as well.
   bool pending = false;
-  for (int s = 0; s < N; ++s) pending = pending || (n.DatesInfo[s] <= n.PriceDate && n.DatesInfo[N + s] > n.PriceDate);
+  for (int s = 0; s < N; ++s) pending = pending || CouponPending(n.DatesInfo[s], n.DatesInfo[N + s], n.PriceDate);
   for (int j = 0; j < n.NCoupon; ++j) {
-    pending = pending || (n.CouponDatesInfo[j] <= n.PriceDate && n.CouponDatesInfo[n.NCoupon + j] > n.PriceDate);
+    pending = pending || CouponPending(n.CouponDatesInfo[j], n.CouponDatesInfo[n.NCoupon + j], n.PriceDate);
   }
   if (pending) text += " Amounts observed and still to be paid count in full, discounted to their payment date.";
   WriteWrapped(out, text, 2);
@@ -180,29 +183,28 @@ void WriteCoupons(std::ostream& out, const NoteReport& r) {
   }
 }
 
-// A greek's cell: its value, marked "!" when its standard error is more
-// than a third of it.
+// A greek whose standard error is more than a third of it.
+bool NoisyGreek(const NoteResult& res, std::size_t slot) {
+  return MostlyNoise(res.resultPrice[slot], ErrorAt(res.resultSE, slot));
+}
+
+// A greek's cell: its value, marked "!" when it is mostly noise.
 std::string GreekCell(const NoteResult& res, std::size_t slot) {
-  const double v = res.resultPrice[slot];
-  const double se = slot < res.resultSE.size() ? res.resultSE[slot] : std::nan("");
-  return FormatMoney(v) + (MostlyNoise(v, se) ? " !" : "");
+  return FormatMoney(res.resultPrice[slot]) + (NoisyGreek(res, slot) ? " !" : "");
 }
 
 std::string ErrorCell(const NoteResult& res, std::size_t slot) {
-  const double se = slot < res.resultSE.size() ? res.resultSE[slot] : std::nan("");
+  const double se = ErrorAt(res.resultSE, slot);
   return std::isfinite(se) ? "± " + FormatMoney(se) : std::string("-");
 }
 
-bool HasGreekErrors(const NoteResult& res, int S) {
-  return res.resultSE.size() > static_cast<std::size_t>(layout::Delta(S, 0)) &&
-         std::isfinite(res.resultSE[layout::Delta(S, 0)]);
-}
+bool HasGreekErrors(const NoteResult& res, int S) { return std::isfinite(ErrorAt(res.resultSE, layout::Delta(S, 0))); }
 
 void WriteGreeks(std::ostream& out, const NoteReport& r) {
   const NoteInputs& n = r.note;
   const NoteResult& res = r.result;
   const int S = n.NStock;
-  if (n.CalcFlag[0] < 1 || res.resultPrice.size() < static_cast<std::size_t>(layout::ResultPriceLength(S, 1))) return;
+  if (!HasGreeks(r)) return;
   const std::string cur = Currency(n);
   const bool errors = HasGreekErrors(res, S);
   out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")";
@@ -218,11 +220,11 @@ void WriteGreeks(std::ostream& out, const NoteReport& r) {
       out << "  " << Cell("", 32) << Cell(ErrorCell(res, d), 22, true) << Cell(ErrorCell(res, g), 22, true)
           << Cell(ErrorCell(res, v), 22, true) << "\n";
     }
-    for (const std::size_t slot : {d, g, v}) noisy = noisy || GreekCell(res, slot).back() == '!';
+    for (const std::size_t slot : {d, g, v}) noisy = noisy || NoisyGreek(res, slot);
   }
   if (n.CalcFlag[0] >= 2) {
     const auto whole = [&](const char* name, std::size_t slot) {
-      const bool mark = GreekCell(res, slot).back() == '!';
+      const bool mark = NoisyGreek(res, slot);
       noisy = noisy || mark;
       return std::string(name) + " " + FormatMoney(res.resultPrice[slot]) + cur +
              (errors ? " " + ErrorCell(res, slot) : std::string()) + (mark ? " !" : "");

@@ -28,12 +28,6 @@ std::string Stem(const std::string& file) {
   return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
 }
 
-std::string At(std::string_view text, std::size_t offset) {
-  int line = 0, column = 0;
-  LineAndColumn(text, offset, line, column);
-  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
-}
-
 Json Row(int date, const double* prices, int count) {
   return Json{{"date", FormatIsoDate(date)}, {"prices", std::vector<double>(prices, prices + count)}};
 }
@@ -76,7 +70,7 @@ void WritePast(Json& root, const Note& note) {
 
 std::string Describe(const TermSheetError& e) {
   std::string where;
-  if (e.line > 0) where = "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ": ";
+  if (e.line > 0) where = Position(e.line, e.column) + ": ";
   if (e.kind == TermSheetError::kField && !e.path.empty()) return where + e.path + ": " + e.message;
   return where + e.message;
 }
@@ -96,7 +90,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     return false;
   }
   try {
-    note.expanded = root;
+    note.expanded = std::move(root);
     ExpandScheduleRules(note.expanded);
     PastInput past;
     std::vector<sheet::FieldIssue> issues;
@@ -105,7 +99,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     if (note.inputs.name.empty()) note.inputs.name = label == "-" ? "standard input" : Stem(label);
     WritePast(note.expanded, note);
     for (const sheet::FieldIssue& w : issues) {
-      note.warnings.push_back(At(text, positions.Find(w.path)) + w.path + ": " + w.message);
+      note.warnings.push_back(Position(text, positions.Find(w.path)) + ": " + w.path + ": " + w.message);
     }
     return true;
   } catch (const sheet::FieldError& e) {

@@ -20,7 +20,6 @@
 
 #include "bench/realistic_note.h"
 #include "interface/full_call.h"
-#include "termsheet/pricing.h"
 #include "termsheet/term_sheet.h"
 
 namespace morvik {
@@ -55,6 +54,16 @@ std::string Render(const std::string& name, int calc, const Outputs& o) {
   return s.str();
 }
 
+// The export on the call's arrays, its outputs as they are sized.
+Outputs ExportOutputs(FullCall& call) {
+  Outputs o;
+  o.status = call.Call();
+  o.events = call.ELS_Prob_n_Cf;
+  o.coupons = call.ELS_Coupon_Prob_n_Cf;
+  o.price = call.ResultPrice;
+  return o;
+}
+
 // An example term sheet through the export, at the golden trial count.
 Outputs PriceExample(const std::string& file, int calc) {
   std::ifstream in(std::string(MORVIK_EXAMPLES_DIR) + "/" + file, std::ios::binary);
@@ -65,9 +74,8 @@ Outputs PriceExample(const std::string& file, int calc) {
   EXPECT_TRUE(ParseTermSheet(text.str(), note, error)) << file << ": " << Describe(error);
   note.NTrials = kGoldenTrials;
   note.CalcFlag = {calc, 0};
-  Outputs o;
-  o.status = CallFullEntry(note, o.events, o.coupons, o.price);
-  return o;
+  note.SizeOutputs();
+  return ExportOutputs(note);
 }
 
 // Variant of the three-stock benchmark note that reaches the other step
@@ -93,12 +101,7 @@ Outputs PriceBenchNote(int stocks, bool exotic, int calc) {
   // Two coupon slots for a note without coupons: the call must leave both
   // untouched.
   note.ELS_Coupon_Prob_n_Cf.assign(2, 0.0);
-  Outputs o;
-  o.status = note.Call();
-  o.events = note.ELS_Prob_n_Cf;
-  o.coupons = note.ELS_Coupon_Prob_n_Cf;
-  o.price = note.ResultPrice;
-  return o;
+  return ExportOutputs(note);
 }
 
 std::string AllOutputs() {

@@ -126,8 +126,8 @@ TEST(LifeCycle, AMidLifeNoteFromItsHistoryIsTheNoteGivenByHand) {
   NoteInputs ca = a.inputs, cb = b.inputs;
   ca.NTrials = cb.NTrials = 400;
   ca.CalcFlag = cb.CalcFlag = {2, 0};
-  const NoteResult ra = PriceNote(ca, false);
-  const NoteResult rb = PriceNote(cb, false);
+  const NoteResult ra = PriceNote(ca, PriceRequest{});
+  const NoteResult rb = PriceNote(cb, PriceRequest{});
   ASSERT_GE(ra.status, 1);
   EXPECT_EQ(rb.status, ra.status);
   EXPECT_EQ(rb.events, ra.events);

@@ -41,6 +41,14 @@ const std::string kMidLife = kExamples + "/mid_life_pending_coupon.json";
 
 std::string ReadAll(const std::string& file) { return support::ReadFile(file); }
 
+// A term sheet file read and priced with the request, as the command does.
+NoteReport ReadAndPrice(const std::string& file, const PriceRequest& request) {
+  Note note;
+  TermSheetError error;
+  if (!ReadTermSheetFile(file, note, error)) return UnusableReport(file, error);
+  return PriceTermSheet(note, request);
+}
+
 // A scratch directory, removed with everything in it.
 struct ScratchDir {
   fs::path path;
@@ -144,9 +152,9 @@ TEST(PriceExamples, EveryExampleParsesAndPrices) {
   req.trials = 500;
   for (const std::string& file : {kStepDown, kPhoenix, kQuanto, kMidLife}) {
     SCOPED_TRACE(file);
-    const NoteReport rep = ReadNoteFile(file, req);
+    const NoteReport rep = ReadAndPrice(file, req);
     ASSERT_TRUE(rep.usable) << rep.inputError;
-    const NoteResult r = PriceNote(rep.note, false);
+    const NoteResult& r = rep.result;
     ASSERT_GE(r.status, 1) << r.rejection;
     const int N = rep.note.NStrike;
     double total = 0.0;
@@ -165,9 +173,9 @@ TEST(PriceExamples, EveryExampleParsesAndPrices) {
 TEST(PriceExamples, MidLifeNoteSettlesItsPendingCouponAndSkipsPaidDates) {
   PriceRequest req;
   req.trials = 500;
-  const NoteReport rep = ReadNoteFile(kMidLife, req);
+  const NoteReport rep = ReadAndPrice(kMidLife, req);
   ASSERT_TRUE(rep.usable) << rep.inputError;
-  const NoteResult r = PriceNote(rep.note, false);
+  const NoteResult& r = rep.result;
   ASSERT_GE(r.status, 1) << r.rejection;
   const int N = rep.note.NStrike;
   const int Q = rep.note.NCoupon;

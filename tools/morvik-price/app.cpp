@@ -90,19 +90,6 @@ void PrintWarnings(std::ostream& err, const NoteReport& r) {
 
 }  // namespace
 
-NoteReport ReadNoteFile(const std::string& file, const PriceRequest& request) {
-  Note note;
-  TermSheetError error;
-  if (!ReadTermSheetFile(file, note, error)) return UnusableReport(file, error);
-  NoteReport r;
-  r.file = file;
-  r.note = WithRequest(note.inputs, request);
-  r.life = note.life;
-  r.warnings = note.warnings;
-  r.usable = true;
-  return r;
-}
-
 std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, int jobs,
                                   bool progress, std::ostream& err) {
   std::vector<NoteReport> reports(files.size());

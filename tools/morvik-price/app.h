@@ -18,10 +18,6 @@ inline constexpr int kExitUnusable = 2;   // a term sheet or an option could not
 // the term-sheet layer's (termsheet/pricing.h).
 inline constexpr int kMaxJobs = 256;
 
-// Reads one term sheet file ("-": standard input) into a report, with the
-// request applied; prices nothing.
-NoteReport ReadNoteFile(const std::string& file, const PriceRequest& request);
-
 // Reads and prices every file, `jobs` notes at a time (one note per thread).
 // Reports come back in the order of the files, whatever `jobs` is. With
 // `progress` a progress line goes to `err`; an estimate goes there before
