@@ -49,10 +49,7 @@ py::array_t<double> Array(const std::vector<double>& v) {
 
 void BindPricing(py::module_& m) {
   m.attr("MAX_TRIALS") = kMaxTrials;
-  m.attr("MAX_THREADS") = kMaxThreads;
-  m.attr("MAX_DEFAULT_SEED") = kMaxDefaultSeed;
   m.attr("MAX_ALIGNED_SEED") = kMaxAlignedSeed;
-  m.attr("MAX_REPLICATIONS") = kMaxReplications;
   m.def(
       "price_json",
       [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log,
