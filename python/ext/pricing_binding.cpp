@@ -50,6 +50,7 @@ py::array_t<double> Array(const std::vector<double>& v) {
 void BindPricing(py::module_& m) {
   m.attr("MAX_TRIALS") = kMaxTrials;
   m.attr("MAX_ALIGNED_SEED") = kMaxAlignedSeed;
+  m.def("ladder_moves", &LadderMoves, "The spot moves of morvik-price --ladder, as fractions of the spot");
   m.def(
       "price_json",
       [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log,
