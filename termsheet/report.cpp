@@ -194,6 +194,8 @@ Json NoteJson(const NoteReport& r) {
   return j;
 }
 
+}  // namespace
+
 std::string CsvField(const std::string& s) {
   if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
   std::string q = "\"";
@@ -203,8 +205,6 @@ std::string CsvField(const std::string& s) {
   }
   return q + "\"";
 }
-
-}  // namespace
 
 bool MostlyNoise(double value, double se) { return std::isfinite(se) && se > std::fabs(value) / 3.0; }
 
