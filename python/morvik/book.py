@@ -31,7 +31,7 @@ from distributed.scheduler import KilledWorker
 from . import _morvik
 from .book_task import COLUMNS, error_rows, note_request, value_note
 from .errors import TermSheetError
-from .note import Note, load
+from .note import Note, dict_text, load
 
 # Settings of the scheduler of a local cluster. A task whose worker dies is
 # started again on another worker once; when that worker dies too, the note
@@ -80,7 +80,7 @@ def book_entries(notes):
     entries = []
     for k, source in enumerate(_sources(notes)):
         if isinstance(source, dict):
-            entries.append((_dict_label(source, k), json.dumps(source, indent=2, ensure_ascii=False), None))
+            entries.append((_dict_label(source, k), dict_text(source), None))
         elif isinstance(source, Note):
             entries.append((source.label, source.expanded_text(), None))
         else:

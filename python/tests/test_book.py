@@ -5,6 +5,7 @@ workers, a note that cannot be read and a note the library rejects become
 error rows; the table is written in one step."""
 
 import csv
+import datetime
 import json
 import os
 import signal
@@ -15,6 +16,7 @@ import threading
 import time
 
 import cloudpickle
+import numpy as np
 import pandas as pd
 import pytest
 from pandas.testing import assert_frame_equal
@@ -97,6 +99,15 @@ def test_notes_and_dicts_travel_as_text(client):
     for label, rows in table.groupby("note", sort=False):
         assert_frame_equal(rows.drop(columns="note").reset_index(drop=True), alone.drop(columns="note"),
                            check_exact=True)
+
+
+def test_a_dict_with_numpy_values_and_dates_travels_as_load_reads_it():
+    sheet = json.load(open(MID_LIFE))
+    sheet["notional"] = np.int64(sheet["notional"])
+    sheet["price_date"] = datetime.date.fromisoformat(sheet["price_date"])
+    [(label, text, error)] = book.book_entries(sheet)
+    assert error is None and label == sheet["name"]
+    assert morvik.loads(text).expanded_text() == morvik.load(sheet).expanded_text()
 
 
 def test_numbers_are_written_as_the_library_writes_them(tool):
