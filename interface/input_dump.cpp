@@ -26,10 +26,6 @@ int Saturate(long long n) {
 // a + b kept within the int range; b may be any product of two ints.
 long long AddClamped(long long a, long long b) { return Saturate(a + b); }
 
-// A factor of a product count: a negative count stands for no values, so
-// that two negative factors never make a positive length.
-long long Factor(long long n) { return n > 0 ? n : 0; }
-
 int CountAt(const int* counts, int i) { return counts != nullptr ? counts[i] : 0; }
 
 // "label : value", formatted here and appended as one line.
@@ -59,11 +55,11 @@ void DumpInputs(const char* subdir, const char* file, const ExtendedArgs& a) {
   // Derived counts, in one pass over the underlyings.
   long long sumVol = 0, sumParity = 0, sumSurface = 0, sumDiv = 0, sumFxVol = 0, sumStockCurves = 0;
   for (int i = 0; i < a.NStock; ++i) {
-    const long long nv = CountAt(a.NVol, i);
-    const long long np = CountAt(a.NParity, i);
+    const int nv = CountAt(a.NVol, i);
+    const int np = CountAt(a.NParity, i);
     sumVol = AddClamped(sumVol, nv);
     sumParity = AddClamped(sumParity, np);
-    sumSurface = AddClamped(sumSurface, Factor(nv) * Factor(np));
+    sumSurface = AddClamped(sumSurface, layout::SurfaceBlockLength(nv, np));  // negative counts: no values
     sumDiv = AddClamped(sumDiv, CountAt(a.NDiv, i));
     sumFxVol = AddClamped(sumFxVol, CountAt(a.FX_NVol, i));
     sumStockCurves = AddClamped(sumStockCurves, a.NT != nullptr ? a.NT[1 + i] : 0);

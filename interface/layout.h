@@ -6,8 +6,9 @@
 // Lengths follow the formulas as written (4 * NStrike + 8 for a payoff
 // array, say) and are never negative: a negative factor of a product counts
 // as 0, and a negative result as no element. They are 64-bit and exact for
-// any int counts (the product of the four strike blocks saturates), so the
-// input dump, which runs before validation, may use them on any counts.
+// any int counts (the product of the four strike blocks and the sum of the
+// local volatility blocks saturate), so the input dump, which runs before
+// validation, may use them on any counts.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,9 @@ inline Length SumCounts(const int* counts, int n) {
   return total;
 }
 
+// a + b, saturated at the largest Length.
+constexpr Length AddLengths(Length a, Length b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }
+
 // Number of strike tiers of every observation date (the four blocks of X,
 // PayOffSlope and PayOffAmount), lowest tier first: the engine's levels.
 inline constexpr int kTiers = kLevels;
@@ -37,6 +41,16 @@ inline constexpr int kTiers = kLevels;
 constexpr Length UnderlyingPriceLength(int NStock) { return 2 * Count(NStock); }
 // NT: the discount curve's count, then one per stock.
 constexpr Length CurveCountsLength(int NStock) { return Count(static_cast<long long>(NStock) + 1); }
+// TCurveInfo, CurveInfo: the NT[0] points of the discount curve, then the
+// NT[1 + i] points of each stock's rate curve (no int sum overflows 64 bits).
+inline Length CurvePointsLength(const int* NT, int NStock) { return Count(NT[0]) + SumCounts(NT + 1, NStock); }
+// LocalVolSurface: per stock a block of NParity rows of NVol points.
+constexpr Length SurfaceBlockLength(int NVol, int NParity) { return Count(NVol) * Count(NParity); }
+inline Length SurfaceLength(const int* NVol, const int* NParity, int NStock) {
+  Length total = 0;
+  for (int i = 0; i < NStock; ++i) total = AddLengths(total, SurfaceBlockLength(NVol[i], NParity[i]));
+  return total;
+}
 // UnderlyingCorr: NStock x NStock, row-major.
 constexpr Length CorrelationLength(int NStock) { return Count(NStock) * Count(NStock); }
 // One block of X: NStrike dates x NStock stocks, date-major; X holds four.

@@ -128,7 +128,7 @@ int CheckVolAxes(const ExtendedArgs& a, ValidationFault& f) {
 int CheckLocalVol(const ExtendedArgs& a, ValidationFault& f) {
   const double* block = a.LocalVolSurface;
   for (int i = 0; i < a.NStock; ++i) {
-    const int64_t n = static_cast<int64_t>(a.NVol[i]) * a.NParity[i];
+    const int64_t n = layout::SurfaceBlockLength(a.NVol[i], a.NParity[i]);  // both >= 1 by now
     for (int64_t k = 0; k < n; ++k) {
       if (!Finite(block[k]) || block[k] < 0.0) return Fail(f, MORVIK_BAD_LOCAL_VOL, i, -1, k);
     }

@@ -12,9 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/install-packages.sh
-install_packages build-essential cmake nlohmann-json3-dev libcli11-dev \
-  python3-dev python3-venv python3-pip python3-pybind11 pybind11-dev \
-  python3-numpy python3-pandas python3-matplotlib python3-pytest python3-dask python3-distributed
+install_packages build-essential cmake nlohmann-json3-dev libcli11-dev "${PYTHON_PACKAGES[@]}"
 
 VENV=build/venv
 if [ ! -x "$VENV/bin/python" ]; then

@@ -11,7 +11,7 @@ SEEDS="${1:-30}"
 shift || true
 NOTES=("$@")
 [ ${#NOTES[@]} -gt 0 ] || NOTES=(examples/two_stock_stepdown.json examples/three_stock_monthly_coupons.json)
-BUILD=build/precision-check
+BUILD=build/example  # the tree of run-example.sh: same options, same target
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF >/dev/null
 cmake --build "$BUILD" -j2 --target morvik-price >/dev/null
 OUT=$(mktemp -d)

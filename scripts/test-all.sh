@@ -9,8 +9,7 @@ cd "$(dirname "$0")/.."
 
 source scripts/install-packages.sh
 install_packages build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev valgrind \
-  python3-dev python3-venv python3-pip python3-pybind11 pybind11-dev python3-numpy python3-pandas \
-  python3-matplotlib python3-pytest python3-dask python3-distributed
+  "${PYTHON_PACKAGES[@]}"
 
 JOBS="$(nproc)"
 

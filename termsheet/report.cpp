@@ -186,6 +186,8 @@ Json NoteJson(const NoteReport& r) {
   return j;
 }
 
+}  // namespace
+
 std::string CsvField(const std::string& s) {
   if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
   std::string q = "\"";
@@ -195,8 +197,6 @@ std::string CsvField(const std::string& s) {
   }
   return q + "\"";
 }
-
-}  // namespace
 
 bool HasGreeks(const NoteReport& r) {
   return r.note.CalcFlag[0] >= 1 &&

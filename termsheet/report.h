@@ -70,4 +70,8 @@ std::string JsonReport(const std::vector<NoteReport>& notes);
 // error empty where there is none).
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
 
+// One CSV field: `s` as it is, or in double quotes (inner quotes doubled)
+// when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& s);
+
 }  // namespace morvik

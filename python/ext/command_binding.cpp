@@ -1,6 +1,5 @@
 // The morvik-price command run from Python (python -m morvik price ...): the
 // tool's own RunMorvikPrice, its output written to Python's file objects.
-#include <exception>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -65,13 +64,7 @@ void BindCommand(py::module_& m) {
         {
           py::gil_scoped_release unlocked;
           // As the tool's main: nothing escapes, a failure is exit status 2.
-          try {
-            status = RunMorvikPrice(static_cast<int>(argv.size()), argv.data(), outStream, errStream, terminal);
-          } catch (const std::exception& e) {
-            errStream << "morvik-price: " << e.what() << "\n";
-          } catch (...) {
-            errStream << "morvik-price: unexpected failure\n";
-          }
+          status = RunMorvikPriceGuarded(static_cast<int>(argv.size()), argv.data(), outStream, errStream, terminal);
           outStream.flush();
           errStream.flush();
         }

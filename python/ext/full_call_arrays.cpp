@@ -19,24 +19,13 @@ using DoubleVec = std::vector<double>;
 using Member = std::variant<int FullCall::*, double FullCall::*, IntVec FullCall::*, DoubleVec FullCall::*>;
 using Length = layout::Length;
 
-// a + b, saturated: the counts come from the caller and may be absurd.
-Length AddSat(Length a, Length b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }
-
-Length Sum(const IntVec& counts, int from, int n) {
-  Length total = 0;
-  for (int i = 0; i < n; ++i) total = AddSat(total, layout::Count(counts[from + i]));
-  return total;
-}
-
 Length S(const FullCall& c) { return layout::Count(c.NStock); }
-Length CurvePoints(const FullCall& c) { return AddSat(layout::Count(c.NT[0]), Sum(c.NT, 1, c.NStock)); }
+Length CurvePoints(const FullCall& c) { return layout::CurvePointsLength(c.NT.data(), c.NStock); }
 Length SurfacePoints(const FullCall& c) {
-  Length total = 0;
-  for (int i = 0; i < c.NStock; ++i) {
-    total = AddSat(total, layout::Count(c.NVol[i]) * layout::Count(c.NParity[i]));
-  }
-  return total;
+  return layout::SurfaceLength(c.NVol.data(), c.NParity.data(), c.NStock);
 }
+// The per-stock counts `counts` added up over the stocks.
+Length Sum(const IntVec& counts, int NStock) { return layout::SumCounts(counts.data(), NStock); }
 
 struct Field {
   const char* name;
@@ -54,19 +43,19 @@ const Field kFields[] = {
     {"TCurveInfo", &FullCall::TCurveInfo, CurvePoints, true},
     {"CurveInfo", &FullCall::CurveInfo, CurvePoints, true},
     {"NT", &FullCall::NT, [](const FullCall& c) { return layout::CurveCountsLength(c.NStock); }, false},
-    {"TVol", &FullCall::TVol, [](const FullCall& c) { return Sum(c.NVol, 0, c.NStock); }, true},
-    {"Parity", &FullCall::Parity, [](const FullCall& c) { return Sum(c.NParity, 0, c.NStock); }, true},
+    {"TVol", &FullCall::TVol, [](const FullCall& c) { return Sum(c.NVol, c.NStock); }, true},
+    {"Parity", &FullCall::Parity, [](const FullCall& c) { return Sum(c.NParity, c.NStock); }, true},
     {"LocalVolSurface", &FullCall::LocalVolSurface, SurfacePoints, true},
     {"NVol", &FullCall::NVol, S, false},
     {"NParity", &FullCall::NParity, S, false},
     {"UnderlyingCorr", &FullCall::UnderlyingCorr,
      [](const FullCall& c) { return layout::CorrelationLength(c.NStock); }, false},
-    {"TDiv", &FullCall::TDiv, [](const FullCall& c) { return Sum(c.NDiv, 0, c.NStock); }, true},
-    {"Div", &FullCall::Div, [](const FullCall& c) { return Sum(c.NDiv, 0, c.NStock); }, true},
+    {"TDiv", &FullCall::TDiv, [](const FullCall& c) { return Sum(c.NDiv, c.NStock); }, true},
+    {"Div", &FullCall::Div, [](const FullCall& c) { return Sum(c.NDiv, c.NStock); }, true},
     {"NDiv", &FullCall::NDiv, S, false},
     {"Div_TypeFlag", &FullCall::Div_TypeFlag, S, false},
-    {"FX_TVol", &FullCall::FX_TVol, [](const FullCall& c) { return Sum(c.FX_NVol, 0, c.NStock); }, true},
-    {"FX_Vol", &FullCall::FX_Vol, [](const FullCall& c) { return Sum(c.FX_NVol, 0, c.NStock); }, true},
+    {"FX_TVol", &FullCall::FX_TVol, [](const FullCall& c) { return Sum(c.FX_NVol, c.NStock); }, true},
+    {"FX_Vol", &FullCall::FX_Vol, [](const FullCall& c) { return Sum(c.FX_NVol, c.NStock); }, true},
     {"FX_NVol", &FullCall::FX_NVol, S, false},
     {"FX_Corr", &FullCall::FX_Corr, S, false},
     {"QuantoFlag", &FullCall::QuantoFlag, S, false},

@@ -1,8 +1,8 @@
 // Pricing from Python: a note priced through the term-sheet layer exactly as
 // morvik-price prices it (PriceTermSheet) and rendered as the tool's JSON
-// document (and, for books, its CSV rows), and the export ZUNP_CalcMorvikMC
-// on arrays. The GIL is released while the library works, so Python threads
-// price side by side.
+// document (and, for books, its CSV rows, and the reports' text of a number
+// and of a CSV field), and the export ZUNP_CalcMorvikMC on arrays. The GIL
+// is released while the library works, so Python threads price side by side.
 #include <cstdint>
 #include <optional>
 #include <sstream>
@@ -15,6 +15,7 @@
 
 #include "bindings.h"
 #include "full_call_arrays.h"
+#include "termsheet/json_text.h"
 #include "termsheet/report.h"
 #include "termsheet/pricing.h"
 
@@ -49,10 +50,11 @@ py::array_t<double> Array(const std::vector<double>& v) {
 
 void BindPricing(py::module_& m) {
   m.attr("MAX_TRIALS") = kMaxTrials;
-  m.attr("MAX_THREADS") = kMaxThreads;
-  m.attr("MAX_DEFAULT_SEED") = kMaxDefaultSeed;
   m.attr("MAX_ALIGNED_SEED") = kMaxAlignedSeed;
-  m.attr("MAX_REPLICATIONS") = kMaxReplications;
+  m.def("ladder_moves", &LadderMoves, "The spot moves of morvik-price --ladder, as fractions of the spot");
+  m.def("shortest_double", &ShortestDouble, py::arg("v"),
+        "A double as the tool's reports write it: the shortest text that reads back to it");
+  m.def("csv_field", &CsvField, py::arg("text"), "A field of the tool's CSV: quoted when it needs to be");
   m.def(
       "price_json",
       [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log,

@@ -21,7 +21,9 @@ a price here is the tool's price, bit for bit.
 - ``python -m morvik price FILE...``: the command line.
 """
 
-from . import capi, plots
+from importlib import import_module as _import_module
+
+from . import capi
 from .capi import library_path
 from .errors import MorvikError, PricingError, TermSheetError
 from .note import Note, load, loads
@@ -31,3 +33,10 @@ from .valuation import Valuation, price
 __all__ = ["Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES", "VOL_MOVES",
            "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved", "plots", "price"]
 __version__ = "1.1.0"
+
+
+def __getattr__(name):
+    # morvik.plots loads matplotlib, so it is imported when first asked for.
+    if name == "plots":
+        return _import_module(".plots", __name__)
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")

@@ -22,16 +22,16 @@ import tempfile
 import threading
 import time
 import uuid
-from decimal import Decimal
 
 import dask
 import pandas as pd
 from distributed import Client, LocalCluster, as_completed
 from distributed.scheduler import KilledWorker
 
+from . import _morvik
 from .book_task import COLUMNS, error_rows, note_request, value_note
 from .errors import TermSheetError
-from .note import Note, load
+from .note import Note, dict_text, load
 
 # Settings of the scheduler of a local cluster. A task whose worker dies is
 # started again on another worker once; when that worker dies too, the note
@@ -80,7 +80,7 @@ def book_entries(notes):
     entries = []
     for k, source in enumerate(_sources(notes)):
         if isinstance(source, dict):
-            entries.append((_dict_label(source, k), json.dumps(source, indent=2, ensure_ascii=False), None))
+            entries.append((_dict_label(source, k), dict_text(source), None))
         elif isinstance(source, Note):
             entries.append((source.label, source.expanded_text(), None))
         else:
@@ -247,29 +247,14 @@ def _frame(rows):
 
 def shortest(v):
     """A double as the library's reports write it: the shortest text that
-    reads back to it, in plain decimals from 1e-6 up to 1e16 and otherwise
-    whichever of plain and exponent form is shorter ("" for NaN and infinity)."""
-    if not math.isfinite(v):
-        return ""
-    exact = Decimal(repr(v))
-    plain = format(exact.normalize(), "f")
-    a = abs(v)
-    if a == 0.0 or 1e-6 <= a < 1e16:
-        return plain
-    sign, digits, exponent = exact.normalize().as_tuple()
-    mantissa = str(digits[0]) + ("." + "".join(map(str, digits[1:])) if len(digits) > 1 else "")
-    power = exponent + len(digits) - 1
-    scientific = ("-" if sign else "") + mantissa + f"e{'-' if power < 0 else '+'}{abs(power):02d}"
-    return plain if len(plain) <= len(scientific) else scientific
+    reads back to it ("" for NaN and infinity, as in the tool's CSV)."""
+    return _morvik.shortest_double(v) if math.isfinite(v) else ""
 
 
 def _csv_field(text):
     if text is None or (isinstance(text, float) and math.isnan(text)):
         return ""
-    text = str(text)
-    if any(c in text for c in ',"\n\r'):
-        return '"' + text.replace('"', '""') + '"'
-    return text
+    return _morvik.csv_field(str(text))
 
 
 def _csv_text(frame):

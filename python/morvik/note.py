@@ -22,6 +22,12 @@ def _json_default(value):
     raise TypeError(f"{type(value).__name__} cannot be written in a term sheet")
 
 
+def dict_text(sheet):
+    """A term sheet given as a dict, as the JSON text the reader reads (numpy
+    values and dates written as JSON numbers, lists and ISO dates)."""
+    return json.dumps(sheet, indent=2, ensure_ascii=False, default=_json_default)
+
+
 def _note_or_raise(result):
     if isinstance(result, dict):
         raise TermSheetError(**result)
@@ -83,8 +89,7 @@ def load(source, label=None):
     and read by the same reader as a file. Raises ``TermSheetError`` with the
     field path, line and column when it cannot be read."""
     if isinstance(source, dict):
-        text = json.dumps(source, indent=2, ensure_ascii=False, default=_json_default)
-        return loads(text, label="<dict>" if label is None else label)
+        return loads(dict_text(source), label="<dict>" if label is None else label)
     if isinstance(source, (str, os.PathLike)):
         return _note_or_raise(_morvik.read_file(os.fspath(source)))
     raise TypeError(f"load() takes a path or a dict, not {type(source).__name__}")

@@ -3,10 +3,10 @@
 Figure). Every function returns the ``matplotlib.figure.Figure``.
 
 The frames of ``ladder``, ``grid`` and ``convergence`` also plot themselves:
-``frame.morvik.plot()``."""
+``frame.morvik.plot()``. matplotlib is loaded with this module, which
+``import morvik`` leaves for the first figure."""
 
 import numpy as np
-import pandas as pd
 from matplotlib.figure import Figure
 from matplotlib.ticker import FuncFormatter, MaxNLocator, PercentFormatter
 
@@ -105,15 +105,10 @@ def convergence_figure(frame, title=None, figsize=(7, 4.5)):
 _FIGURES = {"ladder": ladder_figure, "grid": grid_figure, "convergence": convergence_figure}
 
 
-@pd.api.extensions.register_dataframe_accessor("morvik")
-class FrameAccessor:
-    """``frame.morvik.plot()`` for the frames of ladder, grid and convergence."""
-
-    def __init__(self, frame):
-        self._frame = frame
-
-    def plot(self, **kwargs):
-        kind = self._frame.attrs.get("morvik")
-        if kind not in _FIGURES:
-            raise TypeError("this frame did not come from morvik.ladder, morvik.grid or morvik.convergence")
-        return _FIGURES[kind](self._frame, **kwargs)
+def frame_figure(frame, **kwargs):
+    """The figure of a frame of ``ladder``, ``grid`` or ``convergence``, by
+    the kind the frame was tagged with (``frame.morvik.plot()``)."""
+    kind = frame.attrs.get("morvik")
+    if kind not in _FIGURES:
+        raise TypeError("this frame did not come from morvik.ladder, morvik.grid or morvik.convergence")
+    return _FIGURES[kind](frame, **kwargs)

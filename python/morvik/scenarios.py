@@ -8,11 +8,13 @@ from concurrent.futures import ThreadPoolExecutor
 import numpy as np
 import pandas as pd
 
+from . import _morvik
 from .errors import PricingError
 from .valuation import _ladder_frame, price
 
-# The spot moves of morvik-price --ladder: -30 % to +30 % in steps of 10 %.
-LADDER_MOVES = tuple(k / 10.0 for k in range(-3, 4))
+# The spot moves of morvik-price --ladder (-30 % to +30 % in steps of 10 %),
+# as the library has them.
+LADDER_MOVES = tuple(_morvik.ladder_moves())
 # Parallel shifts of the local volatility grid, in volatility (0.01 = one point).
 VOL_MOVES = (-0.02, -0.01, 0.0, 0.01, 0.02)
 # A lowered volatility never goes below this (as the library's vega bumps it).

@@ -217,3 +217,16 @@ def _ladder_frame(moves, prices, statuses, base=None):
     frame["change"] = frame["price"] - (np.nan if base is None else base)
     frame.attrs["morvik"] = "ladder"
     return frame
+
+
+@pd.api.extensions.register_dataframe_accessor("morvik")
+class FrameAccessor:
+    """``frame.morvik.plot()`` for the frames of ladder, grid and convergence.
+    matplotlib is loaded by the first plot, not by ``import morvik``."""
+
+    def __init__(self, frame):
+        self._frame = frame
+
+    def plot(self, **kwargs):
+        from .plots import frame_figure
+        return frame_figure(self._frame, **kwargs)

@@ -5,6 +5,7 @@ workers, a note that cannot be read and a note the library rejects become
 error rows; the table is written in one step."""
 
 import csv
+import datetime
 import json
 import os
 import signal
@@ -15,6 +16,7 @@ import threading
 import time
 
 import cloudpickle
+import numpy as np
 import pandas as pd
 import pytest
 from pandas.testing import assert_frame_equal
@@ -99,6 +101,15 @@ def test_notes_and_dicts_travel_as_text(client):
                            check_exact=True)
 
 
+def test_a_dict_with_numpy_values_and_dates_travels_as_load_reads_it():
+    sheet = json.load(open(MID_LIFE))
+    sheet["notional"] = np.int64(sheet["notional"])
+    sheet["price_date"] = datetime.date.fromisoformat(sheet["price_date"])
+    [(label, text, error)] = book.book_entries(sheet)
+    assert error is None and label == sheet["name"]
+    assert morvik.loads(text).expanded_text() == morvik.load(sheet).expanded_text()
+
+
 def test_numbers_are_written_as_the_library_writes_them(tool):
     # Every double of the tool's JSON reads back to the text it was written as.
     texts = []
@@ -107,7 +118,7 @@ def test_numbers_are_written_as_the_library_writes_them(tool):
     assert [book.shortest(float(t)) for t in texts] == texts
     # Outside plain decimals, as std::to_chars writes them (checked with g++).
     cases = {1e-7: "1e-07", 1.2e-5: "0.000012", 1.2345678901234567e16: "12345678901234568", 1e16: "1e+16",
-             5e-324: "5e-324", -0.0: "-0", float("nan"): ""}
+             5e-324: "5e-324", -0.0: "-0", 2.0 ** 60: "1152921504606846976", float("nan"): ""}
     assert {v: book.shortest(v) for v in cases} == cases
 
 

@@ -1,6 +1,9 @@
 """Figures are drawn from the valuation's and the scenarios' own numbers and
 saved as PNG files."""
 
+import subprocess
+import sys
+
 import pandas as pd
 import pytest
 
@@ -39,3 +42,11 @@ def test_scenario_frames_plot_themselves(tmp_path):
     _saved(morvik.convergence(note, trials=1500).morvik.plot(), tmp_path / "convergence.png")
     with pytest.raises(TypeError, match="did not come from morvik"):
         pd.DataFrame({"price": [1.0]}).morvik.plot()
+
+
+def test_matplotlib_is_loaded_by_the_first_figure_not_by_import():
+    # Every import of morvik (each Dask worker, python -m morvik price) would pay for it.
+    code = ("import sys, morvik\n"
+            "assert 'matplotlib' not in sys.modules\n"
+            "assert morvik.plots.ladder_figure and 'matplotlib' in sys.modules\n")
+    subprocess.run([sys.executable, "-c", code], check=True)

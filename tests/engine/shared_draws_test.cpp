@@ -16,6 +16,7 @@
 #include "sensitivities/sensitivities.h"
 #include "tests/sensitivities/one_by_one.h"
 #include "tests/sensitivities/small_note.h"
+#include "tests/support/run_backwards.h"
 #include "termsheet/task_threads.h"
 
 namespace morvik {
@@ -234,11 +235,6 @@ TEST(SharedDraws, SensitivitiesMatchTheOneByOneRoutines) {
   ExpectSensitivitiesMatch(StreamLimits{5, 3});
 }
 
-// Runs a batch's tasks one after another, last first.
-void RunBackwards(int count, BatchTask task, void* ctx) {
-  for (int k = count - 1; k >= 0; --k) task(ctx, k);
-}
-
 TEST(SharedDraws, ValuationsSplitIntoTasksGiveTheOnePassFiguresBitForBit) {
   // 2 and 3 groups, and more tasks than valuations (one each), on threads
   // and run backwards on this thread; with the default memory and with a
@@ -247,7 +243,7 @@ TEST(SharedDraws, ValuationsSplitIntoTasksGiveTheOnePassFiguresBitForBit) {
     const std::vector<double> one = ExpectSensitivitiesMatch(limits);
     for (int width : {2, 3, 64}) {
       const TaskRunner threaded = ThreadRunner(width);
-      const TaskRunner backwards{width, &RunBackwards};
+      const TaskRunner backwards{width, &support::RunBackwards};
       for (const TaskRunner* runner : {&threaded, &backwards}) {
         const std::vector<double> many = ExpectSensitivitiesMatch(limits, runner);
         ASSERT_EQ(many.size(), one.size());

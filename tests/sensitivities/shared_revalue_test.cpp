@@ -9,17 +9,12 @@
 #include "sensitivities/sensitivities.h"
 #include "tests/hardening/alloc_hook.h"
 #include "tests/sensitivities/small_note.h"
+#include "tests/support/run_backwards.h"
 
 namespace morvik {
 namespace {
 
 using testing_note::SmallNote;
-
-// Runs a batch's tasks one after another on this thread, last first, so that
-// the armed failure can hit any group.
-void RunBackwards(int count, BatchTask task, void* ctx) {
-  for (int k = count - 1; k >= 0; --k) task(ctx, k);
-}
 
 std::vector<double> Flat(const Greeks& g, double price) {
   std::vector<double> v{price, g.theta, g.rho};
@@ -31,7 +26,7 @@ TEST(SensitivityFailure, EveryFailedAllocationThrowsInOnePassAndInGroups) {
   SmallNote n(1);
   n.NTrials = 4.0;
   n.Bind();
-  const TaskRunner backwards{3, &RunBackwards};
+  const TaskRunner backwards{3, &support::RunBackwards};
   for (const TaskRunner* runner : {static_cast<const TaskRunner*>(nullptr), &backwards}) {
     std::vector<double> prob(5), cf(5), cprob(3), ccf(3);
     double price = 0.0;

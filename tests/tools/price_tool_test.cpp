@@ -621,6 +621,23 @@ TEST(PriceErrors, BadInputsGiveAClearMessageAndExit2) {
   }
 }
 
+// The guarded run, as main and python -m morvik price run the command: an
+// exception (here: standard output fails on the first write) becomes one
+// line on standard error and exit status 2.
+TEST(PriceErrors, AnExceptionOfTheGuardedRunIsOneLineAndExit2) {
+  struct FailingBuf : std::streambuf {
+    int_type overflow(int_type) override { return traits_type::eof(); }
+  } failing;
+  std::ostream out(&failing);
+  out.exceptions(std::ios::badbit);
+  std::ostringstream err;
+  const char* argv[] = {"morvik-price", kStepDown.c_str(), "--trials", "1000"};
+  EXPECT_EQ(RunMorvikPriceGuarded(4, argv, out, err, false), kExitUnusable);
+  const std::string text = err.str();
+  EXPECT_EQ(text.rfind("morvik-price: ", 0), 0u) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+}
+
 // Legal but suspicious values warn, with their place, and the note is priced.
 TEST(PriceErrors, SuspiciousValuesWarnAndThePriceFollows) {
   ScratchDir dir;

@@ -290,4 +290,15 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   return status;
 }
 
+int RunMorvikPriceGuarded(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal) {
+  try {
+    return RunMorvikPrice(argc, argv, out, err, terminal);
+  } catch (const std::exception& e) {
+    err << "morvik-price: " << e.what() << "\n";
+  } catch (...) {
+    err << "morvik-price: unexpected failure\n";
+  }
+  return kExitUnusable;
+}
+
 }  // namespace morvik

@@ -29,4 +29,8 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
 // `terminal` says whether standard error is a terminal (progress line).
 int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal);
 
+// RunMorvikPrice as a program's entry runs it: nothing escapes, an exception
+// is reported on `err` ("morvik-price: ...") and gives kExitUnusable.
+int RunMorvikPriceGuarded(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal);
+
 }  // namespace morvik
