@@ -43,7 +43,10 @@ constexpr Length UnderlyingPriceLength(int NStock) { return 2 * Count(NStock); }
 constexpr Length CurveCountsLength(int NStock) { return Count(static_cast<long long>(NStock) + 1); }
 // TCurveInfo, CurveInfo: the NT[0] points of the discount curve, then the
 // NT[1 + i] points of each stock's rate curve (no int sum overflows 64 bits).
-inline Length CurvePointsLength(const int* NT, int NStock) { return Count(NT[0]) + SumCounts(NT + 1, NStock); }
+// NT is read only as far as CurveCountsLength: not at all for NStock < 0.
+inline Length CurvePointsLength(const int* NT, int NStock) {
+  return NStock < 0 ? 0 : Count(NT[0]) + SumCounts(NT + 1, NStock);
+}
 // LocalVolSurface: per stock a block of NParity rows of NVol points.
 constexpr Length SurfaceBlockLength(int NVol, int NParity) { return Count(NVol) * Count(NParity); }
 inline Length SurfaceLength(const int* NVol, const int* NParity, int NStock) {

@@ -75,6 +75,8 @@ def test_rejected_call_keeps_outputs_at_zero():
     arrays["CalcFlag"] = [7, 0]
     r = morvik.capi.calc_morvik_mc(**arrays)
     assert r.status == -301 and not r.ResultPrice.any() and not r.ELS_Prob_n_Cf.any()
+    arrays.update(NStock=-1, NT=[])  # no curve counts to read: the library's rejection
+    assert morvik.capi.calc_morvik_mc(**arrays).status == -2004
 
 
 def test_shipped_library_exports_the_four_entries():

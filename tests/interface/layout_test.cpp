@@ -13,6 +13,7 @@ namespace {
 TEST(Layout, CurveAndSurfaceLengthsReadNegativeCountsAsNoValues) {
   const int NT[] = {-2, 4, -1, 3};
   EXPECT_EQ(layout::CurvePointsLength(NT, 3), 7);
+  EXPECT_EQ(layout::CurvePointsLength(nullptr, -1), 0);  // NT holds no counts then
   const int NVol[] = {-2, 4, -3};
   const int NParity[] = {3, 5, -4};
   EXPECT_EQ(layout::SurfaceLength(NVol, NParity, 3), 20);
