@@ -106,9 +106,30 @@
  * since they are only read). The one shared resource is the trace: logged
  * calls that start in the same millisecond append to the same log file.
  * Loading and unloading the library do nothing beyond the runtime's start-up.
+ *
+ * VERSIONS
+ *
+ * MORVIK_VERSION_MAJOR, _MINOR and _PATCH below number this library, and
+ * MORVIK_VERSION spells them "major.minor.patch"; the tool morvik-price and
+ * the Python package morvik carry the same number. What each part promises:
+ *   - patch: the exports' prototypes, statuses and outputs are unchanged,
+ *     bit for bit, for every input that was priced before; a patch release
+ *     only turns a crash or a silent failure into a status;
+ *   - minor: prototypes and statuses are unchanged, but outputs may move: a
+ *     rule of the note mended (the release notes list it) or a new opt-in
+ *     feature; the default stream's bits are kept for every note the
+ *     mended rule does not touch;
+ *   - major: a prototype, a status code or an output slot changes.
+ * So equal inputs give bit-identical outputs under the same MORVIK_VERSION,
+ * and a change of the bits always changes the version.
  */
 #ifndef MORVIK_H
 #define MORVIK_H
+
+#define MORVIK_VERSION_MAJOR 1
+#define MORVIK_VERSION_MINOR 2
+#define MORVIK_VERSION_PATCH 0
+#define MORVIK_VERSION "1.2.0"
 
 #if defined(_WIN32)
    /* The DLL's export table (names and ordinals) comes from its module

@@ -9,6 +9,7 @@ a tree that already built the extension builds nothing again. MORVIK_JOBS
 sets the build's parallel jobs (default: the number of processors)."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,6 +20,15 @@ from setuptools.command.build_ext import build_ext
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
+
+
+def library_version():
+    """The version written once, as MORVIK_VERSION in the library's header."""
+    with open(os.path.join(ROOT, "interface", "morvik.h"), encoding="utf-8") as header:
+        found = re.search(r'^#define MORVIK_VERSION "([0-9]+\.[0-9]+\.[0-9]+)"', header.read(), re.M)
+    if not found:
+        raise RuntimeError("interface/morvik.h defines no MORVIK_VERSION")
+    return found.group(1)
 
 
 class CMakeBuild(build_ext):
@@ -43,7 +53,7 @@ class CMakeBuild(build_ext):
 
 setup(
     name="morvik",
-    version="1.1.0",
+    version=library_version(),
     description="Monte Carlo pricing of autocallable step-down notes on a basket of stocks",
     packages=["morvik"],
     ext_modules=[Extension("morvik._morvik", sources=[])],

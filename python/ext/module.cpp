@@ -2,9 +2,11 @@
 // Every function here calls the library and its term-sheet layer; the Python
 // package shapes the results (frames, plots) and raises its own errors.
 #include "bindings.h"
+#include "interface/morvik.h"
 
 PYBIND11_MODULE(_morvik, m) {
   m.doc() = "morvik's term-sheet layer and full pricing call (internal; use the morvik package)";
+  m.attr("__version__") = MORVIK_VERSION;
   morvik::python::BindNotes(m);
   morvik::python::BindPricing(m);
   morvik::python::BindFullCall(m);

@@ -24,6 +24,7 @@ a price here is the tool's price, bit for bit.
 from importlib import import_module as _import_module
 
 from . import capi
+from ._morvik import __version__
 from .capi import library_path
 from .errors import MorvikError, PricingError, TermSheetError
 from .note import Note, load, loads
@@ -32,7 +33,6 @@ from .valuation import Valuation, price
 
 __all__ = ["Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES", "VOL_MOVES",
            "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved", "plots", "price"]
-__version__ = "1.1.0"
 
 
 def __getattr__(name):

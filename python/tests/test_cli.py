@@ -1,8 +1,13 @@
 """python -m morvik price is the morvik-price command: same output, same
 messages, same exit statuses."""
 
+import importlib.metadata
+import os
+import re
 import subprocess
 import sys
+
+import morvik
 
 from conftest import MID_LIFE, ROOT, STEPDOWN
 
@@ -24,3 +29,13 @@ def test_command_matches_the_tool(tool):
         assert (ours.returncode, ours.stdout, ours.stderr) == (theirs.returncode, theirs.stdout, theirs.stderr), args
     assert _module("price", "--help").stdout == tool.run("--help").stdout
     assert _module("value", STEPDOWN).returncode == 2
+
+
+def test_one_version_for_library_tool_and_package(tool):
+    with open(os.path.join(ROOT, "interface", "morvik.h"), encoding="utf-8") as f:
+        header = f.read()
+    parts = {k: re.search(rf"#define MORVIK_VERSION_{k} (\d+)", header).group(1) for k in ("MAJOR", "MINOR", "PATCH")}
+    version = ".".join(parts[k] for k in ("MAJOR", "MINOR", "PATCH"))
+    assert f'#define MORVIK_VERSION "{version}"' in header
+    assert morvik.__version__ == importlib.metadata.version("morvik") == version
+    assert tool.run("--version").stdout.startswith(f"morvik-price {version} ")

@@ -734,7 +734,7 @@ ToolRun Binary(const std::string& args) {
 TEST(PriceBinary, VersionHelpAndStandardInput) {
   const ToolRun version = Binary("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.rfind("morvik-price ", 0), 0u) << version.out;
+  EXPECT_EQ(version.out.rfind("morvik-price " MORVIK_VERSION " ", 0), 0u) << version.out;
   const ToolRun help = Binary("--help");
   EXPECT_EQ(help.status, 0);
   for (const char* piece : {"Exit status", "(P(spot +10 %) + P(spot -10 %) - 2 P) / 100", "1e-12", "h = max(4",

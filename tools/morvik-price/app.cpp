@@ -14,12 +14,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "interface/morvik.h"
 #include "tools/morvik-price/progress.h"
 
 namespace morvik {
 namespace {
 
-constexpr const char* kVersion = "morvik-price 1.1 (term-sheet layer morvik_termsheet)";
+constexpr const char* kVersion = "morvik-price " MORVIK_VERSION " (term-sheet layer morvik_termsheet)";
 
 constexpr const char* kHelpFooter = R"(
 Term sheets are JSON files (docs/term-sheet.md); "-" reads one from standard
