@@ -66,7 +66,9 @@ struct EngineGrids {
 
   std::vector<double> p0;            // pricing-date performances
   std::vector<double> kiBarrier;     // per stock
-  std::vector<int> memoryInit;       // per stock: knock-out memory flag on the pricing date
+  // Per stock: knock-out memory flag as each path starts, the caller's flag
+  // or, in memory mode, set by a pricing-date close at or above the barrier.
+  std::vector<int> memoryInit;
   std::vector<unsigned char> cash;   // per stock: 1 = discrete dividend amounts
   // Per stock: 1 when the quanto factor is zero on every day and the surface
   // holds only moderate numbers, so that the volatility is finite and its

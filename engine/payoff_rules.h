@@ -18,6 +18,24 @@ namespace morvik {
 // the period (stock by stock, with the memory flags).
 enum class KnockOutTouch : unsigned char { Worst, StockByStock };
 
+// Which memory flags count as set: the pricing-date test takes only a flag
+// of 1, the test of a later day any flag but 0.
+enum class MemoryFlagCounts : unsigned char { OnlyOne, NonZero };
+
+// The stock-by-stock touch on one day's performances y: every stock at or
+// above the barrier has its flag set to 1 (all of them, before the touch is
+// decided), and the touch comes when every flag then counts as set. The one
+// rule for the pricing date, each simulated day and each day of a history.
+template <MemoryFlagCounts Counts>
+inline bool RememberTouches(int* flags, const double* y, int S, double barrier) {
+  bool all = true;
+  for (int i = 0; i < S; ++i) {
+    if (y[i] >= barrier) flags[i] = 1;
+    all = all && (Counts == MemoryFlagCounts::OnlyOne ? flags[i] == 1 : flags[i] != 0);
+  }
+  return all;
+}
+
 // Knock-in (KnockBarrierFlag[1]): 0, tested at maturity, and a knocked-in
 // note still pays only the gain (no loss); 1, tested on the pricing date
 // and every simulated day, with loss participation at maturity; 2 (and any

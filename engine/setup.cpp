@@ -60,6 +60,9 @@ void PricingDateStates(const CoreArgs& a, EngineGrids& g) {
     g.couponBreachInit = 1;
   }
 
+  // Knock-out touch against the first period's barrier. In memory mode the
+  // pricing date's closes set the flags of the paths' starting copy (the
+  // caller's flags are never written).
   bool allMemory = true;
   for (int i = 0; i < S; ++i) allMemory = allMemory && g.memoryInit[i] == 1;
   const double barrier = g.date[0].barrier;
@@ -68,8 +71,7 @@ void PricingDateStates(const CoreArgs& a, EngineGrids& g) {
   } else if (g.touchMode == KnockOutTouch::Worst) {
     g.touchInit = WorstOf(g.p0.data(), S) >= barrier ? 1 : 0;
   } else {
-    bool all = true;
-    for (int i = 0; i < S; ++i) all = all && (g.memoryInit[i] == 1 || g.p0[i] >= barrier);
+    const bool all = RememberTouches<MemoryFlagCounts::OnlyOne>(g.memoryInit.data(), g.p0.data(), S, barrier);
     g.touchInit = all ? 1 : 0;
   }
 }

@@ -150,19 +150,13 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
       }
     }
 
-    // Knock-out touch against the current period's barrier.
+    // Knock-out touch against the current period's barrier; in memory mode
+    // the day's touches are remembered until the period's observation date.
     if (touch == 0) {
       if (touchMode == KnockOutTouch::Worst) {
         touch = WorstOf(y, S) >= barrier ? 1 : 0;
       } else {
-        bool all = true;
-        for (int i = 0; i < S; ++i) {
-          if (!(mem[i] != 0 || y[i] >= barrier)) {
-            all = false;
-            break;
-          }
-        }
-        touch = all ? 1 : 0;
+        touch = RememberTouches<MemoryFlagCounts::NonZero>(mem, y, S, barrier) ? 1 : 0;
       }
     }
 

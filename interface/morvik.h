@@ -433,17 +433,21 @@ MORVIK_API int MORVIK_CALL ZUNP_CalcMorvikMC(
  *                    only, not the outcome outputs.
  *   KnockBarrierFlag 2: [0] knock-out touch mode: 0 touch on a day (PriceDate
  *                    included) when the worst performance is at or above
- *                    KO_Barrier; 1 stock by stock with memory: touch on a
- *                    day when every stock is at or above it or carries its
- *                    BeKO_Hitted flag (the flags come from BeKO_Hitted only
- *                    and are cleared after an observation date that does
- *                    not redeem). [1] knock-in mode: 0 tested at maturity only,
+ *                    KO_Barrier; 1 stock by stock with memory: each stock
+ *                    at or above the period's KO_Barrier on a day (PriceDate
+ *                    included) is remembered for the period, and the touch
+ *                    comes on the day every stock is remembered. The memory
+ *                    starts from BeKO_Hitted and is cleared after an
+ *                    observation date that does not redeem; window fixings
+ *                    (SC) set none. [1] knock-in mode: 0 tested at maturity only,
  *                    losses do not count; 1 watched on PriceDate and every
  *                    simulated day, losses count at maturity; 2 tested at
  *                    maturity only, losses count.
  *   BeKO_Hitted      S: 1 when stock j already touched the knock-out
- *                    barrier in the current period (memory mode), else 0.
- *                    When all are 1 the next observation date redeems.
+ *                    barrier in the current period before PriceDate (memory
+ *                    mode), else 0. When all are 1 the next observation date
+ *                    redeems. Read only: the touches of PriceDate and of the
+ *                    simulated days are remembered in a private copy.
  *   BeKI_Hitted      1 when the knock-in has already happened, else 0.
  *   NCoupon          number of periodic coupons Q, >= 0 (0: none; the
  *                    coupon inputs are then not read).
@@ -636,9 +640,14 @@ MORVIK_API int MORVIK_CALL MorvikMC(
  *                    back past the previous observation date.
  *   KO_AvgFlag       N: nonzero the window average is tested, 0 each day.
  *   RedemCoupon      N-1: as in the full call.
- *   KnockBarrierFlag0  0 worst-of touch, nonzero stock by stock with memory.
+ *   KnockBarrierFlag0  0 worst-of touch, nonzero stock by stock with memory
+ *                    (each stock's touches on PriceDate and every simulated
+ *                    day remembered until the period's observation date).
  *   KnockBarrierFlag1  knock-in mode 0, 1 or 2, as in the full call.
- *   BeKO_Hitted      S (read only; a private copy is cleared as dates pass);
+ *   BeKO_Hitted      S (read only; a private copy gains the touches of
+ *                    PriceDate and the simulated days and is cleared as
+ *                    dates pass; a flag other than 0 or 1 counts on
+ *                    simulated days only);
  *   BeKI_Hitted      as in the full call.
  *   NCoupon          Q >= 0.
  *   CouponBarrier, Coupon  Q: as in the full call; CouponBarrier is read

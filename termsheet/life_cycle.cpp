@@ -306,12 +306,7 @@ void HistoryWalk::Touch(const std::vector<double>& y) {
     touch_ = WorstOf(y.data(), S_) >= barrier ? 1 : 0;
     return;
   }
-  bool all = true;
-  for (int i = 0; i < S_; ++i) {
-    if (y[i] >= barrier) mem_[i] = 1;
-    all = all && mem_[i] != 0;
-  }
-  touch_ = all ? 1 : 0;
+  touch_ = RememberTouches<MemoryFlagCounts::NonZero>(mem_.data(), y.data(), S_, barrier) ? 1 : 0;
 }
 
 void HistoryWalk::KnockIn(int n, const std::vector<double>& y) {
