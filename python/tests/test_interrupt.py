@@ -1,6 +1,7 @@
 """Ctrl-C stops a long call: a process pricing a note of a billion trials
 (or the arrays' call) gets SIGINT while the library works with the GIL
-released, and raises KeyboardInterrupt from the call within moments."""
+released, and raises KeyboardInterrupt from the call within moments;
+``python -m morvik price`` ends as morvik-price does."""
 
 import signal
 import subprocess
@@ -9,6 +10,7 @@ import time
 
 import pytest
 
+import morvik
 from conftest import ROOT, STEPDOWN
 
 # The child prints "calling", makes the call, and reports how long it ran
@@ -39,22 +41,35 @@ print("finished", flush=True)
 """
 
 
-@pytest.mark.parametrize("how", ["price", "greeks", "aligned", "capi"])
-def test_sigint_stops_a_long_call_with_keyboard_interrupt(how):
-    child = subprocess.Popen([sys.executable, "-c", CHILD, how, STEPDOWN], cwd=ROOT, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True)
+def _interrupted(command, ready):
+    """Runs `command`, sends SIGINT two seconds after it printed `ready` (or
+    started, for None); its exit status, output and the seconds it took to
+    end after the signal (at most 30)."""
+    child = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
-        assert child.stdout.readline() == "calling\n", child.stderr.read()
+        if ready is not None:
+            assert child.stdout.readline() == ready, child.stderr.read()
         time.sleep(2.0)  # well inside the call, which would run for hours
         sent = time.monotonic()
         child.send_signal(signal.SIGINT)
         out, err = child.communicate(timeout=30)
-        waited = time.monotonic() - sent
+        return child.returncode, out + err, time.monotonic() - sent
     finally:
         if child.poll() is None:
             child.kill()
             child.wait()
-    assert child.returncode == 3, out + err
-    ran = float(out.split()[2])
-    assert ran >= 1.5, out  # the signal came while the library was pricing
+
+
+@pytest.mark.parametrize("how", ["price", "greeks", "aligned", "capi"])
+def test_sigint_stops_a_long_call_with_keyboard_interrupt(how):
+    status, out, waited = _interrupted([sys.executable, "-c", CHILD, how, STEPDOWN], "calling\n")
+    assert status == 3, out
+    assert float(out.split()[2]) >= 1.5, out  # the signal came while the library was pricing
+    assert waited < 10, waited
+
+
+def test_sigint_ends_the_command_as_it_ends_the_tool():
+    trials = str(morvik._morvik.MAX_TRIALS)
+    status, out, waited = _interrupted([sys.executable, "-m", "morvik", "price", STEPDOWN, "--trials", trials], None)
+    assert status in (-signal.SIGINT, 130), (status, out)
     assert waited < 10, waited
