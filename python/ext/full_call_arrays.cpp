@@ -236,9 +236,8 @@ void CheckLengths(const FullCall& call, LongArrays longer) {
                              std::to_string(need);
     if (longer == LongArrays::kReject) throw py::value_error(text + " exactly (strict)");
     // Raises instead when warnings are errors.
-    if (PyErr_WarnEx(PyExc_UserWarning, (text + ": the call reads the first " + std::to_string(need)).c_str(), 2) != 0) {
-      throw py::error_already_set();
-    }
+    const std::string warning = text + ": the call reads the first " + std::to_string(need);
+    if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 2) != 0) throw py::error_already_set();
   }
 }
 
