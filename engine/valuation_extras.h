@@ -80,12 +80,13 @@ struct ConvergencePoint {
 };
 
 // In: checkpoints, the progress hook and the stop signal (shared by every
-// valuation of the call; the one with these extras polls it). Out, in the layout of the whole
-// note (slots of dates and coupons settled before the simulation keep 0):
-// the binomial standard error of every outcome and coupon probability, the
-// price's standard error per 10000 of notional (0 for a valuation settled
-// without simulation, NaN below two paths), and one convergence point per
-// checkpoint below the path count, then the final count.
+// valuation of the call, polled from the thread progress is reported from).
+// Out, in the layout of the whole note (slots of dates and coupons settled
+// before the simulation keep 0): the binomial standard error of every
+// outcome and coupon probability, the price's standard error per 10000 of
+// notional (0 for a valuation settled without simulation, NaN below two
+// paths), and one convergence point per checkpoint below the path count,
+// then the final count.
 struct ValuationExtras {
   std::vector<long long> checkpoints;  // rising path counts
   ProgressCallback progress;
