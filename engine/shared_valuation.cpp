@@ -22,7 +22,8 @@ constexpr long long kBatchPaths = 32;
 }  // namespace
 
 int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                     const StreamLimits& limits, ValuationExtras* const* extras) {
+                     const StreamLimits& limits, ValuationExtras* const* extras, StopSignal* stop,
+                     bool pollStop) {
   struct Job {
     RemainingValuation p;
     SimJob sim;
@@ -80,6 +81,13 @@ int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n
     next->reader.Attach();
     const bool done = SimulateBatch(next->sim, next->reader, kBatchPaths);
     next->reader.Detach();
+    if (stop != nullptr) {
+      if (pollStop) {
+        stop->Poll(kBatchPaths);
+      } else {
+        stop->Check();
+      }
+    }
     if (done) {
       next->active = false;
       FinishSimulation(next->sim);

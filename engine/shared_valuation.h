@@ -14,8 +14,11 @@ namespace morvik {
 // undefined).
 // `extras`, when given, holds n pointers (each may be null): valuation r
 // fills *extras[r] as MorvikCore does; progress is reported from the
-// calling thread.
+// calling thread. `stop`, when given, is checked between batches of paths
+// and, when `pollStop` is set, polled (StopSignal::Poll) from the calling
+// thread; a stop throws ValuationStopped.
 int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n, int* status,
-                     const StreamLimits& limits = StreamLimits{}, ValuationExtras* const* extras = nullptr);
+                     const StreamLimits& limits = StreamLimits{}, ValuationExtras* const* extras = nullptr,
+                     StopSignal* stop = nullptr, bool pollStop = false);
 
 }  // namespace morvik

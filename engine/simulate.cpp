@@ -391,15 +391,19 @@ int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out, in
   StartSimulation(view, fixedCount, out, job, extras, dateShift, couponShift);
   NormalSource normals;
   normals.Reset(job.g.chol.data(), job.g.NStock, seed);
-  if (extras == nullptr || extras->progress.fn == nullptr) {
+  StopSignal* stop = extras != nullptr ? extras->stop : nullptr;
+  if (extras == nullptr || (extras->progress.fn == nullptr && stop == nullptr)) {
     RunPathsFor(job.g, job.acc, job.w, normals, 0, std::numeric_limits<long long>::max());
   } else {
-    // In slices of about a percent, reported from the calling thread; the
-    // paths run in the same order either way.
-    const long long slice = job.paths / 100 + 1;
+    // In slices of about a percent (of at most kStopPollPaths when the call
+    // may be stopped), progress reported and the stop polled from the
+    // calling thread; the paths run in the same order either way.
+    long long slice = job.paths / 100 + 1;
+    if (stop != nullptr) slice = std::min(slice, kStopPollPaths);
     for (long long from = 0; from < job.paths; from += slice) {
       RunPathsFor(job.g, job.acc, job.w, normals, from, from + slice);
       job.progress.Report(static_cast<double>(std::min(from + slice, job.paths)) / static_cast<double>(job.paths));
+      if (stop != nullptr) stop->Poll(slice);
     }
   }
   FinishSimulation(job);

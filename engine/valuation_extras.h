@@ -1,7 +1,9 @@
 // What a caller may ask of a valuation beyond its result block: standard
-// errors, running results at checkpoints and progress reports.
+// errors, running results at checkpoints, progress reports and a way to
+// stop it part-way.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -27,6 +29,48 @@ struct ProgressMeter {
   }
 };
 
+// Thrown by a loop over paths once the stop of its valuation was asked for
+// (StopSignal). The full call's entry catches it and reports the call as
+// stopped; everything the valuations held is freed as it unwinds.
+struct ValuationStopped {};
+
+// Paths run between two questions to a stop hook, at most: a fraction of a
+// second on any note, and a question costs nothing next to them.
+inline constexpr long long kStopPollPaths = 1024;
+
+// A caller's way to stop the valuations of one call part-way. One thread
+// (the one progress is reported from) polls: it asks the hook once every
+// kStopPollPaths paths it has run. Once the hook has said stop, every
+// thread working on the call sees it at its next check and throws
+// ValuationStopped. The hook must not throw.
+class StopSignal {
+ public:
+  StopSignal() = default;
+  StopSignal(bool (*ask)(void* ctx), void* ctx) : ask_(ask), ctx_(ctx) {}
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+
+  // The polling thread, after running `paths` more paths.
+  void Poll(long long paths) {
+    sinceAsked_ += paths;
+    if (sinceAsked_ >= kStopPollPaths) {
+      sinceAsked_ = 0;
+      if (ask_ != nullptr && ask_(ctx_)) stopped_.store(true, std::memory_order_relaxed);
+    }
+    Check();
+  }
+  // Any thread: throws ValuationStopped once a stop was asked for.
+  void Check() const {
+    if (stopped_.load(std::memory_order_relaxed)) throw ValuationStopped{};
+  }
+
+ private:
+  bool (*ask_)(void* ctx) = nullptr;
+  void* ctx_ = nullptr;
+  long long sinceAsked_ = 0;  // the polling thread's only
+  std::atomic<bool> stopped_{false};
+};
+
 // The price after the first `paths` paths, exactly what a valuation of
 // `paths` trials gives, with its standard error (per 10000 of notional).
 struct ConvergencePoint {
@@ -35,15 +79,18 @@ struct ConvergencePoint {
   double priceSE = 0.0;
 };
 
-// In: checkpoints and the progress hook. Out, in the layout of the whole
-// note (slots of dates and coupons settled before the simulation keep 0):
-// the binomial standard error of every outcome and coupon probability, the
-// price's standard error per 10000 of notional (0 for a valuation settled
-// without simulation, NaN below two paths), and one convergence point per
-// checkpoint below the path count, then the final count.
+// In: checkpoints, the progress hook and the stop signal (shared by every
+// valuation of the call, polled from the thread progress is reported from).
+// Out, in the layout of the whole note (slots of dates and coupons settled
+// before the simulation keep 0): the binomial standard error of every
+// outcome and coupon probability, the price's standard error per 10000 of
+// notional (0 for a valuation settled without simulation, NaN below two
+// paths), and one convergence point per checkpoint below the path count,
+// then the final count.
 struct ValuationExtras {
   std::vector<long long> checkpoints;  // rising path counts
   ProgressCallback progress;
+  StopSignal* stop = nullptr;
 
   std::vector<double> probSE;        // NStrike + 2
   std::vector<double> couponProbSE;  // NCoupon

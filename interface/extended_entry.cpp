@@ -108,6 +108,9 @@ int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest
   bool priced = false;
   try {
     rc = Price(args, request, report, outputs, priced);
+  } catch (const ValuationStopped&) {
+    // Stopped at the caller's request, before the outputs are written.
+    rc = kValuationInterrupted;
   } catch (...) {
     // Only an allocation can throw, and before the outputs are written.
     rc = MORVIK_NO_MEMORY;

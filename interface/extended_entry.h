@@ -14,6 +14,11 @@
 
 namespace morvik {
 
+// Status of a call whose request's stop was asked for part-way (see
+// StopSignal): nothing is written. The exports never ask for a stop and
+// never return it.
+inline constexpr int kValuationInterrupted = -10;
+
 // Validates, assembles, prices, computes the requested sensitivities and
 // writes the requested trace. Returns the core's status, a negative
 // validation code, or -1 (MORVIK_NO_MEMORY) when a temporary cannot be
@@ -35,7 +40,8 @@ struct CallOutputs {
 // notional): the trace, the validation, the assembly, the scaling and the
 // catching are the export's. The outputs go into `outputs`, and also into
 // the caller's arrays of `args` when `toCaller` is set; either is written
-// only once the call has priced.
+// only once the call has priced. A call stopped through the request's stop
+// returns kValuationInterrupted.
 int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest& request, PrecisionReport& report,
                 CallOutputs& outputs, bool toCaller) noexcept;
 

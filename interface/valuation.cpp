@@ -23,7 +23,7 @@ bool OptionsValid(const ValuationOptions& o) {
     if (first >= static_cast<std::uint64_t>(kSeeds)) return false;
     if (first + static_cast<std::uint64_t>(o.replications) > static_cast<std::uint64_t>(kSeeds)) return false;
   }
-  return o.progress != nullptr || o.progressCtx == nullptr;
+  return (o.progress != nullptr || o.progressCtx == nullptr) && (o.stop != nullptr || o.stopCtx == nullptr);
 }
 
 }  // namespace
@@ -50,6 +50,8 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.replications = options.replications;
     request.runner = options.runner;
     request.progress = ProgressCallback{options.progress, options.progressCtx};
+    StopSignal stop(options.stop, options.stopCtx);
+    if (options.stop != nullptr) request.stop = &stop;
     request.checkpoints = options.checkpoints;
     PrecisionReport rep;
     CallOutputs outputs;

@@ -17,7 +17,9 @@ namespace morvik {
 
 // Status of a call whose options are out of range (nothing is valued): a
 // default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
-// than 1 replication, a progress hook without function.
+// than 1 replication, a progress or stop hook's context without function.
+// A call its stop hook stopped returns kValuationInterrupted
+// (interface/extended_entry.h).
 inline constexpr int kBadValuationOptions = -9;
 
 enum class StreamKind {
@@ -43,6 +45,13 @@ struct ValuationOptions {
   // when nothing is simulated (a note settled on its fixings, a rejection).
   void (*progress)(void* ctx, double fraction) = nullptr;
   void* progressCtx = nullptr;
+  // Asked whether to stop, from the thread progress is reported from, every
+  // kStopPollPaths paths or so of that thread's (whether or not there is a
+  // progress hook); true stops every valuation of the call at its next
+  // batch of paths, and the call returns kValuationInterrupted with no
+  // outputs. Must not throw.
+  bool (*stop)(void* ctx) = nullptr;
+  void* stopCtx = nullptr;
   // Path counts at which the running price and its error are reported
   // (rising; counts not below the run's paths are skipped; the run's own
   // count always ends the table). ConvergenceCheckpoints gives the usual ones.
@@ -61,7 +70,7 @@ struct ConvergenceRow {
 };
 
 struct ValuationResult {
-  int status = 0;  // as CalcMorvikMC, or kBadValuationOptions
+  int status = 0;  // as CalcMorvikMC, or kBadValuationOptions, or kValuationInterrupted
   // The export's three outputs in its layout (interface/layout.h); empty
   // unless the call priced.
   std::vector<double> ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice;

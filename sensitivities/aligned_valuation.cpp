@@ -33,10 +33,12 @@ struct BlockRun {
   std::atomic<long long> next{0};
   std::atomic<long long> finished{0};
   ProgressMeter progress;
+  StopSignal* stop = nullptr;
   std::vector<std::exception_ptr> errors;  // per task
 
   // Task k: blocks taken in turn until none is left. An exception is carried
-  // back to the calling thread instead of leaving the task.
+  // back to the calling thread instead of leaving the task. Task 0 reports
+  // progress and polls the stop; the others check it.
   static void Work(void* ctx, int k) {
     BlockRun& run = *static_cast<BlockRun*>(ctx);
     try {
@@ -57,6 +59,13 @@ struct BlockRun {
         }
         const long long done = run.finished.fetch_add(1) + 1;
         if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
+        if (run.stop != nullptr) {
+          if (k == 0) {
+            run.stop->Poll(to - from);
+          } else {
+            run.stop->Check();
+          }
+        }
       }
     } catch (...) {
       run.errors[static_cast<std::size_t>(k)] = std::current_exception();
@@ -98,7 +107,10 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
 
   BlockRun run;
   run.seed = seed;
-  if (extras != nullptr) run.progress.hook = extras->progress;
+  if (extras != nullptr) {
+    run.progress.hook = extras->progress;
+    run.stop = extras->stop;
+  }
   for (int r = 0; r < n; ++r) {
     run.members.push_back(std::make_unique<Member>());
     Member& m = *run.members.back();

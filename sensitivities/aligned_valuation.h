@@ -30,8 +30,10 @@ inline constexpr long long kBlockPaths = 128;
 // blocks. `extras`, when given, receives the core valuation's errors and
 // convergence points; progress (the fraction of blocks done) is reported by
 // the runner's task 0, and 1.0 at the end by the calling thread, never from
-// two threads at once. Returns 1, the core valuation's status; throws
-// std::bad_alloc when anything cannot be allocated.
+// two threads at once. Its stop is polled by task 0 and checked by the
+// others after every block. Returns 1, the core valuation's status; throws
+// std::bad_alloc when anything cannot be allocated, ValuationStopped when
+// stopped.
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras);
 

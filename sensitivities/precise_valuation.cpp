@@ -51,6 +51,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
   if (K <= 1) {
     report.extras.checkpoints = request.checkpoints;
     report.extras.progress = request.progress;
+    report.extras.stop = request.stop;
     return ValueOnce(args, out, mode, request, request.seed, greeks, report);
   }
   const std::size_t slots = Revaluation::Slots(args.NStrike + 2);
@@ -65,6 +66,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
     Revaluation rep(args);
     PrecisionReport one;
     if (k == 0) one.extras.checkpoints = request.checkpoints;
+    one.extras.stop = request.stop;
     if (request.progress.fn != nullptr) {
       scaled.k = k;
       one.extras.progress = ProgressCallback{&ScaledProgress::Report, &scaled};

@@ -19,6 +19,7 @@ struct PrecisionRequest {
   int replications = 1;     // K > 1: K valuations on seeds seed .. seed + K - 1
   const TaskRunner* runner = nullptr;
   ProgressCallback progress;
+  StopSignal* stop = nullptr;  // polled with the progress, over all replications
   std::vector<long long> checkpoints;
 };
 
@@ -37,7 +38,8 @@ struct PrecisionReport {
 // mean (root of the summed squared errors over K), each greek's is the
 // spread of its K values over sqrt(K); the convergence points are those of
 // the first replication, and progress runs once over all of them. Returns
-// the core valuation's status; throws std::bad_alloc.
+// the core valuation's status; throws std::bad_alloc, or ValuationStopped
+// once the request's stop was asked for.
 int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
                        Greeks& greeks, PrecisionReport& report);
 

@@ -34,8 +34,10 @@ struct Greeks {
 //
 // limits.seed picks the stream (0: the fixed one). `extras`, when given,
 // receives the core valuation's standard errors and convergence points
-// (see ValuationExtras; progress is reported from the thread that values
-// the core valuation's group).
+// (see ValuationExtras; progress is reported, and its stop polled, from
+// the thread that values the core valuation's group; the other groups check
+// the stop between batches of paths and throw ValuationStopped once it was
+// asked for).
 int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mode, Greeks& greeks,
                            const StreamLimits& limits = StreamLimits{},
                            const TaskRunner* runner = nullptr, ValuationExtras* extras = nullptr);

@@ -28,14 +28,16 @@ struct Group {
   std::vector<int> status;
   std::vector<int> index;  // position of each member in the full list
   StreamLimits limits;
+  StopSignal* stop = nullptr;
   std::exception_ptr error;
   static void Value(void* groups, int k) {
     Group& g = static_cast<Group*>(groups)[k];
     // A task may run on a thread of the caller's: an exception is carried
-    // back to the calling thread instead of leaving the task.
+    // back to the calling thread instead of leaving the task. Task 0, which
+    // reports progress, polls the stop; the others check it.
     try {
       MorvikCoreShared(g.sets.data(), g.outs.data(), static_cast<int>(g.sets.size()),
-                       g.status.data(), g.limits, g.extras.data());
+                       g.status.data(), g.limits, g.extras.data(), g.stop, k == 0);
     } catch (...) {
       g.error = std::current_exception();
     }
@@ -46,12 +48,13 @@ struct Group {
 // of groups dealt round-robin (the bumped pairs are of similar cost, so
 // neighbours go to different groups), each group one task. The memory cap
 // is shared out so that the groups together stay within `limits`. Throws
-// std::bad_alloc when a group could not be valued.
+// std::bad_alloc when a group could not be valued, ValuationStopped when
+// `stop` was asked for.
 void ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, ValuationExtras* const* extras,
-                 int n, int* status, const StreamLimits& limits, const TaskRunner* runner) {
+                 int n, int* status, const StreamLimits& limits, const TaskRunner* runner, StopSignal* stop) {
   const int g = runner != nullptr && runner->run != nullptr ? std::min(runner->width, n) : 1;
   if (g <= 1) {
-    MorvikCoreShared(sets, outs, n, status, limits, extras);
+    MorvikCoreShared(sets, outs, n, status, limits, extras, stop, true);
     return;
   }
   StreamLimits part = limits;
@@ -68,6 +71,7 @@ void ValueGroups(const CoreArgs* const* sets, const CoreResults* outs, Valuation
   for (Group& grp : groups) {
     grp.status.assign(grp.sets.size(), 0);
     grp.limits = part;
+    grp.stop = stop;
   }
   runner->run(g, &Group::Value, groups.data());
 
@@ -93,7 +97,8 @@ int ValueWithSensitivities(const CoreArgs& args, const CoreResults& out, int mod
   std::vector<int> status(n, 0);
   std::vector<ValuationExtras*> x(n, nullptr);
   x[0] = extras;
-  ValueGroups(plan.sets.data(), plan.outs.data(), x.data(), n, status.data(), limits, runner);
+  ValueGroups(plan.sets.data(), plan.outs.data(), x.data(), n, status.data(), limits, runner,
+              extras != nullptr ? extras->stop : nullptr);
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
   return status[0];
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
@@ -57,6 +58,17 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
   o.runner = runner;
   o.replications = request.replications;
   return o;
+}
+
+// The request's stop hook as the library asks it.
+bool AskStop(void* ctx) { return (*static_cast<const StopHook*>(ctx))(); }
+
+// The result of a note its request's stop hook stopped: no figures.
+NoteResult Stopped() {
+  NoteResult r;
+  r.status = kValuationInterrupted;
+  r.rejection = "the pricing was stopped before it finished";
+  return r;
 }
 
 // The library's progress, a share `part` of the note's, to the request's hook.
@@ -133,6 +145,10 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   r.seed = request.seed;
   const TaskRunner runner = ThreadRunner(request.threads);
   ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
+  if (request.stop) {
+    options.stop = &AskStop;
+    options.stopCtx = const_cast<StopHook*>(&request.stop);
+  }
   // The note's own call reports its paths: all of the note's progress, or
   // the first of the ladder's points.
   CallProgress progress{&request.progress, ladder ? 1.0 / static_cast<double>(moves.size()) : 1.0};
@@ -143,6 +159,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   }
   if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
   ValuationResult v = ValueNote(n.Inputs(), first);
+  if (v.status == kValuationInterrupted) return Stopped();
   r.status = v.status;
   if (r.status < 0) {
     r.rejection = DescribeRejection(n, r.status);
@@ -177,6 +194,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
       moved.UnderlyingPrice[2 * i] = n.UnderlyingPrice[2 * i] * (1.0 + m);
     }
     const ValuationResult point = ValueNote(moved.Inputs(), options);
+    if (point.status == kValuationInterrupted) return Stopped();
     r.ladderStatus.push_back(point.status);
     r.ladderPrices.push_back(point.status >= 0 ? point.ResultPrice[0] : 0.0);
     report(static_cast<double>(k + 1) / static_cast<double>(moves.size()));

@@ -22,6 +22,11 @@ namespace morvik {
 // prices the note, never from two threads at once for one note.
 using ProgressHook = std::function<void(double fraction)>;
 
+// Asked every so many paths from the thread that prices the note (see
+// ValuationOptions::stop); true stops the pricing of the note, whose result
+// then has status kValuationInterrupted and no figures. Must not throw.
+using StopHook = std::function<bool()>;
+
 // What a caller asks for on top of the term sheet's settings.
 struct PriceRequest {
   int compute = -1;        // -1: the term sheet's; else 0 price, 1 greeks, 2 full
@@ -32,6 +37,7 @@ struct PriceRequest {
   // stream, its blocks of paths on the aligned stream.
   int threads = 1;
   ProgressHook progress;   // optional
+  StopHook stop;           // optional
   // The random numbers: the default stream (seeds 0 to kMaxDefaultSeed, none:
   // the fixed stream of the library's exports) or the path-addressed
   // ("aligned") stream (any seed; none: 0).
@@ -96,7 +102,8 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 // convergence (the inputs already carry its compute mode, trials and
 // trace), through the library's entry ValueNote: the figures come with
 // their standard errors. The ladder's points are priced on the same stream
-// and seed. A rejected note gets its code and a sentence naming the input.
+// and seed. A rejected note gets its code and a sentence naming the input;
+// a note whose stop hook said stop gets kValuationInterrupted.
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
 
 // "code -2025: <sentence> (at ...)" for a rejected call, naming the

@@ -92,15 +92,57 @@ const Field kFields[] = {
     {"CalcFlag", &FullCall::CalcFlag, [](const FullCall&) { return Length{2}; }, false},
 };
 
-// The values of `value` as doubles, in C order.
+// One element of an object array (a list holding a huge int, say) as a
+// double: anything Python reads as a real number, never None or text.
+double ObjectNumber(const char* name, py::ssize_t k, bool scalar, const py::handle& item) {
+  const std::string at = scalar ? std::string(name) : std::string(name) + "[" + std::to_string(k) + "]";
+  if (item.is_none()) throw py::type_error(at + " is None; it takes numbers");
+  if (py::isinstance<py::str>(item) || py::isinstance<py::bytes>(item)) {
+    throw py::type_error(at + " is text (" + std::string(py::repr(item)) + "); it takes numbers");
+  }
+  const double v = PyFloat_AsDouble(item.ptr());
+  if (v == -1.0 && PyErr_Occurred()) {
+    PyErr_Clear();
+    throw py::type_error(at + " takes numbers, not " + std::string(py::str(item.get_type())));
+  }
+  return v;
+}
+
+// The values of `value` as doubles, in C order: booleans, integers and
+// floats, as arrays of their own or as sequences of Python numbers. None,
+// text (str, bytes, numpy string arrays, which numpy would parse) and
+// anything else raise TypeError naming the input.
 DoubleVec Numbers(const char* name, const py::handle& value) {
+  if (value.is_none()) throw py::type_error(std::string(name) + " is None; it takes numbers");
   if (py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value)) {
     throw py::type_error(std::string(name) + " takes numbers, not text");
   }
-  using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
-  const Array a = Array::ensure(value);
+  const py::array a = py::array::ensure(value);
   if (!a) throw py::type_error(std::string(name) + " takes numbers, not " + std::string(py::str(value.get_type())));
-  return DoubleVec(a.data(), a.data() + a.size());
+  const char kind = a.dtype().kind();
+  if (kind == 'b' || kind == 'i' || kind == 'u' || kind == 'f') {
+    using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+    const Doubles d = Doubles::ensure(a);
+    if (!d) throw py::error_already_set();
+    return DoubleVec(d.data(), d.data() + d.size());
+  }
+  if (kind == 'U' || kind == 'S') {
+    throw py::type_error(std::string(name) + " takes numbers, not text (an array of " +
+                         std::string(py::str(a.dtype())) + ")");
+  }
+  if (kind != 'O') {
+    throw py::type_error(std::string(name) + " takes real numbers, not an array of " +
+                         std::string(py::str(a.dtype())));
+  }
+  // Read in C order, one element at a time.
+  const py::list items = a.attr("ravel")().attr("tolist")();
+  DoubleVec out;
+  out.reserve(items.size());
+  const bool scalar = a.ndim() == 0;
+  for (py::ssize_t k = 0; k < static_cast<py::ssize_t>(items.size()); ++k) {
+    out.push_back(ObjectNumber(name, k, scalar, items[static_cast<std::size_t>(k)]));
+  }
+  return out;
 }
 
 int WholeNumber(const char* name, std::size_t k, bool scalar, double v) {
@@ -172,7 +214,7 @@ void SetInputs(const py::dict& values, FullCall& call) {
   }
 }
 
-void CheckLengths(const FullCall& call) {
+void CheckLengths(const FullCall& call, LongArrays longer) {
   for (const bool derived : {false, true}) {
     for (const Field& f : kFields) {
       if (f.length == nullptr || f.derived != derived) continue;
@@ -183,6 +225,19 @@ void CheckLengths(const FullCall& call) {
                               std::to_string(need));
       }
     }
+  }
+  if (longer == LongArrays::kAllow) return;
+  for (const Field& f : kFields) {
+    if (f.length == nullptr) continue;
+    const Length need = f.length(call);
+    const Length have = Size(call, f.member);
+    if (have == need) continue;
+    const std::string text = std::string(f.name) + " holds " + std::to_string(have) + " values; its counts need " +
+                             std::to_string(need);
+    if (longer == LongArrays::kReject) throw py::value_error(text + " exactly (strict)");
+    // Raises instead when warnings are errors.
+    const std::string warning = text + ": the call reads the first " + std::to_string(need);
+    if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 2) != 0) throw py::error_already_set();
   }
 }
 

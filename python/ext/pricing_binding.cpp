@@ -1,8 +1,9 @@
 // Pricing from Python: a note priced through the term-sheet layer exactly as
 // morvik-price prices it (PriceTermSheet) and rendered as the tool's JSON
 // document (and, for books, its CSV rows, and the reports' text of a number
-// and of a CSV field), and the export ZUNP_CalcMorvikMC on arrays. The GIL
-// is released while the library works, so Python threads price side by side.
+// and of a CSV field), and the full call of ZUNP_CalcMorvikMC on arrays. The
+// GIL is released while the library works, so Python threads price side by
+// side; on the main thread Ctrl-C stops the call (interrupt.h).
 #include <cstdint>
 #include <optional>
 #include <sstream>
@@ -15,6 +16,9 @@
 
 #include "bindings.h"
 #include "full_call_arrays.h"
+#include "interface/extended_entry.h"
+#include "interface/valuation.h"
+#include "interrupt.h"
 #include "termsheet/json_text.h"
 #include "termsheet/report.h"
 #include "termsheet/pricing.h"
@@ -46,6 +50,31 @@ py::array_t<double> Array(const std::vector<double>& v) {
   return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
+// The note priced with `request` as the tool's JSON document (and CSV rows
+// when `csv` is given). Ctrl-C stops it: the signal handler's exception
+// (KeyboardInterrupt) is raised.
+void PriceInterruptibly(const Note& note, PriceRequest request, std::string* json, std::string* csv) {
+  Interrupt interrupt;
+  request.stop = [&interrupt] { return interrupt.Ask(); };
+  NoteReport report;
+  bool stopped = false;
+  {
+    py::gil_scoped_release unlocked;
+    report = PriceTermSheet(note, request);
+    stopped = report.priced && report.result.status == kValuationInterrupted;
+    if (!stopped) {
+      const std::vector<NoteReport> reports{report};
+      *json = JsonReport(reports);
+      if (csv != nullptr) {
+        std::ostringstream rows;
+        WriteCsv(rows, reports);
+        *csv = rows.str();
+      }
+    }
+  }
+  interrupt.RaiseIfStopped(stopped);
+}
+
 }  // namespace
 
 void BindPricing(py::module_& m) {
@@ -61,8 +90,9 @@ void BindPricing(py::module_& m) {
          std::optional<std::uint64_t> seed, bool aligned, int replications, bool convergence) {
         const PriceRequest request =
             Request(compute, trials, threads, ladder, log, seed, aligned, replications, convergence);
-        py::gil_scoped_release unlocked;
-        return JsonReport({PriceTermSheet(note, request)});
+        std::string json;
+        PriceInterruptibly(note, request, &json, nullptr);
+        return json;
       },
       py::arg("note"), py::arg("compute"), py::arg("trials"), py::arg("threads"), py::arg("ladder"),
       py::arg("log"), py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("replications") = 1,
@@ -75,15 +105,9 @@ void BindPricing(py::module_& m) {
       "price_rows",
       [](const Note& note, int compute, long long trials) {
         const PriceRequest request = Request(compute, trials, 1, false, false, std::nullopt, false, 1, false);
-        std::string json;
-        std::ostringstream csv;
-        {
-          py::gil_scoped_release unlocked;
-          const std::vector<NoteReport> reports{PriceTermSheet(note, request)};
-          json = JsonReport(reports);
-          WriteCsv(csv, reports);
-        }
-        return py::make_tuple(json, csv.str());
+        std::string json, csv;
+        PriceInterruptibly(note, request, &json, &csv);
+        return py::make_tuple(json, csv);
       },
       py::arg("note"), py::arg("compute"), py::arg("trials"),
       "The note priced once as morvik-price prices it: (the tool's JSON document, its CSV rows).\n"
@@ -93,7 +117,7 @@ void BindPricing(py::module_& m) {
 void BindFullCall(py::module_& m) {
   m.def(
       "calc_morvik_mc",
-      [](const py::dict& inputs) {
+      [](const py::dict& inputs, bool strict) {
         std::vector<std::string> missing;
         for (const std::string& name : InputNames()) {
           if (!inputs.contains(name)) missing.push_back(name);
@@ -105,18 +129,36 @@ void BindFullCall(py::module_& m) {
         }
         FullCall call;
         SetInputs(inputs, call);
-        CheckLengths(call);
+        CheckLengths(call, strict ? LongArrays::kReject : LongArrays::kWarn);
+        if (call.NTrials > static_cast<double>(kMaxTrials)) {
+          throw py::value_error("NTrials takes at most " + std::to_string(kMaxTrials) + " trials, got " +
+                                std::string(py::repr(py::float_(call.NTrials))));
+        }
         call.SizeOutputs();
-        int status = 0;
+        // The export's own call (ValueNote with default options gives its
+        // outputs bit for bit), with a stop hook for Ctrl-C.
+        Interrupt interrupt;
+        ValuationOptions options;
+        options.stop = &Interrupt::Ask;
+        options.stopCtx = &interrupt;
+        ValuationResult v;
         {
           py::gil_scoped_release unlocked;
-          status = call.Call();
+          v = ValueNote(call.Inputs(), options);
         }
-        return py::make_tuple(status, Array(call.ELS_Prob_n_Cf), Array(call.ELS_Coupon_Prob_n_Cf),
+        interrupt.RaiseIfStopped(v.status == kValuationInterrupted);
+        if (!v.ResultPrice.empty()) {  // priced: the outputs; else they stay 0
+          call.ELS_Prob_n_Cf = std::move(v.ELS_Prob_n_Cf);
+          call.ELS_Coupon_Prob_n_Cf = std::move(v.ELS_Coupon_Prob_n_Cf);
+          call.ResultPrice = std::move(v.ResultPrice);
+        }
+        return py::make_tuple(v.status, Array(call.ELS_Prob_n_Cf), Array(call.ELS_Coupon_Prob_n_Cf),
                               Array(call.ResultPrice));
       },
+      py::arg("inputs"), py::arg("strict") = false,
       "ZUNP_CalcMorvikMC on copies of the inputs (a dict under the export's names); "
-      "(status, ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice)");
+      "(status, ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice). strict: an array longer than its\n"
+      "counts need raises ValueError instead of a warning.");
 }
 
 }  // namespace morvik::python

@@ -3,7 +3,9 @@
 ``python -m morvik book PATH... --out FILE [options]``: a book valued on a
 Dask cluster (morvik.book)."""
 
+import signal
 import sys
+import threading
 
 from . import _morvik
 
@@ -21,7 +23,16 @@ def main(argv=None):
     if not args or args[0] != "price":
         print(USAGE, file=sys.stderr)
         return 2
-    return _morvik.run_morvik_price(args[1:], sys.stdout, sys.stderr, sys.stderr.isatty())
+    # The command is the tool's C++ code, run to its end with the GIL
+    # released, where Python's own handler would only note a Ctrl-C: it ends
+    # the command as it ends morvik-price.
+    main_thread = threading.current_thread() is threading.main_thread()
+    previous = signal.signal(signal.SIGINT, signal.SIG_DFL) if main_thread else None
+    try:
+        return _morvik.run_morvik_price(args[1:], sys.stdout, sys.stderr, sys.stderr.isatty())
+    finally:
+        if previous is not None:
+            signal.signal(signal.SIGINT, previous)
 
 
 if __name__ == "__main__":

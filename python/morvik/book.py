@@ -25,7 +25,7 @@ import uuid
 
 import dask
 import pandas as pd
-from distributed import Client, LocalCluster, as_completed
+from distributed import Client, LocalCluster, Nanny, as_completed
 from distributed.scheduler import KilledWorker
 
 from . import _morvik
@@ -103,14 +103,37 @@ def _file_entry(path):
 
 # -- valuing a book -----------------------------------------------------------
 
-def start_local_cluster(workers=None):
+# A local cluster listens on the loopback interface only. distributed starts
+# an HTTP server for the scheduler and for every worker whatever the
+# dashboard settings, on every interface unless given an address: each gets
+# one on 127.0.0.1 (any free port), and the scheduler's serves the dashboard
+# only when asked, at DASHBOARD_ADDRESS.
+LOOPBACK = "127.0.0.1"
+DASHBOARD_ADDRESS = f"{LOOPBACK}:8787"
+
+
+class _QuietNanny(Nanny):
+    """A worker process whose HTTP server serves no dashboard pages
+    (LocalCluster turns them on with any worker_dashboard_address)."""
+
+    def __init__(self, *args, **kwargs):
+        kwargs["dashboard"] = False
+        super().__init__(*args, **kwargs)
+
+
+def start_local_cluster(workers=None, dashboard=False):
     """A LocalCluster of ``workers`` processes (default: one per core), one
     thread each, with its client. The pricing runs in the worker processes:
     the library prices a note on one thread, and processes keep one note's
-    crash from taking others with it."""
+    crash from taking others with it. Everything listens on 127.0.0.1 only;
+    ``dashboard`` serves the scheduler's dashboard there (DASHBOARD_ADDRESS,
+    or another port when that one is taken: see ``client.dashboard_link``)."""
     workers = workers or os.cpu_count() or 1
     with dask.config.set(SCHEDULER_CONFIG):
-        cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
+        cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, host=LOOPBACK,
+                               dashboard_address=DASHBOARD_ADDRESS if dashboard else f"{LOOPBACK}:0",
+                               scheduler_kwargs={"dashboard": bool(dashboard)},
+                               worker_dashboard_address=f"{LOOPBACK}:0", worker_class=_QuietNanny,
                                silence_logs=logging.ERROR)
     return Client(cluster)
 
@@ -167,7 +190,7 @@ def _clock(seconds):
 
 
 def price_book(notes, client=None, *, greeks=False, full=False, trials=None, workers=None, scheduler=None,
-               progress=None):
+               progress=None, dashboard=False):
     """Values a book, one task per note, and returns its table: a DataFrame
     with the columns ``note, pricing_date, trials, quantity, underlying,
     value, standard_error, error``, the notes in the order given and each
@@ -180,13 +203,18 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
       closed again at the end;
     - ``greeks``, ``full``, ``trials``: as in ``morvik.price``, for every note;
     - ``progress``: a progress line on standard error (default: when it is a
-      terminal).
+      terminal);
+    - ``dashboard``: the local cluster serves Dask's dashboard on 127.0.0.1
+      (its address goes to standard error); without it the cluster serves
+      none. Every port of a local cluster listens on 127.0.0.1 only.
 
     A note that fails has one ``status`` row: ``value`` is the library's code
     when it rejected the note, and ``error`` says what went wrong; ``error``
     is None on every other row. The numbers do not depend on the cluster."""
     options = {"trials": trials, "greeks": bool(greeks), "full": bool(full)}
     note_request(options)  # a wrong option raises before any work
+    if dashboard and (client is not None or scheduler):
+        raise ValueError("dashboard is for the local cluster; a running cluster serves its own")
     entries = book_entries(notes)
     results = [None] * len(entries)
     for k, (label, text, error) in enumerate(entries):
@@ -194,7 +222,9 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
             results[k] = error_rows(label, error)
     owned = None
     if client is None:
-        client = owned = Client(scheduler) if scheduler else start_local_cluster(workers)
+        client = owned = Client(scheduler) if scheduler else start_local_cluster(workers, dashboard)
+        if dashboard:
+            print(f"morvik book: Dask dashboard at {client.dashboard_link}", file=sys.stderr)
     todo = [k for k, entry in enumerate(entries) if entry[2] is None]
     show = sys.stderr.isatty() if progress is None else progress
     bar = _Progress(len(entries), len(entries) - len(todo), sys.stderr) if show else None
@@ -280,6 +310,23 @@ def _json_text(frame):
     return json.dumps(records, indent=1, ensure_ascii=False, allow_nan=False) + "\n"
 
 
+def check_writable(path):
+    """Raises OSError naming ``path`` unless a table can be written there: its
+    folder exists and takes a new file (tried), and ``path`` is no folder.
+    A book runner checks this before pricing, not after."""
+    folder = os.path.dirname(os.path.abspath(path))
+    if not os.path.isdir(folder):
+        raise OSError(f"cannot write {path}: the folder {folder} does not exist")
+    if os.path.isdir(path):
+        raise OSError(f"cannot write {path}: it is a folder")
+    try:
+        fd, probe = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".", suffix=".tmp")
+    except OSError as e:
+        raise OSError(f"cannot write {path}: {e.strerror or e} in {folder}") from None
+    os.close(fd)
+    os.unlink(probe)
+
+
 def write_table(frame, path):
     """Writes a book's table to ``path``: CSV (``.csv``, the tool's long form
     with the ``error`` column, loadable by a spreadsheet or
@@ -324,6 +371,8 @@ def _parser():
                    help="worker processes of the local cluster (default: one per core)")
     p.add_argument("--scheduler", metavar="ADDRESS", help="join the cluster of this scheduler (tcp://host:8786) "
                    "instead of starting a local one")
+    p.add_argument("--dashboard", action="store_true",
+                   help=f"the local cluster serves Dask's dashboard on {DASHBOARD_ADDRESS} (default: none)")
     return p
 
 
@@ -339,13 +388,20 @@ def main(argv=None):
         parser.error("--workers takes a whole number from 1")
     if args.workers is not None and args.scheduler:
         parser.error("--workers is for the local cluster; a cluster at --scheduler has its own workers")
+    if args.dashboard and args.scheduler:
+        parser.error("--dashboard is for the local cluster; a cluster at --scheduler serves its own")
     out = os.path.realpath(args.out)
     if any(isinstance(p, str) and os.path.realpath(p) == out for p in _sources(args.paths)):
         parser.error(f"--out {args.out} is one of the book's term sheets")
+    try:
+        check_writable(args.out)  # before the book is priced, not after
+    except OSError as e:
+        print(f"morvik book: {e}", file=sys.stderr)
+        return 2
     start = time.monotonic()
     try:
         frame = price_book(args.paths, greeks=args.greeks, full=args.full, trials=args.trials,
-                           workers=args.workers, scheduler=args.scheduler)
+                           workers=args.workers, scheduler=args.scheduler, dashboard=args.dashboard)
     except ValueError as e:
         parser.error(str(e))
     except OSError as e:  # the scheduler cannot be reached
@@ -359,8 +415,8 @@ def main(argv=None):
         print(error, file=sys.stderr)
     try:
         write_table(frame, args.out)
-    except OSError as e:
-        print(f"morvik book: cannot write {args.out}: {e}", file=sys.stderr)
+    except OSError as e:  # the folder changed while the book was priced
+        print(f"morvik book: cannot write {args.out}: {e.strerror or e}", file=sys.stderr)
         return 2
     notes = int((frame["quantity"] == "status").sum())
     print(f"morvik book: {notes} notes, {notes - len(failed)} valued, {len(failed)} failed; "

@@ -13,20 +13,26 @@ INPUT_NAMES = tuple(_morvik.input_names())
 CalcResult = namedtuple("CalcResult", ["status", "ELS_Prob_n_Cf", "ELS_Coupon_Prob_n_Cf", "ResultPrice"])
 
 
-def calc_morvik_mc(**arrays):
+def calc_morvik_mc(strict=False, **arrays):
     """ZUNP_CalcMorvikMC with every input named as in interface/morvik.h
     (PriceDate, NotionalAMT, UnderlyingPrice, ..., FixedFlag, CalcFlag).
 
-    Arrays may be any array-like (matrices are read row-major); int inputs
-    must hold whole numbers. They are copied, never written, and each is
-    checked against the length its counts give before the call: a short
-    array raises ValueError, a missing or unknown name TypeError.
+    Arrays may be any array-like of real numbers (matrices are read
+    row-major); int inputs must hold whole numbers. None, text (numpy string
+    arrays too) and other objects raise TypeError naming the input. Inputs
+    are copied, never written, and each array is checked against the length
+    its counts give (interface/layout.h) before the call: a short array
+    raises ValueError; a longer one gives a UserWarning naming it, its length
+    and the length needed (the call reads only that many), or ValueError
+    with ``strict=True``. A missing or unknown name raises TypeError, and
+    ``NTrials`` above ``morvik.price``'s largest trial count ValueError.
 
     Returns ``CalcResult(status, ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf,
     ResultPrice)``: the export's status and its three outputs, sized by the
     layout rules (2*(NStrike+2), 2*NCoupon, 1 or 3*NStock+3) and left at 0
-    when the status is negative. The GIL is released during the call."""
-    return CalcResult(*_morvik.calc_morvik_mc(arrays))
+    when the status is negative. The GIL is released during the call; on the
+    main thread Ctrl-C stops it and raises KeyboardInterrupt."""
+    return CalcResult(*_morvik.calc_morvik_mc(arrays, strict=bool(strict)))
 
 
 def library_path():

@@ -61,7 +61,8 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``).
 
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
-    the note. The GIL is released while the library prices."""
+    the note. The GIL is released while the library prices; on the main
+    thread Ctrl-C stops it and raises KeyboardInterrupt."""
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
     text = _morvik.price_json(note._handle, ladder=bool(ladder), log=bool(log), **request)
     entry = json.loads(text)["notes"][0]

@@ -2,7 +2,8 @@
 processes is the serial run's and morvik-price's CSV, bit for bit; a worker
 killed while it prices is replaced and its note rerun; a note that kills its
 workers, a note that cannot be read and a note the library rejects become
-error rows; the table is written in one step."""
+error rows; the table is written in one step, to a folder checked before
+pricing; a local cluster listens on the loopback interface only."""
 
 import csv
 import datetime
@@ -18,6 +19,7 @@ import time
 import cloudpickle
 import numpy as np
 import pandas as pd
+import psutil
 import pytest
 from pandas.testing import assert_frame_equal
 
@@ -213,3 +215,53 @@ def test_command_line_on_a_running_cluster(client, tmp_path):
             book.main(wrong)
         assert exited.value.code == 2
     assert json.load(open(paths[0]))["settings"]["trials"] == 300
+
+
+def _listening():
+    """The addresses this process and its children listen on."""
+    found = set()
+    me = psutil.Process()
+    for p in [me] + me.children(recursive=True):
+        try:
+            found |= {(s.laddr.ip, s.laddr.port) for s in p.connections(kind="inet") if s.status == psutil.CONN_LISTEN}
+        except psutil.NoSuchProcess:
+            pass
+    return found
+
+
+def test_a_local_cluster_listens_on_loopback_only(tmp_path, monkeypatch, capsys):
+    seen = {}
+    start = book.start_local_cluster
+
+    def watched(workers=None, dashboard=False):
+        client = start(workers, dashboard)
+        seen[dashboard] = (client.scheduler.address, _listening())
+        return client
+
+    monkeypatch.setattr(book, "start_local_cluster", watched)
+    paths = _copies(str(tmp_path), STEPDOWN, 2, 300)
+    assert (book.price_book(paths, workers=2)["error"].isna()).all()  # a default book run
+    book.price_book(paths[:1], workers=1, dashboard=True)
+    assert "Dask dashboard at http://127.0.0.1:" in capsys.readouterr().err
+    for dashboard, (address, listening) in seen.items():
+        host, port = address.rsplit(":", 1)
+        assert host == "tcp://127.0.0.1" and ("127.0.0.1", int(port)) in listening
+        # The scheduler, its HTTP server, and per worker a nanny, a worker and its HTTP server.
+        assert len(listening) >= 5, listening
+        assert {host for host, port in listening} == {"127.0.0.1"}, (dashboard, listening)
+
+
+def test_the_output_folder_is_checked_before_pricing(tmp_path, monkeypatch, capsys):
+    def never(*args, **kwargs):
+        raise AssertionError("the book was priced")
+
+    monkeypatch.setattr(book, "price_book", never)
+    (tmp_path / "file").write_text("")
+    for out, message in ((tmp_path / "missing" / "book.csv", "does not exist"),
+                         (tmp_path / "file" / "book.csv", "does not exist"),
+                         (tmp_path / "folder.csv", "is a folder")):
+        if out.name == "folder.csv":
+            out.mkdir()
+        assert book.main([STEPDOWN, "--out", str(out)]) == 2
+        assert f"morvik book: cannot write {out}: " in capsys.readouterr().err
+    assert sorted(os.listdir(tmp_path)) == ["file", "folder.csv"]

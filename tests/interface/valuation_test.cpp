@@ -1,7 +1,7 @@
 // The internal full entry: bit-identical to the full call with default
 // options, convergence points equal to separate runs, the aligned stream
 // the same on any number of threads, seeds whose spread matches the
-// reported errors, replications, and progress reports.
+// reported errors, replications, progress reports, and stops.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -238,6 +238,66 @@ TEST(ValueNote, ProgressRisesToOneInAtMostAHundredAndOneReports) {
     EXPECT_GT(f.front(), 0.0);
     EXPECT_EQ(f.back(), 1.0);
   }
+}
+
+// A stop hook that says stop at its `stopAt`-th question (never for 0).
+struct StopAfter {
+  int stopAt = 0;
+  int asked = 0;
+  static bool Ask(void* ctx) {
+    StopAfter& s = *static_cast<StopAfter*>(ctx);
+    return ++s.asked == s.stopAt;
+  }
+};
+
+TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
+  const TaskRunner two{2, &RunOnThreads<false>};
+  struct Case {
+    StreamKind stream;
+    int mode;
+    const TaskRunner* runner;
+    int replications;
+    double trials;  // aligned: enough blocks for task 0 to be asked twice
+  };
+  for (const Case& k :
+       {Case{StreamKind::kDefault, 0, nullptr, 1, 4000}, Case{StreamKind::kDefault, 1, nullptr, 1, 4000},
+        Case{StreamKind::kDefault, 1, &two, 1, 4000}, Case{StreamKind::kAligned, 1, &two, 1, 12000},
+        Case{StreamKind::kDefault, 0, nullptr, 2, 4000}}) {
+    const std::string where = std::to_string(static_cast<int>(k.stream)) + "/" + std::to_string(k.mode) + "/" +
+                              std::to_string(k.runner != nullptr) + "/" + std::to_string(k.replications);
+    FuzzCall c = MakeNote(NoteKind::kTwoStocks, k.trials, k.mode, 0);
+    ValuationOptions o;
+    o.stream = k.stream;
+    o.runner = k.runner;
+    o.replications = k.replications;
+    const ValuationResult plain = ValueNote(c.Inputs(), o);
+    ASSERT_EQ(plain.status, 1) << where;
+
+    // Asked every kStopPollPaths paths or so and never saying stop: the
+    // same figures, bit for bit.
+    StopAfter never;
+    o.stop = &StopAfter::Ask;
+    o.stopCtx = &never;
+    const ValuationResult asked = ValueNote(c.Inputs(), o);
+    ASSERT_EQ(asked.status, 1) << where;
+    EXPECT_GE(never.asked, 2) << where;
+    EXPECT_TRUE(Same(asked.ResultPrice, plain.ResultPrice)) << where;
+    EXPECT_TRUE(Same(asked.ELS_Prob_n_Cf, plain.ELS_Prob_n_Cf)) << where;
+    EXPECT_TRUE(Same(asked.ResultSE, plain.ResultSE)) << where;
+
+    // Saying stop at the second question: the call stops there, with no
+    // figures and the distinct status, and is not asked again.
+    StopAfter second{2};
+    o.stopCtx = &second;
+    const ValuationResult stopped = ValueNote(c.Inputs(), o);
+    EXPECT_EQ(stopped.status, kValuationInterrupted) << where;
+    EXPECT_EQ(second.asked, 2) << where;
+    EXPECT_TRUE(stopped.ResultPrice.empty() && stopped.ELS_Prob_n_Cf.empty()) << where;
+  }
+  ValuationOptions o;
+  int ctx = 0;
+  o.stopCtx = &ctx;  // a context without its hook
+  EXPECT_EQ(ValueNote(MakeNote(NoteKind::kTwoStocks, 100, 0, 0).Inputs(), o).status, kBadValuationOptions);
 }
 
 }  // namespace
