@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "numerics/conventions.h"
 #include "numerics/local_vol.h"
 #include "numerics/random.h"
 
@@ -31,7 +32,7 @@ struct Surface {
       double s = 1.0;
       for (int d = 0; d < kDays; ++d) {
         x[path * kDays + d] = s;
-        s *= std::exp(0.25 * std::sqrt(1 / 365.0) * morvik::RandNormal(rs, 1));
+        s *= std::exp(0.25 * std::sqrt(1 / morvik::kDaysPerYear) * morvik::RandNormal(rs, 1));
       }
     }
   }
@@ -51,7 +52,7 @@ static void BM_LocalVolLookupPath(benchmark::State& state) {
       int hp = 0, ht = 0;
       const double* xs = s.x.data() + path * kDays;
       for (int d = 0; d < kDays; ++d) {
-        double v = morvik::LocalVolLookup(s.P, kNp, s.T, kNt, s.V, hp, ht, xs[d], d / 365.0);
+        double v = morvik::LocalVolLookup(s.P, kNp, s.T, kNt, s.V, hp, ht, xs[d], d / morvik::kDaysPerYear);
         benchmark::DoNotOptimize(v);
       }
     }
@@ -65,7 +66,7 @@ static void BM_LocalVolAtPrecomputedTime(benchmark::State& state) {
   const Surface& s = TheSurface();
   std::vector<morvik::LocalVolTime> tb(kDays);
   int ht = 0;
-  for (int d = 0; d < kDays; ++d) tb[d] = morvik::LocalVolTimeBracket(s.T, kNt, ht, d / 365.0);
+  for (int d = 0; d < kDays; ++d) tb[d] = morvik::LocalVolTimeBracket(s.T, kNt, ht, d / morvik::kDaysPerYear);
   for (auto _ : state) {
     for (int path = 0; path < kPaths; ++path) {
       int hp = 0;

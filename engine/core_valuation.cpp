@@ -10,6 +10,7 @@ int MorvikCore(const CoreArgs& args, const CoreResults& out, int seed, Valuation
   if (extras != nullptr) extras->Clear(args.NStrike, args.NCoupon);
   RemainingValuation rest;
   const int rc = PrepareValuation(args, out, rest);
+  if (extras != nullptr) RecordSlotFacts(args, rest, extras->slots);
   if (!rest.simulate) return rc;
   return SimulateELS(rest.view, rest.fixedCount, rest.out, seed, extras, rest.dateShift, rest.couponShift);
 }
@@ -18,6 +19,7 @@ bool StartValuation(const CoreArgs& args, const CoreResults& out, ValuationExtra
                     RemainingValuation& rest, SimJob& job) {
   if (extras != nullptr) extras->Clear(args.NStrike, args.NCoupon);
   PrepareValuation(args, out, rest);
+  if (extras != nullptr) RecordSlotFacts(args, rest, extras->slots);
   if (!rest.simulate) return false;
   StartSimulation(rest.view, rest.fixedCount, rest.out, job, extras, rest.dateShift, rest.couponShift);
   if (job.done) FinishSimulation(job);

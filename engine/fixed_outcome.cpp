@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/payoff_rules.h"
-#include "numerics/curves.h"
+#include "numerics/conventions.h"
 
 namespace morvik {
 
@@ -15,9 +15,9 @@ namespace {
 
 // Adds one settled redemption outcome with payoff P to slot s.
 void RecordOutcome(const CoreResults& out, int s, double DFko, double P) {
-  out.ResultPrice[0] += 10000.0 * DFko * P;
+  out.ResultPrice[0] += kNotionalScale * DFko * P;
   out.ELS_Prob[s] = 1.0;
-  out.ELS_Cf[s] += 10000.0 * P;
+  out.ELS_Cf[s] += kNotionalScale * P;
 }
 
 }  // namespace
@@ -35,21 +35,17 @@ int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& 
   // Discount factors of the pending payment dates. With no date (coupon)
   // left there is no payment day to read.
   double DFko = 1.0;
-  if (remaining_dates > 0)
-    DFko = DiscountFactor(view.TCurveInfo_Disc, view.CurveInfo_Disc, view.NT_Disc,
-                          view.KO_PayDays[0] / 365.0);
+  if (remaining_dates > 0) DFko = PaymentDiscount(view, view.KO_PayDays[0]);
   double DFcp = 1.0;
-  if (remaining_coupons > 0)
-    DFcp = DiscountFactor(view.TCurveInfo_Disc, view.CurveInfo_Disc, view.NT_Disc,
-                          view.Coupon_PayDays[0] / 365.0);
+  if (remaining_coupons > 0) DFcp = PaymentDiscount(view, view.Coupon_PayDays[0]);
 
   // Pending coupon: paid unless its period was breached; the next period
   // starts unbreached either way.
   if ((status == 2 || status == 3) && remaining_coupons > 0) {
     if (view.BeCouponBarrierHitted == 0) {
-      out.ResultPrice[0] += 10000.0 * DFcp * view.Coupon[0];
+      out.ResultPrice[0] += kNotionalScale * DFcp * view.Coupon[0];
       out.ELS_Coupon_Prob[0] = 1.0;
-      out.ELS_Coupon_Cf[0] = 10000.0 * view.Coupon[0];
+      out.ELS_Coupon_Cf[0] = kNotionalScale * view.Coupon[0];
     }
     breach = 0;
   }
@@ -90,7 +86,7 @@ int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& 
       } else {
         // A date that does not redeem pays its redemption coupon and starts
         // a fresh knock-out period.
-        out.ResultPrice[0] += 10000.0 * DFko * view.RedemCoupon[0];
+        out.ResultPrice[0] += kNotionalScale * DFko * view.RedemCoupon[0];
         for (int i = 0; i < NStock; ++i) BeKO_Copy[i] = 0;
       }
     }

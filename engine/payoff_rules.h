@@ -1,7 +1,7 @@
 // The note's barrier modes and payoff rules, stated once for the path loop
 // and for the settlement of a pending date from its known fixings: the
 // strike-level test of an observation window, the payoff limits, the gain,
-// and the maturity payoff.
+// the maturity payoff and the discount factor of a payment.
 //
 // Every rule keeps one order of floating-point operations, so both callers
 // give the same bits on the same closes.
@@ -10,6 +10,8 @@
 #include <cstddef>
 
 #include "engine/core_args.h"
+#include "numerics/conventions.h"
+#include "numerics/curves.h"
 
 namespace morvik {
 
@@ -97,6 +99,13 @@ inline PayoffLimits PayoffLimitsOf(int naFlag, double floorBelowBase, double cap
 
 inline PayoffLimits PayoffLimitsOf(const CoreArgs& a) {
   return PayoffLimitsOf(a.NAFlag, a.PayOffLimit0, a.PayOffLimit1);
+}
+
+// The discount factor of a payment `payDays` calendar days after the
+// pricing date, on the note's discount curve: the one rule for the path
+// loop, the settlement of a pending date and the factors a valuation reports.
+inline double PaymentDiscount(const CoreArgs& a, int payDays) {
+  return DiscountFactor(a.TCurveInfo_Disc, a.CurveInfo_Disc, a.NT_Disc, payDays / kDaysPerYear);
 }
 
 // The floor first, then the cap: the cap wins when the floor lies above it.

@@ -4,6 +4,7 @@
 #include "engine/schedule_scan.h"
 
 #include "engine/fixed_outcome.h"
+#include "engine/payoff_rules.h"
 
 namespace morvik {
 
@@ -134,6 +135,24 @@ int PrepareValuation(const CoreArgs& a, const CoreResults& out, RemainingValuati
   p.couponShift = k;
   p.simulate = true;
   return 1;
+}
+
+void RecordSlotFacts(const CoreArgs& a, const RemainingValuation& rest, SlotFacts& facts) {
+  const int K = a.NStrike > 0 ? a.NStrike : 0;
+  const int Q = a.NCoupon > 0 ? a.NCoupon : 0;
+  facts.outcomeDF.assign(static_cast<std::size_t>(K) + 2, 0.0);
+  facts.outcomeSettled.assign(static_cast<std::size_t>(K) + 2, !rest.simulate);
+  for (int s = 0; s < K + 2; ++s) {
+    // The two maturity slots are paid on the last date's payment day.
+    if (K > 0) facts.outcomeDF[s] = PaymentDiscount(a, a.KO_PayDays[s < K ? s : K - 1]);
+    if (s < rest.dateShift) facts.outcomeSettled[s] = true;
+  }
+  facts.couponDF.assign(static_cast<std::size_t>(Q), 0.0);
+  facts.couponSettled.assign(static_cast<std::size_t>(Q), !rest.simulate);
+  for (int c = 0; c < Q; ++c) {
+    facts.couponDF[c] = PaymentDiscount(a, a.Coupon_PayDays[c]);
+    if (c < rest.couponShift) facts.couponSettled[c] = true;
+  }
 }
 
 }  // namespace morvik

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core_args.h"
+#include "engine/valuation_extras.h"
 
 namespace morvik {
 
@@ -26,5 +27,10 @@ struct RemainingValuation {
 // and the return value is its status (1); otherwise the engine is still to
 // value `rest.view` into `rest.out`. May throw std::bad_alloc.
 int PrepareValuation(const CoreArgs& args, const CoreResults& out, RemainingValuation& rest);
+
+// The facts of every slot of `args` (see SlotFacts) once PrepareValuation
+// has scanned it into `rest`: the slots before the view's shift are
+// settled, and all of them when nothing is simulated.
+void RecordSlotFacts(const CoreArgs& args, const RemainingValuation& rest, SlotFacts& facts);
 
 }  // namespace morvik

@@ -8,6 +8,7 @@
 #include "engine/simulate.h"
 #include "engine/vol_surface.h"
 #include "numerics/cholesky.h"
+#include "numerics/conventions.h"
 #include "numerics/curves.h"
 #include "numerics/forward_vol.h"
 #include "numerics/term_axis.h"
@@ -25,7 +26,7 @@ void BuildFxVolRow(int quantoFlag, const double* T, const double* V, int n, doub
     return;
   }
   for (int k = 0; k < m; ++k) {
-    const double t = k / 365.0;
+    const double t = k / kDaysPerYear;
     if (t <= T[0]) {
       out[k] = V[0];
     } else if (t >= T[n - 1]) {
@@ -118,7 +119,7 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
       c.r = rate[n - 1];
       c.rv = rho * fx[n - 1];
       c.div = cash ? div[n] : div[n - 1];
-      const double dt = 1.0 / 365.0;
+      const double dt = 1.0 / kDaysPerYear;
       c.one = cash ? 1.0 + c.r * dt : 1.0 + (c.r - c.div) * dt;
       plain = plain && c.rv == 0.0;
     }
@@ -155,7 +156,7 @@ void ScheduleTables(const CoreArgs& a, int fixedCount, EngineGrids& g) {
     o.windowLen = a.KO_WindowLen[d];
     o.average = a.KO_AvgFlag[d] != 0;
     o.barrier = a.KO_Barrier[d];
-    o.df = DiscountFactor(a.TCurveInfo_Disc, a.CurveInfo_Disc, a.NT_Disc, a.KO_PayDays[d] / 365.0);
+    o.df = PaymentDiscount(a, a.KO_PayDays[d]);
     o.redemCoupon = d < K - 1 ? a.RedemCoupon[d] : 0.0;
     o.windowAt = total;
     const int L = o.windowLen > 0 ? o.windowLen : 0;
@@ -168,8 +169,7 @@ void ScheduleTables(const CoreArgs& a, int fixedCount, EngineGrids& g) {
     cp.day = a.Coupon_ObsDays[c];
     cp.barrier = a.CouponBarrier[c];
     cp.amount = a.Coupon[c];
-    cp.df =
-        DiscountFactor(a.TCurveInfo_Disc, a.CurveInfo_Disc, a.NT_Disc, a.Coupon_PayDays[c] / 365.0);
+    cp.df = PaymentDiscount(a, a.Coupon_PayDays[c]);
   }
 
   // Known fixings of the first window, oldest first, never more than the

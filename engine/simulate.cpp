@@ -13,6 +13,7 @@
 #include "engine/vol_surface.h"
 #include "engine/shared_stream.h"
 #include "engine/simulate.h"
+#include "numerics/conventions.h"
 
 namespace morvik {
 
@@ -56,8 +57,8 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
   const int K = g.NStrike;
   const int NC = g.NCoupon;
   const int D = g.D;
-  const double dt = 1.0 / 365.0;
-  const double sqdt = std::sqrt(1.0 / 365.0);
+  const double dt = 1.0 / kDaysPerYear;
+  const double sqdt = std::sqrt(1.0 / kDaysPerYear);
   const KnockOutTouch touchMode = g.touchMode;
   const bool kiDaily = g.knockIn == KnockIn::DailyWithLoss;
   const CouponWatch watch = g.couponWatch;
@@ -358,13 +359,13 @@ void FinishSimulation(SimJob& job) {
   const double NTrials = job.g.trials;
   for (int s = 0; s < view.NStrike + 2; ++s) {
     out.ELS_Prob[s] = t.prob[s] / NTrials;
-    out.ELS_Cf[s] = t.cf[s] * 10000 / NTrials;
+    out.ELS_Cf[s] = t.cf[s] * kNotionalScale / NTrials;
   }
   for (int c = 0; c < job.g.NCoupon; ++c) {
     out.ELS_Coupon_Prob[c] = t.couponProb[c] / NTrials;
-    out.ELS_Coupon_Cf[c] = t.couponCf[c] * 10000 / NTrials;
+    out.ELS_Coupon_Cf[c] = t.couponCf[c] * kNotionalScale / NTrials;
   }
-  out.ResultPrice[0] = out.ResultPrice[0] + 10000 * t.price;
+  out.ResultPrice[0] = out.ResultPrice[0] + kNotionalScale * t.price;
 
   ValuationExtras* x = job.extras;
   if (x == nullptr) return;
@@ -374,12 +375,12 @@ void FinishSimulation(SimJob& job) {
     x->probSE[job.dateShift + s] = StandardError(t.prob[s], t.prob[s], t.paths, NTrials);
   for (int c = 0; c < job.g.NCoupon; ++c)
     x->couponProbSE[job.couponShift + c] = StandardError(t.couponProb[c], t.couponProb[c], t.paths, NTrials);
-  x->priceSE = 10000 * StandardError(t.pvSum, t.pvSq, t.paths, NTrials);
+  x->priceSE = kNotionalScale * StandardError(t.pvSum, t.pvSq, t.paths, NTrials);
   x->convergence.clear();
   for (const CheckpointTally& c : job.acc.ck) {
     const double n = static_cast<double>(c.paths);
-    x->convergence.push_back(ConvergencePoint{c.paths, job.settled + 10000 * c.price,
-                                              10000 * StandardError(c.at.pvSum, c.at.pvSq, c.at.paths, n)});
+    x->convergence.push_back(ConvergencePoint{c.paths, job.settled + kNotionalScale * c.price,
+                                              kNotionalScale * StandardError(c.at.pvSum, c.at.pvSq, c.at.paths, n)});
   }
   x->convergence.push_back(ConvergencePoint{t.paths, out.ResultPrice[0], x->priceSE});
 }

@@ -79,14 +79,28 @@ struct ConvergencePoint {
   double priceSE = 0.0;
 };
 
+// What the valuation knew of each slot of the whole note, whatever the
+// stream: the discount factor it applied to the slot's payment (the
+// maturity slots: the last date's payment) and whether the slot was settled
+// on the pricing date rather than simulated. A slot is settled when its
+// date or coupon is over (observed and paid), when it is the pending
+// payment valued from its known fixings, or, when nothing is simulated (the
+// note settled or over on the pricing date), for every slot.
+struct SlotFacts {
+  std::vector<double> outcomeDF;      // NStrike + 2
+  std::vector<double> couponDF;       // NCoupon
+  std::vector<bool> outcomeSettled;   // NStrike + 2
+  std::vector<bool> couponSettled;    // NCoupon
+};
+
 // In: checkpoints, the progress hook and the stop signal (shared by every
 // valuation of the call, polled from the thread progress is reported from).
 // Out, in the layout of the whole note (slots of dates and coupons settled
 // before the simulation keep 0): the binomial standard error of every
 // outcome and coupon probability, the price's standard error per 10000 of
 // notional (0 for a valuation settled without simulation, NaN below two
-// paths), and one convergence point per checkpoint below the path count,
-// then the final count.
+// paths), one convergence point per checkpoint below the path count, then
+// the final count, and the slots' facts.
 struct ValuationExtras {
   std::vector<long long> checkpoints;  // rising path counts
   ProgressCallback progress;
@@ -96,13 +110,15 @@ struct ValuationExtras {
   std::vector<double> couponProbSE;  // NCoupon
   double priceSE = 0.0;
   std::vector<ConvergencePoint> convergence;
+  SlotFacts slots;
 
-  // Sizes the outputs for the note's counts, every error 0.
+  // Sizes the errors for the note's counts, every error 0, no facts.
   void Clear(int nStrike, int nCoupon) {
     probSE.assign(nStrike + 2 > 0 ? static_cast<std::size_t>(nStrike + 2) : 0u, 0.0);
     couponProbSE.assign(nCoupon > 0 ? static_cast<std::size_t>(nCoupon) : 0u, 0.0);
     priceSE = 0.0;
     convergence.clear();
+    slots = SlotFacts{};
   }
 };
 

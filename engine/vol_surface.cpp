@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "numerics/conventions.h"
+
 namespace morvik {
 
 void BuildVolSurface(VolSurface& s, const double* P, int np, const double* T, int nt,
@@ -126,7 +128,7 @@ void BuildSurfaceDays(VolSurface& s, int D, std::vector<SurfaceDay>& days) {
   int hintT = 0;
   LocalVolTime last{-1, -1, 0.0};
   for (int n = 1; n <= D; ++n) {
-    const LocalVolTime tb = LocalVolTimeBracket(s.T, s.nt, hintT, n / 365.0);
+    const LocalVolTime tb = LocalVolTimeBracket(s.T, s.nt, hintT, n / kDaysPerYear);
     if (s.bucketed != 0 && (tb.lo != last.lo || tb.hi != last.hi)) AppendCorners(s, tb, s.corner);
     last = tb;
     cornerAt[n - 1] = s.corner.size() - tableSize;

@@ -8,6 +8,7 @@
 
 #include "dates/calendar.h"
 #include "interface/layout.h"
+#include "numerics/conventions.h"
 #include "numerics/curves.h"
 #include "sensitivities/time_shift.h"
 
@@ -48,7 +49,7 @@ void FillDividendRow(int type, const int* tdiv, const double* div, int n, double
   }
   // Yield term curve on times in years, spread into daily rates.
   std::vector<double> t(layout::Count(n));
-  for (int k = 0; k < n; ++k) t[static_cast<std::size_t>(k)] = tdiv[k] / 365.0;
+  for (int k = 0; k < n; ++k) t[static_cast<std::size_t>(k)] = tdiv[k] / kDaysPerYear;
   DailyForwardRates(t.data(), div, n, static_cast<int>(len), row.data());
 }
 

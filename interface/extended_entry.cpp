@@ -18,6 +18,7 @@
 #include "interface/morvik.h"
 #include "interface/validation.h"
 #include "logging/log_writer.h"
+#include "numerics/conventions.h"
 #include "sensitivities/sensitivities.h"
 
 namespace morvik {
@@ -32,7 +33,7 @@ constexpr const char* kLogName = "ZUNP_MorvikMC";
 int Price(const ExtendedArgs& in, const PrecisionRequest& request, PrecisionReport& report, CallOutputs& o,
           bool& priced) {
   priced = false;
-  const int valid = ValidateInputs(in);
+  const int valid = ValidateInputsAt(in, o.fault);
   if (valid < 0) return valid;
 
   const int S = in.NStock;
@@ -57,14 +58,14 @@ int Price(const ExtendedArgs& in, const PrecisionRequest& request, PrecisionRepo
   Greeks greeks;
   const int r = ValueWithPrecision(core.args, core.results, mode, request, greeks, report);
 
-  price = (notional / 10000.0) * price;
+  price = (notional / kNotionalScale) * price;
   for (int s = 0; s < layout::OutcomeSlots(N); ++s) {
     prob[layout::OutcomeProb(N, s)] = core.ELS_Prob[s];
-    prob[layout::OutcomeCf(N, s)] = core.ELS_Cf[s] / 10000.0 * notional;
+    prob[layout::OutcomeCf(N, s)] = core.ELS_Cf[s] / kNotionalScale * notional;
   }
   for (int j = 0; j < Q; ++j) {
     coupon[layout::CouponProb(Q, j)] = core.ELS_Coupon_Prob[j];
-    coupon[layout::CouponCf(Q, j)] = core.ELS_Coupon_Cf[j] / 10000.0 * notional;
+    coupon[layout::CouponCf(Q, j)] = core.ELS_Coupon_Cf[j] / kNotionalScale * notional;
   }
   PlaceGreeks(greeks, S, mode, notional, sens);
   sens[layout::kPrice] = price;
@@ -80,7 +81,7 @@ int Price(const ExtendedArgs& in, const PrecisionRequest& request, PrecisionRepo
 
 void PlaceGreeks(const Greeks& greeks, int S, int mode, double notional, std::vector<double>& sens) {
   // Theta and rho stay as they are unless computed.
-  const auto scaled = [notional](double v) { return v / 10000.0 * notional; };
+  const auto scaled = [notional](double v) { return v / kNotionalScale * notional; };
   if (mode >= 1) {
     for (int i = 0; i < S; ++i) {
       sens[layout::Delta(S, i)] = scaled(greeks.delta[i]);

@@ -7,6 +7,7 @@
 
 #include "engine/core_args.h"
 #include "interface/extended_args.h"
+#include "interface/validation.h"
 #include "logging/log_writer.h"
 #include "sensitivities/precise_valuation.h"
 #include "sensitivities/sensitivities.h"
@@ -29,9 +30,11 @@ inline constexpr int kValuationInterrupted = -10;
 int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr, const TaskRunner* runner = nullptr) noexcept;
 
 // A full call's three outputs in the export's layout (interface/layout.h),
-// scaled to the notional.
+// scaled to the notional, and, for a call the validation rejects, where its
+// failed check looked.
 struct CallOutputs {
   std::vector<double> prob, coupon, sens;
+  ValidationFault fault;
 };
 
 // CalcMorvikMC with its valuations as `request` asks (ValueWithPrecision;

@@ -9,6 +9,7 @@
 #include "interface/extended_entry.h"
 #include "interface/layout.h"
 #include "interface/morvik.h"
+#include "numerics/conventions.h"
 #include "numerics/random.h"
 #include "sensitivities/precise_valuation.h"
 
@@ -56,12 +57,13 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     PrecisionReport rep;
     CallOutputs outputs;
     result.status = RunFullCall(args, clock, request, rep, outputs, false);
+    if (result.status < 0) result.fault = outputs.fault;
     if (outputs.sens.empty()) return result;
 
     // The figures and their errors, scaled as the full call scales them
     // (the call has priced, so CalcFlag has passed validation).
     const double notional = args.NotionalAMT;
-    const auto scaledPrice = [notional](double v) { return (notional / 10000.0) * v; };
+    const auto scaledPrice = [notional](double v) { return (notional / kNotionalScale) * v; };
     result.ELS_Prob_n_Cf = std::move(outputs.prob);
     result.ELS_Coupon_Prob_n_Cf = std::move(outputs.coupon);
     result.ResultPrice = std::move(outputs.sens);
@@ -71,6 +73,10 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     result.ResultSE.assign(result.ResultPrice.size(), std::numeric_limits<double>::quiet_NaN());
     PlaceGreeks(rep.greekSE, args.NStock, args.CalcFlag[0], notional, result.ResultSE);
     result.ResultSE[layout::kPrice] = result.priceSE;
+    result.outcomeDF = std::move(rep.extras.slots.outcomeDF);
+    result.couponDF = std::move(rep.extras.slots.couponDF);
+    result.outcomeSettled = std::move(rep.extras.slots.outcomeSettled);
+    result.couponSettled = std::move(rep.extras.slots.couponSettled);
     for (const ConvergencePoint& p : rep.extras.convergence)
       result.convergence.push_back(ConvergenceRow{p.paths, scaledPrice(p.price), scaledPrice(p.priceSE)});
   } catch (...) {

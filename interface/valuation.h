@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interface/extended_args.h"
+#include "interface/validation.h"
 #include "logging/log_writer.h"
 #include "sensitivities/task_runner.h"
 
@@ -84,6 +85,18 @@ struct ValuationResult {
   std::vector<double> couponProbSE;   // NCoupon
   std::vector<double> ResultSE;
   std::vector<ConvergenceRow> convergence;
+  // Per slot of the whole note, as the valuation used it (sized when
+  // priced): the discount factor of its payment (a maturity slot's: the last
+  // date's), and whether it was settled on the pricing date rather than
+  // simulated: a date or coupon that is over, the pending payment valued
+  // from its fixings, or every slot when nothing was simulated.
+  std::vector<double> outcomeDF;       // NStrike + 2
+  std::vector<double> couponDF;        // NCoupon
+  std::vector<bool> outcomeSettled;    // NStrike + 2
+  std::vector<bool> couponSettled;     // NCoupon
+  // A call the validation rejected: the code and where its check looked
+  // (code 1 and no place for any other status).
+  ValidationFault fault;
 };
 
 // The full call of `args` (its output pointers are not read or written)

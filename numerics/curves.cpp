@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "numerics/conventions.h"
 #include "numerics/term_axis.h"
 
 namespace morvik {
@@ -37,9 +38,9 @@ int DailyForwardRates(const double* T, const double* V, int n, int m, double* ou
   // allocated and the routine cannot fail.
   double z_prev = 0.0;
   for (int i = 0; i < m; ++i) {
-    const double z = RateUpperBracket(T, V, n, (i + 1) / 365.0);
+    const double z = RateUpperBracket(T, V, n, (i + 1) / kDaysPerYear);
     const double y = i == 0 ? 0.0 : i * z_prev;
-    out[i] = 365.0 * (std::exp(((i + 1) * z - y) / 365.0) - 1.0);
+    out[i] = kDaysPerYear * (std::exp(((i + 1) * z - y) / kDaysPerYear) - 1.0);
     z_prev = z;
   }
   return 1;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "numerics/conventions.h"
 #include "numerics/term_axis.h"
 
 namespace morvik {
@@ -23,10 +24,10 @@ double TermVol(const double* T, const double* V, int n, double t) {
 
 void DailyForwardVol(const double* T, const double* V, int n, double* out, int m) {
   if (m <= 0) return;
-  double sigma_prev = TermVol(T, V, n, 1 / 365.0);
+  double sigma_prev = TermVol(T, V, n, 1 / kDaysPerYear);
   out[0] = sigma_prev;
   for (int k = 1; k < m; ++k) {
-    const double sigma = TermVol(T, V, n, (k + 1) / 365.0);
+    const double sigma = TermVol(T, V, n, (k + 1) / kDaysPerYear);
     const double added = (k + 1) * (sigma * sigma) - k * (sigma_prev * sigma_prev);
     // A falling total variance has no real forward volatility: 0.0, not NaN.
     out[k] = added < 0.0 ? 0.0 : std::sqrt(added);

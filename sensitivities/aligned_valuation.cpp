@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/core_valuation.h"
+#include "numerics/conventions.h"
 #include "sensitivities/revaluation_plan.h"
 
 namespace morvik {
@@ -149,7 +150,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     const Member& m = *run.members[r];
     if (!m.active) return plan.PriceAt(r);
     const Tally& t = run.tallies[r * B + b].t;
-    return m.sim.settled + 10000 * (t.pvSum / static_cast<double>(t.paths));
+    return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
   };
   const double total = static_cast<double>(run.paths);
   std::vector<std::vector<double>> rows(B);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 #include "sensitivities/aligned_valuation.h"
 #include "sensitivities/revaluation.h"
@@ -61,6 +62,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
   double price = 0.0, priceVar = 0.0;
   std::vector<Spread> greekSums;
   int status = 0;
+  SlotFacts facts;  // the same for every seed: the first replication's
   ScaledProgress scaled{request.progress, 0, K};
   for (int k = 0; k < K; ++k) {
     Revaluation rep(args);
@@ -76,6 +78,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
     if (k == 0) {
       status = rc;
       report.extras.convergence = one.extras.convergence;
+      facts = std::move(one.extras.slots);
     }
     for (std::size_t s = 0; s < slots; ++s) {
       prob[s] += rep.prob[s];
@@ -96,6 +99,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
   // The means and the errors of the means.
   const double n = static_cast<double>(K);
   report.extras.Clear(args.NStrike, args.NCoupon);
+  report.extras.slots = std::move(facts);
   for (std::size_t s = 0; s < slots; ++s) {
     out.ELS_Prob[s] = prob[s] / n;
     out.ELS_Cf[s] = cf[s] / n;

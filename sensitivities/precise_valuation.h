@@ -36,10 +36,10 @@ struct PrecisionReport {
 // K replications: every output is the mean of K valuations on consecutive
 // seeds; the errors of the price and the probabilities are those of that
 // mean (root of the summed squared errors over K), each greek's is the
-// spread of its K values over sqrt(K); the convergence points are those of
-// the first replication, and progress runs once over all of them. Returns
-// the core valuation's status; throws std::bad_alloc, or ValuationStopped
-// once the request's stop was asked for.
+// spread of its K values over sqrt(K); the convergence points and the
+// slots' facts are those of the first replication, and progress runs once
+// over all of them. Returns the core valuation's status; throws
+// std::bad_alloc, or ValuationStopped once the request's stop was asked for.
 int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
                        Greeks& greeks, PrecisionReport& report);
 

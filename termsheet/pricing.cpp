@@ -162,7 +162,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   if (v.status == kValuationInterrupted) return Stopped();
   r.status = v.status;
   if (r.status < 0) {
-    r.rejection = DescribeRejection(n, r.status);
+    r.rejection = DescribeRejection(n, r.status, v.fault);
     return r;
   }
   r.events = std::move(v.ELS_Prob_n_Cf);
@@ -172,6 +172,10 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   r.eventSE = std::move(v.outcomeProbSE);
   r.couponSE = std::move(v.couponProbSE);
   r.resultSE = std::move(v.ResultSE);
+  r.eventDF = std::move(v.outcomeDF);
+  r.couponDF = std::move(v.couponDF);
+  r.eventSettled = std::move(v.outcomeSettled);
+  r.couponSettled = std::move(v.couponSettled);
   if (request.convergence) r.convergence = std::move(v.convergence);
   if (!ladder) {
     report(1.0);
@@ -203,12 +207,9 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   return r;
 }
 
-std::string DescribeRejection(const NoteInputs& n, int code) {
+std::string DescribeRejection(const NoteInputs& n, int code, const ValidationFault& fault) {
   std::string text = "code " + std::to_string(code) + ": " + StatusMessage(code);
-  if (code == MORVIK_NO_MEMORY) return text;
-  ValidationFault fault;
-  const int again = ValidateInputsAt(n.Inputs(), fault);
-  if (again != code || fault.code != code) return text;
+  if (fault.code != code) return text;
   std::vector<std::string> where;
   if (fault.coupon >= 0 && fault.coupon < n.NCoupon) {
     where.push_back(Idx("coupons.schedule", fault.coupon) + " (observation " +

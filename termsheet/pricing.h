@@ -81,6 +81,13 @@ struct NoteResult {
   std::vector<double> eventSE;      // per outcome slot, of its probability (NStrike+2)
   std::vector<double> couponSE;     // per coupon, of its probability
   std::vector<double> resultSE;     // laid out as resultPrice: the price's, then each greek's
+  // What the library reports of each slot: the discount factor of its
+  // payment, and whether it was settled on the pricing date rather than
+  // simulated (see ValuationResult).
+  std::vector<double> eventDF;      // per outcome slot (NStrike+2)
+  std::vector<double> couponDF;     // per coupon
+  std::vector<bool> eventSettled;   // per outcome slot (NStrike+2)
+  std::vector<bool> couponSettled;  // per coupon
   std::vector<ConvergenceRow> convergence;  // with PriceRequest::convergence
   int replications = 1;             // runs behind every figure
   bool aligned = false;             // the stream and seed asked for
@@ -106,9 +113,10 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 // a note whose stop hook said stop gets kValuationInterrupted.
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
 
-// "code -2025: <sentence> (at ...)" for a rejected call, naming the
-// underlying, date or point the failed check looked at.
-std::string DescribeRejection(const NoteInputs& n, int code);
+// "code -2025: <sentence> At ..." for a call rejected with `code`, naming
+// the underlying, date or point where the library's failed check looked
+// (`fault`, as the call reported it).
+std::string DescribeRejection(const NoteInputs& n, int code, const ValidationFault& fault);
 
 // One term sheet of a book: where it came from, whether it could be read,
 // its inputs (with the request applied), its life cycle and its results.

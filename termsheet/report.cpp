@@ -1,14 +1,11 @@
 // The JSON and CSV renderings of priced notes, and the pieces the text
-// report shares with them: money, widths, discount factors, the price's
-// breakdown.
+// report shares with them: money, widths, the price's breakdown.
 #include "termsheet/report.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "dates/calendar.h"
 #include "interface/layout.h"
-#include "numerics/curves.h"
 #include "termsheet/json_text.h"
 
 namespace morvik {
@@ -72,9 +69,7 @@ Json LifeCycleJson(const NoteReport& r) {
 
 // Probability, cash flow, discount factor and discounted cash flow of one
 // outcome or coupon.
-Json Flow(const NoteInputs& n, int observation, int payment, double probability, double cashFlow,
-          double probabilitySE) {
-  const double df = PaymentDiscountFactor(n, payment);
+Json Flow(int observation, int payment, double probability, double cashFlow, double df, double probabilitySE) {
   Json f = {{"observation", FormatIsoDate(observation)},
             {"payment", FormatIsoDate(payment)},
             {"probability", probability},
@@ -129,20 +124,22 @@ Json NoteJson(const NoteReport& r) {
                           {"rest", b.rest}};
   Json red = Json::array();
   for (int s = 0; s < N; ++s) {
-    red.push_back(Flow(n, n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
-                       res.events[layout::OutcomeCf(N, s)], ErrorAt(res.eventSE, s)));
+    red.push_back(Flow(n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
+                       res.events[layout::OutcomeCf(N, s)], SlotFigure(res.eventDF, s), ErrorAt(res.eventSE, s)));
   }
   j["redemption"] = red;
   const int lastObs = n.DatesInfo[N - 1];
   const int lastPay = n.DatesInfo[2 * N - 1];
-  j["maturity"] = {{"no_knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
-                                        res.events[layout::OutcomeCf(N, N)], ErrorAt(res.eventSE, N))},
-                   {"knock_in", Flow(n, lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
-                                     res.events[layout::OutcomeCf(N, N + 1)], ErrorAt(res.eventSE, N + 1))}};
+  j["maturity"] = {{"no_knock_in", Flow(lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
+                                        res.events[layout::OutcomeCf(N, N)], SlotFigure(res.eventDF, N),
+                                        ErrorAt(res.eventSE, N))},
+                   {"knock_in", Flow(lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
+                                     res.events[layout::OutcomeCf(N, N + 1)], SlotFigure(res.eventDF, N + 1),
+                                     ErrorAt(res.eventSE, N + 1))}};
   Json cps = Json::array();
   for (int c = 0; c < Q; ++c) {
-    cps.push_back(Flow(n, n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
-                       res.coupons[layout::CouponCf(Q, c)], ErrorAt(res.couponSE, c)));
+    cps.push_back(Flow(n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
+                       res.coupons[layout::CouponCf(Q, c)], SlotFigure(res.couponDF, c), ErrorAt(res.couponSE, c)));
   }
   j["coupons"] = cps;
   if (HasGreeks(r)) {
@@ -203,9 +200,11 @@ bool HasGreeks(const NoteReport& r) {
          r.result.resultPrice.size() >= static_cast<std::size_t>(layout::ResultPriceLength(r.note.NStock, 1));
 }
 
-double ErrorAt(const std::vector<double>& errors, std::size_t k) {
-  return k < errors.size() ? errors[k] : std::nan("");
-}
+double SlotFigure(const std::vector<double>& row, std::size_t k) { return k < row.size() ? row[k] : std::nan(""); }
+
+double ErrorAt(const std::vector<double>& errors, std::size_t k) { return SlotFigure(errors, k); }
+
+bool SettledAt(const std::vector<bool>& settled, std::size_t k) { return k < settled.size() && settled[k]; }
 
 bool MostlyNoise(double value, double se) { return std::isfinite(se) && se > std::fabs(value) / 3.0; }
 
@@ -264,23 +263,14 @@ std::string FitWidth(const std::string& text, int width) {
   return text.substr(0, end) + std::string(width > 3 ? 3 : static_cast<std::size_t>(width), '.');
 }
 
-double PaymentDiscountFactor(const NoteInputs& n, int paymentDate) {
-  return DiscountFactor(n.TCurveInfo.data(), n.CurveInfo.data(), n.NT[0], CdrDDiff(n.PriceDate, paymentDate) / 365.0);
-}
-
 PriceBreakdown BreakDownPrice(const NoteReport& r) {
   const NoteInputs& n = r.note;
   const NoteResult& res = r.result;
   const int N = n.NStrike;
   const int Q = n.NCoupon;
   PriceBreakdown b;
-  for (int s = 0; s < N + 2; ++s) {
-    const int pay = n.DatesInfo[N + (s < N ? s : N - 1)];
-    b.outcomes += PaymentDiscountFactor(n, pay) * res.events[layout::OutcomeCf(N, s)];
-  }
-  for (int c = 0; c < Q; ++c) {
-    b.coupons += PaymentDiscountFactor(n, n.CouponDatesInfo[Q + c]) * res.coupons[layout::CouponCf(Q, c)];
-  }
+  for (int s = 0; s < N + 2; ++s) b.outcomes += SlotFigure(res.eventDF, s) * res.events[layout::OutcomeCf(N, s)];
+  for (int c = 0; c < Q; ++c) b.coupons += SlotFigure(res.couponDF, c) * res.coupons[layout::CouponCf(Q, c)];
   // A date's redemption coupon is paid on the paths that reach it and do not
   // redeem there, when its payment is still to come.
   double redeemedBy = 0.0;
@@ -288,7 +278,7 @@ PriceBreakdown BreakDownPrice(const NoteReport& r) {
     redeemedBy += res.events[layout::OutcomeProb(N, d)];
     const int pay = n.DatesInfo[N + d];
     if (pay <= n.PriceDate || n.RedemCoupon[d] == 0.0) continue;
-    b.redemptionCoupons += PaymentDiscountFactor(n, pay) * n.RedemCoupon[d] * n.NotionalAMT * (1.0 - redeemedBy);
+    b.redemptionCoupons += SlotFigure(res.eventDF, d) * n.RedemCoupon[d] * n.NotionalAMT * (1.0 - redeemedBy);
   }
   b.rest = res.resultPrice[0] - b.outcomes - b.coupons - b.redemptionCoupons;
   return b;
@@ -332,7 +322,7 @@ void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
     // The early dates together: a share of the paths, settled dates aside.
     double settled = 0.0;
     for (int s = 0; s < N; ++s)
-      if (ErrorAt(res.eventSE, s) == 0.0) settled += res.events[layout::OutcomeProb(N, s)];
+      if (SettledAt(res.eventSettled, s)) settled += res.events[layout::OutcomeProb(N, s)];
     const double earlySE = settled == early ? 0.0 : ProportionSE(early, n.NTrials, res.replications);
     row("early_redemption_probability", "", num(early), earlySE);
     row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]), ErrorAt(res.eventSE, N));

@@ -28,10 +28,6 @@ int DisplayWidth(const std::string& text);
 // `text` cut to `width` columns, ending in "..." when cut.
 std::string FitWidth(const std::string& text, int width);
 
-// The discount factor of a payment date from the note's discount curve, as
-// the engine computes it (days from the pricing date / 365).
-double PaymentDiscountFactor(const NoteInputs& n, int paymentDate);
-
 // How the price splits: discounted outcomes, discounted coupons, redemption
 // coupons of dates that do not redeem (from the probability of reaching
 // them), and what is left (the order of the additions).
@@ -47,9 +43,17 @@ PriceBreakdown BreakDownPrice(const NoteReport& r);
 // the call.
 bool HasGreeks(const NoteReport& r);
 
+// Entry k of a row of per-slot figures (NoteResult's eventDF, couponDF);
+// NaN, none, past its end.
+double SlotFigure(const std::vector<double>& row, std::size_t k);
+
 // Entry k of a row of standard errors (NoteResult's eventSE, couponSE,
 // resultSE); NaN, no error, past its end.
 double ErrorAt(const std::vector<double>& errors, std::size_t k);
+
+// Whether slot k of a row of settled flags (NoteResult's eventSettled,
+// couponSettled) was settled on the pricing date; false past its end.
+bool SettledAt(const std::vector<bool>& settled, std::size_t k);
 
 // A figure whose standard error exceeds a third of its size: mostly noise.
 bool MostlyNoise(double value, double se);

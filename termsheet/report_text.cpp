@@ -95,7 +95,7 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
     const int pay = n.DatesInfo[N + (s < N ? s : N - 1)];
     const double c = res.events[layout::OutcomeCf(N, s)];
     cf.push_back(c);
-    disc.push_back(pay > n.PriceDate ? PaymentDiscountFactor(n, pay) * c : 0.0);
+    disc.push_back(pay > n.PriceDate ? SlotFigure(res.eventDF, s) * c : 0.0);
     totalP += res.events[layout::OutcomeProb(N, s)];
     totalCf += c;
     totalDisc += disc.back();
@@ -163,7 +163,7 @@ void WriteCoupons(std::ostream& out, const NoteReport& r) {
     const int pay = n.CouponDatesInfo[Q + j];
     const double c = res.coupons[layout::CouponCf(Q, j)];
     cf.push_back(c);
-    disc.push_back(pay > n.PriceDate ? PaymentDiscountFactor(n, pay) * c : 0.0);
+    disc.push_back(pay > n.PriceDate ? SlotFigure(res.couponDF, j) * c : 0.0);
   }
   std::vector<double> all = cf;
   all.insert(all.end(), disc.begin(), disc.end());

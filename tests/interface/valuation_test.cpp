@@ -10,8 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "dates/calendar.h"
 #include "interface/extended_entry.h"
+#include "interface/morvik.h"
 #include "interface/valuation.h"
+#include "numerics/conventions.h"
+#include "numerics/curves.h"
 #include "tests/hardening/hardening_note.h"
 
 namespace morvik {
@@ -298,6 +302,84 @@ TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
   int ctx = 0;
   o.stopCtx = &ctx;  // a context without its hook
   EXPECT_EQ(ValueNote(MakeNote(NoteKind::kTwoStocks, 100, 0, 0).Inputs(), o).status, kBadValuationOptions);
+}
+
+// The discount factor of a payment date, computed here from the curve.
+double DiscountTo(const FuzzCall& c, int payDate) {
+  return DiscountFactor(c.TCurveInfo.data(), c.CurveInfo.data(), c.NT[0],
+                        CdrDDiff(c.PriceDate, payDate) / kDaysPerYear);
+}
+
+TEST(ValueNote, ReportsEachSlotsDiscountFactorAndWhetherItWasSettled) {
+  // The pending first date does not redeem; the second can never redeem
+  // (no stock reaches its strikes or barrier), so its probability and its
+  // error are 0 on every stream although it is simulated.
+  FuzzCall c = Note(NoteKind::kPendingDate, 400, 0);
+  for (int b = 0; b < 4; ++b)
+    for (int i = 0; i < c.NStock; ++i) c.X[(b * c.NStrike + 1) * c.NStock + i] = 50.0;
+  c.KO_Barrier[1] = 50.0;
+  ValuationOptions aligned;
+  aligned.stream = StreamKind::kAligned;
+  ValuationOptions replicated;
+  replicated.replications = 2;
+  const int N = c.NStrike;
+  for (const ValuationOptions& o : {ValuationOptions{}, aligned, replicated}) {
+    const ValuationResult r = ValueNote(c.Inputs(), o);
+    ASSERT_GE(r.status, 0);
+    EXPECT_EQ(r.outcomeProbSE[1], 0.0);
+    EXPECT_EQ(r.outcomeSettled, (std::vector<bool>{true, false, false, false, false}));
+    EXPECT_EQ(r.couponSettled, (std::vector<bool>{false, false}));
+    ASSERT_EQ(r.outcomeDF.size(), static_cast<std::size_t>(N + 2));
+    for (int s = 0; s < N + 2; ++s) EXPECT_EQ(r.outcomeDF[s], DiscountTo(c, c.DatesInfo[N + std::min(s, N - 1)])) << s;
+    ASSERT_EQ(r.couponDF.size(), 2u);
+    for (int j = 0; j < 2; ++j) EXPECT_EQ(r.couponDF[j], DiscountTo(c, c.CouponDatesInfo[2 + j])) << j;
+    // The price is what the factors give: the outcomes, the coupons, and the
+    // redemption coupons of the first two dates, which every path reaches
+    // without redeeming.
+    double sum = c.NotionalAMT * (c.RedemCoupon[0] * r.outcomeDF[0] + c.RedemCoupon[1] * r.outcomeDF[1]);
+    for (int s = 0; s < N + 2; ++s) sum += r.outcomeDF[s] * r.ELS_Prob_n_Cf[N + 2 + s];
+    for (int j = 0; j < 2; ++j) sum += r.couponDF[j] * r.ELS_Coupon_Prob_n_Cf[2 + j];
+    EXPECT_NEAR(r.ResultPrice[0], sum, 1e-6 * c.NotionalAMT);
+  }
+  // Fixings that redeem on the pending date settle the note: every slot.
+  c.SC = {101.0, 53.5};
+  const ValuationResult settled = ValueNote(c.Inputs());
+  ASSERT_GE(settled.status, 0);
+  EXPECT_EQ(settled.outcomeSettled, std::vector<bool>(N + 2, true));
+  EXPECT_EQ(settled.couponSettled, std::vector<bool>(2, true));
+  EXPECT_EQ(settled.outcomeDF[0], DiscountTo(c, c.DatesInfo[N]));
+}
+
+TEST(ValueNote, ARejectedCallNamesWhereItsCheckFailed) {
+  struct Case {
+    const char* what;
+    void (*edit)(FuzzCall&);
+    ValidationFault expected;
+  };
+  const Case cases[] = {
+      {"second stock's local vol", [](FuzzCall& c) { c.LocalVolSurface[15 + 7] = -0.1; },
+       {MORVIK_BAD_LOCAL_VOL, 1, -1, -1, 7}},
+      {"discount tenor", [](FuzzCall& c) { c.TCurveInfo[1] = 0.1; }, {MORVIK_BAD_DISCOUNT_TENOR, -1, -1, -1, 1}},
+      {"second coupon's barrier", [](FuzzCall& c) { c.CouponBarrier[1] = std::nan(""); },
+       {MORVIK_BAD_COUPON_BARRIER, -1, -1, 1, -1}},
+  };
+  for (const Case& k : cases) {
+    FuzzCall c = Note(NoteKind::kTwoStocks, 100, 0);
+    k.edit(c);
+    const ValuationResult r = ValueNote(c.Inputs());
+    EXPECT_EQ(r.status, k.expected.code) << k.what;
+    EXPECT_EQ(r.fault.code, k.expected.code) << k.what;
+    EXPECT_EQ(r.fault.underlying, k.expected.underlying) << k.what;
+    EXPECT_EQ(r.fault.date, k.expected.date) << k.what;
+    EXPECT_EQ(r.fault.coupon, k.expected.coupon) << k.what;
+    EXPECT_EQ(r.fault.point, k.expected.point) << k.what;
+    EXPECT_TRUE(r.outcomeDF.empty()) << k.what;
+  }
+  // Any other failure has no place: options out of range.
+  FuzzCall c = Note(NoteKind::kTwoStocks, 100, 0);
+  ValuationOptions bad;
+  bad.replications = 0;
+  EXPECT_EQ(ValueNote(c.Inputs(), bad).fault.code, 1);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "numerics/conventions.h"
+#include "numerics/curves.h"
 #include "termsheet/report.h"
 #include "termsheet/term_dates.h"
 #include "termsheet/term_sheet.h"
@@ -231,7 +233,14 @@ TEST(LifeCycle, ARedeemedOrMaturedNoteIsReportedNotPriced) {
   EXPECT_FALSE(pending.life.paid);
   const NoteInputs& n = pending.note;
   EXPECT_EQ(pending.result.events[7], 1.0);
-  EXPECT_NEAR(pending.result.resultPrice[0], PaymentDiscountFactor(n, 20280629) * 0.7 * n.NotionalAMT, 1e-6);
+  const double df = DiscountFactor(n.TCurveInfo.data(), n.CurveInfo.data(), n.NT[0],
+                                   DaysBetween(n.PriceDate, 20280629) / kDaysPerYear);
+  EXPECT_NEAR(pending.result.resultPrice[0], df * 0.7 * n.NotionalAMT, 1e-6);
+  // The library reports the factor it applied, and every slot as settled:
+  // nothing was simulated.
+  EXPECT_EQ(pending.result.eventDF[7], df);
+  EXPECT_EQ(pending.result.eventSettled, std::vector<bool>(8, true));
+  EXPECT_EQ(pending.result.couponSettled, std::vector<bool>{});
 
   // Without closes, a note whose payments are all made is over, outcome unknown.
   Json over = Example("two_stock_stepdown.json");

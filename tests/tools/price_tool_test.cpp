@@ -191,6 +191,13 @@ TEST(PriceExamples, MidLifeNoteSettlesItsPendingCouponAndSkipsPaidDates) {
   EXPECT_EQ(r.coupons[2], 1.0);
   EXPECT_NEAR(r.coupons[Q + 2], 0.02 * 3000000.0, 1e-6);
   EXPECT_LT(r.coupons[3], 1.0);
+  // The library says which slots it settled: the paid ones and the pending
+  // coupon, not the third date, whose window has begun but is not over.
+  std::vector<bool> dates(N + 2, false), coupons(Q, false);
+  dates[0] = dates[1] = true;
+  coupons[0] = coupons[1] = coupons[2] = true;
+  EXPECT_EQ(r.eventSettled, dates);
+  EXPECT_EQ(r.couponSettled, coupons);
 }
 
 // The step-down example's arrays, written out by hand from the term sheet.
