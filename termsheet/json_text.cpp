@@ -94,7 +94,14 @@ class PositionRecorder {
     switch (event) {
       case Json::parse_event_t::object_start:
       case Json::parse_event_t::array_start: {
-        const std::string path = ChildPath(read > 0 ? read - 1 : 0);
+        const std::size_t at = read > 0 ? read - 1 : 0;
+        // Refused before the value is recorded: every level's path holds the
+        // paths of the levels above it, so that depth costs its square.
+        if (frames_.size() >= kMaxJsonDepth) {
+          throw Refused{at, "objects and arrays nested more than " + std::to_string(kMaxJsonDepth) +
+                                " levels deep; a term sheet needs about 6"};
+        }
+        const std::string path = ChildPath(at);
         Frame f;
         f.object = event == Json::parse_event_t::object_start;
         f.path = path;
@@ -110,6 +117,10 @@ class PositionRecorder {
         Frame& f = frames_.back();
         const std::size_t at = StringStart(text_, read > 0 ? read - 1 : 0);
         const std::string& key = parsed.get_ref<const std::string&>();
+        if (f.keys.size() >= kMaxJsonMembers) {
+          throw Refused{at, "more than " + std::to_string(kMaxJsonMembers) +
+                                " members in one object; a term sheet's objects have a few dozen"};
+        }
         const auto seen = f.keys.find(key);
         if (seen != f.keys.end()) {
           throw Refused{at, "key \"" + key + "\" given twice in one object (first at " +
@@ -347,6 +358,20 @@ void LineAndColumn(std::string_view text, std::size_t offset, int& line, int& co
       ++column;
     }
   }
+}
+
+LineIndex::LineIndex(std::string_view text) : size_(text.size()) {
+  starts_.push_back(0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') starts_.push_back(i + 1);
+  }
+}
+
+void LineIndex::Find(std::size_t offset, int& line, int& column) const {
+  const std::size_t at = offset < size_ ? offset : size_;
+  const auto next = std::upper_bound(starts_.begin(), starts_.end(), at);
+  line = static_cast<int>(next - starts_.begin());
+  column = static_cast<int>(at - *(next - 1)) + 1;
 }
 
 std::string Position(int line, int column) {

@@ -1,19 +1,20 @@
 // The morvik-price command line: reads term sheets, prices them (one note per
 // thread with --jobs, the revaluations of a note on several threads with
 // --threads), prints reports, JSON, CSV or the expanded term sheet, and sets
-// the exit status.
+// the exit status. The CSV file replaces its previous version only when it
+// is complete (tools/morvik-price/output_file.h).
 #include "tools/morvik-price/app.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include <CLI/CLI.hpp>
 
+#include "tools/morvik-price/output_file.h"
 #include "tools/morvik-price/progress.h"
 
 namespace morvik {
@@ -241,13 +242,11 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     return kExitPriced;
   }
 
-  std::ofstream csvOut;
-  if (!csv.empty()) {
-    csvOut.open(csv, std::ios::binary | std::ios::trunc);
-    if (!csvOut) {
-      err << "morvik-price: cannot write " << csv << ".\n";
-      return kExitUnusable;
-    }
+  // Checked, and its temporary file made, before anything is priced.
+  OutputFile csvFile;
+  if (!csv.empty() && !csvFile.Open(csv, files, problem)) {
+    err << "morvik-price: " << problem << ".\n";
+    return kExitUnusable;
   }
 
   request.compute = full ? 2 : (greeks ? 1 : -1);
@@ -279,11 +278,10 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     if (r.priced && r.note.CalcFlag[1] == 1) err << r.file << ": trace written under ZUN_Module_Log/ZUNP_MorvikMC/\n";
   }
   if (json) out << JsonReport(reports);
-  if (csvOut.is_open()) {
-    WriteCsv(csvOut, reports);
-    csvOut.flush();
-    if (!csvOut) {
-      err << "morvik-price: cannot write " << csv << ".\n";
+  if (!csv.empty()) {
+    WriteCsv(csvFile.Stream(), reports);
+    if (!csvFile.Commit(problem)) {
+      err << "morvik-price: " << problem << ".\n";
       status = kExitUnusable;
     }
   }
