@@ -77,8 +77,11 @@ struct Refused {
 // One open object or array of the parse.
 struct Frame {
   bool object = false;
+  // Inside a comment ("_..." member): nothing is recorded, since nothing
+  // there is ever read.
+  bool comment = false;
   std::string path;
-  std::size_t index = 0;  // next element of an array
+  std::vector<std::size_t>* elements = nullptr;  // offsets of an array's elements
   std::string key;        // current member of an object
   std::size_t keyAt = 0;
   std::unordered_map<std::string, std::size_t> keys;  // keys seen, with offsets
@@ -101,17 +104,19 @@ class PositionRecorder {
           throw Refused{at, "objects and arrays nested more than " + std::to_string(kMaxJsonDepth) +
                                 " levels deep; a term sheet needs about 6"};
         }
-        const std::string path = ChildPath(at);
         Frame f;
         f.object = event == Json::parse_event_t::object_start;
-        f.path = path;
+        f.comment = InComment();
+        if (!f.comment) {
+          f.path = ChildPath(at);
+          if (!f.object) f.elements = &positions_.Elements(f.path);
+        }
         frames_.push_back(std::move(f));
         break;
       }
       case Json::parse_event_t::object_end:
       case Json::parse_event_t::array_end:
         if (!frames_.empty()) frames_.pop_back();
-        AfterValue();
         break;
       case Json::parse_event_t::key: {
         Frame& f = frames_.back();
@@ -144,8 +149,7 @@ class PositionRecorder {
         } else if (parsed.is_null()) {
           at = read - 4;
         }
-        ChildPath(at);
-        AfterValue();
+        if (!InComment()) Record(at);
         break;
       }
     }
@@ -159,27 +163,35 @@ class PositionRecorder {
   }
 
  private:
-  // Records the value about to be read (starting at `at`) under its path and
-  // returns the path.
-  std::string ChildPath(std::size_t at) {
-    if (frames_.empty()) {
-      positions_.Add("", at);
-      return "";
-    }
+  // Whether the value about to be read lies in a comment: a member whose
+  // key starts with "_", or anything inside one.
+  bool InComment() const {
+    if (frames_.empty()) return false;
     const Frame& f = frames_.back();
-    std::string path;
-    if (f.object) {
-      path = f.path.empty() ? f.key : f.path + "." + f.key;
-      positions_.Add(path, f.keyAt);
-    } else {
-      path = f.path + "[" + std::to_string(f.index) + "]";
-      positions_.Add(path, at);
-    }
-    return path;
+    return f.comment || (f.object && !f.key.empty() && f.key[0] == '_');
   }
 
-  void AfterValue() {
-    if (!frames_.empty() && !frames_.back().object) ++frames_.back().index;
+  // Records where the value about to be read (starting at `at`) is: a
+  // member by its key, an array element in its array's list.
+  void Record(std::size_t at) {
+    if (frames_.empty()) {
+      positions_.Add("", at);
+    } else if (frames_.back().object) {
+      positions_.Add(MemberPath(frames_.back()), frames_.back().keyAt);
+    } else {
+      frames_.back().elements->push_back(at);
+    }
+  }
+
+  static std::string MemberPath(const Frame& f) { return f.path.empty() ? f.key : f.path + "." + f.key; }
+
+  // Records the object or array about to be read and returns its path.
+  std::string ChildPath(std::size_t at) {
+    Record(at);
+    if (frames_.empty()) return "";
+    const Frame& f = frames_.back();
+    // Record has just listed this element last in its array.
+    return f.object ? MemberPath(f) : f.path + "[" + std::to_string(f.elements->size() - 1) + "]";
   }
 
   // A number written with a non-zero digit that reads as 0: below the
@@ -339,6 +351,18 @@ std::size_t JsonPositions::Find(const std::string& path) const {
   for (;;) {
     const auto it = at_.find(p);
     if (it != at_.end()) return it->second;
+    // An element "array[i]": its array's list.
+    const std::size_t open = p.rfind('[');
+    if (!p.empty() && p.back() == ']' && open != std::string::npos) {
+      const auto list = elements_.find(p.substr(0, open));
+      const std::string digits = p.substr(open + 1, p.size() - open - 2);
+      std::size_t index = 0;
+      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+      if (list != elements_.end() && ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() &&
+          index < list->second.size()) {
+        return list->second[index];
+      }
+    }
     if (p.empty()) return 0;
     // Drop the last component: ".key" or "[i]".
     const std::size_t dot = p.find_last_of(".[");

@@ -24,15 +24,20 @@ using Json = nlohmann::ordered_json;
 // Byte offsets of the values of a document, by field path: "notional",
 // "underlyings[1].spot", "" for the document itself. A member's offset is
 // where its key starts, an array element's where the element starts.
+// Nothing is kept for what comments ("_..." members) hold.
 class JsonPositions {
  public:
   void Add(const std::string& path, std::size_t offset) { at_.emplace(path, offset); }
+  // The offsets of the elements of the array at `path`, in order: one
+  // number per element rather than a path each, since arrays are long.
+  std::vector<std::size_t>& Elements(const std::string& path) { return elements_[path]; }
   // The offset of `path`, or of the nearest enclosing field the text holds
   // (a field made by the reader, or a missing one, takes its parent's).
   std::size_t Find(const std::string& path) const;
 
  private:
   std::unordered_map<std::string, std::size_t> at_;
+  std::unordered_map<std::string, std::vector<std::size_t>> elements_;
 };
 
 // Deepest nesting of objects and arrays read: a term sheet needs about 6

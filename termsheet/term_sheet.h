@@ -22,8 +22,10 @@
 namespace morvik {
 
 // Largest term sheet read, from a file, standard input or a string: a
-// history of daily closes over decades takes about 1 MiB.
-inline constexpr std::size_t kMaxTermSheetBytes = std::size_t{16} << 20;
+// history of daily closes over decades takes about 1 MiB. (Reading costs
+// time and memory linear in the text: at most a few seconds and about half
+// a gigabyte for text this long.)
+inline constexpr std::size_t kMaxTermSheetBytes = std::size_t{8} << 20;
 
 // A term sheet that could not be read.
 struct TermSheetError {
