@@ -25,7 +25,13 @@ constexpr const char* kVersion = "morvik-price 1.1 (term-sheet layer morvik_term
 constexpr const char* kHelpFooter = R"(
 Term sheets are JSON files (docs/term-sheet.md); "-" reads one from standard
 input. --expand prints a term sheet with every date and value written out and
-its past worked out: it prices as the original.
+its past worked out: it prices as the original. Limits: 8 MiB a term sheet,
+objects and arrays nested 64 levels deep, 256 members an object, 10000
+holidays a date rule.
+
+--csv FILE is checked before anything is priced and replaced only when the
+run completes (an interrupted run leaves the previous file); it is never one
+of the term sheets, nor an existing file that is not such a CSV.
 
 Units: amounts in the notional's currency, probabilities in per cent; --trials
 is a whole number from 1 to 1000000000 (fewer than 1000 gives a warning; a run
@@ -162,7 +168,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_option("--trials", trialsText, "Monte Carlo trials (1 to 1000000000), replacing the term sheet's")
       ->type_name("N");
   app.add_flag("--json", json, "print the results as one JSON document on standard output");
-  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity")
+  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity (replaced when complete)")
       ->type_name("FILE");
   app.add_flag("--expand", expand, "print the term sheet with every date and value written out; price nothing");
   app.add_flag("--log", log, "write the library's diagnostic trace under ZUN_Module_Log/");
