@@ -335,7 +335,12 @@ void Write(const Json& v, int depth, std::string& out) {
       return;
     case Json::value_t::number_float: {
       const double d = v.get<double>();
-      out += std::isfinite(d) ? ShortestDouble(d) : "null";
+      // "-0" would read back as the integer 0: the sign needs a decimal point.
+      if (d == 0.0 && std::signbit(d)) {
+        out += "-0.0";
+      } else {
+        out += std::isfinite(d) ? ShortestDouble(d) : "null";
+      }
       return;
     }
     default:

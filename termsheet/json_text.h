@@ -91,7 +91,8 @@ std::string Position(std::string_view text, std::size_t offset);
 std::string ShortestDouble(double v);
 
 // The document as JSON text, two spaces per level, every double written by
-// ShortestDouble (a non-finite one as null). Never throws for text that
+// ShortestDouble (a non-finite one as null, -0 as -0.0 so that it reads
+// back as a double with its sign). Never throws for text that
 // came from ReadJsonText; strings that are not UTF-8 get U+FFFD.
 std::string WriteJsonText(const Json& doc);
 

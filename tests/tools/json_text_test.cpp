@@ -116,6 +116,7 @@ TEST(JsonText, DoublesAreWrittenShortestAndReadBackExactly) {
   ASSERT_TRUE(ReadJsonText(WriteJsonText(doc), back, at, e)) << e.message;
   ASSERT_EQ(back.size(), doc.size());
   for (std::size_t k = 0; k < doc.size(); ++k) EXPECT_EQ(back[k].get<double>(), doc[k].get<double>()) << k;
+  EXPECT_TRUE(std::signbit(back[5].get<double>()));  // -0.0, not the integer 0
   // JSON holds no infinity: it is written as null.
   EXPECT_EQ(WriteJsonText(Json::array({std::numeric_limits<double>::infinity()})), "[null]\n");
 }

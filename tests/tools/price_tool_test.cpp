@@ -332,6 +332,16 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(r.err, corr + ": rejected, code -2025: " + StatusMessage(-2025))) << r.err;
   EXPECT_TRUE(Contains(r.err, "correlation[0][1]")) << r.err;
   EXPECT_TRUE(r.out.empty());
+  // The report of a rejected note, or of a file that did not read, gives the
+  // reason and no figures.
+  PriceRequest few;
+  few.trials = 500;
+  for (const std::string& file : {corr, (dir.path / "missing.json").string()}) {
+    std::ostringstream text;
+    WriteTextReport(text, ReadAndPrice(file, few));
+    EXPECT_TRUE(Contains(text.str(), file == corr ? "Rejected, code -2025" : "missing.json: no such file")) << text.str();
+    EXPECT_FALSE(Contains(text.str(), "Price:")) << text.str();
+  }
 
   // Rows that disagree: the pair is named at its element below the diagonal.
   const std::string pair = dir.Write("pair.json", ExampleWith(kStepDown, "[1.0, 0.42]", "[1.0, 0.24]"));
