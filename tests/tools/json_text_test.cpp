@@ -61,7 +61,7 @@ TEST(JsonText, NestingAndWidthAreBoundedWhereTheyStart) {
   const std::string tooDeep = "objects and arrays nested more than 64 levels deep; a term sheet needs about 6";
   EXPECT_EQ(Refusal("[" + deepest + "]"), "1:65 " + tooDeep);
   EXPECT_EQ(Refusal(std::string(20000, '[')), "1:65 " + tooDeep);
-  EXPECT_EQ(Refusal("{\"price_date\": \"2025-06-30\",\n \"_note\": " + std::string(1000000, '[')), "2:75 " + tooDeep);
+  EXPECT_EQ(Refusal("{\"price_date\": \"2025-06-30\",\n \"_note\": " + std::string(1000000, '[')), "2:74 " + tooDeep);
   std::string objects;
   for (int k = 0; k < 1000000; ++k) objects += "{\"a\":";
   EXPECT_EQ(Refusal(objects), "1:321 " + tooDeep);  // the 65th object
