@@ -166,19 +166,25 @@ bool OutputFile::Open(const std::string& path, const std::vector<std::string>& i
   std::string hidden = ".";
   hidden.append(target.filename().string()).append(".");
   const std::string stem = (folder / hidden).string();
+  int why = 0;
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temporary_ = stem + std::to_string(static_cast<long>(::getpid())) + "-" + std::to_string(attempt) + ".tmp";
+    // Listed before it exists, so that a signal from now on removes it.
+    slot_ = Register(temporary_.c_str());
     // 0666: the process's umask applies, as for any new file.
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && errno != EEXIST) break;
+    if (fd_ < 0) {
+      why = errno;
+      Unregister(slot_);
+      slot_ = -1;
+      if (why != EEXIST) break;
+    }
   }
   if (fd_ < 0) {
-    const int why = errno;
     temporary_.clear();
     error = name + "cannot create a file in " + folder.string() + ": " + Reason(why);
     return false;
   }
-  slot_ = Register(temporary_.c_str());
   return true;
 }
 
