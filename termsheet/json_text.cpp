@@ -77,8 +77,11 @@ struct Refused {
 // One open object or array of the parse.
 struct Frame {
   bool object = false;
+  // Inside a comment ("_..." member): nothing is recorded, since nothing
+  // there is ever read.
+  bool comment = false;
   std::string path;
-  std::size_t index = 0;  // next element of an array
+  std::vector<std::size_t>* elements = nullptr;  // offsets of an array's elements
   std::string key;        // current member of an object
   std::size_t keyAt = 0;
   std::unordered_map<std::string, std::size_t> keys;  // keys seen, with offsets
@@ -94,22 +97,35 @@ class PositionRecorder {
     switch (event) {
       case Json::parse_event_t::object_start:
       case Json::parse_event_t::array_start: {
-        const std::string path = ChildPath(read > 0 ? read - 1 : 0);
+        const std::size_t at = read > 0 ? read - 1 : 0;
+        // Refused before the value is recorded: every level's path holds the
+        // paths of the levels above it, so that depth costs its square.
+        if (frames_.size() >= kMaxJsonDepth) {
+          throw Refused{at, "objects and arrays nested more than " + std::to_string(kMaxJsonDepth) +
+                                " levels deep; a term sheet needs about 6"};
+        }
         Frame f;
         f.object = event == Json::parse_event_t::object_start;
-        f.path = path;
+        f.comment = InComment();
+        if (!f.comment) {
+          f.path = ChildPath(at);
+          if (!f.object) f.elements = &positions_.Elements(f.path);
+        }
         frames_.push_back(std::move(f));
         break;
       }
       case Json::parse_event_t::object_end:
       case Json::parse_event_t::array_end:
         if (!frames_.empty()) frames_.pop_back();
-        AfterValue();
         break;
       case Json::parse_event_t::key: {
         Frame& f = frames_.back();
         const std::size_t at = StringStart(text_, read > 0 ? read - 1 : 0);
         const std::string& key = parsed.get_ref<const std::string&>();
+        if (f.keys.size() >= kMaxJsonMembers) {
+          throw Refused{at, "more than " + std::to_string(kMaxJsonMembers) +
+                                " members in one object; a term sheet's objects have a few dozen"};
+        }
         const auto seen = f.keys.find(key);
         if (seen != f.keys.end()) {
           throw Refused{at, "key \"" + key + "\" given twice in one object (first at " +
@@ -133,8 +149,7 @@ class PositionRecorder {
         } else if (parsed.is_null()) {
           at = read - 4;
         }
-        ChildPath(at);
-        AfterValue();
+        if (!InComment()) Record(at);
         break;
       }
     }
@@ -148,27 +163,35 @@ class PositionRecorder {
   }
 
  private:
-  // Records the value about to be read (starting at `at`) under its path and
-  // returns the path.
-  std::string ChildPath(std::size_t at) {
-    if (frames_.empty()) {
-      positions_.Add("", at);
-      return "";
-    }
+  // Whether the value about to be read lies in a comment: a member whose
+  // key starts with "_", or anything inside one.
+  bool InComment() const {
+    if (frames_.empty()) return false;
     const Frame& f = frames_.back();
-    std::string path;
-    if (f.object) {
-      path = f.path.empty() ? f.key : f.path + "." + f.key;
-      positions_.Add(path, f.keyAt);
-    } else {
-      path = f.path + "[" + std::to_string(f.index) + "]";
-      positions_.Add(path, at);
-    }
-    return path;
+    return f.comment || (f.object && !f.key.empty() && f.key[0] == '_');
   }
 
-  void AfterValue() {
-    if (!frames_.empty() && !frames_.back().object) ++frames_.back().index;
+  // Records where the value about to be read (starting at `at`) is: a
+  // member by its key, an array element in its array's list.
+  void Record(std::size_t at) {
+    if (frames_.empty()) {
+      positions_.Add("", at);
+    } else if (frames_.back().object) {
+      positions_.Add(MemberPath(frames_.back()), frames_.back().keyAt);
+    } else {
+      frames_.back().elements->push_back(at);
+    }
+  }
+
+  static std::string MemberPath(const Frame& f) { return f.path.empty() ? f.key : f.path + "." + f.key; }
+
+  // Records the object or array about to be read and returns its path.
+  std::string ChildPath(std::size_t at) {
+    Record(at);
+    if (frames_.empty()) return "";
+    const Frame& f = frames_.back();
+    // Record has just listed this element last in its array.
+    return f.object ? MemberPath(f) : f.path + "[" + std::to_string(f.elements->size() - 1) + "]";
   }
 
   // A number written with a non-zero digit that reads as 0: below the
@@ -312,7 +335,12 @@ void Write(const Json& v, int depth, std::string& out) {
       return;
     case Json::value_t::number_float: {
       const double d = v.get<double>();
-      out += std::isfinite(d) ? ShortestDouble(d) : "null";
+      // "-0" would read back as the integer 0: the sign needs a decimal point.
+      if (d == 0.0 && std::signbit(d)) {
+        out += "-0.0";
+      } else {
+        out += std::isfinite(d) ? ShortestDouble(d) : "null";
+      }
       return;
     }
     default:
@@ -328,6 +356,18 @@ std::size_t JsonPositions::Find(const std::string& path) const {
   for (;;) {
     const auto it = at_.find(p);
     if (it != at_.end()) return it->second;
+    // An element "array[i]": its array's list.
+    const std::size_t open = p.rfind('[');
+    if (!p.empty() && p.back() == ']' && open != std::string::npos) {
+      const auto list = elements_.find(p.substr(0, open));
+      const std::string digits = p.substr(open + 1, p.size() - open - 2);
+      std::size_t index = 0;
+      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+      if (list != elements_.end() && ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() &&
+          index < list->second.size()) {
+        return list->second[index];
+      }
+    }
     if (p.empty()) return 0;
     // Drop the last component: ".key" or "[i]".
     const std::size_t dot = p.find_last_of(".[");
@@ -347,6 +387,20 @@ void LineAndColumn(std::string_view text, std::size_t offset, int& line, int& co
       ++column;
     }
   }
+}
+
+LineIndex::LineIndex(std::string_view text) : size_(text.size()) {
+  starts_.push_back(0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') starts_.push_back(i + 1);
+  }
+}
+
+void LineIndex::Find(std::size_t offset, int& line, int& column) const {
+  const std::size_t at = offset < size_ ? offset : size_;
+  const auto next = std::upper_bound(starts_.begin(), starts_.end(), at);
+  line = static_cast<int>(next - starts_.begin());
+  column = static_cast<int>(at - *(next - 1)) + 1;
 }
 
 std::string Position(int line, int column) {

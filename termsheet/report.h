@@ -62,7 +62,9 @@ bool MostlyNoise(double value, double se);
 inline constexpr double kInterval95 = 1.959963984540054;
 
 // The human report of a note: price, outcomes, coupons, greeks, ladder;
-// for a note that is over, how it ended. Lines fit kReportWidth columns.
+// for a note that is over, how it ended; for a rejected note the reason,
+// and for a file that could not be read the error. Lines fit kReportWidth
+// columns.
 void WriteTextReport(std::ostream& out, const NoteReport& r);
 
 // All notes as one JSON document {"notes": [...]}, every double written in

@@ -312,7 +312,15 @@ void WriteLadder(std::ostream& out, const NoteReport& r) {
 void WriteTextReport(std::ostream& out, const NoteReport& r) {
   const NoteInputs& n = r.note;
   const std::string cur = Currency(n);
+  if (!r.usable) {
+    out << r.file << ": " << r.inputError << "\n";
+    return;
+  }
   WriteTitle(out, r);
+  if (r.priced && r.result.status < 0) {  // no figures: the library's reason
+    WriteWrapped(out, "Rejected, " + r.result.rejection, 0);
+    return;
+  }
   if (!r.priced) {
     WriteWrapped(out, "Nothing is left to price on " + FormatIsoDate(n.PriceDate) + ": " + StateSentence(r.life, n) + ".",
                  0);

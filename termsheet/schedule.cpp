@@ -51,6 +51,9 @@ DateRule ReadDateRule(const Json& v, const std::string& path) {
   if (const Json* h = Find(v, "holidays")) {
     const std::string hp = Key(path, "holidays");
     Array(*h, hp);
+    if (h->size() > kMaxHolidays) {
+      Fail(hp, "expected at most " + std::to_string(kMaxHolidays) + " holidays, got " + std::to_string(h->size()));
+    }
     for (std::size_t k = 0; k < h->size(); ++k) r.holidays.push_back(Date((*h)[k], At(hp, k)));
     std::sort(r.holidays.begin(), r.holidays.end());
   }

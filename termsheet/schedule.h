@@ -5,6 +5,7 @@
 // explicit form, where every date and value is written out.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,10 @@
 namespace morvik {
 
 enum class BusinessDayConvention { kFollowing, kModifiedFollowing, kPreceding };
+
+// Most holidays one date rule may list: a calendar of 15 holidays a year
+// over six centuries. The list is refused before its dates are read.
+inline constexpr std::size_t kMaxHolidays = 10000;
 
 // A rule for a list of observation dates and their payment dates.
 struct DateRule {

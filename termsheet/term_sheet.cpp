@@ -2,13 +2,12 @@
 #include "termsheet/term_sheet.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <new>
-#include <sstream>
 
 #include "termsheet/json_fields.h"
 #include "termsheet/schedule.h"
@@ -16,9 +15,6 @@
 
 namespace morvik {
 namespace {
-
-// Largest term sheet read: a history of daily closes over decades fits.
-constexpr std::uintmax_t kMaxFileBytes = 256u << 20;
 
 std::string Stem(const std::string& file) {
   std::size_t start = file.find_last_of('/');
@@ -66,6 +62,30 @@ void WritePast(Json& root, const Note& note) {
   root["past"] = std::move(past);
 }
 
+std::string TooLarge(std::uintmax_t bytes) {
+  return "is " + std::to_string(bytes) + " bytes; a term sheet is at most " + std::to_string(kMaxTermSheetBytes >> 20) +
+         " MiB (" + std::to_string(kMaxTermSheetBytes) + " bytes)";
+}
+
+// Reads all of `in` into `text`, but refuses more than kMaxTermSheetBytes:
+// a pipe or device gives no size beforehand.
+bool ReadBounded(std::istream& in, std::string& text, TermSheetError& error) {
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxTermSheetBytes) {
+      error.message = "is more than " + std::to_string(kMaxTermSheetBytes) + " bytes; a term sheet is at most " +
+                      std::to_string(kMaxTermSheetBytes >> 20) + " MiB";
+      return false;
+    }
+  }
+  if (in.bad()) {
+    error.message = "cannot read the file";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string Describe(const TermSheetError& e) {
@@ -79,6 +99,11 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
   note = Note{};
   error = TermSheetError{};
   note.label = label;
+  if (text.size() > kMaxTermSheetBytes) {
+    error.kind = TermSheetError::kFile;
+    error.message = TooLarge(text.size());
+    return false;
+  }
   Json root;
   JsonPositions positions;
   JsonTextError textError;
@@ -98,8 +123,11 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     ApplyPast(past, note.inputs, note.life, issues);
     if (note.inputs.name.empty()) note.inputs.name = label == "-" ? "standard input" : Stem(label);
     WritePast(note.expanded, note);
+    const LineIndex lines(text);
     for (const sheet::FieldIssue& w : issues) {
-      note.warnings.push_back(Position(text, positions.Find(w.path)) + ": " + w.path + ": " + w.message);
+      int line = 0, column = 0;
+      lines.Find(positions.Find(w.path), line, column);
+      note.warnings.push_back(Position(line, column) + ": " + w.path + ": " + w.message);
     }
     return true;
   } catch (const sheet::FieldError& e) {
@@ -127,9 +155,8 @@ bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& erro
   try {
     std::string text;
     if (path == "-") {
-      text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-      if (std::cin.bad()) {
-        error.message = "cannot read standard input";
+      if (!ReadBounded(std::cin, text, error)) {
+        if (std::cin.bad()) error.message = "cannot read standard input";
         return false;
       }
     } else {
@@ -150,8 +177,8 @@ bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& erro
       }
       if (fs::is_regular_file(st)) {
         const std::uintmax_t size = fs::file_size(path, ec);
-        if (!ec && size > kMaxFileBytes) {
-          error.message = "is " + std::to_string(size >> 20) + " MiB; a term sheet is at most 256 MiB";
+        if (!ec && size > kMaxTermSheetBytes) {
+          error.message = TooLarge(size);
           return false;
         }
       }
@@ -160,13 +187,7 @@ bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& erro
         error.message = std::string("cannot open the file: ") + std::strerror(errno);
         return false;
       }
-      std::ostringstream buffer;
-      buffer << in.rdbuf();
-      if (in.bad()) {
-        error.message = "cannot read the file";
-        return false;
-      }
-      text = buffer.str();
+      if (!ReadBounded(in, text, error)) return false;
     }
     return ReadTermSheet(text, path, note, error);
   } catch (const std::exception&) {

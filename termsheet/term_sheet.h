@@ -9,6 +9,7 @@
 // and for language bindings; none of them throws.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,12 @@
 #include "termsheet/term_dates.h"
 
 namespace morvik {
+
+// Largest term sheet read, from a file, standard input or a string: a
+// history of daily closes over decades takes about 1 MiB. (Reading costs
+// time and memory linear in the text: for the most unfavourable text this
+// long, two million tiny arrays, about 7 seconds and half a gigabyte.)
+inline constexpr std::size_t kMaxTermSheetBytes = std::size_t{8} << 20;
 
 // A term sheet that could not be read.
 struct TermSheetError {
@@ -45,11 +52,13 @@ struct Note {
   Json expanded;       // the explicit form, the past's states and fixings filled in
 };
 
-// Reads a term sheet from its text; `label` names it in the note.
+// Reads a term sheet from its text; `label` names it in the note. Text
+// longer than kMaxTermSheetBytes is refused unread.
 bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, TermSheetError& error);
 
 // Reads a term sheet file; "-" reads standard input. A missing file, a
-// directory or a file that is not text is named as such.
+// directory, a file that is not text or one larger than kMaxTermSheetBytes
+// (a regular file by its size, before it is read) is named as such.
 bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error);
 
 // The explicit form as JSON text: it reads back, and prices, as the note.

@@ -10,6 +10,9 @@
 
 #include "fuzz/call_builder.h"
 #include "fuzz/date_checks.h"
+#ifdef MORVIK_HAVE_PRICE_TOOL
+#include "fuzz/term_sheet_checks.h"
+#endif
 
 namespace morvik::fuzzing {
 namespace {
@@ -50,6 +53,23 @@ TEST(FuzzCorpusReplay, DateCorpus) {
   ASSERT_GE(inputs.size(), 3u);
   for (const auto& [name, bytes] : inputs) EXPECT_EQ(CheckDateBytes(Bytes(bytes), bytes.size()), "") << name;
 }
+
+#ifdef MORVIK_HAVE_PRICE_TOOL
+TEST(FuzzCorpusReplay, TermSheetCorpus) {
+  const auto inputs = Inputs("term_sheet");
+  ASSERT_GE(inputs.size(), 10u);
+  int read = 0;
+  for (const auto& [name, text] : inputs) {
+    EXPECT_EQ(CheckTermSheetText(text), "") << name;
+    Note note;
+    TermSheetError error;
+    if (ReadTermSheet(text, name, note, error)) ++read;
+  }
+  // The corpus reaches the schedule rules, the past and the pricing, not
+  // only the reader's refusals.
+  EXPECT_GE(read, 7);
+}
+#endif
 
 // The date checks themselves must catch a wrong answer: the reference day
 // count agrees with known serials and differences.

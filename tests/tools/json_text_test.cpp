@@ -49,6 +49,29 @@ TEST(JsonText, RefusesWhatAPlainParserLetsThrough) {
   EXPECT_EQ(Refusal("{\"a\": [1, 2,]}").substr(0, 25), "1:13 not valid JSON: synt");
 }
 
+// Nesting and object width are refused where the first bracket or member
+// too many stands, before the parse spends anything on what follows: the
+// depth of a comment counts as any other.
+TEST(JsonText, NestingAndWidthAreBoundedWhereTheyStart) {
+  Json doc;
+  JsonPositions at;
+  JsonTextError e;
+  const std::string deepest = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
+  EXPECT_TRUE(ReadJsonText(deepest, doc, at, e)) << e.message;
+  const std::string tooDeep = "objects and arrays nested more than 64 levels deep; a term sheet needs about 6";
+  EXPECT_EQ(Refusal("[" + deepest + "]"), "1:65 " + tooDeep);
+  EXPECT_EQ(Refusal(std::string(20000, '[')), "1:65 " + tooDeep);
+  EXPECT_EQ(Refusal("{\"price_date\": \"2025-06-30\",\n \"_note\": " + std::string(1000000, '[')), "2:74 " + tooDeep);
+  std::string objects;
+  for (int k = 0; k < 1000000; ++k) objects += "{\"a\":";
+  EXPECT_EQ(Refusal(objects), "1:321 " + tooDeep);  // the 65th object
+  std::string wide = "{";
+  for (std::size_t k = 0; k < kMaxJsonMembers; ++k) wide += (k ? ", \"_" : "\"_") + std::to_string(k) + "\": 0";
+  EXPECT_TRUE(ReadJsonText(wide + "}", doc, at, e)) << e.message;
+  EXPECT_EQ(Refusal(wide + ",\n\"x\": 1}"),
+            "2:1 more than 256 members in one object; a term sheet's objects have a few dozen");
+}
+
 TEST(JsonText, PositionsNameTheKeyOfAMemberAndTheStartOfAnElement) {
   const std::string text = "{\n  \"a\": [10, \"x\",\n        {\"b\": true}],\n  \"c\": null\n}";
   Json doc;
@@ -93,6 +116,7 @@ TEST(JsonText, DoublesAreWrittenShortestAndReadBackExactly) {
   ASSERT_TRUE(ReadJsonText(WriteJsonText(doc), back, at, e)) << e.message;
   ASSERT_EQ(back.size(), doc.size());
   for (std::size_t k = 0; k < doc.size(); ++k) EXPECT_EQ(back[k].get<double>(), doc[k].get<double>()) << k;
+  EXPECT_TRUE(std::signbit(back[5].get<double>()));  // -0.0, not the integer 0
   // JSON holds no infinity: it is written as null.
   EXPECT_EQ(WriteJsonText(Json::array({std::numeric_limits<double>::infinity()})), "[null]\n");
 }

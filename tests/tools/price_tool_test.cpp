@@ -3,11 +3,14 @@
 // binary itself.
 #ifdef MORVIK_HAVE_PRICE_TOOL
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -336,6 +339,16 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(r.err, corr + ": rejected, code -2025: " + StatusMessage(-2025))) << r.err;
   EXPECT_TRUE(Contains(r.err, "correlation[0][1]")) << r.err;
   EXPECT_TRUE(r.out.empty());
+  // The report of a rejected note, or of a file that did not read, gives the
+  // reason and no figures.
+  PriceRequest few;
+  few.trials = 500;
+  for (const std::string& file : {corr, (dir.path / "missing.json").string()}) {
+    std::ostringstream text;
+    WriteTextReport(text, ReadAndPrice(file, few));
+    EXPECT_TRUE(Contains(text.str(), file == corr ? "Rejected, code -2025" : "missing.json: no such file")) << text.str();
+    EXPECT_FALSE(Contains(text.str(), "Price:")) << text.str();
+  }
 
   // Rows that disagree: the pair is named at its element below the diagonal.
   const std::string pair = dir.Write("pair.json", ExampleWith(kStepDown, "[1.0, 0.42]", "[1.0, 0.24]"));
@@ -781,6 +794,144 @@ TEST(PriceBinary, LogWritesTheLibraryTraceBelowTheWorkingDirectory) {
     EXPECT_TRUE(Contains(trace, "ResultPrice : "));
   }
   EXPECT_EQ(files, 1);
+}
+
+// Temporary files of the tool's outputs left in a folder.
+int Temporaries(const fs::path& dir) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator(dir)) n += e.path().extension() == ".tmp" ? 1 : 0;
+  return n;
+}
+
+// The CSV never replaces an input: the same name, a link or a second name
+// of it, standard input, nor an existing file that is not the tool's CSV,
+// as when the shell expands `--csv *.json` and the first note becomes the
+// CSV's name. Nothing is priced, and every file stays as it was.
+TEST(PriceOutputFile, InputsAndForeignFilesAreNeverReplaced) {
+  ScratchDir dir;
+  const std::string a = dir.Write("a.json", ReadAll(kStepDown));
+  const std::string b = dir.Write("b.json", ReadAll(kQuanto));
+  const std::string link = (dir.path / "link.csv").string(), hard = (dir.path / "hard.csv").string();
+  fs::create_symlink("a.json", link);
+  fs::create_hard_link(a, hard);
+  const std::string input = ": it is the term sheet " + a + ", an input of this run; nothing written.";
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{a, "--csv", a}, "morvik-price: cannot write " + a + input},
+      {{a, "--csv", (dir.path / "." / "a.json").string()}, input},
+      {{a, "--csv", link}, "morvik-price: cannot write " + link + input},
+      {{a, "--csv", hard}, "morvik-price: cannot write " + hard + input},
+      {{"--csv", a, b}, "morvik-price: cannot write " + a +
+                            ": it exists and is not a CSV written by morvik-price (a term sheet?); it is left as it is."},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--trials", "200"});
+    const ToolRun r = Tool(args);
+    EXPECT_EQ(r.status, kExitUnusable) << c.message;
+    EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;  // no note priced, none warned about
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
+  // Standard input redirected from the file named as the CSV.
+  EXPECT_EQ(Binary("- --trials 200 --csv " + a + " < " + a).status, kExitUnusable);
+  EXPECT_EQ(ReadAll(a), ReadAll(kStepDown));
+  EXPECT_EQ(ReadAll(b), ReadAll(kQuanto));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(Temporaries(dir.path), 0);
+}
+
+// A path whose folder cannot take the file stops the run before anything is
+// priced, with one line naming what is wrong; a write that fails at the end
+// is an error too.
+TEST(PriceOutputFile, AnUnusablePathStopsTheRunBeforePricing) {
+  ScratchDir dir;
+  const std::string plain = dir.Write("plain.txt", "x");
+  fs::create_symlink("nothing", dir.path / "dangling.csv");
+  const std::string missing = (dir.path / "no" / "such").string();
+  const struct {
+    std::string csv;
+    std::string message;
+  } cases[] = {
+      {missing + "/book.csv", "cannot write " + missing + "/book.csv: its folder " + missing + " does not exist."},
+      {plain + "/book.csv", "cannot write " + plain + "/book.csv: " + plain + " is not a folder."},
+      {dir.path.string(), "cannot write " + dir.path.string() + ": it is a folder."},
+      {(dir.path / "dangling.csv").string(), "dangling.csv: it is a link to a file that does not exist."},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = Tool({kStepDown, "--trials", "200", "--csv", c.csv});
+    EXPECT_EQ(r.status, kExitUnusable) << c.csv;
+    EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
+  if (::geteuid() != 0) {  // root writes into any folder
+    const fs::path locked = dir.path / "locked";
+    fs::create_directory(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    const ToolRun r = Tool({kStepDown, "--trials", "200", "--csv", (locked / "book.csv").string()});
+    EXPECT_EQ(r.status, kExitUnusable);
+    EXPECT_TRUE(Contains(r.err, "cannot create a file in " + locked.string())) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    fs::permissions(locked, fs::perms::owner_all);
+  }
+  // A device is written as a stream: a full one fails at the end.
+  if (fs::exists("/dev/full")) {
+    const ToolRun r = Tool({kStepDown, "--trials", "200", "--csv", "/dev/full"});
+    EXPECT_EQ(r.status, kExitUnusable);
+    EXPECT_TRUE(Contains(r.err, "morvik-price: cannot write /dev/full: No space left on device.")) << r.err;
+  }
+  EXPECT_EQ(Temporaries(dir.path), 0);
+}
+
+// The CSV is replaced whole when the run completes (keeping the file's
+// permissions), and a run ended by SIGINT or SIGTERM leaves the previous
+// file as it was and no temporary file.
+TEST(PriceOutputFile, ThePreviousCsvSurvivesAnInterruptedRun) {
+  ScratchDir dir;
+  const std::string previous = "note,pricing_date,trials,quantity,underlying,value,standard_error\nold,,,status,,1,\n";
+  const std::string csv = dir.Write("book.csv", previous);
+  fs::permissions(csv, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const ToolRun done = Tool({kStepDown, "--trials", "200", "--csv", csv});
+  EXPECT_EQ(done.status, kExitPriced) << done.err;
+  EXPECT_TRUE(Contains(ReadAll(csv), kStepDown + ",2025-06-30,200,price,,")) << ReadAll(csv);
+  EXPECT_EQ(fs::status(csv).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  for (const int sig : {SIGINT, SIGTERM}) {
+    dir.Write("book.csv", previous);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::execl(MORVIK_PRICE_EXE, "morvik-price", kStepDown.c_str(), "--trials", "1000000000", "--csv", csv.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // The run has started once its temporary file exists; it then prices
+    // for hours.
+    for (int k = 0; k < 6000 && Temporaries(dir.path) == 0; ++k) ::usleep(10000);
+    const bool started = Temporaries(dir.path) == 1;
+    ::kill(pid, started ? sig : SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(started) << "no temporary file beside " << csv;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    EXPECT_EQ(ReadAll(csv), previous);
+    EXPECT_EQ(Temporaries(dir.path), 0);
+  }
+}
+
+// Standard input is read up to the size limit and no further.
+TEST(PriceBinary, OversizeStandardInputIsRefused) {
+  ScratchDir dir;
+  const std::string over = dir.Write("over.json", std::string(kMaxTermSheetBytes + 1, ' '));
+  EXPECT_EQ(Binary("- < " + over).status, kExitUnusable);
+  EXPECT_EQ(Binary(over).status, kExitUnusable);
 }
 
 }  // namespace

@@ -129,6 +129,17 @@ TEST(ScheduleRules, RuleErrorsNameTheRuleField) {
   EXPECT_EQ(error("\"payment_lag\": 3,", ""), "redemption.dates.payment_lag: missing");
   EXPECT_EQ(error("\"first\": \"2025-12-26\"", "\"first\": \"2025-12-32\""),
             "redemption.dates.first: \"2025-12-32\" is not a date: December 2025 has 31 days");
+  // A holiday list is bounded before its dates are read.
+  const auto holidays = [](std::size_t n) {
+    std::string list = "\"convention\": \"following\", \"holidays\": [";
+    for (std::size_t k = 0; k < n; ++k) list += k ? ", \"2025-12-25\"" : "\"2025-12-25\"";
+    return list + "]";
+  };
+  EXPECT_EQ(error("\"convention\": \"following\"", holidays(kMaxHolidays + 1)),
+            "redemption.dates.holidays: expected at most 10000 holidays, got 10001");
+  std::string longest = text;
+  longest.replace(longest.find("\"convention\": \"following\""), 25, holidays(kMaxHolidays));
+  EXPECT_EQ(Read(longest).inputs.NStrike, 6);
 }
 
 }  // namespace

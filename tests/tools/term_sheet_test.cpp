@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -282,6 +283,21 @@ TEST(TermSheetErrors, MissingOrMistypedFieldsNameTheirPath) {
   // The position is the field's: the key of a member, the start of an element.
   EXPECT_EQ(ParseError(Edited("\"spot\": 50", "\"spot\": \"50\"")).rfind("line 15, column 19: underlyings[1].spot: ", 0),
             0u) << ParseError(Edited("\"spot\": 50", "\"spot\": \"50\""));
+}
+
+// Text longer than the limit is refused unread, as a string or a file (by
+// its size; standard input: PriceOutputFile tests).
+TEST(TermSheetErrors, OversizeTextIsRefusedUnread) {
+  const std::string over(kMaxTermSheetBytes + 1, ' ');
+  Note note;
+  TermSheetError e;
+  EXPECT_FALSE(ReadTermSheet(over, "x", note, e));
+  EXPECT_EQ(Describe(e), "is 8388609 bytes; a term sheet is at most 8 MiB (8388608 bytes)");
+  const std::string file = ::testing::TempDir() + "/morvik_oversize.json";
+  std::ofstream(file, std::ios::binary) << over;
+  EXPECT_FALSE(ReadTermSheetFile(file, note, e));
+  EXPECT_EQ(Describe(e), "is 8388609 bytes; a term sheet is at most 8 MiB (8388608 bytes)");
+  std::remove(file.c_str());
 }
 
 // The annotated example of the format's documentation, without its "//"

@@ -1,20 +1,21 @@
 // The morvik-price command line: reads term sheets, prices them (one note per
 // thread with --jobs, the revaluations of a note on several threads with
 // --threads), prints reports, JSON, CSV or the expanded term sheet, and sets
-// the exit status.
+// the exit status. The CSV file replaces its previous version only when it
+// is complete (tools/morvik-price/output_file.h).
 #include "tools/morvik-price/app.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include <CLI/CLI.hpp>
 
 #include "interface/morvik.h"
+#include "tools/morvik-price/output_file.h"
 #include "tools/morvik-price/progress.h"
 
 namespace morvik {
@@ -25,7 +26,13 @@ constexpr const char* kVersion = "morvik-price " MORVIK_VERSION " (term-sheet la
 constexpr const char* kHelpFooter = R"(
 Term sheets are JSON files (docs/term-sheet.md); "-" reads one from standard
 input. --expand prints a term sheet with every date and value written out and
-its past worked out: it prices as the original.
+its past worked out: it prices as the original. Limits: 8 MiB a term sheet,
+objects and arrays nested 64 levels deep, 256 members an object, 10000
+holidays a date rule.
+
+--csv FILE is checked before anything is priced and replaced only when the
+run completes (an interrupted run leaves the previous file); it is never one
+of the term sheets, nor an existing file that is not such a CSV.
 
 Units: amounts in the notional's currency, probabilities in per cent; --trials
 is a whole number from 1 to 1000000000 (fewer than 1000 gives a warning; a run
@@ -162,7 +169,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_option("--trials", trialsText, "Monte Carlo trials (1 to 1000000000), replacing the term sheet's")
       ->type_name("N");
   app.add_flag("--json", json, "print the results as one JSON document on standard output");
-  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity")
+  app.add_option("--csv", csv, "write the results to this file as CSV, one row per note and quantity (replaced when complete)")
       ->type_name("FILE");
   app.add_flag("--expand", expand, "print the term sheet with every date and value written out; price nothing");
   app.add_flag("--log", log, "write the library's diagnostic trace under ZUN_Module_Log/");
@@ -242,13 +249,11 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     return kExitPriced;
   }
 
-  std::ofstream csvOut;
-  if (!csv.empty()) {
-    csvOut.open(csv, std::ios::binary | std::ios::trunc);
-    if (!csvOut) {
-      err << "morvik-price: cannot write " << csv << ".\n";
-      return kExitUnusable;
-    }
+  // Checked, and its temporary file made, before anything is priced.
+  OutputFile csvFile;
+  if (!csv.empty() && !csvFile.Open(csv, files, problem)) {
+    err << "morvik-price: " << problem << ".\n";
+    return kExitUnusable;
   }
 
   request.compute = full ? 2 : (greeks ? 1 : -1);
@@ -280,11 +285,10 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     if (r.priced && r.note.CalcFlag[1] == 1) err << r.file << ": trace written under ZUN_Module_Log/ZUNP_MorvikMC/\n";
   }
   if (json) out << JsonReport(reports);
-  if (csvOut.is_open()) {
-    WriteCsv(csvOut, reports);
-    csvOut.flush();
-    if (!csvOut) {
-      err << "morvik-price: cannot write " << csv << ".\n";
+  if (!csv.empty()) {
+    WriteCsv(csvFile.Stream(), reports);
+    if (!csvFile.Commit(problem)) {
+      err << "morvik-price: " << problem << ".\n";
       status = kExitUnusable;
     }
   }
