@@ -56,8 +56,8 @@ struct LocalVolGrid {
 
 // How well the fitted surface matches the quotes, in vol points (1 = 1 %).
 struct FitReport {
-  int quotes = 0;      // quotes measured
-  int unmeasured = 0;  // quotes whose out-of-the-money price is negligible (no volatility to compare)
+  int quotes = 0;   // quotes fitted
+  int leftOut = 0;  // quotes more than 4 standard deviations out of the money, left out of the fit
   double maxError = 0.0;
   double rmsError = 0.0;
   int worstExpiry = 0;
@@ -109,8 +109,9 @@ double Forward(const Market& m, double t);
 // Undiscounted Black call price.
 double BlackCall(double forward, double strike, double stdDev);
 
-// Checks, then fits an arbitrage-free implied surface (Andreasen-Huge) and
-// samples its local volatility onto the grid. With kReject any arbitrage
+// Checks, then fits an arbitrage-free implied surface (Andreasen-Huge) to
+// the quotes within 4 standard deviations of the forward, and samples its
+// local volatility onto the grid. With kReject any arbitrage
 // throws CalibrationError listing the violations; with kRepair the fit goes
 // ahead and the report lists them. Throws CalibrationError when the fit
 // fails or a local volatility on the grid is not a finite non-negative

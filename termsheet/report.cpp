@@ -113,7 +113,7 @@ Json NoteJson(const NoteReport& r) {
     for (const CalibratedUnderlying& c : n.calibrated) {
       fits.push_back({{"underlying", n.underlyingNames[static_cast<std::size_t>(c.underlying)]},
                       {"quotes", c.report.quotes},
-                      {"unmeasured_quotes", c.report.unmeasured},
+                      {"quotes_left_out", c.report.leftOut},
                       {"fit_error_max_vol_points", c.report.maxError},
                       {"fit_error_rms_vol_points", c.report.rmsError},
                       {"arbitrage_repaired", c.repaired}});
