@@ -34,6 +34,9 @@ void CheckCurve(const TermCurve& c, const char* name) {
 
 // A price difference below this share of the forward is rounding, not arbitrage.
 constexpr double kPriceTolerance = 1e-10;
+// Largest Black volatility taken as a quote (1000 %): above it a quote is
+// nearly always a slip (25 written for 0.25).
+constexpr double kMaxVol = 10.0;
 // A total-variance decrease below this is rounding.
 constexpr double kVarianceTolerance = 1e-10;
 
@@ -95,8 +98,9 @@ void CheckQuotes(const Quotes& q, const Market& m) {
     for (std::size_t s = 0; s < q.vols[e].size(); ++s) {
       const double v = q.vols[e][s];
       if (std::isnan(v)) continue;  // missing
-      if (!std::isfinite(v) || v <= 0.0) {
-        throw CalibrationError(Cell(e, s), Num(v) + " is not a volatility: quotes must be positive and finite");
+      if (!std::isfinite(v) || v <= 0.0 || v > kMaxVol) {
+        throw CalibrationError(Cell(e, s), Num(v) + " is not a volatility: quotes must be positive, finite and at most " +
+                                               Num(kMaxVol) + " (" + Num(100.0 * kMaxVol) + " %)");
       }
       ++inRow;
     }
