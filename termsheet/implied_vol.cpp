@@ -99,6 +99,7 @@ CalibratedUnderlying CalibrateUnderlying(const calib::Quotes& q, const calib::Ma
                                                          : calib::ArbitragePolicy::kReject);
     out.grid = std::move(c.grid);
     out.report = std::move(c.report);
+    out.implied = std::move(c.implied);
   } catch (const calib::CalibrationError& e) {
     if (!e.violations.empty()) {
       std::string text = std::to_string(e.violations.size()) + " arbitrage" +

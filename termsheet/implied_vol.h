@@ -17,6 +17,7 @@ struct CalibratedUnderlying {
   int underlying = 0;
   calib::LocalVolGrid grid;
   calib::FitReport report;
+  calib::FittedSurface implied;  // the fitted Black volatilities, for reports and plots
   bool repaired = false;  // arbitrage found and fitted through on request
 };
 
