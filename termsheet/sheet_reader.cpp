@@ -98,6 +98,20 @@ void ReadImpliedVol(const Json& v, const std::string& up, int i, const std::vect
   n.calibrated.push_back(std::move(c));
 }
 
+// A note observed after the last quoted expiry of a calibrated underlying
+// runs on that expiry's local volatility, held flat: legal, but worth saying.
+void WarnBeyondQuotes(const NoteInputs& n, std::vector<FieldIssue>& warnings) {
+  const int last = n.DatesInfo[static_cast<std::size_t>(n.NStrike) - 1];
+  for (const CalibratedUnderlying& c : n.calibrated) {
+    const double lastExpiry = c.grid.times.back();
+    if (DaysBetween(n.PriceDate, last) / 365.0 > lastExpiry) {
+      warnings.push_back({Key(At("underlyings", static_cast<std::size_t>(c.underlying)), "implied_vol"),
+                          "the last observation date (" + FormatIsoDate(last) +
+                              ") lies after the last quoted expiry: the local volatility is held flat after it"});
+    }
+  }
+}
+
 // Dividend model of one underlying: none, a constant yield, a yield curve in
 // days, or cash amounts on dates (or day offsets from the pricing date).
 void ReadDividends(const Json* v, const std::string& path, NoteInputs& n) {
@@ -492,6 +506,7 @@ void ReadExplicitSheet(const Json& root, NoteInputs& n, PastInput& past, std::ve
   ReadCorrelation(root, n);
   ReadKnocks(root, n, warnings);
   ReadRedemption(root, n);
+  WarnBeyondQuotes(n, warnings);
   ReadMaturity(root, n);
   ReadCoupons(root, n);
   ReadPast(root, n, past);

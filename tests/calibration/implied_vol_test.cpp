@@ -237,6 +237,13 @@ TEST(Calibration, ExpandedSheetCarriesTheGridAndPricesBitIdentically) {
   const NoteResult b = PriceNote(again.inputs, PriceRequest{});
   ASSERT_EQ(a.status, b.status);
   EXPECT_EQ(a.resultPrice, b.resultPrice);
+  EXPECT_TRUE(note.warnings.empty());
+  // A note observed after the last quoted expiry (2 years) is told so.
+  ASSERT_TRUE(ReadTermSheet(CallSheet(kGoodBlock, 100.0, "2027-06-30"), "t.json", note, error)) << Describe(error);
+  ASSERT_EQ(note.warnings.size(), 1u);
+  EXPECT_NE(note.warnings[0].find("underlyings[0].implied_vol: the last observation date (2027-06-30) lies after"),
+            std::string::npos)
+      << note.warnings[0];
 }
 
 // Heston quotes calibrated through a term sheet; calls at 90-110 % and 3
