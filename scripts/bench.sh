@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds Release and prints the benchmark table (stream cost, core valuation
-# per stock-day, full calls with and without sensitivities, peak memory).
+# per stock-day, full calls with and without sensitivities, peak memory) and
+# the calibration of a 12 x 15 implied-volatility surface (target: < 1 s).
 # Usage: scripts/bench.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD="${1:-build/bench}"
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMORVIK_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j2 --target bench_table >/dev/null
+cmake --build "$BUILD" -j2 --target bench_table calibration_speed >/dev/null
 echo "machine: $(lscpu | sed -n 's/^Model name:[[:space:]]*//p'), $(nproc) cores"
 "$BUILD/bench/bench_table"
+"$BUILD/bench/calibration_speed"

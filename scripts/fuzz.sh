@@ -19,7 +19,7 @@ cmake --build "$BUILD" -j 2 >/dev/null
 
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-for target in full_call dates term_sheet; do
+for target in full_call dates term_sheet calibration; do
   work="$BUILD/work/$target"
   mkdir -p "$work"
   # Term sheets: inputs as long as the examples (16 kB), each held to 10 s

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "interface/full_call.h"
+#include "termsheet/implied_vol.h"
 
 namespace morvik {
 
@@ -14,6 +15,7 @@ struct NoteInputs : FullCall {
   std::string name;
   std::string currency;
   std::vector<std::string> underlyingNames;
+  std::vector<CalibratedUnderlying> calibrated;  // underlyings whose grid comes from implied_vol quotes
 };
 
 // The knock-out level the reader passes when a date has no touch barrier: no

@@ -103,6 +103,18 @@ Json NoteJson(const NoteReport& r) {
   j["notional"] = n.NotionalAMT;
   j["trials"] = static_cast<long long>(n.NTrials);
   j["life_cycle"] = LifeCycleJson(r);
+  if (!n.calibrated.empty()) {
+    Json fits = Json::array();
+    for (const CalibratedUnderlying& c : n.calibrated) {
+      fits.push_back({{"underlying", n.underlyingNames[static_cast<std::size_t>(c.underlying)]},
+                      {"quotes", c.report.quotes},
+                      {"quotes_left_out", c.report.leftOut},
+                      {"fit_error_max_vol_points", c.report.maxError},
+                      {"fit_error_rms_vol_points", c.report.rmsError},
+                      {"arbitrage_repaired", c.repaired}});
+    }
+    j["calibration"] = std::move(fits);
+  }
   if (!r.priced) return j;
   const int N = n.NStrike;
   const int Q = n.NCoupon;

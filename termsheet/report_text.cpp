@@ -333,6 +333,11 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
                         FormatMoney(n.NotionalAMT) + cur,
                0);
   if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "Life cycle: " + StateSentence(r.life, n) + ".", 0);
+  for (const CalibratedUnderlying& c : n.calibrated) {
+    WriteWrapped(out, "Local volatility of " + n.underlyingNames[static_cast<std::size_t>(c.underlying)] + " " +
+                          FitSentence(c.report) + (c.repaired ? ", arbitrage repaired." : "."),
+                 0);
+  }
   out << "\n";
   out << "Price: " << FormatMoney(res.resultPrice[0]) << cur;
   if (std::isfinite(res.priceSE)) out << " ± " << FormatMoney(res.priceSE);

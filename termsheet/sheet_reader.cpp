@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "termsheet/implied_vol.h"
 #include "termsheet/term_dates.h"
 
 namespace morvik {
@@ -58,6 +59,57 @@ void ReadLocalVol(const Json& v, const std::string& path, NoteInputs& n, std::ve
   n.Parity.insert(n.Parity.end(), money.begin(), money.end());
   n.NVol.push_back(static_cast<int>(times.size()));
   n.NParity.push_back(static_cast<int>(money.size()));
+}
+
+// Implied-volatility quotes of underlying i, calibrated into its grid with
+// the forward of its own rate curve (the last `count` entries of `tenors`,
+// `rates`) and its dividend yield, which must be read already.
+void ReadImpliedVol(const Json& v, const std::string& up, int i, const std::vector<double>& tenors,
+                    const std::vector<double>& rates, int count, NoteInputs& n, std::vector<FieldIssue>& warnings) {
+  const std::string path = Key(up, "implied_vol");
+  const double spot = n.UnderlyingPrice[2 * static_cast<std::size_t>(i)];
+  if (!std::isfinite(spot) || spot <= 0.0) Fail(Key(up, "spot"), "a positive spot is needed to calibrate implied_vol");
+  bool repair = false;
+  const calib::Quotes q = ReadImpliedQuotes(v, path, n.PriceDate, spot, repair);
+  calib::Market m;
+  m.spot = spot;
+  m.rate.tenors.assign(tenors.end() - count, tenors.end());
+  m.rate.values.assign(rates.end() - count, rates.end());
+  const int type = n.Div_TypeFlag.back();
+  const int nDiv = n.NDiv.back();
+  if (type == 2 && nDiv > 0) {
+    Fail(Key(up, "dividends"), "implied_vol needs the dividends as a yield or a yield curve, not cash amounts");
+  }
+  if (nDiv > 0) {
+    const auto days = n.TDiv.end() - nDiv;
+    const auto values = n.Div.end() - nDiv;
+    for (int k = 0; k < nDiv; ++k) {
+      m.dividend.tenors.push_back(type == 0 ? 0.0 : days[k] / 365.0);
+      m.dividend.values.push_back(values[k]);
+    }
+  }
+  CalibratedUnderlying c = CalibrateUnderlying(q, m, repair, path, up, n.PriceDate, warnings);
+  c.underlying = i;
+  n.LocalVolSurface.insert(n.LocalVolSurface.end(), c.grid.vols.begin(), c.grid.vols.end());
+  n.TVol.insert(n.TVol.end(), c.grid.times.begin(), c.grid.times.end());
+  n.Parity.insert(n.Parity.end(), c.grid.moneyness.begin(), c.grid.moneyness.end());
+  n.NVol.push_back(static_cast<int>(c.grid.times.size()));
+  n.NParity.push_back(static_cast<int>(c.grid.moneyness.size()));
+  n.calibrated.push_back(std::move(c));
+}
+
+// A note observed after the last quoted expiry of a calibrated underlying
+// runs on that expiry's local volatility, held flat: legal, but worth saying.
+void WarnBeyondQuotes(const NoteInputs& n, std::vector<FieldIssue>& warnings) {
+  const int last = n.DatesInfo[static_cast<std::size_t>(n.NStrike) - 1];
+  for (const CalibratedUnderlying& c : n.calibrated) {
+    const double lastExpiry = c.grid.times.back();
+    if (DaysBetween(n.PriceDate, last) / 365.0 > lastExpiry) {
+      warnings.push_back({Key(At("underlyings", static_cast<std::size_t>(c.underlying)), "implied_vol"),
+                          "the last observation date (" + FormatIsoDate(last) +
+                              ") lies after the last quoted expiry: the local volatility is held flat after it"});
+    }
+  }
 }
 
 // Dividend model of one underlying: none, a constant yield, a yield curve in
@@ -141,7 +193,7 @@ void ReadUnderlyings(const Json& root, NoteInputs& n, std::vector<FieldIssue>& w
   for (std::size_t i = 0; i < list.size(); ++i) {
     const std::string up = At(path, i);
     const Json& u = Object(list[i], up);
-    CheckKeys(u, up, {"name", "spot", "base_price", "rate_curve", "local_vol", "dividends", "fx"});
+    CheckKeys(u, up, {"name", "spot", "base_price", "rate_curve", "local_vol", "implied_vol", "dividends", "fx"});
     const Json* name = Find(u, "name");
     n.underlyingNames.push_back(name ? Text(*name, Key(up, "name")) : "underlying " + std::to_string(i + 1));
     n.UnderlyingPrice.push_back(Number(Require(u, up, "spot"), Key(up, "spot")));
@@ -149,9 +201,17 @@ void ReadUnderlyings(const Json& root, NoteInputs& n, std::vector<FieldIssue>& w
     int count = 0;
     ReadCurve(Require(u, up, "rate_curve"), Key(up, "rate_curve"), "rates", ownTenors, ownValues, count);
     ownCounts.push_back(count);
-    ReadLocalVol(Require(u, up, "local_vol"), Key(up, "local_vol"), n, warnings);
     ReadDividends(Find(u, "dividends"), Key(up, "dividends"), n);
     ReadFx(Find(u, "fx"), Key(up, "fx"), n);
+    const Json* implied = Find(u, "implied_vol");
+    if (implied != nullptr && Find(u, "local_vol") != nullptr) {
+      Fail(Key(up, "implied_vol"), "give either \"local_vol\" or \"implied_vol\", not both");
+    }
+    if (implied != nullptr) {
+      ReadImpliedVol(*implied, up, static_cast<int>(i), ownTenors, ownValues, count, n, warnings);
+    } else {
+      ReadLocalVol(Require(u, up, "local_vol"), Key(up, "local_vol"), n, warnings);
+    }
   }
   // The discount curve comes first, then each underlying's own curve.
   n.TCurveInfo.insert(n.TCurveInfo.end(), ownTenors.begin(), ownTenors.end());
@@ -446,6 +506,7 @@ void ReadExplicitSheet(const Json& root, NoteInputs& n, PastInput& past, std::ve
   ReadCorrelation(root, n);
   ReadKnocks(root, n, warnings);
   ReadRedemption(root, n);
+  WarnBeyondQuotes(n, warnings);
   ReadMaturity(root, n);
   ReadCoupons(root, n);
   ReadPast(root, n, past);

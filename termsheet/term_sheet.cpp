@@ -86,6 +86,22 @@ bool ReadBounded(std::istream& in, std::string& text, TermSheetError& error) {
   return true;
 }
 
+// Each calibrated underlying's quotes replaced by the grid they gave, so
+// that the explicit form prices as the note without calibrating again.
+void WriteCalibratedGrids(Json& root, const NoteInputs& n) {
+  for (const CalibratedUnderlying& c : n.calibrated) {
+    Json& u = root["underlyings"][static_cast<std::size_t>(c.underlying)];
+    const std::size_t nt = c.grid.times.size();
+    Json rows = Json::array();
+    for (std::size_t p = 0; p < c.grid.moneyness.size(); ++p) {
+      rows.push_back(std::vector<double>(c.grid.vols.begin() + p * nt, c.grid.vols.begin() + (p + 1) * nt));
+    }
+    u.erase("implied_vol");
+    u["_local_vol"] = FitSentence(c.report);
+    u["local_vol"] = Json{{"times", c.grid.times}, {"moneyness", c.grid.moneyness}, {"vols", std::move(rows)}};
+  }
+}
+
 }  // namespace
 
 std::string Describe(const TermSheetError& e) {
@@ -121,6 +137,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     std::vector<sheet::FieldIssue> issues;
     ReadExplicitSheet(note.expanded, note.inputs, past, issues);
     ApplyPast(past, note.inputs, note.life, issues);
+    WriteCalibratedGrids(note.expanded, note.inputs);
     if (note.inputs.name.empty()) note.inputs.name = label == "-" ? "standard input" : Stem(label);
     WritePast(note.expanded, note);
     const LineIndex lines(text);

@@ -16,5 +16,7 @@ void BindNotes(py::module_& m);
 void BindPricing(py::module_& m);
 // The morvik-price command line (command_binding.cpp).
 void BindCommand(py::module_& m);
+// Implied-volatility calibrations of a note (calibration_binding.cpp).
+void BindCalibration(py::module_& m);
 
 }  // namespace morvik::python

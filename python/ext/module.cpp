@@ -11,4 +11,5 @@ PYBIND11_MODULE(_morvik, m) {
   morvik::python::BindPricing(m);
   morvik::python::BindFullCall(m);
   morvik::python::BindCommand(m);
+  morvik::python::BindCalibration(m);
 }

@@ -13,6 +13,8 @@ a price here is the tool's price, bit for bit.
     morvik.ladder(note).morvik.plot()      # spot ladder and its figure
 
 - ``load``, ``loads``, ``Note``: term sheets (docs/term-sheet.md);
+- ``calibrate``, ``Calibration``: implied-volatility quotes fitted into local
+  volatility, as frames and figures;
 - ``price``, ``Valuation``: a note priced, as frames, JSON and figures;
 - ``ladder``, ``grid``, ``convergence``, ``moved``: scenarios;
 - ``capi.calc_morvik_mc``: the full export on numpy arrays; ``library_path``:
@@ -25,14 +27,16 @@ from importlib import import_module as _import_module
 
 from . import capi
 from ._morvik import __version__
+from .calibration import Calibration, calibrate
 from .capi import library_path
 from .errors import MorvikError, PricingError, TermSheetError
 from .note import Note, load, loads
 from .scenarios import LADDER_MOVES, VOL_MOVES, convergence, grid, ladder, moved
 from .valuation import Valuation, price
 
-__all__ = ["Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES", "VOL_MOVES",
-           "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved", "plots", "price"]
+__all__ = ["Calibration", "Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES",
+           "VOL_MOVES", "calibrate", "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved",
+           "plots", "price"]
 
 
 def __getattr__(name):

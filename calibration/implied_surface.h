@@ -1,0 +1,121 @@
+// Implied-volatility quotes of one underlying and the local-volatility grid
+// calibrated from them: the inputs, the checks of the quotes (axes, values,
+// butterfly and calendar arbitrage), the fit and its report. Plain types
+// only: the fitting library stays inside calibration/local_vol_fit.cpp.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace morvik::calib {
+
+// A term curve as the library reads it: tenors in years (365-day), values
+// continuously compounded decimals, linear between tenors and flat beyond.
+struct TermCurve {
+  std::vector<double> tenors;
+  std::vector<double> values;
+};
+
+// What the forward needs: spot, the stock's own rate curve (its drift in the
+// simulation, repo included) and its continuous dividend yield curve (empty:
+// none). F(t) = spot * exp(-q(t) t) / exp(-r(t) t).
+struct Market {
+  double spot = 0.0;
+  TermCurve rate;
+  TermCurve dividend;
+};
+
+// The quote matrix: expiries in calendar days from the pricing date,
+// strikes in price units, one row per expiry with one Black volatility per
+// strike (decimals; NaN marks a missing quote).
+struct Quotes {
+  std::vector<int> expiryDays;
+  std::vector<double> strikes;
+  std::vector<std::vector<double>> vols;
+};
+
+// What to do with quotes that admit arbitrage.
+enum class ArbitragePolicy { kReject, kRepair };
+
+// One arbitrage in the quotes: which, where, and a sentence.
+struct Violation {
+  enum Kind { kButterfly, kCalendar } kind = kButterfly;
+  int expiry = 0;  // row of the quote at fault
+  int strike = 0;  // column of the quote at fault
+  std::string message;
+};
+
+// The local-volatility grid in the library's layout: moneyness relative to
+// spot, times in years, vols[p * times.size() + k] for moneyness p, time k.
+struct LocalVolGrid {
+  std::vector<double> times;
+  std::vector<double> moneyness;
+  std::vector<double> vols;
+};
+
+// How well the fitted surface matches the quotes, in vol points (1 = 1 %).
+struct FitReport {
+  int quotes = 0;   // quotes fitted
+  int leftOut = 0;  // quotes more than 4 standard deviations out of the money, left out of the fit
+  double maxError = 0.0;
+  double rmsError = 0.0;
+  int worstExpiry = 0;
+  int worstStrike = 0;
+  std::vector<Violation> violations;  // found in the quotes (kRepair only; kReject throws)
+};
+
+// The fitted implied surface, sampled on the quotes' strikes and expiries
+// and on a finer strike axis, for reports and plots.
+struct FittedSurface {
+  std::vector<double> times;    // years, one per quoted expiry
+  std::vector<double> strikes;  // price units
+  std::vector<double> vols;     // vols[e * strikes.size() + s]
+};
+
+struct Calibration {
+  LocalVolGrid grid;
+  FitReport report;
+  FittedSurface implied;
+};
+
+// A quote matrix or market that cannot be used. `field` names the part at
+// fault relative to the quote block ("strikes[3]", "vols[2][5]",
+// "expiries[1]", or "" for the whole); `violations` lists every arbitrage
+// when that is the reason.
+struct CalibrationError : std::runtime_error {
+  CalibrationError(std::string f, const std::string& message) : std::runtime_error(message), field(std::move(f)) {}
+  std::string field;
+  std::vector<Violation> violations;
+};
+
+// Checks the axes and values: at least two expiries, strictly increasing
+// positive expiries and strikes, every quote positive and finite or missing,
+// at least one quote per expiry. Throws CalibrationError naming the field.
+void CheckQuotes(const Quotes& q, const Market& m);
+
+// Butterfly (call prices convex and non-increasing in strike along each
+// expiry, on the quotes that exist) and calendar (total implied variance
+// non-decreasing in expiry at fixed forward moneyness) arbitrage in the
+// quotes. Expects quotes that passed CheckQuotes.
+std::vector<Violation> FindArbitrage(const Quotes& q, const Market& m);
+
+// exp(-c(t) t) for a curve as the library reads it; 1 for an empty curve.
+double CurveDiscount(const TermCurve& c, double t);
+
+// The forward of the market at t years.
+double Forward(const Market& m, double t);
+
+// Undiscounted Black call price.
+double BlackCall(double forward, double strike, double stdDev);
+
+// Checks, then fits an arbitrage-free implied surface (Andreasen-Huge) to
+// the quotes within 4 standard deviations of the forward, and samples its
+// local volatility onto the grid. With kReject any arbitrage
+// throws CalibrationError listing the violations; with kRepair the fit goes
+// ahead and the report lists them. Throws CalibrationError when the fit
+// fails or a local volatility on the grid is not a finite non-negative
+// number.
+Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy);
+
+}  // namespace morvik::calib
