@@ -8,6 +8,7 @@
 
 #include "bindings.h"
 #include "tools/morvik-price/app.h"
+#include "tools/morvik-price/output_file.h"
 
 namespace morvik::python {
 namespace {
@@ -72,6 +73,9 @@ void BindCommand(py::module_& m) {
       },
       py::arg("args"), py::arg("out"), py::arg("err"), py::arg("terminal"),
       "morvik-price with these arguments, writing to the file objects `out` and `err`; the exit status");
+  m.def("remove_temporary_files_on_signals", &RemoveTemporaryFilesOnSignals,
+        "SIGINT, SIGTERM and SIGHUP end the process as morvik-price's do, removing the temporary files of "
+        "output files not yet complete (for python -m morvik price, a process of its own)");
 }
 
 }  // namespace morvik::python

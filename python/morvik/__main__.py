@@ -24,10 +24,13 @@ def main(argv=None):
         print(USAGE, file=sys.stderr)
         return 2
     # The command is the tool's C++ code, run to its end with the GIL
-    # released, where Python's own handler would only note a Ctrl-C: it ends
-    # the command as it ends morvik-price.
+    # released, where Python's own handler would only note a Ctrl-C: the
+    # tool's handlers end the command as they end morvik-price, removing the
+    # temporary file of an output not yet complete.
     main_thread = threading.current_thread() is threading.main_thread()
-    previous = signal.signal(signal.SIGINT, signal.SIG_DFL) if main_thread else None
+    previous = signal.getsignal(signal.SIGINT) if main_thread else None
+    if main_thread:
+        _morvik.remove_temporary_files_on_signals()
     try:
         return _morvik.run_morvik_price(args[1:], sys.stdout, sys.stderr, sys.stderr.isatty())
     finally:

@@ -68,8 +68,14 @@ def test_sigint_stops_a_long_call_with_keyboard_interrupt(how):
     assert waited < 10, waited
 
 
-def test_sigint_ends_the_command_as_it_ends_the_tool():
+def test_sigint_ends_the_command_as_it_ends_the_tool(tmp_path):
     trials = str(morvik._morvik.MAX_TRIALS)
-    status, out, waited = _interrupted([sys.executable, "-m", "morvik", "price", STEPDOWN, "--trials", trials], None)
+    csv = tmp_path / "book.csv"
+    csv.write_text("note,pricing_date,price\nolder,2025-01-02,1\n")
+    command = [sys.executable, "-m", "morvik", "price", STEPDOWN, "--trials", trials, "--csv", str(csv)]
+    status, out, waited = _interrupted(command, None)
     assert status in (-signal.SIGINT, 130), (status, out)
     assert waited < 10, waited
+    # The CSV being written is left as it was, and no temporary file stays.
+    assert csv.read_text() == "note,pricing_date,price\nolder,2025-01-02,1\n"
+    assert [p.name for p in tmp_path.iterdir()] == ["book.csv"]
