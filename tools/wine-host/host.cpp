@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "interface/full_call_inputs.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #define HOST_CALL __stdcall
@@ -17,14 +19,11 @@
 
 namespace {
 
-using ExtendedFn = int(HOST_CALL*)(
-    int, double, const double*, const double*, const double*, const int*, const double*,
-    const double*, const double*, const int*, const int*, const double*, const int*,
-    const double*, const int*, const int*, const double*, const double*, const int*,
-    const double*, const int*, int, int, const double*, const double*, const double*,
-    const double*, const double*, const int*, const double*, const int*, const int*, int, int,
-    const double*, const double*, const int*, int, int, double, const double*, int,
-    const double*, const double*, const int*, const int*, double*, double*, double*);
+// The full call's parameter types, from the library's argument list (a
+// header of macros and type names only; the host still links nothing).
+#define HOST_PARAMETER(name, kind, rule) morvik::inputs::kind::Arg,
+using ExtendedFn = int(HOST_CALL*)(MORVIK_FULL_CALL_INPUTS(HOST_PARAMETER) double*, double*, double*);
+#undef HOST_PARAMETER
 
 using CoreFn = int(HOST_CALL*)(
     const double*, const double*, const double*, const double*, const int*, const double*,
