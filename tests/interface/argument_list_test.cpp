@@ -1,7 +1,8 @@
-// The argument list (interface/full_call_inputs.h) against the manual: the
-// prototype of ZUNP_CalcMorvikMC in morvik.h names the same parameters with
-// the same types in the same order. (Types and order are also enforced by
-// the compiler through the export's definition; names only here.)
+// The argument lists (interface/full_call_inputs.h, engine/core_args.h)
+// against the manual: the prototypes of ZUNP_CalcMorvikMC and MorvikMC in
+// morvik.h name the same parameters with the same types in the same order.
+// (Types and order are also enforced by the compiler through the exports'
+// definitions; names only here.)
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/core_args.h"
 #include "interface/extended_args.h"
 
 namespace morvik {
@@ -36,32 +38,42 @@ std::string Squeeze(const std::string& s) {
   return out;
 }
 
-TEST(ArgumentList, MatchesThePrototypeInTheHeader) {
+// The parameters ("type name", spaces squeezed) of the prototype that
+// begins with `opening` in morvik.h.
+std::vector<std::string> Prototype(const std::string& opening) {
   std::ifstream in(MORVIK_DOCS_DIR "/../interface/morvik.h");
-  ASSERT_TRUE(in) << "morvik.h not found";
   std::stringstream text;
   text << in.rdbuf();
   const std::string header = text.str();
-  const std::string opening = "MORVIK_CALL ZUNP_CalcMorvikMC(";
   const std::size_t from = header.find(opening);
-  ASSERT_NE(from, std::string::npos);
+  if (from == std::string::npos) return {};
   const std::size_t to = header.find(')', from);
-  std::vector<std::string> prototype;  // "type name", spaces squeezed
-  std::stringstream params(header.substr(from + opening.size(), to - from - opening.size()));
-  for (std::string p; std::getline(params, p, ',');) prototype.push_back(Squeeze(p));
+  std::vector<std::string> params;
+  std::stringstream list(header.substr(from + opening.size(), to - from - opening.size()));
+  for (std::string p; std::getline(list, p, ',');) params.push_back(Squeeze(p));
+  return params;
+}
 
+TEST(ArgumentList, MatchesThePrototypeInTheHeader) {
+  const std::vector<std::string> prototype = Prototype("MORVIK_CALL ZUNP_CalcMorvikMC(");
   std::vector<std::string> table;
 #define MORVIK_LISTED(name, kind, rule) table.push_back(TypeName<inputs::kind>() + " " #name);
   MORVIK_FULL_CALL_INPUTS(MORVIK_LISTED)
   MORVIK_FULL_CALL_OUTPUTS(MORVIK_LISTED)
 #undef MORVIK_LISTED
-
   ASSERT_EQ(table.size(), 49u);
-  ASSERT_EQ(prototype.size(), table.size());
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const std::string& p = prototype[i];
-    EXPECT_EQ(p.substr(p.find_first_not_of(' ')), table[i]) << "parameter " << i + 1;
-  }
+  EXPECT_EQ(prototype, table);
+}
+
+TEST(ArgumentList, CoreListMatchesThePrototypeInTheHeader) {
+  const std::vector<std::string> prototype = Prototype("MORVIK_CALL MorvikMC(");
+  std::vector<std::string> table;
+#define MORVIK_LISTED(name, type) table.push_back(Squeeze(#type " " #name));
+  MORVIK_CORE_INPUTS(MORVIK_LISTED)
+  MORVIK_CORE_RESULTS(MORVIK_LISTED)
+#undef MORVIK_LISTED
+  ASSERT_EQ(table.size(), 66u);
+  EXPECT_EQ(prototype, table);
 }
 
 }  // namespace
