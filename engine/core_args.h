@@ -8,6 +8,8 @@
 // definition is expanded from the same lists.
 #pragma once
 
+#include <cstdint>
+
 // clang-format off
 #define MORVIK_CORE_INPUTS(F)                                                                   \
   F(CurPrice, const double*)                  /* NStock */                                      \
@@ -94,5 +96,23 @@ struct CoreResults {
   MORVIK_CORE_RESULTS(MORVIK_CORE_FIELD)
 #undef MORVIK_CORE_FIELD
 };
+
+// The blocks of LocalVolSurface (of this list and of the full call): one
+// block per stock, in stock order, stock i's block NParity[i] rows of NVol[i]
+// points. A negative count is an empty block; lengths and starts are exact
+// in 64 bits for any int counts and saturate beyond them.
+constexpr std::int64_t SurfaceBlockLength(int nVol, int nParity) {
+  return (nVol > 0 ? std::int64_t{nVol} : 0) * (nParity > 0 ? std::int64_t{nParity} : 0);
+}
+// Where stock i's block starts: the blocks of stocks 0..i-1 (with i = NStock,
+// the whole surface's length).
+inline std::int64_t SurfaceBlockStart(const int* NVol, const int* NParity, int i) {
+  std::int64_t start = 0;
+  for (int k = 0; k < i; ++k) {
+    const std::int64_t block = SurfaceBlockLength(NVol[k], NParity[k]);
+    start = start > INT64_MAX - block ? INT64_MAX : start + block;
+  }
+  return start;
+}
 
 }  // namespace morvik
