@@ -85,13 +85,11 @@ void DailyGrids(const CoreArgs& a, EngineGrids& g) {
   g.surface.resize(S);
   int offT = 0;
   int offP = 0;
-  int offV = 0;
   for (int i = 0; i < S; ++i) {
     BuildVolSurface(g.surface[i], a.Parity_Scaled + offP, a.NParity[i], a.TVol + offT, a.NVol[i],
-                    a.LocalVolSurface + offV);
+                    a.LocalVolSurface + SurfaceBlockStart(a.NVol, a.NParity, i));
     offT += a.NVol[i];
     offP += a.NParity[i];
-    offV += a.NParity[i] * a.NVol[i];
   }
   g.plainDrift.assign(S, 0);
   if (D <= 0) return;

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "interface/extended_args.h"
@@ -300,9 +301,11 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
   c.CalcFlag = {mode < 128 ? 0 : mode < 208 ? 1 : mode < 250 ? 2 : mode < 253 ? 3 : -1,
                 mode == 255 ? 2 : 0};
 
-  c.ELS_Prob_n_Cf.assign(layout::ProbAndCfLength(c.NStrike), kOutputSentinel);
-  c.ELS_Coupon_Prob_n_Cf.assign(layout::CouponProbAndCfLength(c.NCoupon), kOutputSentinel);
-  c.ResultPrice.assign(layout::ResultPriceLength(c.NStock, c.CalcFlag[0]), kOutputSentinel);
+  const ExtendedArgs counts = c.Inputs();
+#define MORVIK_FUZZ_OUTPUT(name, kind, rule) \
+  c.name.assign(static_cast<std::size_t>(rules::rule::Of(counts)), kOutputSentinel);
+  MORVIK_FULL_CALL_OUTPUTS(MORVIK_FUZZ_OUTPUT)
+#undef MORVIK_FUZZ_OUTPUT
   return c;
 }
 
@@ -335,13 +338,19 @@ inline bool MayOverflow(const FuzzCall& c) {
     return false;
   };
   if (c.NotionalAMT > 1e9) return true;
-  for (const std::vector<double>* v :
-       {&c.UnderlyingPrice, &c.TCurveInfo, &c.CurveInfo, &c.TVol, &c.Parity, &c.LocalVolSurface,
-        &c.UnderlyingCorr, &c.Div, &c.FX_TVol, &c.FX_Vol, &c.FX_Corr, &c.X, &c.KO_Barrier,
-        &c.KI_Barrier, &c.PayOffSlope, &c.PayOffAmount, &c.RedemCoupon, &c.CouponBarrier,
-        &c.Coupon, &c.PayOffLimit, &c.SC, &c.Coupon_SC}) {
-    if (big(*v, 1e6)) return true;
-  }
+  // Every real array of the argument list.
+  bool anyBig = false;
+  auto bigReals = [&big](const auto& v) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::vector<double>>) {
+      return big(v, 1e6);
+    } else {
+      return false;
+    }
+  };
+#define MORVIK_FUZZ_BIG(name, kind, rule) anyBig = anyBig || bigReals(c.name);
+  MORVIK_FULL_CALL_INPUTS(MORVIK_FUZZ_BIG)
+#undef MORVIK_FUZZ_BIG
+  if (anyBig) return true;
   if (small(c.UnderlyingPrice, 1e-3) || small(c.SC, 1e-3) || small(c.Coupon_SC, 1e-3)) return true;
   if (big(c.LocalVolSurface, 5.0) || big(c.FX_Vol, 5.0)) return true;
   return crowded(c.TCurveInfo) || crowded(c.TVol) || crowded(c.Parity) || crowded(c.FX_TVol);
@@ -351,6 +360,12 @@ inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b)
   return a.size() == b.size() &&
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
+
+// One input of the call before and after it: reals bit for bit.
+inline bool SameInput(const std::vector<double>& a, const std::vector<double>& b) { return SameBits(a, b); }
+inline bool SameInput(double a, double b) { return SameBits({a}, {b}); }
+inline bool SameInput(const std::vector<int>& a, const std::vector<int>& b) { return a == b; }
+inline bool SameInput(int a, int b) { return a == b; }
 
 inline std::string Fault(const char* what, int rc, double value = 0.0, std::size_t slot = 0) {
   char buf[200];
@@ -367,25 +382,10 @@ inline std::string RunAndCheck(FuzzCall& c, int* status = nullptr) {
   if (!IsKnownStatus(rc)) return Fault("unknown status", rc);
 
   // Inputs are compared bit for bit (NaNs included).
-  const bool inputsKept =
-      c.PriceDate == before.PriceDate && SameBits({c.NotionalAMT}, {before.NotionalAMT}) &&
-      SameBits(c.UnderlyingPrice, before.UnderlyingPrice) && SameBits(c.TCurveInfo, before.TCurveInfo) &&
-      SameBits(c.CurveInfo, before.CurveInfo) && c.NT == before.NT && SameBits(c.TVol, before.TVol) &&
-      SameBits(c.Parity, before.Parity) && SameBits(c.LocalVolSurface, before.LocalVolSurface) &&
-      c.NVol == before.NVol && c.NParity == before.NParity &&
-      SameBits(c.UnderlyingCorr, before.UnderlyingCorr) && c.TDiv == before.TDiv &&
-      SameBits(c.Div, before.Div) && c.NDiv == before.NDiv && c.Div_TypeFlag == before.Div_TypeFlag &&
-      SameBits(c.FX_TVol, before.FX_TVol) && SameBits(c.FX_Vol, before.FX_Vol) &&
-      c.FX_NVol == before.FX_NVol && SameBits(c.FX_Corr, before.FX_Corr) &&
-      c.QuantoFlag == before.QuantoFlag && SameBits(c.X, before.X) &&
-      SameBits(c.KO_Barrier, before.KO_Barrier) && SameBits(c.KI_Barrier, before.KI_Barrier) &&
-      SameBits(c.PayOffSlope, before.PayOffSlope) && SameBits(c.PayOffAmount, before.PayOffAmount) &&
-      c.DatesInfo == before.DatesInfo && SameBits(c.RedemCoupon, before.RedemCoupon) &&
-      c.KnockBarrierFlag == before.KnockBarrierFlag && c.BeKO_Hitted == before.BeKO_Hitted &&
-      SameBits(c.CouponBarrier, before.CouponBarrier) && SameBits(c.Coupon, before.Coupon) &&
-      c.CouponDatesInfo == before.CouponDatesInfo && SameBits(c.PayOffLimit, before.PayOffLimit) &&
-      SameBits(c.SC, before.SC) && SameBits(c.Coupon_SC, before.Coupon_SC) &&
-      c.FixedFlag == before.FixedFlag && c.CalcFlag == before.CalcFlag;
+  bool inputsKept = true;
+#define MORVIK_FUZZ_KEPT(name, kind, rule) inputsKept = inputsKept && SameInput(c.name, before.name);
+  MORVIK_FULL_CALL_INPUTS(MORVIK_FUZZ_KEPT)
+#undef MORVIK_FUZZ_KEPT
   if (!inputsKept) return Fault("an input array changed", rc);
 
   if (rc < 0) {

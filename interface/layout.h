@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "engine/core_args.h"
 #include "engine/payoff_rules.h"
 
 namespace morvik::layout {
@@ -48,11 +49,10 @@ inline Length CurvePointsLength(const int* NT, int NStock) {
   return NStock < 0 ? 0 : Count(NT[0]) + SumCounts(NT + 1, NStock);
 }
 // LocalVolSurface: per stock a block of NParity rows of NVol points.
-constexpr Length SurfaceBlockLength(int NVol, int NParity) { return Count(NVol) * Count(NParity); }
+// The blocks' rule is engine/core_args.h's.
+constexpr Length SurfaceBlockLength(int NVol, int NParity) { return morvik::SurfaceBlockLength(NVol, NParity); }
 inline Length SurfaceLength(const int* NVol, const int* NParity, int NStock) {
-  Length total = 0;
-  for (int i = 0; i < NStock; ++i) total = AddLengths(total, SurfaceBlockLength(NVol[i], NParity[i]));
-  return total;
+  return SurfaceBlockStart(NVol, NParity, NStock);
 }
 // UnderlyingCorr: NStock x NStock, row-major.
 constexpr Length CorrelationLength(int NStock) { return Count(NStock) * Count(NStock); }

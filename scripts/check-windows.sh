@@ -126,7 +126,7 @@ echo "== 64-bit DLL under wine64"
 build_dll x86_64
 DLL64="$OUT/x86_64/morvik.dll"
 check_exports x86_64-w64-mingw32-objdump "$DLL64" x86_64
-x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static -o "$OUT/host.exe" \
+x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static -I"$ROOT" -o "$OUT/host.exe" \
   "$ROOT/tools/wine-host/host.cpp"
 export WINEPREFIX="$OUT/wineprefix" WINEDEBUG=-all
 cp "$DLL64" "$OUT/morvik.dll"
@@ -137,7 +137,7 @@ echo "== the same calls on Linux"
 cmake -S "$ROOT" -B "$OUT/linux" -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF \
   -DMORVIK_BENCH=OFF -DMORVIK_TOOLS=OFF >/dev/null
 cmake --build "$OUT/linux" -j "$JOBS" --target morvik >/dev/null
-g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$OUT/host" "$ROOT/tools/wine-host/host.cpp" -ldl
+g++ -std=c++20 -O2 -Wall -Wextra -Werror -I"$ROOT" -o "$OUT/host" "$ROOT/tools/wine-host/host.cpp" -ldl
 "$OUT/host" "$OUT/linux/libmorvik.so" >"$OUT/linux.txt"
 
 echo "== comparing $(wc -l <"$OUT/linux.txt") results"

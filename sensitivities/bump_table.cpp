@@ -32,14 +32,11 @@ void SpotSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
 // Stock k's local volatility block moved up and down (the down value
 // floored at 1e-12); the other blocks are copied unchanged.
 void VolSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
-  std::size_t total = 0, begin = 0, len = 0;
-  for (int i = 0; i < args.NStock; ++i) {
-    const std::size_t block = Count(args.NVol[i]) * Count(args.NParity[i]);
-    if (i == b.stock - 1) {
-      begin = total;
-      len = block;
-    }
-    total += block;
+  const std::size_t total = static_cast<std::size_t>(SurfaceBlockStart(args.NVol, args.NParity, args.NStock));
+  std::size_t begin = 0, len = 0;
+  if (b.stock >= 1 && b.stock <= args.NStock) {
+    begin = static_cast<std::size_t>(SurfaceBlockStart(args.NVol, args.NParity, b.stock - 1));
+    len = static_cast<std::size_t>(SurfaceBlockLength(args.NVol[b.stock - 1], args.NParity[b.stock - 1]));
   }
   s.firstValues = CopyOf(args.LocalVolSurface, total);
   s.secondValues = s.firstValues;

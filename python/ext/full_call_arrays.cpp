@@ -1,10 +1,12 @@
-// The full call's inputs in and out of Python: one table names every input,
-// its member of FullCall and the length its counts give.
+// The full call's inputs in and out of Python: one table, expanded from the
+// argument list (interface/full_call_inputs.h), names every input, its
+// member of FullCall and the length its counts give.
 #include "full_call_arrays.h"
 
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <variant>
 
 #include <pybind11/numpy.h>
@@ -19,77 +21,31 @@ using DoubleVec = std::vector<double>;
 using Member = std::variant<int FullCall::*, double FullCall::*, IntVec FullCall::*, DoubleVec FullCall::*>;
 using Length = layout::Length;
 
-Length S(const FullCall& c) { return layout::Count(c.NStock); }
-Length CurvePoints(const FullCall& c) { return layout::CurvePointsLength(c.NT.data(), c.NStock); }
-Length SurfacePoints(const FullCall& c) {
-  return layout::SurfaceLength(c.NVol.data(), c.NParity.data(), c.NStock);
+using LengthRule = Length (*)(const ExtendedArgs&);
+
+// A rule's length function; null for a scalar.
+template <class Rule>
+constexpr LengthRule LengthOf() {
+  if constexpr (std::is_same_v<Rule, rules::Scalar>) {
+    return nullptr;
+  } else {
+    return &Rule::Of;
+  }
 }
-// The per-stock counts `counts` added up over the stocks.
-Length Sum(const IntVec& counts, int NStock) { return layout::SumCounts(counts.data(), NStock); }
 
 struct Field {
   const char* name;
   Member member;
-  Length (*length)(const FullCall&);  // null for a scalar
-  bool derived;                        // sized by count arrays, checked after them
+  LengthRule length;  // on the call's view; null for a scalar
+  bool derived;       // sized by count arrays, checked after them
 };
 
-// In the order of ZUNP_CalcMorvikMC's parameters.
+// The argument list, in the order of ZUNP_CalcMorvikMC's parameters.
 const Field kFields[] = {
-    {"PriceDate", &FullCall::PriceDate, nullptr, false},
-    {"NotionalAMT", &FullCall::NotionalAMT, nullptr, false},
-    {"UnderlyingPrice", &FullCall::UnderlyingPrice,
-     [](const FullCall& c) { return layout::UnderlyingPriceLength(c.NStock); }, false},
-    {"TCurveInfo", &FullCall::TCurveInfo, CurvePoints, true},
-    {"CurveInfo", &FullCall::CurveInfo, CurvePoints, true},
-    {"NT", &FullCall::NT, [](const FullCall& c) { return layout::CurveCountsLength(c.NStock); }, false},
-    {"TVol", &FullCall::TVol, [](const FullCall& c) { return Sum(c.NVol, c.NStock); }, true},
-    {"Parity", &FullCall::Parity, [](const FullCall& c) { return Sum(c.NParity, c.NStock); }, true},
-    {"LocalVolSurface", &FullCall::LocalVolSurface, SurfacePoints, true},
-    {"NVol", &FullCall::NVol, S, false},
-    {"NParity", &FullCall::NParity, S, false},
-    {"UnderlyingCorr", &FullCall::UnderlyingCorr,
-     [](const FullCall& c) { return layout::CorrelationLength(c.NStock); }, false},
-    {"TDiv", &FullCall::TDiv, [](const FullCall& c) { return Sum(c.NDiv, c.NStock); }, true},
-    {"Div", &FullCall::Div, [](const FullCall& c) { return Sum(c.NDiv, c.NStock); }, true},
-    {"NDiv", &FullCall::NDiv, S, false},
-    {"Div_TypeFlag", &FullCall::Div_TypeFlag, S, false},
-    {"FX_TVol", &FullCall::FX_TVol, [](const FullCall& c) { return Sum(c.FX_NVol, c.NStock); }, true},
-    {"FX_Vol", &FullCall::FX_Vol, [](const FullCall& c) { return Sum(c.FX_NVol, c.NStock); }, true},
-    {"FX_NVol", &FullCall::FX_NVol, S, false},
-    {"FX_Corr", &FullCall::FX_Corr, S, false},
-    {"QuantoFlag", &FullCall::QuantoFlag, S, false},
-    {"NStock", &FullCall::NStock, nullptr, false},
-    {"NStrike", &FullCall::NStrike, nullptr, false},
-    {"X", &FullCall::X, [](const FullCall& c) { return layout::StrikeLength(c.NStock, c.NStrike); }, false},
-    {"KO_Barrier", &FullCall::KO_Barrier, [](const FullCall& c) { return layout::Count(c.NStrike); }, false},
-    {"KI_Barrier", &FullCall::KI_Barrier, S, false},
-    {"PayOffSlope", &FullCall::PayOffSlope, [](const FullCall& c) { return layout::PayoffLength(c.NStrike); },
-     false},
-    {"PayOffAmount", &FullCall::PayOffAmount, [](const FullCall& c) { return layout::PayoffLength(c.NStrike); },
-     false},
-    {"DatesInfo", &FullCall::DatesInfo, [](const FullCall& c) { return layout::DatesInfoLength(c.NStrike); },
-     false},
-    {"RedemCoupon", &FullCall::RedemCoupon,
-     [](const FullCall& c) { return layout::RedemCouponLength(c.NStrike); }, false},
-    {"KnockBarrierFlag", &FullCall::KnockBarrierFlag, [](const FullCall&) { return Length{2}; }, false},
-    {"BeKO_Hitted", &FullCall::BeKO_Hitted, S, false},
-    {"BeKI_Hitted", &FullCall::BeKI_Hitted, nullptr, false},
-    {"NCoupon", &FullCall::NCoupon, nullptr, false},
-    {"CouponBarrier", &FullCall::CouponBarrier, [](const FullCall& c) { return layout::Count(c.NCoupon); }, false},
-    {"Coupon", &FullCall::Coupon, [](const FullCall& c) { return layout::Count(c.NCoupon); }, false},
-    {"CouponDatesInfo", &FullCall::CouponDatesInfo,
-     [](const FullCall& c) { return layout::CouponDatesLength(c.NCoupon); }, false},
-    {"CouponBarrierFlag", &FullCall::CouponBarrierFlag, nullptr, false},
-    {"BeCouponBarrierHitted", &FullCall::BeCouponBarrierHitted, nullptr, false},
-    {"NTrials", &FullCall::NTrials, nullptr, false},
-    {"PayOffLimit", &FullCall::PayOffLimit, [](const FullCall&) { return Length{2}; }, false},
-    {"NAFlag", &FullCall::NAFlag, nullptr, false},
-    {"SC", &FullCall::SC, [](const FullCall& c) { return layout::FixingsLength(c.NStock, c.FixedFlag[0]); }, true},
-    {"Coupon_SC", &FullCall::Coupon_SC,
-     [](const FullCall& c) { return layout::FixingsLength(c.NStock, c.FixedFlag[1]); }, true},
-    {"FixedFlag", &FullCall::FixedFlag, [](const FullCall&) { return Length{2}; }, false},
-    {"CalcFlag", &FullCall::CalcFlag, [](const FullCall&) { return Length{2}; }, false},
+#define MORVIK_PY_FIELD(name, kind, rule) \
+  {#name, &FullCall::name, LengthOf<rules::rule>(), rules::rule::kDerived},
+    MORVIK_FULL_CALL_INPUTS(MORVIK_PY_FIELD)
+#undef MORVIK_PY_FIELD
 };
 
 // One element of an object array (a list holding a huge int, say) as a
@@ -215,10 +171,11 @@ void SetInputs(const py::dict& values, FullCall& call) {
 }
 
 void CheckLengths(const FullCall& call, LongArrays longer) {
+  const ExtendedArgs counts = call.Inputs();
   for (const bool derived : {false, true}) {
     for (const Field& f : kFields) {
       if (f.length == nullptr || f.derived != derived) continue;
-      const Length need = f.length(call);
+      const Length need = f.length(counts);
       const Length have = Size(call, f.member);
       if (have < need) {
         throw py::value_error(std::string(f.name) + " holds " + std::to_string(have) + " values; its counts need " +
@@ -229,7 +186,7 @@ void CheckLengths(const FullCall& call, LongArrays longer) {
   if (longer == LongArrays::kAllow) return;
   for (const Field& f : kFields) {
     if (f.length == nullptr) continue;
-    const Length need = f.length(call);
+    const Length need = f.length(counts);
     const Length have = Size(call, f.member);
     if (have == need) continue;
     const std::string text = std::string(f.name) + " holds " + std::to_string(have) + " values; its counts need " +

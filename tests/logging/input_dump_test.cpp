@@ -335,6 +335,33 @@ TEST_F(InputDumpTest, NegativeCountsWriteLabelsAlone) {
   EXPECT_EQ(lines[36], "CouponDatesInfo : ");
 }
 
+TEST_F(InputDumpTest, NegativePerStockCountsAddNoValuesToTheirSums) {
+  // A negative count of one stock is no values of that stock (the layout's
+  // rule); it does not take values away from the others.
+  support::FullCall c;
+  c.NStock = 2;
+  c.NT = {-4, 1, -2};
+  c.TCurveInfo = c.CurveInfo = {1.0, 2.0, 3.0};
+  c.NVol = {-1, 2};
+  c.NParity = {3, -5};
+  c.TVol = c.Parity = {5.0, 6.0, 7.0};
+  c.LocalVolSurface = {1.0, 2.0};
+  c.NDiv = {2, -3};
+  c.TDiv = {1, 2, 3};
+  c.Div = {8.0, 9.0, 10.0};
+  c.FX_NVol = {-7, 1};
+  c.FX_TVol = c.FX_Vol = {0.5, 0.75};
+  LogInputs(kSub, kFile, c.View());
+  const std::vector<std::string> lines = Lines(ReadLog());
+  ASSERT_EQ(lines.size(), 46u);
+  EXPECT_EQ(lines[3], "TCurveInfo : 1.000000");
+  EXPECT_EQ(lines[6], "TVol : 5.000000, 6.000000");
+  EXPECT_EQ(lines[7], "Parity : 5.000000, 6.000000, 7.000000");
+  EXPECT_EQ(lines[8], "LocalVolSurface : ");
+  EXPECT_EQ(lines[12], "TDiv : 1, 2");
+  EXPECT_EQ(lines[16], "FX_TVol : 0.500000");
+}
+
 TEST_F(InputDumpTest, UnwritableLogLeavesTheDumpSilent) {
   { std::ofstream("ZUN_Module_Log") << "x"; }
   ExtendedArgs a;  // every count zero, every array absent

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core_args.h"
+#include "interface/full_call_inputs.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #define HOST_CALL __stdcall
@@ -17,25 +20,15 @@
 
 namespace {
 
-using ExtendedFn = int(HOST_CALL*)(
-    int, double, const double*, const double*, const double*, const int*, const double*,
-    const double*, const double*, const int*, const int*, const double*, const int*,
-    const double*, const int*, const int*, const double*, const double*, const int*,
-    const double*, const int*, int, int, const double*, const double*, const double*,
-    const double*, const double*, const int*, const double*, const int*, const int*, int, int,
-    const double*, const double*, const int*, int, int, double, const double*, int,
-    const double*, const double*, const int*, const int*, double*, double*, double*);
+// The parameter types of the two pricing calls, from the library's argument
+// lists (headers of macros and type names only; the host links nothing).
+#define HOST_PARAMETER(name, kind, rule) morvik::inputs::kind::Arg,
+using ExtendedFn = int(HOST_CALL*)(MORVIK_FULL_CALL_INPUTS(HOST_PARAMETER) double*, double*, double*);
+#undef HOST_PARAMETER
 
-using CoreFn = int(HOST_CALL*)(
-    const double*, const double*, const double*, const double*, const int*, const double*,
-    const double*, int, const double*, const double*, const double*, const int*, const int*,
-    const double*, const double* const*, const int*, const double*, const double*, const int*,
-    const double*, const int*, int, int, const double*, const double*, const double*,
-    const double*, const double*, const double*, const double*, const double*, const double*,
-    const double*, const double*, const double*, const double*, const double*, const int*,
-    const int*, const int*, const int*, const double*, int, int, const int*, int, int,
-    const double*, const double*, const int*, const int*, int, int, double, double, double, int,
-    const double*, const double*, const int*, int, double*, double*, double*, double*, double*);
+#define HOST_CORE_PARAMETER(name, type) type,
+using CoreFn = int(HOST_CALL*)(MORVIK_CORE_INPUTS(HOST_CORE_PARAMETER) double*, double*, double*, double*, double*);
+#undef HOST_CORE_PARAMETER
 
 using DateFn = int(HOST_CALL*)(int);
 
