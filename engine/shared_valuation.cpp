@@ -81,13 +81,7 @@ int MorvikCoreShared(const CoreArgs* const* sets, const CoreResults* outs, int n
     next->reader.Attach();
     const bool done = SimulateBatch(next->sim, next->reader, kBatchPaths);
     next->reader.Detach();
-    if (stop != nullptr) {
-      if (pollStop) {
-        stop->Poll(kBatchPaths);
-      } else {
-        stop->Check();
-      }
-    }
+    if (stop != nullptr) stop->After(kBatchPaths, pollStop);
     if (done) {
       next->active = false;
       FinishSimulation(next->sim);

@@ -59,6 +59,14 @@ class StopSignal {
     }
     Check();
   }
+  // After `paths` more paths: polls on the polling thread, checks elsewhere.
+  void After(long long paths, bool polling) {
+    if (polling) {
+      Poll(paths);
+    } else {
+      Check();
+    }
+  }
   // Any thread: throws ValuationStopped once a stop was asked for.
   void Check() const {
     if (stopped_.load(std::memory_order_relaxed)) throw ValuationStopped{};

@@ -60,13 +60,7 @@ struct BlockRun {
         }
         const long long done = run.finished.fetch_add(1) + 1;
         if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
-        if (run.stop != nullptr) {
-          if (k == 0) {
-            run.stop->Poll(to - from);
-          } else {
-            run.stop->Check();
-          }
-        }
+        if (run.stop != nullptr) run.stop->After(to - from, k == 0);
       }
     } catch (...) {
       run.errors[static_cast<std::size_t>(k)] = std::current_exception();
