@@ -9,14 +9,14 @@
 #include "engine/simulate.h"
 #include "engine/core_valuation.h"
 #include "interface/morvik.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
-int Core(NoteFixture& f, double fill = 0.0) {
+int Core(CoreNote& f, double fill = 0.0) {
   const CoreArgs a = f.View();
   const CoreResults r = f.Results(fill);
   return MorvikCore(a, r);
@@ -25,7 +25,7 @@ int Core(NoteFixture& f, double fill = 0.0) {
 double Df(double rate, int days) { return std::exp(-rate * (days / 365.0)); }
 
 TEST(CoreEntryScan, AllDatesAheadGoStraightToTheEngine) {
-  NoteFixture f(2, {30, 60, 90}, {35, 65, 95});
+  CoreNote f(2, {30, 60, 90}, {35, 65, 95});
   f.SetDiscRate(0.03);
   f.SetFlatVol(0.25);
   f.SetStrike(3, 0, 1.02);
@@ -49,7 +49,7 @@ TEST(CoreEntryScan, AllDatesAheadGoStraightToTheEngine) {
 
 TEST(CoreEntryScan, ObservedAndPaidDateIsSkippedAndSlotsKeepTheirPositions) {
   // Days (-30, -5) then (10, 15): j = 1, status 0, no fixed outcome.
-  NoteFixture f(1, {-30, 10, 20}, {-5, 15, 25});
+  CoreNote f(1, {-30, 10, 20}, {-5, 15, 25});
   f.SetDiscRate(0.03);
   f.SetPerformance(0, 1.05);
   f.SetStrike(3, 0, 0.0);  // would redeem at once if the past date were tested
@@ -67,7 +67,7 @@ TEST(CoreEntryScan, ObservedAndPaidDateIsSkippedAndSlotsKeepTheirPositions) {
 
 TEST(CoreEntryScan, NoteThatIsOverPaysNothing) {
   // Every date observed and paid: all results 0, nothing simulated.
-  NoteFixture f(1, {-30, -10}, {-20, -5});
+  CoreNote f(1, {-30, -10}, {-20, -5});
   f.SetPerformance(0, 1.2);
   f.SetStrike(3, 1, 0.5);
   f.PayOffAmount3[1] = 0.1;
@@ -79,14 +79,14 @@ TEST(CoreEntryScan, NoteThatIsOverPaysNothing) {
   EXPECT_EQ(f.ELS_Coupon_Cf[0], 0.0);
   EXPECT_EQ(f.ResultPrice[0], 0.0);
 
-  NoteFixture empty(1, {}, {});
+  CoreNote empty(1, {}, {});
   EXPECT_EQ(Core(empty, 777.0), 1);
   EXPECT_EQ(empty.ELS_Prob, std::vector<double>(2, 0.0));
   EXPECT_EQ(empty.ResultPrice[0], 0.0);
 }
 
 TEST(CoreEntryScan, ResultsAreClearedAndCouponArraysUntouchedWithoutCoupons) {
-  NoteFixture f(1, {10}, {10});
+  CoreNote f(1, {10}, {10});
   const CoreArgs a = f.View();
   const CoreResults r = f.Results(123.0);
   std::vector<double> couponProb{555.0}, couponCf{556.0};
@@ -105,8 +105,8 @@ TEST(CoreEntryScan, ResultsAreClearedAndCouponArraysUntouchedWithoutCoupons) {
 // Two stocks; date 0 observed today with its payment in 5 days. Its known
 // close (0.8, 0.8) passes no level, so the fixed outcome pays the redemption
 // coupon, clears the memory flags and leaves the rest to the simulation.
-NoteFixture PendingNonFinal() {
-  NoteFixture f(2, {0, 20, 40}, {5, 25, 45});
+CoreNote PendingNonFinal() {
+  CoreNote f(2, {0, 20, 40}, {5, 25, 45});
   f.SetDiscRate(0.03);
   f.SetPerformance(0, 1.05);
   f.SetPerformance(1, 1.0);
@@ -118,13 +118,13 @@ NoteFixture PendingNonFinal() {
   // touches through its memory flag, which the fixed outcome clears.
   f.KnockBarrierFlag0 = 1;
   f.BeKO_Hitted = {0, 1};
-  f.KO_Barrier = {NoteFixture::kNever, 1.04, NoteFixture::kNever};
+  f.KO_Barrier = {CoreNote::kNever, 1.04, CoreNote::kNever};
   f.PayOffAmount3[1] = 0.06;
   return f;
 }
 
 TEST(CoreEntryRoads, PendingDateThatDoesNotSettleHandsItsStateToTheEngine) {
-  NoteFixture f = PendingNonFinal();
+  CoreNote f = PendingNonFinal();
   const std::vector<int> memory = f.BeKO_Hitted;
   EXPECT_EQ(Core(f, 9.0), 1);
   EXPECT_EQ(f.ELS_Prob[0], 0.0);  // the pending date writes no outcome
@@ -139,7 +139,7 @@ TEST(CoreEntryRoads, PendingDateThatDoesNotSettleHandsItsStateToTheEngine) {
 
 TEST(CoreEntryRoads, PendingFinalDateSettlesWithoutSimulation) {
   // (-10, -5) is over; (0, 5) is pending and final.
-  NoteFixture f(1, {-10, 0}, {-5, 5});
+  CoreNote f(1, {-10, 0}, {-5, 5});
   f.SetDiscRate(0.03);
   f.FixedFlag = {1, 0};
   f.SC = {110};
@@ -159,7 +159,7 @@ TEST(CoreEntryRoads, PendingFinalDateSettlesWithoutSimulation) {
 }
 
 TEST(CoreEntryRoads, PendingTouchWithAllMemoryFlagsSettlesTheNote) {
-  NoteFixture f(1, {0, 30}, {5, 35});
+  CoreNote f(1, {0, 30}, {5, 35});
   f.BeKO_Hitted = {1};
   f.FixedFlag = {1, 0};
   f.SC = {50};
@@ -173,8 +173,8 @@ TEST(CoreEntryRoads, PendingTouchWithAllMemoryFlagsSettlesTheNote) {
 
 // Coupon observed 3 days ago and paid in 4 days; one more coupon on day 30;
 // a single redemption date on day 60 that never redeems.
-NoteFixture PendingCoupon(int breachIn, int flag) {
-  NoteFixture f(1, {60}, {62});
+CoreNote PendingCoupon(int breachIn, int flag) {
+  CoreNote f(1, {60}, {62});
   f.SetDiscRate(0.03);
   f.SetCoupons({-3, 30}, {4, 32}, {0.02, 0.03}, 0.5, flag);
   f.BeCouponBarrierHitted = breachIn;
@@ -182,7 +182,7 @@ NoteFixture PendingCoupon(int breachIn, int flag) {
 }
 
 TEST(CoreEntryRoads, PendingCouponIsSettledAndTheRestSimulated) {
-  NoteFixture f = PendingCoupon(0, 1);
+  CoreNote f = PendingCoupon(0, 1);
   EXPECT_EQ(Core(f), 1);
   EXPECT_DOUBLE_EQ(f.ELS_Coupon_Prob[0], 1.0);
   EXPECT_NEAR(f.ELS_Coupon_Cf[0], 200, 1e-9);
@@ -195,7 +195,7 @@ TEST(CoreEntryRoads, PendingCouponIsSettledAndTheRestSimulated) {
 }
 
 TEST(CoreEntryRoads, BreachedPendingCouponStartsTheNextPeriodUnbreached) {
-  NoteFixture f = PendingCoupon(1, 2);
+  CoreNote f = PendingCoupon(1, 2);
   EXPECT_EQ(Core(f), 1);
   EXPECT_EQ(f.ELS_Coupon_Prob[0], 0.0);
   EXPECT_DOUBLE_EQ(f.ELS_Coupon_Prob[1], 1.0);  // the caller's breach did not reach the engine
@@ -203,7 +203,7 @@ TEST(CoreEntryRoads, BreachedPendingCouponStartsTheNextPeriodUnbreached) {
 }
 
 TEST(CoreEntryRoads, LastCouponPendingLeavesNoCouponToTheEngine) {
-  NoteFixture f(1, {60}, {62});
+  CoreNote f(1, {60}, {62});
   f.SetCoupons({-3}, {4}, {0.02}, 2.0, 1);  // a barrier above the price
   EXPECT_EQ(Core(f), 1);
   EXPECT_DOUBLE_EQ(f.ELS_Coupon_Prob[0], 1.0);
@@ -212,7 +212,7 @@ TEST(CoreEntryRoads, LastCouponPendingLeavesNoCouponToTheEngine) {
 }
 
 TEST(CoreEntryRoads, PendingRedemptionAndCouponTogether) {
-  NoteFixture f = PendingNonFinal();
+  CoreNote f = PendingNonFinal();
   f.SetCoupons({0, 30}, {3, 32}, {0.01, 0.02}, 0.5, 1);
   EXPECT_EQ(Core(f), 1);
   EXPECT_DOUBLE_EQ(f.ELS_Coupon_Prob[0], 1.0);
@@ -224,11 +224,11 @@ TEST(CoreEntryRoads, PendingRedemptionAndCouponTogether) {
 }
 
 TEST(CoreEntryCaller, InputsUnchangedAndCallsRepeatable) {
-  NoteFixture f = PendingNonFinal();
+  CoreNote f = PendingNonFinal();
   f.SetFlatVol(0.3);
   f.SetCoupons({0, 30}, {3, 32}, {0.01, 0.02}, 0.9, 1);
   f.NTrials = 100;
-  const NoteFixture before = f;
+  const CoreNote before = f;
   Core(f);
   const std::vector<double> prob = f.ELS_Prob, cf = f.ELS_Cf;
   const double price = f.ResultPrice[0];
@@ -249,7 +249,7 @@ TEST(CoreEntryCaller, InputsUnchangedAndCallsRepeatable) {
 }
 
 TEST(CoreEntryExport, MorvikMCMatchesTheCoreEntryBitForBit) {
-  NoteFixture f = PendingNonFinal();
+  CoreNote f = PendingNonFinal();
   f.SetFlatVol(0.3);
   f.SetCoupons({0, 30}, {3, 32}, {0.01, 0.02}, 0.9, 1);
   f.NTrials = 100;

@@ -10,12 +10,12 @@
 #include <cmath>
 
 #include "engine/simulate.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
 double NormCdf(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 
@@ -37,8 +37,8 @@ CallMoments Call(double F, double v) {
 constexpr int kDays = 365;
 constexpr double kTrials = 20000;
 
-NoteFixture CallNote(double sigma, double r) {
-  NoteFixture f(1, {kDays}, {kDays});
+CoreNote CallNote(double sigma, double r) {
+  CoreNote f(1, {kDays}, {kDays});
   f.SetFlatVol(sigma);
   f.SetStockRate(r);
   f.SetDiscRate(r);
@@ -58,7 +58,7 @@ double EulerForward(double r, double extraDrift) {
   return F;
 }
 
-void ExpectWithinThreeSe(NoteFixture& f, double F, double sigma, double r) {
+void ExpectWithinThreeSe(CoreNote& f, double F, double sigma, double r) {
   const CoreArgs a = f.View();
   const CoreResults out = f.Results();
   ASSERT_EQ(SimulateELS(a, 0, out), 1);
@@ -78,7 +78,7 @@ void ExpectWithinThreeSe(NoteFixture& f, double F, double sigma, double r) {
 TEST(EngineClosedForm, BlackScholesCallOnPerformance) {
   const double sigma = 0.2;
   const double r = 0.03;
-  NoteFixture f = CallNote(sigma, r);
+  CoreNote f = CallNote(sigma, r);
   ExpectWithinThreeSe(f, EulerForward(r, 0.0), sigma, r);
 }
 
@@ -87,14 +87,14 @@ TEST(EngineClosedForm, QuantoDriftLowersTheForward) {
   // loses rho * v * sigma = 0.015 per year.
   const double sigma = 0.2;
   const double r = 0.03;
-  NoteFixture f = CallNote(sigma, r);
+  CoreNote f = CallNote(sigma, r);
   f.QuantoFlag[0] = 2;
   f.FX_Vol[0] = 0.15;
   f.FX_Corr[0] = 0.5;
   ExpectWithinThreeSe(f, EulerForward(r, -0.5 * 0.15 * sigma), sigma, r);
 
   // The quanto note is worth clearly less than the plain one.
-  NoteFixture plain = CallNote(sigma, r);
+  CoreNote plain = CallNote(sigma, r);
   const CoreArgs a = plain.View();
   const CoreResults out = plain.Results();
   SimulateELS(a, 0, out);

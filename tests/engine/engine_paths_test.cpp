@@ -9,14 +9,14 @@
 
 #include "engine/simulate.h"
 #include "numerics/forward_vol.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
-int Simulate(NoteFixture& f) {
+int Simulate(CoreNote& f) {
   const CoreArgs a = f.View();
   const CoreResults r = f.Results();
   return SimulateELS(a, f.FixedFlag[0], r);
@@ -25,8 +25,8 @@ int Simulate(NoteFixture& f) {
 double Df(double rate, int days) { return std::exp(-rate * (days / 365.0)); }
 
 // Three dates, two stocks at (1.05, 1.10), discounting at 3%.
-NoteFixture ThreeDateNote() {
-  NoteFixture f(2, {30, 60, 90}, {35, 65, 95});
+CoreNote ThreeDateNote() {
+  CoreNote f(2, {30, 60, 90}, {35, 65, 95});
   f.SetPerformance(0, 1.05);
   f.SetPerformance(1, 1.10);
   f.SetDiscRate(0.03);
@@ -34,7 +34,7 @@ NoteFixture ThreeDateNote() {
 }
 
 TEST(EngineRedemption, FirstDateFirstLevelPaysSlopeOnWorstGain) {
-  NoteFixture f = ThreeDateNote();
+  CoreNote f = ThreeDateNote();
   f.SetStrike(3, 0, 1.0);
   f.PayOffSlope3[0] = 0.5;
   f.PayOffAmount3[0] = 0.1;
@@ -63,7 +63,7 @@ TEST(EngineRedemption, LevelsAreTriedFromX3DownToX0) {
       {0.6, 1.0 + 0.01},              // X0
   };
   for (const Case& c : cases) {
-    NoteFixture f(1, {30, 60}, {30, 60});
+    CoreNote f(1, {30, 60}, {30, 60});
     f.KI_Barrier[0] = 0.0;
     f.SetPerformance(0, c.perf);
     f.SetStrike(3, 0, 1.5);
@@ -83,7 +83,7 @@ TEST(EngineRedemption, LevelsAreTriedFromX3DownToX0) {
     EXPECT_NEAR(f.ELS_Cf[0], 10000 * c.expected, 1e-9) << c.perf;
   }
   // Below every level the date does not redeem.
-  NoteFixture f(1, {30, 60}, {30, 60});
+  CoreNote f(1, {30, 60}, {30, 60});
   f.SetPerformance(0, 0.7);
   f.SetStrike(0, 0, 0.8);
   Simulate(f);
@@ -92,7 +92,7 @@ TEST(EngineRedemption, LevelsAreTriedFromX3DownToX0) {
 }
 
 TEST(EngineRedemption, PayoffIsClampedToFloorAndCap) {
-  NoteFixture f(1, {10}, {10});
+  CoreNote f(1, {10}, {10});
   f.SetStrike(3, 0, 0.5);
   f.PayOffLimit0 = 0.02;
   f.PayOffLimit1 = 0.03;
@@ -105,7 +105,7 @@ TEST(EngineRedemption, PayoffIsClampedToFloorAndCap) {
 }
 
 TEST(EngineRedemption, BaseZeroWithoutNotional) {
-  NoteFixture f(1, {40, 80}, {45, 85});
+  CoreNote f(1, {40, 80}, {45, 85});
   f.SetDiscRate(0.02);
   f.NAFlag = 0;
   f.PayOffLimit0 = 1.0;
@@ -119,7 +119,7 @@ TEST(EngineRedemption, BaseZeroWithoutNotional) {
 }
 
 TEST(EngineMaturity, NoKnockInUsesSlopeSignAndPaysRedemptionCoupons) {
-  NoteFixture f(1, {10, 20, 30}, {12, 22, 32});
+  CoreNote f(1, {10, 20, 30}, {12, 22, 32});
   f.SetDiscRate(0.05);
   f.SetPerformance(0, 0.8);
   f.SetStrike(3, 0, 0.9);
@@ -157,7 +157,7 @@ TEST(EngineMaturity, KnockInModes) {
       {2, 0.60, 1, 1.0},
   };
   for (const Case& c : cases) {
-    NoteFixture f(1, {10}, {10});
+    CoreNote f(1, {10}, {10});
     f.KnockBarrierFlag1 = c.flag;
     f.SetPerformance(0, c.perf);
     f.PayOffSlope3[1] = 1.0;
@@ -167,7 +167,7 @@ TEST(EngineMaturity, KnockInModes) {
     EXPECT_NEAR(f.ELS_Cf[c.slot], 10000 * c.payoff, 1e-9) << c.flag << " " << c.perf;
   }
   // A knock-in carried in from the past.
-  NoteFixture f(1, {10}, {10});
+  CoreNote f(1, {10}, {10});
   f.BeKI_Hitted = 1;
   f.KnockBarrierFlag1 = 2;
   f.SetPerformance(0, 0.9);
@@ -178,10 +178,10 @@ TEST(EngineMaturity, KnockInModes) {
 }
 
 TEST(EngineTouch, WorstAtBarrierTouchesAndRedeemsWithoutPerformanceTerm) {
-  NoteFixture f = ThreeDateNote();
+  CoreNote f = ThreeDateNote();
   f.SetPerformance(0, 1.0);
   f.SetPerformance(1, 1.2);
-  f.KO_Barrier = {NoteFixture::kNever, 1.0, NoteFixture::kNever};
+  f.KO_Barrier = {CoreNote::kNever, 1.0, CoreNote::kNever};
   f.PayOffSlope3[1] = 5.0;
   f.PayOffAmount3[1] = 0.04;
   Simulate(f);
@@ -194,7 +194,7 @@ TEST(EngineTouch, WorstAtBarrierTouchesAndRedeemsWithoutPerformanceTerm) {
 
 TEST(EngineTouch, MemoryFlagsCountUntilTheFirstNonRedeemingDate) {
   // Stock by stock: stock 1 at 0.9 never reaches 0.95 itself.
-  NoteFixture f = ThreeDateNote();
+  CoreNote f = ThreeDateNote();
   f.KnockBarrierFlag0 = 1;
   f.SetPerformance(0, 1.0);
   f.SetPerformance(1, 0.9);
@@ -214,7 +214,7 @@ TEST(EngineTouch, MemoryFlagsCountUntilTheFirstNonRedeemingDate) {
 }
 
 TEST(EngineTouch, AllMemoryFlagsRedeemTheFirstDateWhateverThePrices) {
-  NoteFixture f = ThreeDateNote();
+  CoreNote f = ThreeDateNote();
   f.SetPerformance(0, 0.5);
   f.SetPerformance(1, 0.7);
   f.BeKO_Hitted = {1, 1};
@@ -225,8 +225,8 @@ TEST(EngineTouch, AllMemoryFlagsRedeemTheFirstDateWhateverThePrices) {
 }
 
 // Coupons on days 5 and 15, redemption dates 10 and 20 that never redeem.
-NoteFixture CouponNote(double perf, double barrier, int flag) {
-  NoteFixture f(1, {10, 20}, {12, 22});
+CoreNote CouponNote(double perf, double barrier, int flag) {
+  CoreNote f(1, {10, 20}, {12, 22});
   f.SetDiscRate(0.04);
   f.SetPerformance(0, perf);
   f.SetCoupons({5, 15}, {7, 17}, {0.01, 0.02}, barrier, flag);
@@ -234,7 +234,7 @@ NoteFixture CouponNote(double perf, double barrier, int flag) {
 }
 
 TEST(EngineCoupon, PaidAboveTheBarrierAndDiscountedFromPaymentDays) {
-  NoteFixture f = CouponNote(0.8, 0.7, 1);
+  CoreNote f = CouponNote(0.8, 0.7, 1);
   Simulate(f);
   EXPECT_DOUBLE_EQ(f.ELS_Coupon_Prob[0], 1.0);
   EXPECT_DOUBLE_EQ(f.ELS_Coupon_Prob[1], 1.0);
@@ -260,7 +260,7 @@ TEST(EngineCoupon, BarrierModes) {
       {0.70, 1, 1, 0, 1},
   };
   for (const Case& c : cases) {
-    NoteFixture f = CouponNote(0.8, c.barrier, c.flag);
+    CoreNote f = CouponNote(0.8, c.barrier, c.flag);
     f.BeCouponBarrierHitted = c.breachIn;
     Simulate(f);
     EXPECT_EQ(f.ELS_Coupon_Prob[0], c.paid0) << c.barrier << " " << c.flag << " " << c.breachIn;
@@ -269,7 +269,7 @@ TEST(EngineCoupon, BarrierModes) {
 }
 
 TEST(EngineCoupon, CouponOnTheRedemptionDayIsPaidFirst) {
-  NoteFixture f(1, {10, 20}, {12, 22});
+  CoreNote f(1, {10, 20}, {12, 22});
   f.SetDiscRate(0.04);
   f.SetStrike(3, 0, 0.5);
   f.SetCoupons({10, 15}, {12, 17}, {0.01, 0.02}, 0.3, 1);
@@ -281,7 +281,7 @@ TEST(EngineCoupon, CouponOnTheRedemptionDayIsPaidFirst) {
 }
 
 TEST(EngineCoupon, NoCouponLeftReadsNoBarrier) {
-  NoteFixture f(1, {10}, {10});
+  CoreNote f(1, {10}, {10});
   f.CouponBarrierFlag = 1;
   f.BeCouponBarrierHitted = 1;
   CoreArgs a = f.View();
@@ -299,7 +299,7 @@ TEST(EngineDividends, CashAmountAppliesInTheStepEndingOnItsDay) {
   // Date 0 on day 2 redeems at X3 0.995 unless the 0.01 amount has been
   // paid by then; the amount at index 0 is never applied.
   for (int day : {2, 3}) {
-    NoteFixture f(1, {2, 10}, {2, 10});
+    CoreNote f(1, {2, 10}, {2, 10});
     f.Div_TypeFlag[0] = 2;
     f.DailyDivRows[0][0] = 0.5;
     f.DailyDivRows[0][day] = 0.01;
@@ -320,7 +320,7 @@ TEST(EngineDividends, CashAmountScalesWithGrowthSincePricingDate) {
   // Stock rate 36.5%: each day multiplies by exp(0.001). Pricing-date
   // performance 1.2, amount 0.01 on day 3, scaled by x/p = exp(0.002):
   // after day 5 the performance is 1.2 e^0.005 - 0.01 e^0.004.
-  NoteFixture f(1, {5}, {5});
+  CoreNote f(1, {5}, {5});
   f.Div_TypeFlag[0] = 2;
   f.SetStockRate(0.365);
   f.SetPerformance(0, 1.2);
@@ -333,14 +333,14 @@ TEST(EngineDividends, CashAmountScalesWithGrowthSincePricingDate) {
 
 TEST(EngineDrift, ContinuousYieldAndStockRateCompoundDaily) {
   // Yield 3.65%: each day multiplies by 1 - 0.0001.
-  NoteFixture f(1, {100}, {100});
+  CoreNote f(1, {100}, {100});
   std::fill(f.DailyDivRows[0].begin(), f.DailyDivRows[0].end(), 0.0365);
   f.PayOffSlope3[1] = -1.0;
   Simulate(f);
   EXPECT_NEAR(f.ELS_Cf[1], 10000 * (2.0 - std::pow(1.0 - 0.0001, 100)), 1e-7);
 
   // Stock rate 3%: the performance grows to 1/DF(t) = exp(0.03 t).
-  NoteFixture g(1, {100}, {100});
+  CoreNote g(1, {100}, {100});
   g.SetStockRate(0.03);
   g.PayOffSlope3[1] = 1.0;
   Simulate(g);
@@ -349,8 +349,8 @@ TEST(EngineDrift, ContinuousYieldAndStockRateCompoundDaily) {
 
 // Two stocks, window of 5 days ending on day 2: three known fixings (days -2,
 // -1, 0) then two simulated days at 0.8 for both stocks.
-NoteFixture WindowNote(int avgFlag) {
-  NoteFixture f(2, {2, 30}, {5, 35});
+CoreNote WindowNote(int avgFlag) {
+  CoreNote f(2, {2, 30}, {5, 35});
   f.SetPerformance(0, 0.8);
   f.SetPerformance(1, 0.8);
   f.KO_WindowLen = {5, 1};
@@ -366,7 +366,7 @@ NoteFixture WindowNote(int avgFlag) {
 }
 
 TEST(EngineWindow, AnyDayTestFindsTheDayWhereEveryStockPasses) {
-  NoteFixture f = WindowNote(0);
+  CoreNote f = WindowNote(0);
   Simulate(f);
   // Day 0 (0.92, 0.91) passes X3; the worst today is 0.8, so no gain.
   EXPECT_DOUBLE_EQ(f.ELS_Prob[0], 1.0);
@@ -374,7 +374,7 @@ TEST(EngineWindow, AnyDayTestFindsTheDayWhereEveryStockPasses) {
 }
 
 TEST(EngineWindow, AverageTestUsesTheWindowMean) {
-  NoteFixture f = WindowNote(1);
+  CoreNote f = WindowNote(1);
   Simulate(f);
   // Means 0.864 for both stocks: below X3 0.9, above X2 0.86.
   EXPECT_DOUBLE_EQ(f.ELS_Prob[0], 1.0);
@@ -382,7 +382,7 @@ TEST(EngineWindow, AverageTestUsesTheWindowMean) {
 }
 
 TEST(EngineWindow, EmptyWindowPassesAnyDayAndAveragesToZero) {
-  NoteFixture f(1, {10, 20}, {10, 20});
+  CoreNote f(1, {10, 20}, {10, 20});
   f.KO_WindowLen = {0, 1};
   f.SetStrike(3, 0, 5.0);
   Simulate(f);
@@ -399,7 +399,7 @@ TEST(EngineWindow, SlotsNeitherFixedNorSimulatedReadZero) {
   // Window of 5 ending on day 1 with no known fixing: four slots stay 0.0,
   // so the mean is 0.8/5 = 0.16.
   for (double strike : {0.15, 0.17}) {
-    NoteFixture f(1, {1, 10}, {1, 10});
+    CoreNote f(1, {1, 10}, {1, 10});
     f.SetPerformance(0, 0.8);
     f.KO_WindowLen = {5, 1};
     f.KO_AvgFlag = {1, 0};
@@ -413,7 +413,7 @@ TEST(EngineWindow, KnownFixingsNeverWritePastTheWindow) {
   // Window of 2 on day 1 but four fixings supplied; rows 2 and 3 (2.0) must
   // not land in the next date's window, whose first slots (days -1..1) are
   // never simulated and read 0.0: its mean is 9 * 0.8 / 12 = 0.6 < 0.9.
-  NoteFixture f(1, {1, 10}, {1, 10});
+  CoreNote f(1, {1, 10}, {1, 10});
   f.SetPerformance(0, 0.8);
   f.KO_WindowLen = {2, 12};
   f.KO_AvgFlag = {0, 1};
@@ -428,7 +428,7 @@ TEST(EngineWindow, KnownFixingsNeverWritePastTheWindow) {
 }
 
 TEST(EngineAccumulation, TrialCountsAndFractionalTrials) {
-  NoteFixture f(1, {10, 20, 30}, {10, 20, 30});
+  CoreNote f(1, {10, 20, 30}, {10, 20, 30});
   f.SetPerformance(0, 0.95);
   f.SetDiscRate(0.01);
   f.SetStrike(3, 2, 0.9);
@@ -447,7 +447,7 @@ TEST(EngineAccumulation, TrialCountsAndFractionalTrials) {
 }
 
 TEST(EngineAccumulation, PriceIsAddedToWhatIsAlreadyThere) {
-  NoteFixture f(1, {10}, {10});
+  CoreNote f(1, {10}, {10});
   const CoreArgs a = f.View();
   const CoreResults r = f.Results();
   f.ResultPrice[0] = 123.0;
@@ -456,8 +456,8 @@ TEST(EngineAccumulation, PriceIsAddedToWhatIsAlreadyThere) {
 }
 
 // A random three-stock note with a real surface and correlation.
-NoteFixture RandomNote() {
-  NoteFixture f(3, {60, 120, 180}, {62, 122, 182});
+CoreNote RandomNote() {
+  CoreNote f(3, {60, 120, 180}, {62, 122, 182});
   f.SetStockRate(0.02);
   f.SetDiscRate(0.025);
   f.TVol.clear();
@@ -481,7 +481,7 @@ NoteFixture RandomNote() {
 }
 
 TEST(EngineDeterminism, TwoCallsAreBitIdenticalAndProbabilitiesSumToOne) {
-  NoteFixture f = RandomNote();
+  CoreNote f = RandomNote();
   Simulate(f);
   const std::vector<double> prob = f.ELS_Prob, cf = f.ELS_Cf;
   const double price = f.ResultPrice[0];
@@ -501,7 +501,7 @@ TEST(EngineDeterminism, TwoCallsAreBitIdenticalAndProbabilitiesSumToOne) {
 TEST(EngineDeterminism, DoublingTrialsReusesTheFirstPaths) {
   // The first N paths of a 2N run are the N paths of an N run, so no
   // outcome count can fall when the trials double.
-  NoteFixture f = RandomNote();
+  CoreNote f = RandomNote();
   f.KI_Barrier = {0.85, 0.85, 0.85};
   f.NTrials = 100;
   Simulate(f);
@@ -540,7 +540,7 @@ TEST(EngineFxRow, ModesZeroForwardAndLinear) {
 }
 
 TEST(EngineDegenerate, NoRemainingDateOrStockSimulatesNothing) {
-  NoteFixture f(1, {10}, {10});
+  CoreNote f(1, {10}, {10});
   CoreArgs a = f.View();
   const CoreResults r = f.Results(7.0);
   a.NStrike = 0;

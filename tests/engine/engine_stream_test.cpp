@@ -7,12 +7,12 @@
 #include <cmath>
 
 #include "engine/simulate.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
 constexpr double kZ[] = {-0.172279924073, 0.187117448254, 1.61543984901, -0.176774038977};
 
@@ -21,7 +21,7 @@ constexpr double kZ[] = {-0.172279924073, 0.187117448254, 1.61543984901, -0.1767
 TEST(EngineStream, PathsContinueTheStreamDayAfterDay) {
   const double sigma = 0.2;
   const double c = sigma * std::sqrt(1.0 / 365.0);
-  NoteFixture f(1, {2}, {2});
+  CoreNote f(1, {2}, {2});
   f.SetFlatVol(sigma);
   f.PayOffSlope3[1] = -1.0;
   f.NTrials = 2;
@@ -37,7 +37,7 @@ TEST(EngineStream, CorrelatedNormalsUseTheLowerFactorInStockOrder) {
   // driven by -0.9 z0 + sqrt(0.19) z1.
   const double sigma = 0.2;
   const double c = sigma * std::sqrt(1.0 / 365.0);
-  NoteFixture f(2, {1}, {1});
+  CoreNote f(2, {1}, {1});
   f.SetFlatVol(sigma);
   f.SetPerformance(1, 0.99);
   f.UnderlyingCorr = {1.0, -0.9, -0.9, 1.0};
@@ -52,7 +52,7 @@ TEST(EngineStream, CorrelatedNormalsUseTheLowerFactorInStockOrder) {
 TEST(EngineStream, VolatilityIsSampledAtTheEndOfTheStep) {
   // A surface that is 0 up to t = 1/365 and 0.4 from 2/365 on: day 1 (at
   // t = 1/365) does not move, day 2 (t = 2/365) moves with 0.4.
-  NoteFixture f(1, {2}, {2});
+  CoreNote f(1, {2}, {2});
   f.TVol = {1 / 365.0, 2 / 365.0};
   f.NVol = {2};
   f.LocalVolSurface = {0.0, 0.4};

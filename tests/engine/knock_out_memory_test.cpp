@@ -10,17 +10,17 @@
 #include "engine/core_valuation.h"
 #include "engine/engine_grids.h"
 #include "engine/simulate.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
 double Df(double rate, int days) { return std::exp(-rate * (days / 365.0)); }
 
 // Stock i closes at 1.1 times its level on `day` and at 0.99 the day after.
-void Spike(NoteFixture& f, int i, int day) {
+void Spike(CoreNote& f, int i, int day) {
   f.DailyDivRows[i][day - 1] = -36.5;
   f.DailyDivRows[i][day] = 36.5;
 }
@@ -28,8 +28,8 @@ void Spike(NoteFixture& f, int i, int day) {
 // Stocks at 1.0; dates on days 30 and 60 (paid on 35 and 65), barrier 1.05
 // in both periods, strikes out of reach: only a touch redeems, paying 1.02
 // on date 0 and 1.04 on date 1; otherwise maturity pays 1.0 (slot 2).
-NoteFixture MemoryNote(int stocks) {
-  NoteFixture f(stocks, {30, 60}, {35, 65});
+CoreNote MemoryNote(int stocks) {
+  CoreNote f(stocks, {30, 60}, {35, 65});
   f.KnockBarrierFlag0 = 1;
   f.KO_Barrier = {1.05, 1.05};
   f.PayOffAmount3[0] = 0.02;
@@ -39,7 +39,7 @@ NoteFixture MemoryNote(int stocks) {
 }
 
 // The outcome slot of a deterministic note: every path ends in it.
-int Slot(NoteFixture& f, int mode) {
+int Slot(CoreNote& f, int mode) {
   f.KnockBarrierFlag0 = mode;
   const CoreArgs a = f.View();
   SimulateELS(a, f.FixedFlag[0], f.Results());
@@ -60,7 +60,7 @@ constexpr int kWorst = 0;
 
 TEST(KnockOutMemory, TouchesOnDifferentDaysOfAPeriodRedeem) {
   // Two stocks on days 5 and 10: one touch each, never together.
-  NoteFixture two = MemoryNote(2);
+  CoreNote two = MemoryNote(2);
   Spike(two, 0, 5);
   Spike(two, 1, 10);
   EXPECT_EQ(Slot(two, kMemory), 0);
@@ -69,7 +69,7 @@ TEST(KnockOutMemory, TouchesOnDifferentDaysOfAPeriodRedeem) {
   EXPECT_EQ(Slot(two, kWorst), 2);
 
   // Three stocks, the last on the observation day itself.
-  NoteFixture three = MemoryNote(3);
+  CoreNote three = MemoryNote(3);
   Spike(three, 0, 5);
   Spike(three, 1, 12);
   Spike(three, 2, 30);
@@ -77,14 +77,14 @@ TEST(KnockOutMemory, TouchesOnDifferentDaysOfAPeriodRedeem) {
   EXPECT_EQ(Slot(three, kWorst), 2);
 
   // Two of three touching is no touch.
-  NoteFixture partial = MemoryNote(3);
+  CoreNote partial = MemoryNote(3);
   Spike(partial, 0, 5);
   Spike(partial, 2, 20);
   EXPECT_EQ(Slot(partial, kMemory), 2);
 }
 
 TEST(KnockOutMemory, CarriedFlagsAddToTheTouchesOfThePeriod) {
-  NoteFixture f = MemoryNote(3);
+  CoreNote f = MemoryNote(3);
   f.BeKO_Hitted = {1, 0, 0};
   Spike(f, 1, 5);
   Spike(f, 2, 10);
@@ -100,12 +100,12 @@ TEST(KnockOutMemory, CarriedFlagsAddToTheTouchesOfThePeriod) {
 
 TEST(KnockOutMemory, ANonRedeemingDateClearsThePeriodsTouches) {
   // Stock 0 touches in the first period, stock 1 in the second.
-  NoteFixture f = MemoryNote(2);
+  CoreNote f = MemoryNote(2);
   Spike(f, 0, 5);
   Spike(f, 1, 40);
   EXPECT_EQ(Slot(f, kMemory), 2);
   // A carried flag is cleared by the first date as well.
-  NoteFixture carried = MemoryNote(2);
+  CoreNote carried = MemoryNote(2);
   carried.BeKO_Hitted = {1, 0};
   Spike(carried, 1, 40);
   EXPECT_EQ(Slot(carried, kMemory), 2);
@@ -120,7 +120,7 @@ TEST(KnockOutMemory, ANonRedeemingDateClearsThePeriodsTouches) {
 TEST(KnockOutMemory, ThePricingDateTouchIsRemembered) {
   // Stock 0 starts at 1.1 and falls to 0.99 on day 1; stock 1 touches on
   // day 10.
-  NoteFixture f = MemoryNote(2);
+  CoreNote f = MemoryNote(2);
   f.SetPerformance(0, 1.1);
   f.DailyDivRows[0][0] = 36.5;
   Spike(f, 1, 10);
@@ -131,7 +131,7 @@ TEST(KnockOutMemory, ThePricingDateTouchIsRemembered) {
 
   // Window fixings above the barrier are no touch: date 0 on day 2 with a
   // four-day window, stock 1 at 1.1 on both fixings, stock 0 touching on day 1.
-  NoteFixture w(2, {2, 30}, {5, 35});
+  CoreNote w(2, {2, 30}, {5, 35});
   w.KnockBarrierFlag0 = 1;
   w.KO_Barrier = {1.05, 1.05};
   w.KO_WindowLen = {4, 1};
@@ -161,7 +161,7 @@ TEST(KnockOutMemory, PricingDateFlagsOfThePathsStartingCopy) {
       {kWorst, {1, 1}, {0.5, 0.5}, {1, 1}, 1},
   };
   for (const Case& c : cases) {
-    NoteFixture f = MemoryNote(2);
+    CoreNote f = MemoryNote(2);
     f.KnockBarrierFlag0 = c.mode;
     f.BeKO_Hitted = c.given;
     for (int i = 0; i < 2; ++i) f.SetPerformance(i, c.perf[i]);
@@ -174,7 +174,7 @@ TEST(KnockOutMemory, PricingDateFlagsOfThePathsStartingCopy) {
 }
 
 TEST(KnockOutMemory, EveryEntryAndStreamRemembers) {
-  NoteFixture f = MemoryNote(3);
+  CoreNote f = MemoryNote(3);
   f.BeKO_Hitted = {1, 0, 0};
   Spike(f, 1, 5);
   Spike(f, 2, 10);

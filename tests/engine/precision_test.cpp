@@ -11,19 +11,19 @@
 #include "engine/simulate.h"
 #include "numerics/inverse_normal.h"
 #include "numerics/philox.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
 // Two dates: the first redeems at 1.03 when the stock is at or above 1.0,
 // else the note pays 1.08 at maturity, both undiscounted. Each path is worth one of two
 // present values, so the price's error is their difference times the
 // error of the first date's probability.
 TEST(PriceError, TwoValuedPayoffGivesTheBinomialErrorTimesTheGap) {
-  NoteFixture f(1, {30, 60}, {30, 60});
+  CoreNote f(1, {30, 60}, {30, 60});
   f.SetFlatVol(0.3);
   f.SetStrike(3, 0, 1.0);
   f.KI_Barrier = {0.0};
@@ -115,7 +115,7 @@ TEST(PathNormals, RowsAreTheFactorTimesTheNormalsOfTheirAddress) {
 // starts at path 1 gives path 1's payoff whatever ran before.
 TEST(AlignedBlocks, EachPathReadsItsOwnNormals) {
   const double c = 0.2 * std::sqrt(1.0 / 365.0);
-  NoteFixture f(1, {2}, {2});
+  CoreNote f(1, {2}, {2});
   f.SetFlatVol(0.2);
   f.PayOffSlope3[1] = -1.0;
   f.NTrials = 3;

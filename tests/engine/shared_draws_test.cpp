@@ -14,15 +14,15 @@
 #include "numerics/random.h"
 #include "sensitivities/bump_table.h"
 #include "sensitivities/sensitivities.h"
+#include "testing/core_note.h"
 #include "tests/sensitivities/one_by_one.h"
-#include "tests/sensitivities/small_note.h"
 #include "tests/support/run_backwards.h"
 #include "termsheet/task_threads.h"
 
 namespace morvik {
 namespace {
 
-using testing_note::SmallNote;
+using testing::SmallNote;
 
 // The normals of the stream restarted from its seed, one by one.
 std::vector<double> PlainStream(std::size_t n) {
