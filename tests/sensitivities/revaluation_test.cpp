@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "numerics/curves.h"
+#include "testing/core_note.h"
 #include "tests/sensitivities/one_by_one.h"
-#include "tests/sensitivities/small_note.h"
 
 namespace morvik {
 namespace {
 
 using namespace one_by_one;
-using testing_note::CorePrice;
-using testing_note::SmallNote;
+using testing::CorePrice;
+using testing::SmallNote;
 
 double PriceWithSpot(const SmallNote& n, int index, double value) {
   std::vector<double> cur = n.CurPrice;

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "sensitivities/sensitivities.h"
+#include "testing/core_note.h"
 #include "tests/hardening/alloc_hook.h"
-#include "tests/sensitivities/small_note.h"
 #include "tests/support/run_backwards.h"
 
 namespace morvik {
 namespace {
 
-using testing_note::SmallNote;
+using testing::SmallNote;
 
 std::vector<double> Flat(const Greeks& g, double price) {
   std::vector<double> v{price, g.theta, g.rho};
