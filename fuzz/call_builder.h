@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <type_traits>
@@ -28,11 +27,13 @@
 #include "interface/full_call.h"
 #include "interface/layout.h"
 #include "interface/status_messages.h"
+#include "testing/test_notes.h"
 
 namespace morvik::fuzzing {
 
 // The value every output slot holds before the call.
-inline constexpr double kOutputSentinel = -7.0e77;
+using testing::kOutputSentinel;
+using testing::SameBits;
 
 // Reads the input front to back; past its end every byte reads as 0.
 class ByteSource {
@@ -301,11 +302,7 @@ inline FuzzCall BuildCall(const uint8_t* data, std::size_t size) {
   c.CalcFlag = {mode < 128 ? 0 : mode < 208 ? 1 : mode < 250 ? 2 : mode < 253 ? 3 : -1,
                 mode == 255 ? 2 : 0};
 
-  const ExtendedArgs counts = c.Inputs();
-#define MORVIK_FUZZ_OUTPUT(name, kind, rule) \
-  c.name.assign(static_cast<std::size_t>(rules::rule::Of(counts)), kOutputSentinel);
-  MORVIK_FULL_CALL_OUTPUTS(MORVIK_FUZZ_OUTPUT)
-#undef MORVIK_FUZZ_OUTPUT
+  testing::FillOutputs(c, kOutputSentinel);
   return c;
 }
 
@@ -354,11 +351,6 @@ inline bool MayOverflow(const FuzzCall& c) {
   if (small(c.UnderlyingPrice, 1e-3) || small(c.SC, 1e-3) || small(c.Coupon_SC, 1e-3)) return true;
   if (big(c.LocalVolSurface, 5.0) || big(c.FX_Vol, 5.0)) return true;
   return crowded(c.TCurveInfo) || crowded(c.TVol) || crowded(c.Parity) || crowded(c.FX_TVol);
-}
-
-inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() &&
-         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 // One input of the call before and after it: reals bit for bit.

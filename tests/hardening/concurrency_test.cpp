@@ -15,7 +15,7 @@
 #include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "interface/valuation.h"
-#include "tests/hardening/hardening_note.h"
+#include "testing/test_notes.h"
 #include "tests/support/temp_cwd.h"
 #include "termsheet/task_threads.h"
 
@@ -24,15 +24,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::CallOutputs;
+using testing::Collect;
+using testing::FillOutputs;
+using testing::kOutputSentinel;
+using testing::PathNote;
+using testing::PathNoteKind;
+using testing::SameBits;
+
 // The core entry's results for a note assembled once and shared read-only.
 struct CoreResult {
   int status = 0;
   double price = 0.0;
   std::vector<double> prob, cf, couponProb, couponCf;
   bool operator==(const CoreResult& o) const {
-    return status == o.status && fuzzing::SameBits({price}, {o.price}) &&
-           fuzzing::SameBits(prob, o.prob) && fuzzing::SameBits(cf, o.cf) &&
-           fuzzing::SameBits(couponProb, o.couponProb) && fuzzing::SameBits(couponCf, o.couponCf);
+    return status == o.status && SameBits({price}, {o.price}) &&
+           SameBits(prob, o.prob) && SameBits(cf, o.cf) &&
+           SameBits(couponProb, o.couponProb) && SameBits(couponCf, o.couponCf);
   }
 };
 
@@ -72,24 +80,24 @@ class ConcurrencyTest : public ::testing::Test {
 };
 
 constexpr double kTrials = 24.0;
-constexpr NoteKind kKinds[3] = {NoteKind::kTwoStocks, NoteKind::kPendingDate,
-                                NoteKind::kThreeStocks};
+constexpr PathNoteKind kKinds[3] = {PathNoteKind::kTwoStocks, PathNoteKind::kPendingDate,
+                                    PathNoteKind::kThreeStocks};
 
 TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
   // Single-threaded references: each note with the price alone and with the
   // per-stock sensitivities, and each note's core valuation.
-  Outputs ref[3][2];
+  CallOutputs ref[3][2];
   for (int n = 0; n < 3; ++n) {
     for (int calc = 0; calc < 2; ++calc) {
-      FuzzCall c = MakeNote(kKinds[n], kTrials, calc, 0);
+      FullCall c = PathNote(kKinds[n], kTrials, calc, 0);
       ref[n][calc] = Collect(c, c.Call());
       ASSERT_EQ(ref[n][calc].status, 1);
     }
   }
   // Shared inputs: one assembled core argument list per note, read by
   // every thread at once.
-  std::vector<FuzzCall> sources;
-  for (NoteKind k : kKinds) sources.push_back(MakeNote(k, kTrials, 0, 0));
+  std::vector<FullCall> sources;
+  for (PathNoteKind k : kKinds) sources.push_back(PathNote(k, kTrials, 0, 0));
   AssembledCore cores[3];
   CoreResult coreRef[3];
   for (int n = 0; n < 3; ++n) {
@@ -101,7 +109,7 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
     EXPECT_EQ(ref[n][0].price[0], (1000000.0 / 10000.0) * coreRef[n].price);
   }
   // The same full-call note, shared by all threads (outputs per thread).
-  FuzzCall shared = MakeNote(NoteKind::kTwoStocks, kTrials, 1, 0);
+  FullCall shared = PathNote(PathNoteKind::kTwoStocks, kTrials, 1, 0);
   const ExtendedArgs sharedInputs = shared.View();
 
   constexpr int kThreads = 4;
@@ -115,13 +123,13 @@ TEST_F(ConcurrencyTest, ThreadsReproduceTheSingleThreadedResults) {
         const int n = (t + round) % 3;
         const int log = (t + round) % 2;
         // A note of its own, trace on or off.
-        FuzzCall own = MakeNote(kKinds[n], kTrials, round % 2, log);
+        FullCall own = PathNote(kKinds[n], kTrials, round % 2, log);
         if (!(Collect(own, own.Call()) == ref[n][round % 2]))
           fault += "full call, note " + std::to_string(n) + "; ";
         // The shared note's input arrays, with outputs of its own.
-        FuzzCall mine = shared;
+        FullCall mine = shared;
         mine.CalcFlag = {1, log};  // the flag array is the thread's copy
-        ResetOutputs(mine);
+        FillOutputs(mine);
         ExtendedArgs args = sharedInputs;
         args.CalcFlag = mine.CalcFlag.data();
         args.ELS_Prob_n_Cf = mine.ELS_Prob_n_Cf.data();
@@ -145,10 +153,10 @@ TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
   // The three-stock note with every sensitivity, through the export (one
   // thread), and through the internal entry with its revaluations on three
   // threads, by two callers at once.
-  FuzzCall ref = MakeNote(NoteKind::kThreeStocks, kTrials, 2, 0);
-  const Outputs one = Collect(ref, ref.Call());
+  FullCall ref = PathNote(PathNoteKind::kThreeStocks, kTrials, 2, 0);
+  const CallOutputs one = Collect(ref, ref.Call());
   ASSERT_EQ(one.status, 1);
-  std::vector<FuzzCall> calls(2, MakeNote(NoteKind::kThreeStocks, kTrials, 2, 0));
+  std::vector<FullCall> calls(2, PathNote(PathNoteKind::kThreeStocks, kTrials, 2, 0));
   std::vector<int> rc(calls.size(), 0);
   std::vector<std::thread> callers;
   for (std::size_t t = 0; t < calls.size(); ++t)
@@ -163,7 +171,7 @@ TEST_F(ConcurrencyTest, RevaluationsOnSeveralThreadsReproduceOneThread) {
 TEST_F(ConcurrencyTest, AlignedBlocksOnSeveralThreadsReproduceOneThread) {
   // One valuation's blocks of paths on three threads, every sensitivity with
   // its standard error and progress reports, by two callers at once.
-  FuzzCall note = MakeNote(NoteKind::kThreeStocks, 300.0, 2, 0);
+  FullCall note = PathNote(PathNoteKind::kThreeStocks, 300.0, 2, 0);
   ValuationOptions options;
   options.stream = StreamKind::kAligned;
   options.seed = 11;

@@ -15,14 +15,23 @@
 #include <vector>
 
 #include "dates/calendar.h"
+#include "fuzz/call_builder.h"
+#include "testing/test_notes.h"
 #include "tests/hardening/alloc_hook.h"
-#include "tests/hardening/hardening_note.h"
 #include "tests/support/temp_cwd.h"
 
 namespace morvik::hardening {
 namespace {
 
 namespace fs = std::filesystem;
+
+using testing::CallOutputs;
+using testing::Collect;
+using testing::FillOutputs;
+using testing::kOutputSentinel;
+using testing::PathNote;
+using testing::PathNoteKind;
+using testing::SameBits;
 
 // Runs a test inside a fresh empty directory and removes it afterwards.
 struct TempCwd : support::TempCwd {
@@ -37,64 +46,64 @@ std::size_t FilesBelow(const fs::path& p) {
   return n;
 }
 
-Outputs Price(FuzzCall c) {
+CallOutputs Price(FullCall c) {
   const int rc = c.Call();
   return Collect(c, rc);
 }
 
 // The results with the trace off, in a clean directory.
-Outputs Reference(NoteKind kind, int calc0) {
-  return Price(MakeNote(kind, 16.0, calc0, 0));
+CallOutputs Reference(PathNoteKind kind, int calc0) {
+  return Price(PathNote(kind, 16.0, calc0, 0));
 }
 
 TEST(HardeningLogFaults, FileWhereTheLogDirectoryShouldBe) {
-  const Outputs ref = Reference(NoteKind::kTwoStocks, 2);
+  const CallOutputs ref = Reference(PathNoteKind::kTwoStocks, 2);
   ASSERT_EQ(ref.status, 1);
   TempCwd cwd;
   ASSERT_TRUE(cwd.ok());
   { std::ofstream("ZUN_Module_Log") << "not a directory"; }
-  EXPECT_EQ(Price(MakeNote(NoteKind::kTwoStocks, 16.0, 2, 1)), ref);
+  EXPECT_EQ(Price(PathNote(PathNoteKind::kTwoStocks, 16.0, 2, 1)), ref);
   // A rejected call still returns its code and leaves the outputs alone.
-  FuzzCall bad = MakeNote(NoteKind::kTwoStocks, 16.0, 2, 1);
+  FullCall bad = PathNote(PathNoteKind::kTwoStocks, 16.0, 2, 1);
   bad.PriceDate = 19000100;
-  const Outputs rejected = Price(bad);
+  const CallOutputs rejected = Price(bad);
   EXPECT_EQ(rejected.status, -100);
-  EXPECT_TRUE(fuzzing::SameBits(rejected.price, std::vector<double>(9, kOutputSentinel)));
+  EXPECT_TRUE(SameBits(rejected.price, std::vector<double>(9, kOutputSentinel)));
   EXPECT_TRUE(fs::is_regular_file("ZUN_Module_Log"));
 }
 
 TEST(HardeningLogFaults, FileWhereTheCallsSubdirectoryShouldBe) {
-  const Outputs ref = Reference(NoteKind::kPendingDate, 1);
+  const CallOutputs ref = Reference(PathNoteKind::kPendingDate, 1);
   ASSERT_EQ(ref.status, 1);
   TempCwd cwd;
   ASSERT_TRUE(cwd.ok());
   fs::create_directory("ZUN_Module_Log");
   { std::ofstream("ZUN_Module_Log/ZUNP_MorvikMC") << "x"; }
-  EXPECT_EQ(Price(MakeNote(NoteKind::kPendingDate, 16.0, 1, 1)), ref);
+  EXPECT_EQ(Price(PathNote(PathNoteKind::kPendingDate, 16.0, 1, 1)), ref);
   EXPECT_EQ(FilesBelow("ZUN_Module_Log"), 1u);  // only the blocking file
 }
 
 TEST(HardeningLogFaults, ReadOnlyLogDirectory) {
   // Permission bits do not stop root, and CI runs as root.
   if (geteuid() == 0) GTEST_SKIP() << "running as root: read-only directories are writable";
-  const Outputs ref = Reference(NoteKind::kThreeStocks, 1);
+  const CallOutputs ref = Reference(PathNoteKind::kThreeStocks, 1);
   ASSERT_EQ(ref.status, 1);
   TempCwd cwd;
   ASSERT_TRUE(cwd.ok());
   fs::create_directories("ZUN_Module_Log/ZUNP_MorvikMC");
   ASSERT_EQ(chmod("ZUN_Module_Log/ZUNP_MorvikMC", 0555), 0);
-  EXPECT_EQ(Price(MakeNote(NoteKind::kThreeStocks, 16.0, 1, 1)), ref);
+  EXPECT_EQ(Price(PathNote(PathNoteKind::kThreeStocks, 16.0, 1, 1)), ref);
   EXPECT_EQ(FilesBelow("ZUN_Module_Log"), 0u);
   ASSERT_EQ(chmod(".", 0555), 0);  // nothing can be created at all
-  EXPECT_EQ(Price(MakeNote(NoteKind::kThreeStocks, 16.0, 1, 1)), ref);
+  EXPECT_EQ(Price(PathNote(PathNoteKind::kThreeStocks, 16.0, 1, 1)), ref);
 }
 
 TEST(HardeningLogFaults, WorkingTraceDoesNotChangeTheResults) {
-  const Outputs ref = Reference(NoteKind::kThreeStocks, 2);
+  const CallOutputs ref = Reference(PathNoteKind::kThreeStocks, 2);
   ASSERT_EQ(ref.status, 1);
   TempCwd cwd;
   ASSERT_TRUE(cwd.ok());
-  EXPECT_EQ(Price(MakeNote(NoteKind::kThreeStocks, 16.0, 2, 1)), ref);
+  EXPECT_EQ(Price(PathNote(PathNoteKind::kThreeStocks, 16.0, 2, 1)), ref);
   EXPECT_EQ(FilesBelow("ZUN_Module_Log/ZUNP_MorvikMC"), 1u);
 }
 
@@ -124,13 +133,13 @@ struct Guarded {
 };
 
 struct GuardedCall {
-  FuzzCall src;
+  FullCall src;
   Guarded<double> price, tCurve, curve, tVol, parity, surface, corr, div, fxT, fxVol, fxCorr, x, ko,
       ki, slope, amount, redem, cBarrier, coupon, limit, sc, csc, outProb, outCoupon, outPrice;
   Guarded<int> nt, nVol, nParity, tDiv, nDiv, divType, fxN, quanto, dates, knock, beKO, cDates,
       fixed, calc;
 
-  explicit GuardedCall(const FuzzCall& c)
+  explicit GuardedCall(const FullCall& c)
       : src(c), price(c.UnderlyingPrice), tCurve(c.TCurveInfo), curve(c.CurveInfo), tVol(c.TVol),
         parity(c.Parity), surface(c.LocalVolSurface), corr(c.UnderlyingCorr), div(c.Div),
         fxT(c.FX_TVol), fxVol(c.FX_Vol), fxCorr(c.FX_Corr), x(c.X), ko(c.KO_Barrier),
@@ -246,14 +255,14 @@ TEST(HardeningGuardedArrays, InputsUnchangedAndOutputsWrittenOnlyInside) {
   TempCwd cwd;
   ASSERT_TRUE(cwd.ok());
   struct Case {
-    NoteKind kind;
+    PathNoteKind kind;
     int calc0, calc1;
   };
-  const Case cases[] = {{NoteKind::kTwoStocks, 2, 1}, {NoteKind::kPendingDate, 2, 0},
-                        {NoteKind::kThreeStocks, 1, 1}, {NoteKind::kThreeStocks, 0, 0}};
+  const Case cases[] = {{PathNoteKind::kTwoStocks, 2, 1}, {PathNoteKind::kPendingDate, 2, 0},
+                        {PathNoteKind::kThreeStocks, 1, 1}, {PathNoteKind::kThreeStocks, 0, 0}};
   for (const Case& k : cases) {
-    const FuzzCall note = MakeNote(k.kind, 12.0, k.calc0, k.calc1);
-    const Outputs plain = Price(note);
+    const FullCall note = PathNote(k.kind, 12.0, k.calc0, k.calc1);
+    const CallOutputs plain = Price(note);
     ASSERT_EQ(plain.status, 1);
     GuardedCall g(note);
     const int rc = g.Call();
@@ -268,7 +277,7 @@ TEST(HardeningGuardedArrays, InputsUnchangedAndOutputsWrittenOnlyInside) {
     EXPECT_TRUE(std::memcmp(g.outProb.data(), plain.prob.data(), plain.prob.size() * 8) == 0) << what;
   }
   // A rejected call, trace on: inputs and outputs all as they were.
-  FuzzCall bad = MakeNote(NoteKind::kTwoStocks, 12.0, 2, 1);
+  FullCall bad = PathNote(PathNoteKind::kTwoStocks, 12.0, 2, 1);
   bad.KI_Barrier[1] = -0.5;
   GuardedCall g(bad);
   EXPECT_EQ(g.Call(), -2050);
@@ -283,13 +292,13 @@ TEST(HardeningGuardedArrays, InputsUnchangedAndOutputsWrittenOnlyInside) {
 TEST(HardeningAllocationFailure, EveryAllocationOfAFullCallFailsCleanly) {
   TempCwd cwd;
   ASSERT_TRUE(cwd.ok());
-  for (NoteKind kind : {NoteKind::kPendingDate, NoteKind::kThreeStocks}) {
-    const Outputs ref = Price(MakeNote(kind, 2.0, 2, 1));
+  for (PathNoteKind kind : {PathNoteKind::kPendingDate, PathNoteKind::kThreeStocks}) {
+    const CallOutputs ref = Price(PathNote(kind, 2.0, 2, 1));
     ASSERT_EQ(ref.status, 1);
     int failed = 0, traced = 0;
     bool reachedEnd = false;
     for (long k = 0; k < 100000 && !reachedEnd; ++k) {
-      FuzzCall c = MakeNote(kind, 2.0, 2, 1);
+      FullCall c = PathNote(kind, 2.0, 2, 1);
       const long liveBefore = LiveAllocations();
       ArmAllocationFailure(k);
       const int rc = c.Call();
@@ -299,11 +308,11 @@ TEST(HardeningAllocationFailure, EveryAllocationOfAFullCallFailsCleanly) {
       if (rc == -1) {
         ++failed;
         ASSERT_TRUE(fired);
-        ASSERT_TRUE(fuzzing::SameBits(c.ResultPrice, std::vector<double>(c.ResultPrice.size(), kOutputSentinel)))
+        ASSERT_TRUE(SameBits(c.ResultPrice, std::vector<double>(c.ResultPrice.size(), kOutputSentinel)))
             << "allocation " << k;
-        ASSERT_TRUE(fuzzing::SameBits(c.ELS_Prob_n_Cf, std::vector<double>(c.ELS_Prob_n_Cf.size(), kOutputSentinel)))
+        ASSERT_TRUE(SameBits(c.ELS_Prob_n_Cf, std::vector<double>(c.ELS_Prob_n_Cf.size(), kOutputSentinel)))
             << "allocation " << k;
-        ASSERT_TRUE(fuzzing::SameBits(c.ELS_Coupon_Prob_n_Cf,
+        ASSERT_TRUE(SameBits(c.ELS_Coupon_Prob_n_Cf,
                                       std::vector<double>(c.ELS_Coupon_Prob_n_Cf.size(), kOutputSentinel)))
             << "allocation " << k;
       } else {
@@ -332,10 +341,10 @@ TEST(HardeningWindows, WindowReachingBefore1900IsRejected) {
     int status;
   };
   for (const Case k : {Case{2147483647, -2073}, Case{fits + 1, -2073}, Case{fits, 1}}) {
-    FuzzCall c = MakeNote(NoteKind::kTwoStocks, 4.0, 0, 0);
+    FullCall c = PathNote(PathNoteKind::kTwoStocks, 4.0, 0, 0);
     c.PriceDate = 20240210;  // the first date is observed and paid
     c.DatesInfo[2 * 3] = k.window;
-    ResetOutputs(c);
+    FillOutputs(c);
     EXPECT_EQ(fuzzing::RunAndCheck(c), "") << k.window;
     EXPECT_EQ(c.Call(), k.status) << k.window;
   }

@@ -16,25 +16,24 @@
 #include "interface/valuation.h"
 #include "numerics/conventions.h"
 #include "numerics/curves.h"
-#include "tests/hardening/hardening_note.h"
+#include "testing/test_notes.h"
 
 namespace morvik {
 namespace {
 
-using hardening::FuzzCall;
-using hardening::MakeNote;
-using hardening::NoteKind;
+using testing::PathNote;
+using NoteKind = testing::PathNoteKind;
 
 // A note of `kind`; the pending date's fixings lie below its strikes, so
 // that it does not redeem and the simulation values the dates after it.
-FuzzCall Note(NoteKind kind, double trials, int mode) {
-  FuzzCall c = MakeNote(kind, trials, mode, 0);
+FullCall Note(NoteKind kind, double trials, int mode) {
+  FullCall c = PathNote(kind, trials, mode, 0);
   if (kind == NoteKind::kPendingDate) c.SC = {90.0, 45.0};
   return c;
 }
 
-bool Same(const std::vector<double>& a, const std::vector<double>& b) { return fuzzing::SameBits(a, b); }
-bool Same(double a, double b) { return fuzzing::SameBits({a}, {b}); }
+bool Same(const std::vector<double>& a, const std::vector<double>& b) { return testing::SameBits(a, b); }
+bool Same(double a, double b) { return testing::SameBits({a}, {b}); }
 
 // Runs every task on a thread of its own, in reverse order when asked.
 template <bool Reverse>
@@ -47,7 +46,7 @@ void RunOnThreads(int count, BatchTask task, void* ctx) {
 TEST(ValueNote, DefaultOptionsGiveTheFullCallsOutputsBitForBit) {
   for (const NoteKind kind : {NoteKind::kTwoStocks, NoteKind::kPendingDate, NoteKind::kThreeStocks}) {
     for (int mode = 0; mode <= 2; ++mode) {
-      FuzzCall c = Note(kind, 250, mode);
+      FullCall c = Note(kind, 250, mode);
       const int rc = CalcMorvikMC(c.View());
       const ValuationResult r = ValueNote(c.Inputs());
       const std::string where = std::to_string(static_cast<int>(kind)) + "/" + std::to_string(mode);
@@ -74,7 +73,7 @@ TEST(ValueNote, DefaultOptionsGiveTheFullCallsOutputsBitForBit) {
 }
 
 TEST(ValueNote, RejectsAsTheFullCallDoesAndChecksItsOptions) {
-  FuzzCall c = MakeNote(NoteKind::kTwoStocks, 100, 1, 0);
+  FullCall c = PathNote(NoteKind::kTwoStocks, 100, 1, 0);
   c.NTrials = 0.5;
   const ValuationResult bad = ValueNote(c.Inputs());
   EXPECT_EQ(bad.status, CalcMorvikMC(c.View()));
@@ -103,7 +102,7 @@ TEST(ValueNote, RejectsAsTheFullCallDoesAndChecksItsOptions) {
 // (aligned: inside a block, at a block's end, past several blocks).
 TEST(ValueNote, ConvergencePointsAreSeparateRunsBitForBit) {
   for (const StreamKind stream : {StreamKind::kDefault, StreamKind::kAligned}) {
-    FuzzCall c = Note(NoteKind::kPendingDate, 700, 0);
+    FullCall c = Note(NoteKind::kPendingDate, 700, 0);
     ValuationOptions o;
     o.stream = stream;
     o.seed = 3;
@@ -124,7 +123,7 @@ TEST(ValueNote, ConvergencePointsAreSeparateRunsBitForBit) {
 }
 
 TEST(ValueNote, AlignedValuationIsTheSameOnAnyNumberOfThreadsAndSchedule) {
-  FuzzCall c = MakeNote(NoteKind::kThreeStocks, 600, 2, 0);
+  FullCall c = PathNote(NoteKind::kThreeStocks, 600, 2, 0);
   ValuationOptions o;
   o.stream = StreamKind::kAligned;
   o.checkpoints = {300};
@@ -157,7 +156,7 @@ TEST(ValueNote, AlignedValuationIsTheSameOnAnyNumberOfThreadsAndSchedule) {
 // of freedom; it leaves [8.18, 68.40] with probability 1e-4.
 TEST(ValueNote, PricesOfThirtySeedsSpreadAsTheirErrorsSay) {
   for (const StreamKind stream : {StreamKind::kDefault, StreamKind::kAligned}) {
-    FuzzCall c = MakeNote(NoteKind::kTwoStocks, 2000, 0, 0);
+    FullCall c = PathNote(NoteKind::kTwoStocks, 2000, 0, 0);
     std::vector<double> price, var;
     for (int k = 0; k < 30; ++k) {
       ValuationOptions o;
@@ -181,7 +180,7 @@ TEST(ValueNote, PricesOfThirtySeedsSpreadAsTheirErrorsSay) {
 }
 
 TEST(ValueNote, ReplicationsAreTheMeanOfSeededCallsWithTheSpreadOfTheirGreeks) {
-  FuzzCall c = MakeNote(NoteKind::kTwoStocks, 300, 1, 0);
+  FullCall c = PathNote(NoteKind::kTwoStocks, 300, 1, 0);
   ValuationOptions o;
   o.seed = 4;
   o.replications = 3;
@@ -226,7 +225,7 @@ TEST(ValueNote, ProgressRisesToOneInAtMostAHundredAndOneReports) {
   };
   for (const Case& k : {Case{StreamKind::kDefault, 0, nullptr, 1}, Case{StreamKind::kDefault, 1, &two, 1},
                         Case{StreamKind::kAligned, 0, &two, 1}, Case{StreamKind::kDefault, 0, nullptr, 2}}) {
-    FuzzCall c = MakeNote(NoteKind::kTwoStocks, 3000, k.mode, 0);
+    FullCall c = PathNote(NoteKind::kTwoStocks, 3000, k.mode, 0);
     Reports rep;
     ValuationOptions o;
     o.stream = k.stream;
@@ -269,7 +268,7 @@ TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
         Case{StreamKind::kDefault, 0, nullptr, 2, 4000}}) {
     const std::string where = std::to_string(static_cast<int>(k.stream)) + "/" + std::to_string(k.mode) + "/" +
                               std::to_string(k.runner != nullptr) + "/" + std::to_string(k.replications);
-    FuzzCall c = MakeNote(NoteKind::kTwoStocks, k.trials, k.mode, 0);
+    FullCall c = PathNote(NoteKind::kTwoStocks, k.trials, k.mode, 0);
     ValuationOptions o;
     o.stream = k.stream;
     o.runner = k.runner;
@@ -301,11 +300,11 @@ TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
   ValuationOptions o;
   int ctx = 0;
   o.stopCtx = &ctx;  // a context without its hook
-  EXPECT_EQ(ValueNote(MakeNote(NoteKind::kTwoStocks, 100, 0, 0).Inputs(), o).status, kBadValuationOptions);
+  EXPECT_EQ(ValueNote(PathNote(NoteKind::kTwoStocks, 100, 0, 0).Inputs(), o).status, kBadValuationOptions);
 }
 
 // The discount factor of a payment date, computed here from the curve.
-double DiscountTo(const FuzzCall& c, int payDate) {
+double DiscountTo(const FullCall& c, int payDate) {
   return DiscountFactor(c.TCurveInfo.data(), c.CurveInfo.data(), c.NT[0],
                         CdrDDiff(c.PriceDate, payDate) / kDaysPerYear);
 }
@@ -314,7 +313,7 @@ TEST(ValueNote, ReportsEachSlotsDiscountFactorAndWhetherItWasSettled) {
   // The pending first date does not redeem; the second can never redeem
   // (no stock reaches its strikes or barrier), so its probability and its
   // error are 0 on every stream although it is simulated.
-  FuzzCall c = Note(NoteKind::kPendingDate, 400, 0);
+  FullCall c = Note(NoteKind::kPendingDate, 400, 0);
   for (int b = 0; b < 4; ++b)
     for (int i = 0; i < c.NStock; ++i) c.X[(b * c.NStrike + 1) * c.NStock + i] = 50.0;
   c.KO_Barrier[1] = 50.0;
@@ -353,18 +352,18 @@ TEST(ValueNote, ReportsEachSlotsDiscountFactorAndWhetherItWasSettled) {
 TEST(ValueNote, ARejectedCallNamesWhereItsCheckFailed) {
   struct Case {
     const char* what;
-    void (*edit)(FuzzCall&);
+    void (*edit)(FullCall&);
     ValidationFault expected;
   };
   const Case cases[] = {
-      {"second stock's local vol", [](FuzzCall& c) { c.LocalVolSurface[15 + 7] = -0.1; },
+      {"second stock's local vol", [](FullCall& c) { c.LocalVolSurface[15 + 7] = -0.1; },
        {MORVIK_BAD_LOCAL_VOL, 1, -1, -1, 7}},
-      {"discount tenor", [](FuzzCall& c) { c.TCurveInfo[1] = 0.1; }, {MORVIK_BAD_DISCOUNT_TENOR, -1, -1, -1, 1}},
-      {"second coupon's barrier", [](FuzzCall& c) { c.CouponBarrier[1] = std::nan(""); },
+      {"discount tenor", [](FullCall& c) { c.TCurveInfo[1] = 0.1; }, {MORVIK_BAD_DISCOUNT_TENOR, -1, -1, -1, 1}},
+      {"second coupon's barrier", [](FullCall& c) { c.CouponBarrier[1] = std::nan(""); },
        {MORVIK_BAD_COUPON_BARRIER, -1, -1, 1, -1}},
   };
   for (const Case& k : cases) {
-    FuzzCall c = Note(NoteKind::kTwoStocks, 100, 0);
+    FullCall c = Note(NoteKind::kTwoStocks, 100, 0);
     k.edit(c);
     const ValuationResult r = ValueNote(c.Inputs());
     EXPECT_EQ(r.status, k.expected.code) << k.what;
@@ -376,7 +375,7 @@ TEST(ValueNote, ARejectedCallNamesWhereItsCheckFailed) {
     EXPECT_TRUE(r.outcomeDF.empty()) << k.what;
   }
   // Any other failure has no place: options out of range.
-  FuzzCall c = Note(NoteKind::kTwoStocks, 100, 0);
+  FullCall c = Note(NoteKind::kTwoStocks, 100, 0);
   ValuationOptions bad;
   bad.replications = 0;
   EXPECT_EQ(ValueNote(c.Inputs(), bad).fault.code, 1);
