@@ -14,16 +14,16 @@
 #include <ctime>
 #include <vector>
 
-#include "bench/realistic_note.h"
 #include "interface/extended_entry.h"
 #include "numerics/addressed_normal.h"
 #include "numerics/random.h"
 #include "termsheet/task_threads.h"
+#include "testing/test_notes.h"
 
 namespace {
 
-using morvik::bench::AssembledNote;
-using morvik::bench::RealisticNote;
+using morvik::testing::AssembledNote;
+using morvik::testing::RealisticNote;
 
 double CpuNs() {
   timespec ts;

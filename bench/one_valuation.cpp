@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bench/realistic_note.h"
 #include "termsheet/task_threads.h"
+#include "testing/test_notes.h"
 
 int main(int argc, char** argv) {
   const int stocks = argc > 1 ? std::atoi(argv[1]) : 3;
   const bool aligned = argc > 2 && std::strcmp(argv[2], "aligned") == 0;
   const int threads = argc > 3 ? std::atoi(argv[3]) : 1;
   const int reps = argc > 4 ? std::atoi(argv[4]) : 1;
-  morvik::bench::AssembledNote note(stocks);
+  morvik::testing::AssembledNote note(stocks);
   const morvik::TaskRunner runner = morvik::ThreadRunner(threads);
   double best = 1e300;
   for (int r = 0; r < reps; ++r) {

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/realistic_note.h"
 #include "interface/full_call.h"
 #include "termsheet/term_sheet.h"
+#include "testing/test_notes.h"
 
 namespace morvik {
 namespace {
@@ -93,7 +93,7 @@ void MakeExotic(FullCall& n) {
 }
 
 Outputs PriceBenchNote(int stocks, bool exotic, int calc) {
-  FullCall note = bench::RealisticNote(stocks);
+  FullCall note = testing::RealisticNote(stocks);
   if (exotic) MakeExotic(note);
   note.NTrials = kGoldenTrials;
   note.CalcFlag[0] = calc;
