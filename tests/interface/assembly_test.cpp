@@ -8,73 +8,14 @@
 
 #include "interface/assembly.h"
 #include "numerics/curves.h"
-#include "tests/support/full_call.h"
+#include "testing/test_notes.h"
 
 namespace morvik {
 namespace {
 
 // A small two-stock contract whose arrays live as long as the test.
-struct Inputs : support::FullCall {
-  Inputs() {
-    PriceDate = 20240115;
-    NotionalAMT = 1.0e6;
-    UnderlyingPrice = {100.0, 80.0, 50.0, 50.0};
-    TCurveInfo = {0.5, 1.0, 0.25, 2.0};  // common (2), stock 0 (1), stock 1 (1)
-    CurveInfo = {0.01, 0.02, 0.03, 0.04};
-    NT = {2, 1, 1};
-    TVol = {0.5, 1.0, 1.0};
-    Parity = {1.0, 1.1, 0.9, 1.0, 1.2};
-    LocalVolSurface = {0.2, 0.2, 0.2, 0.2, 0.2, 0.2, 0.3, 0.3, 0.3};
-    NVol = {2, 1};
-    NParity = {2, 3};
-    UnderlyingCorr = {1.0, 0.5, 0.5, 1.0};
-    TDiv = {0, 0};
-    Div = {0.01, 0.02};
-    NDiv = {1, 1};
-    Div_TypeFlag = {0, 0};
-    support::NoQuanto(*this, 2);
-    NStock = 2;
-    KI_Barrier = {0.6, 0.6};
-    KnockBarrierFlag = {1, 2};
-    BeKO_Hitted = {0, 1};
-    BeKI_Hitted = 1;
-    CouponBarrierFlag = 2;
-    BeCouponBarrierHitted = 1;
-    NTrials = 1234.0;
-    PayOffLimit = {0.75, 0.25};
-    NAFlag = 1;
-    FixedFlag = {0, 0};
-    CalcFlag = {0, 0};
-    Schedule({20240215}, {20240220}, {1});
-  }
-
-  // Schedule of observation dates `obs`, payment dates `pay`, windows `win`;
-  // strikes, payoffs and redemption coupons sized to it.
-  void Schedule(const std::vector<int>& obs, const std::vector<int>& pay,
-                const std::vector<int>& win) {
-    const std::size_t n = obs.size();
-    NStrike = static_cast<int>(n);
-    DatesInfo.clear();
-    DatesInfo.insert(DatesInfo.end(), obs.begin(), obs.end());
-    DatesInfo.insert(DatesInfo.end(), pay.begin(), pay.end());
-    DatesInfo.insert(DatesInfo.end(), win.begin(), win.end());
-    for (std::size_t s = 0; s < n; ++s) DatesInfo.push_back(static_cast<int>(s % 2));
-    X.assign(4 * 2 * n, 0.0);
-    for (std::size_t m = 0; m < X.size(); ++m) X[m] = 0.5 + 0.001 * static_cast<double>(m);
-    KO_Barrier.assign(n, 1.0);
-    PayOffSlope.assign(4 * n + 8, 0.0);
-    PayOffAmount.assign(4 * n + 8, 0.0);
-    for (std::size_t m = 0; m < PayOffSlope.size(); ++m) PayOffSlope[m] = static_cast<double>(m);
-    RedemCoupon.assign(n > 1 ? n - 1 : 0, 0.01);
-  }
-
-  void Coupons(const std::vector<int>& obs, const std::vector<int>& pay) {
-    NCoupon = static_cast<int>(obs.size());
-    CouponDatesInfo = obs;
-    CouponDatesInfo.insert(CouponDatesInfo.end(), pay.begin(), pay.end());
-    CouponBarrier.assign(obs.size(), 0.5);
-    Coupon.assign(obs.size(), 0.02);
-  }
+struct Inputs : FullCall {
+  Inputs() : FullCall(testing::DistinctValuesNote()) {}
 };
 
 TEST(AssemblyTest, SplitsPricePairsAndRescalesMoneynessMultiplyingFirst) {
@@ -97,9 +38,9 @@ TEST(AssemblyTest, SplitsPricePairsAndRescalesMoneynessMultiplyingFirst) {
 
 TEST(AssemblyTest, ScheduleDatesBecomeSignedDayOffsetsFromPricingDate) {
   Inputs in;  // pricing date 2024-01-15
-  in.Schedule({20240110, 20240115, 20240116, 20250115}, {20240112, 20240120, 20240301, 20250120},
+  testing::SetRampSchedule(in, {20240110, 20240115, 20240116, 20250115}, {20240112, 20240120, 20240301, 20250120},
               {1, 1, 1, 1});
-  in.Coupons({20231231, 20240215}, {20240101, 20240229});
+  testing::SetCoupons(in, {20231231, 20240215}, {20240101, 20240229}, 0.5, 0.02);
   AssembledCore core;
   AssembleCore(in.View(), core);
   // 5 days before, the same day, the next day, and one year on across the
@@ -125,8 +66,8 @@ TEST(AssemblyTest, NoCouponsStillGivesOneElementCouponArrays) {
 
 TEST(AssemblyTest, PassesCallerArraysAndSingleValuesThrough) {
   Inputs in;
-  in.Schedule({20240215, 20240315, 20240415}, {20240220, 20240320, 20240420}, {1, 3, 2});
-  in.Coupons({20240201}, {20240205});
+  testing::SetRampSchedule(in, {20240215, 20240315, 20240415}, {20240220, 20240320, 20240420}, {1, 3, 2});
+  testing::SetCoupons(in, {20240201}, {20240205}, 0.5, 0.02);
   const ExtendedArgs& e = in.View();
   AssembledCore core;
   AssembleCore(e, core);
@@ -235,7 +176,7 @@ TEST(AssemblyTest, RowsReachFarEnoughForTheLongestObservationWindow) {
   // 31 + 11 = 42 days (last observation on day 31), and every extra day
   // follows the row's own rule.
   Inputs in;
-  in.Schedule({20240201, 20240215}, {20240205, 20240220}, {1, 10});
+  testing::SetRampSchedule(in, {20240201, 20240215}, {20240205, 20240220}, {1, 10});
   in.Div_TypeFlag = {0, 2};
   in.TDiv = {0, 36, 41, 42};
   in.Div = {0.01, 0.5, 1.0, 2.0};
@@ -264,7 +205,7 @@ TEST(AssemblyTest, RowLengthRule) {
 
 TEST(AssemblyTest, ScheduleLongPastGivesEmptyRows) {
   Inputs in;
-  in.Schedule({20231201}, {20231205}, {1});
+  testing::SetRampSchedule(in, {20231201}, {20231205}, {1});
   in.Div_TypeFlag = {1, 2};
   in.TDiv = {10, 3};
   in.Div = {0.02, 1.0};

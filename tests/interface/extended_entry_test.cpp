@@ -18,8 +18,8 @@
 #include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "logging/log_writer.h"
+#include "testing/test_notes.h"
 #include "tests/hardening/alloc_hook.h"
-#include "tests/support/full_call.h"
 #include "tests/support/temp_cwd.h"
 #include "tests/support/text_lines.h"
 
@@ -27,6 +27,7 @@ namespace morvik {
 namespace {
 
 constexpr double kSentinel = -777.25;
+// The rate and notional of testing::ClosedFormNote.
 constexpr double kRate = 0.02;
 constexpr double kNotional = 1234567.0;
 // Pricing date 2024-01-02; first payment 2024-02-05 (34 days), coupon paid
@@ -36,58 +37,11 @@ constexpr int kCouponPayDays = 18;
 
 // The note above, with outputs longer than needed so that writes past the
 // contract show.
-struct Note : support::FullCall {
-  Note() {
-    PriceDate = 20240102;
-    NotionalAMT = kNotional;
-    UnderlyingPrice = {100.0, 100.0, 90.0, 100.0};
-    TCurveInfo = {1.0, 1.0, 1.0};
-    CurveInfo = {kRate, kRate, kRate};
-    NT = {1, 1, 1};
-    TVol = {1.0, 1.0};
-    Parity = {1.0, 1.0};
-    LocalVolSurface = {0.2, 0.25};
-    NVol = {1, 1};
-    NParity = {1, 1};
-    UnderlyingCorr = {1.0, 0.3, 0.3, 1.0};
-    TDiv = {0, 0};
-    Div = {0.01, 0.0};
-    NDiv = {1, 1};
-    Div_TypeFlag = {0, 0};
-    support::NoQuanto(*this, 2);
-    NStock = 2;
-    NStrike = 2;
-    X.assign(16, 0.01);
-    KO_Barrier = {1.0, 1.0};
-    KI_Barrier = {0.5, 0.5};
-    PayOffSlope.assign(16, 0.0);
-    PayOffAmount.assign(16, 0.1);
-    DatesInfo = {20240201, 20240301, 20240205, 20240305, 1, 1, 0, 0};
-    RedemCoupon = {0.05};
-    KnockBarrierFlag = {0, 0};
-    BeKO_Hitted = {0, 0};
-    BeKI_Hitted = 0;
-    NCoupon = 1;
-    CouponBarrier = {0.0};
-    Coupon = {0.03};
-    CouponDatesInfo = {20240115, 20240120};
-    CouponBarrierFlag = 2;
-    BeCouponBarrierHitted = 0;
-    NTrials = 8.0;
-    PayOffLimit = {0.0, 0.0};
-    NAFlag = 1;
-    FixedFlag = {0, 0};
-    CalcFlag = {0, 0};
+struct Note : FullCall {
+  Note() : FullCall(testing::ClosedFormNote()) {
     ELS_Prob_n_Cf.assign(8 + 2, kSentinel);
     ELS_Coupon_Prob_n_Cf.assign(2 + 2, kSentinel);
     ResultPrice.assign(9 + 2, kSentinel);
-  }
-
-  void DropCoupons() {
-    NCoupon = 0;
-    CouponBarrier.clear();
-    Coupon.clear();
-    CouponDatesInfo.clear();
   }
 };
 
@@ -256,7 +210,7 @@ TEST(ExtendedEntryTest, ZeroNotionalZeroesMoneyButKeepsProbabilities) {
 
 TEST(ExtendedEntryTest, NoCouponsLeavesTheCouponOutputAlone) {
   Note n;
-  n.DropCoupons();
+  testing::DropCoupons(n);
   ASSERT_EQ(CalcMorvikMC(n.View(), nullptr), 1);
   EXPECT_EQ(n.ELS_Coupon_Prob_n_Cf, std::vector<double>(4, kSentinel));
   EXPECT_NEAR(n.ResultPrice[0], kNotional * std::exp(-kRate * (kPay0Days / 365.0)), 1e-6);
@@ -335,7 +289,7 @@ TEST(ExtendedEntryTest, LoggedCallWithoutCouponsOrSensitivities) {
   TempCwd tmp("morvik_ext");
   ASSERT_TRUE(tmp.ok());
   Note n;
-  n.DropCoupons();
+  testing::DropCoupons(n);
   n.CalcFlag = {0, 1};
   ASSERT_EQ(CalcMorvikMC(n.View(), &FixedClock), 1);
   bool crlf = false;

@@ -13,8 +13,7 @@
 
 #include "engine/core_valuation.h"
 #include "interface/assembly.h"
-#include "tests/hardening/hardening_note.h"
-#include "tests/support/full_call.h"
+#include "testing/test_notes.h"
 
 namespace morvik {
 namespace {
@@ -22,82 +21,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-struct Inputs : support::FullCall {
-  Inputs() {
-    PriceDate = 20240115;
-    NotionalAMT = 10000.0;
-    UnderlyingPrice = {100.0, 100.0, 50.0, 40.0};
-    // Common curve (2 points), stock 0's curve (2 points), stock 1's (1 point).
-    TCurveInfo = {0.5, 1.0, 0.25, 1.0, 0.5};
-    CurveInfo = {0.03, 0.035, 0.02, 0.021, 0.01};
-    NT = {2, 2, 1};
-    TVol = {0.5, 1.0, 1.0};
-    Parity = {0.8, 1.0, 1.2, 0.9, 1.1};
-    LocalVolSurface.assign(8, 0.2);
-    NVol = {2, 1};
-    NParity = {3, 2};
-    UnderlyingCorr = {1.0, 0.5, 0.5, 1.0};
-    TDiv = {30, 200, 0};
-    Div = {1.5, 1.5, 0.01};
-    NDiv = {2, 1};
-    Div_TypeFlag = {2, 0};
-    FX_TVol = {1.0, 0.5, 1.0};
-    FX_Vol = {0.1, 0.1, 0.12};
-    FX_NVol = {1, 2};
-    FX_Corr = {0.0, 0.3};
-    QuantoFlag = {0, 1};
-    NStock = 2;
-    NStrike = 3;
-    // Tier b of every (date, stock) is 0.7 + 0.05 b.
-    X = MakeTiers(3, 2);
-    KO_Barrier = {1.2, 1.2, 1.2};
-    KI_Barrier = {0.5, 0.5};
-    PayOffSlope.assign(20, 0.0);
-    PayOffAmount.assign(20, 1.05);
-    RedemCoupon = {0.0, 0.0};
-    DatesInfo = {20240715, 20250115, 20250715,
-                 20240722, 20250122, 20250722,
-                 1,        1,        1,
-                 0,        0,        0};
-    KnockBarrierFlag = {0, 0};
-    BeKO_Hitted = {0, 0};
-    BeKI_Hitted = 0;
-    NCoupon = 2;
-    CouponBarrier = {0.6, 0.6};
-    Coupon = {0.02, 0.02};
-    CouponDatesInfo = {20240415, 20241015, 20240422, 20241022};
-    CouponBarrierFlag = 1;
-    BeCouponBarrierHitted = 0;
-    NTrials = 10000.0;
-    PayOffLimit = {1.0, 0.5};
-    NAFlag = 1;
-    FixedFlag = {0, 0};
-    CalcFlag = {0, 0};
-  }
-
-  static std::vector<double> MakeTiers(int n, int s) {
-    std::vector<double> x(4 * static_cast<size_t>(n * s));
-    for (int b = 0; b < 4; ++b)
-      for (int e = 0; e < n * s; ++e) x[b * n * s + e] = 0.7 + 0.05 * b;
-    return x;
-  }
-
-  // Fixings per stock for the redemption window and the coupon, sized to
-  // match FixedFlag.
-  void SetFixings(int redemption, int coupon) {
-    FixedFlag = {redemption, coupon};
-    SC.assign(static_cast<size_t>(NStock * redemption), 95.0);
-    Coupon_SC.assign(static_cast<size_t>(NStock * coupon), 95.0);
-  }
-
-  // Redemption observation and payment dates, window lengths one.
-  void SetSchedule(std::vector<int> obs, std::vector<int> pay) {
-    const int n = static_cast<int>(obs.size());
-    for (int s = 0; s < n; ++s) {
-      DatesInfo[s] = obs[s];
-      DatesInfo[n + s] = pay[s];
-    }
-  }
+// The mixed-counts two-stock note, valid as it stands.
+struct Inputs : FullCall {
+  Inputs() : FullCall(testing::MixedCountsNote()) {}
 };
 
 struct Row {
@@ -221,19 +147,19 @@ const Row kSingleFaults[] = {
     {"ki_negative", [](Inputs& in) { in.KI_Barrier[1] = -0.1; }, -2050},
     {"ki_nan", [](Inputs& in) { in.KI_Barrier[0] = kNaN; }, -2050},
     {"obs_before_previous",
-     [](Inputs& in) { in.SetSchedule({20240715, 20240714, 20250715}, {20240722, 20250122, 20250722}); },
+     [](Inputs& in) { testing::SetRedemptionDates(in, {20240715, 20240714, 20250715}, {20240722, 20250122, 20250722}); },
      -2071},
     {"obs_equal_previous",
-     [](Inputs& in) { in.SetSchedule({20240715, 20240715, 20250715}, {20240722, 20250122, 20250722}); },
+     [](Inputs& in) { testing::SetRedemptionDates(in, {20240715, 20240715, 20250715}, {20240722, 20250122, 20250722}); },
      -2071},
     {"obs_not_real", [](Inputs& in) { in.DatesInfo[1] = 20250229; }, -2071},
     {"obs_out_of_range", [](Inputs& in) { in.DatesInfo[0] = 19000100; }, -2071},
     {"pay_before_obs", [](Inputs& in) { in.DatesInfo[4] = 20250114; }, -2075},
     {"pay_before_previous_pay",
-     [](Inputs& in) { in.SetSchedule({20240715, 20240716, 20250715}, {20240722, 20240721, 20250722}); },
+     [](Inputs& in) { testing::SetRedemptionDates(in, {20240715, 20240716, 20250715}, {20240722, 20240721, 20250722}); },
      -2075},
     {"pay_equal_previous_ok",
-     [](Inputs& in) { in.SetSchedule({20240715, 20240716, 20250715}, {20240722, 20240722, 20250722}); },
+     [](Inputs& in) { testing::SetRedemptionDates(in, {20240715, 20240716, 20250715}, {20240722, 20240722, 20250722}); },
      1},
     {"pay_not_real", [](Inputs& in) { in.DatesInfo[5] = 20250732; }, -2075},
     {"window_zero", [](Inputs& in) { in.DatesInfo[7] = 0; }, -2073},
@@ -300,10 +226,10 @@ const Row kSingleFaults[] = {
     {"na_flag_two", [](Inputs& in) { in.NAFlag = 2; }, -303},
     {"fixed_redemption_negative", [](Inputs& in) { in.FixedFlag[0] = -1; }, -302},
     {"fixed_coupon_negative", [](Inputs& in) { in.FixedFlag[1] = -1; }, -302},
-    {"fixings_supplied_ok", [](Inputs& in) { in.SetFixings(2, 1); }, 1},
-    {"sc_negative", [](Inputs& in) { in.SetFixings(2, 1); in.SC[3] = -1.0; }, -2201},
-    {"sc_nan", [](Inputs& in) { in.SetFixings(1, 0); in.SC[0] = kNaN; }, -2201},
-    {"coupon_sc_negative", [](Inputs& in) { in.SetFixings(0, 1); in.Coupon_SC[1] = -1.0; }, -2202},
+    {"fixings_supplied_ok", [](Inputs& in) { testing::SetFixings(in, 2, 1); }, 1},
+    {"sc_negative", [](Inputs& in) { testing::SetFixings(in, 2, 1); in.SC[3] = -1.0; }, -2201},
+    {"sc_nan", [](Inputs& in) { testing::SetFixings(in, 1, 0); in.SC[0] = kNaN; }, -2201},
+    {"coupon_sc_negative", [](Inputs& in) { testing::SetFixings(in, 0, 1); in.Coupon_SC[1] = -1.0; }, -2202},
     {"calc_two_log_ok", [](Inputs& in) { in.CalcFlag = {2, 1}; }, 1},
     {"calc_three", [](Inputs& in) { in.CalcFlag = {3, 0}; }, -301},
     {"calc_negative", [](Inputs& in) { in.CalcFlag = {-1, 0}; }, -301},
@@ -324,7 +250,7 @@ void WindowCase(Inputs& in, int obs, int pay, int fixed) {
   in.DatesInfo[0] = obs;
   in.DatesInfo[3] = pay;
   in.DatesInfo[6] = 5;
-  in.SetFixings(fixed, 0);
+  testing::SetFixings(in, fixed, 0);
 }
 
 const Row kFixings[] = {
@@ -357,44 +283,44 @@ const Row kFixings[] = {
      -302},
     {"second_pending_redemption",
      [](Inputs& in) {
-       in.SetSchedule({20240110, 20240112, 20250715}, {20240201, 20240202, 20250722});
-       in.SetFixings(1, 0);
+       testing::SetRedemptionDates(in, {20240110, 20240112, 20250715}, {20240201, 20240202, 20250722});
+       testing::SetFixings(in, 1, 0);
      },
      -302},
     // The pending date's window and the running window of the next date
     // would both be read from SC.
     {"running_window_behind_pending_date",
      [](Inputs& in) {
-       in.SetSchedule({20240110, 20240117, 20250715}, {20240201, 20240202, 20250722});
+       testing::SetRedemptionDates(in, {20240110, 20240117, 20250715}, {20240201, 20240202, 20250722});
        in.DatesInfo[7] = 5;
-       in.SetFixings(5, 0);
+       testing::SetFixings(in, 5, 0);
      },
      -302},
     {"pending_date_next_window_not_started_ok",
      [](Inputs& in) {
-       in.SetSchedule({20240110, 20240125, 20250715}, {20240201, 20240202, 20250722});
+       testing::SetRedemptionDates(in, {20240110, 20240125, 20250715}, {20240201, 20240202, 20250722});
        in.DatesInfo[7] = 5;
-       in.SetFixings(1, 0);
+       testing::SetFixings(in, 1, 0);
      },
      1},
     {"one_paid_one_pending_ok",
      [](Inputs& in) {
-       in.SetSchedule({20240110, 20240112, 20250715}, {20240114, 20240202, 20250722});
-       in.SetFixings(1, 0);
+       testing::SetRedemptionDates(in, {20240110, 20240112, 20250715}, {20240114, 20240202, 20250722});
+       testing::SetFixings(in, 1, 0);
      },
      1},
     {"coupon_observed_today_needs_fixing", [](Inputs& in) { in.CouponDatesInfo = {20240115, 20241015, 20240122, 20241022}; }, -302},
     {"coupon_pending_with_fixing_ok",
      [](Inputs& in) {
        in.CouponDatesInfo = {20240110, 20241015, 20240122, 20241022};
-       in.SetFixings(0, 1);
+       testing::SetFixings(in, 0, 1);
      },
      1},
     {"coupon_paid_today_ok", [](Inputs& in) { in.CouponDatesInfo = {20240110, 20241015, 20240115, 20241022}; }, 1},
     {"second_pending_coupon",
      [](Inputs& in) {
        in.CouponDatesInfo = {20240110, 20240112, 20240120, 20240125};
-       in.SetFixings(0, 1);
+       testing::SetFixings(in, 0, 1);
      },
      -302},
 };
@@ -489,7 +415,7 @@ TEST(Validation, SingleDateNoteReadsNoEmptyArray) {
   in.FX_Corr = {0.0};
   in.QuantoFlag = {0};
   in.NStrike = 1;
-  in.X = Inputs::MakeTiers(1, 1);
+  in.X = testing::Tiers(1, 1, 0.7, 0.05);
   in.KO_Barrier = {1.0};
   in.KI_Barrier = {0.6};
   in.PayOffSlope.assign(12, 0.0);
@@ -501,7 +427,7 @@ TEST(Validation, SingleDateNoteReadsNoEmptyArray) {
   in.CouponBarrier.clear();
   in.Coupon.clear();
   in.CouponDatesInfo.clear();
-  in.SetFixings(0, 0);
+  testing::SetFixings(in, 0, 0);
   EXPECT_EQ(ValidateInputs(in.View()), 1);
 
   in.PayOffAmount[11] = kNaN;
@@ -541,7 +467,7 @@ TEST(Validation, FaultLocation) {
        {-302, -1, -1, 0, -1}},
       {"sc_row1_stock0",
        [](Inputs& in) {
-         in.SetFixings(2, 0);
+         testing::SetFixings(in, 2, 0);
          in.SC[2] = -1.0;
        },
        {-2201, 0, -1, -1, 1}},
@@ -587,7 +513,7 @@ TEST(CorrelationMatrix, MatricesThatAreNotCorrelationMatricesAreRejected) {
   };
   for (const MatrixCase& m : cases) {
     SCOPED_TRACE(m.name);
-    FullCall c = hardening::MakeNote(hardening::NoteKind::kThreeStocks, 40.0, 1, 0);
+    FullCall c = testing::PathNote(testing::PathNoteKind::kThreeStocks, 40.0, 1, 0);
     m.change(c);
     const FullCall before = c;
     ValidationFault fault;
@@ -595,9 +521,9 @@ TEST(CorrelationMatrix, MatricesThatAreNotCorrelationMatricesAreRejected) {
     EXPECT_EQ(fault.underlying, m.row);
     EXPECT_EQ(fault.point, m.column);
     EXPECT_EQ(c.Call(), -2026);
-    EXPECT_TRUE(fuzzing::SameBits(c.ELS_Prob_n_Cf, before.ELS_Prob_n_Cf));
-    EXPECT_TRUE(fuzzing::SameBits(c.ELS_Coupon_Prob_n_Cf, before.ELS_Coupon_Prob_n_Cf));
-    EXPECT_TRUE(fuzzing::SameBits(c.ResultPrice, before.ResultPrice));
+    EXPECT_TRUE(testing::SameBits(c.ELS_Prob_n_Cf, before.ELS_Prob_n_Cf));
+    EXPECT_TRUE(testing::SameBits(c.ELS_Coupon_Prob_n_Cf, before.ELS_Coupon_Prob_n_Cf));
+    EXPECT_TRUE(testing::SameBits(c.ResultPrice, before.ResultPrice));
   }
 }
 
@@ -617,7 +543,7 @@ TEST(CorrelationMatrix, SingularAndNoisyMatricesArePricedAsTheCorePricesThem) {
   };
   for (const MatrixCase& m : cases) {
     SCOPED_TRACE(m.name);
-    FullCall c = hardening::MakeNote(hardening::NoteKind::kThreeStocks, 40.0, 0, 0);
+    FullCall c = testing::PathNote(testing::PathNoteKind::kThreeStocks, 40.0, 0, 0);
     c.NotionalAMT = 10000.0;  // the core's units
     m.change(c);
     ASSERT_EQ(c.Call(), 1);

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "interface/full_call.h"
 #include "logging/log_writer.h"
-#include "tests/support/full_call.h"
 #include "tests/support/temp_cwd.h"
 #include "tests/support/text_lines.h"
 
@@ -65,7 +65,7 @@ std::vector<int> IntRamp(int n, int start) {
 TEST_F(InputDumpTest, TwoStocksOneStrikeNoCouponsByteForByte) {
   // Every array has exactly the length its count says, so a read past a
   // count shows up under the address sanitizer.
-  support::FullCall c;
+  FullCall c;
   c.PriceDate = 20240315;
   c.NotionalAMT = 1000000;
   c.UnderlyingPrice = {100, 100, 50.5, 50};
@@ -175,7 +175,7 @@ TEST_F(InputDumpTest, TwoStocksOneStrikeNoCouponsByteForByte) {
 TEST_F(InputDumpTest, CountsFollowTheCaller) {
   // Three stocks' worth of every family would be tedious; two stocks with
   // unequal per-stock counts, three strikes, two coupons and fixed closes.
-  support::FullCall c;
+  FullCall c;
   c.NT = {1, 2, 2};        // curves: 1 + 2 + 2 = 5
   c.NVol = {1, 2};         // 3 tenors
   c.NParity = {2, 1};      // 3 levels, surface 1*2 + 2*1 = 4
@@ -260,7 +260,7 @@ TEST_F(InputDumpTest, CountsFollowTheCaller) {
 TEST_F(InputDumpTest, RejectedCallWithoutStocksIsStillDumpedInFull) {
   // NStock = 0: only NT[0], the strike arrays and the fixed-size arrays
   // carry values; every per-underlying line is the label alone.
-  support::FullCall c;
+  FullCall c;
   c.PriceDate = 20240315;
   c.NotionalAMT = 10000;
   c.NT = {1};
@@ -309,7 +309,7 @@ TEST_F(InputDumpTest, RejectedCallWithoutStocksIsStillDumpedInFull) {
 
 TEST_F(InputDumpTest, NegativeCountsWriteLabelsAlone) {
   // Unvalidated counts below zero must not be read as lengths.
-  support::FullCall c;
+  FullCall c;
   c.NT = {0};
   c.FixedFlag = {-1, -1};
   c.CalcFlag = {0, 1};
@@ -338,7 +338,7 @@ TEST_F(InputDumpTest, NegativeCountsWriteLabelsAlone) {
 TEST_F(InputDumpTest, NegativePerStockCountsAddNoValuesToTheirSums) {
   // A negative count of one stock is no values of that stock (the layout's
   // rule); it does not take values away from the others.
-  support::FullCall c;
+  FullCall c;
   c.NStock = 2;
   c.NT = {-4, 1, -2};
   c.TCurveInfo = c.CurveInfo = {1.0, 2.0, 3.0};

@@ -26,6 +26,7 @@
 #include "interface/full_call.h"
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
+#include "testing/test_notes.h"
 #include "tools/morvik-price/app.h"
 #include "tools/morvik-price/progress.h"
 #include "tests/support/text_lines.h"
@@ -203,72 +204,9 @@ TEST(PriceExamples, MidLifeNoteSettlesItsPendingCouponAndSkipsPaidDates) {
   EXPECT_EQ(r.couponSettled, coupons);
 }
 
-// The step-down example's arrays, written out by hand from the term sheet.
-FullCall StepDownCall() {
-  FullCall c;
-  c.PriceDate = 20250630;
-  c.NotionalAMT = 1.0e9;
-  c.UnderlyingPrice = {60800, 60800, 203500, 203500};
-  c.TCurveInfo = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
-  c.CurveInfo = {0.0265, 0.0262, 0.0258, 0.0255, 0.0256, 0.0270, 0.0268, 0.0265,
-                 0.0262, 0.0263, 0.0270, 0.0268, 0.0265, 0.0262, 0.0263};
-  c.NT = {5, 5, 5};
-  c.TVol = {0.25, 0.5, 1.0, 2.0, 3.0, 0.25, 0.5, 1.0, 2.0, 3.0};
-  c.Parity = {0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5, 0.5, 0.7, 0.85, 1.0, 1.15, 1.3, 1.5};
-  c.LocalVolSurface = {
-      0.4375, 0.435, 0.43, 0.42, 0.41,   0.3775, 0.375, 0.37, 0.36, 0.35,   0.3325, 0.33, 0.325, 0.315, 0.305,
-      0.2875, 0.285, 0.28, 0.27, 0.26,   0.2425, 0.24, 0.235, 0.225, 0.215, 0.1975, 0.195, 0.19, 0.18, 0.17,
-      0.1375, 0.135, 0.13, 0.12, 0.11,
-      0.459, 0.456, 0.45, 0.438, 0.426,  0.403, 0.4, 0.394, 0.382, 0.37,    0.361, 0.358, 0.352, 0.34, 0.328,
-      0.319, 0.316, 0.31, 0.298, 0.286,  0.277, 0.274, 0.268, 0.256, 0.244, 0.235, 0.232, 0.226, 0.214, 0.202,
-      0.179, 0.176, 0.17, 0.158, 0.146};
-  c.NVol = {5, 5};
-  c.NParity = {7, 7};
-  c.UnderlyingCorr = {1.0, 0.42, 0.42, 1.0};
-  c.TDiv = {0, 0};
-  c.Div = {0.024, 0.055};
-  c.NDiv = {1, 1};
-  c.Div_TypeFlag = {0, 0};
-  c.FX_TVol = {0.0, 0.0};
-  c.FX_Vol = {0.0, 0.0};
-  c.FX_NVol = {1, 1};
-  c.FX_Corr = {0.0, 0.0};
-  c.QuantoFlag = {0, 0};
-  c.NStock = 2;
-  c.NStrike = 6;
-  const double strike[6] = {0.90, 0.90, 0.85, 0.85, 0.80, 0.75};
-  for (int b = 0; b < 4; ++b) {
-    for (int s = 0; s < 6; ++s) {
-      c.X.push_back(strike[s]);
-      c.X.push_back(strike[s]);
-    }
-  }
-  c.KO_Barrier.assign(6, 1.0e6);
-  c.KI_Barrier = {0.5, 0.5};
-  c.PayOffSlope.assign(32, 0.0);
-  c.PayOffAmount.assign(32, 0.0);
-  const double coupon[6] = {0.0275, 0.055, 0.0825, 0.11, 0.1375, 0.165};
-  for (int b = 0; b < 4; ++b) {
-    for (int s = 0; s < 6; ++s) c.PayOffAmount[b * 8 + s] = coupon[s];
-  }
-  c.PayOffAmount[3 * 8 + 6] = 0.165;  // maturity without knock-in
-  c.PayOffSlope[3 * 8 + 7] = 1.0;     // maturity with knock-in: the worst performance
-  c.DatesInfo = {20251226, 20260626, 20261228, 20270628, 20271227, 20280626,
-                 20251231, 20260701, 20261231, 20270701, 20271230, 20280629,
-                 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
-  c.RedemCoupon.assign(5, 0.0);
-  c.KnockBarrierFlag = {0, 1};
-  c.BeKO_Hitted = {0, 0};
-  c.NTrials = 500.0;
-  c.PayOffLimit = {1.0, INFINITY};
-  c.NAFlag = 1;
-  c.CalcFlag = {1, 0};
-  c.SizeOutputs();
-  return c;
-}
-
 TEST(PriceJson, OutputEqualsADirectCallOnTheSameArrays) {
-  FullCall c = StepDownCall();
+  // The step-down example's arrays, written out by hand from the term sheet.
+  FullCall c = testing::StepDownExampleNote();
   const int status = c.Call();
   const std::vector<double>& events = c.ELS_Prob_n_Cf;
   const std::vector<double>& price = c.ResultPrice;
