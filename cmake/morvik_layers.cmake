@@ -22,11 +22,13 @@ set(MORVIK_USES_sensitivities engine numerics)
 set(MORVIK_USES_interface sensitivities engine numerics dates logging)
 
 # Units above the library, lowest first, and the folders each one's include
-# path holds (its own first). They are built only with the tools; the
-# library and its exports never see them.
-set(MORVIK_UNITS calibration termsheet)
+# path holds (its own first). The calibration and the term-sheet layer are
+# built only with the tools, the shared test notes (testing/) only with the
+# tests or benchmarks; the library and its exports never see them.
+set(MORVIK_UNITS calibration termsheet testing)
 set(MORVIK_VIEW_calibration calibration numerics)
 set(MORVIK_VIEW_termsheet termsheet calibration ${MORVIK_LAYERS})
+set(MORVIK_VIEW_testing testing ${MORVIK_LAYERS})
 
 # morvik_layer_view(<view> <root> <folder>...): the directory <view>, made
 # afresh, holding a link to each <root>/<folder>: an include path that sees
