@@ -384,7 +384,8 @@ FullCall DistinctValuesNote() {
   c.NT = {2, 1, 1};
   c.TVol = {0.5, 1.0, 1.0};
   c.Parity = {1.0, 1.1, 0.9, 1.0, 1.2};
-  c.LocalVolSurface = {0.2, 0.2, 0.2, 0.2, 0.2, 0.2, 0.3, 0.3, 0.3};
+  // Stock 0: 2 x 2 points, stock 1: 3 x 1.
+  c.LocalVolSurface = {0.2, 0.2, 0.2, 0.2, 0.2, 0.2, 0.3};
   c.NVol = {2, 1};
   c.NParity = {2, 3};
   c.UnderlyingCorr = {1.0, 0.5, 0.5, 1.0};
