@@ -9,10 +9,6 @@ from . import _morvik
 from .errors import TermSheetError
 
 
-def _date(yyyymmdd):
-    return datetime.date(yyyymmdd // 10000, yyyymmdd // 100 % 100, yyyymmdd % 100)
-
-
 def _json_default(value):
     # numpy scalars and arrays, dates: what a notebook's dict holds.
     if hasattr(value, "tolist"):
@@ -54,7 +50,7 @@ class Note:
     @property
     def price_date(self):
         """The valuation date, a ``datetime.date``."""
-        return _date(self._handle.price_date)
+        return self._handle.price_date
 
     @property
     def inputs(self):
@@ -68,6 +64,12 @@ class Note:
         against the counts (which cannot change); the values are left to the
         library's checks when the copy is priced."""
         return Note(self._handle.with_inputs(arrays))
+
+    def _moved(self, spot_move, vol_move, stocks):
+        """The copy of a scenario (``morvik.moved``): the spots of the
+        underlyings ``stocks`` (indices) moved by the fraction ``spot_move``,
+        their local volatility shifted by ``vol_move``, price only."""
+        return Note(self._handle.moved(float(spot_move), float(vol_move), list(stocks)))
 
     def expanded(self):
         """The term sheet in its explicit form (every date and value written
