@@ -4,6 +4,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include "termsheet/json_text.h"
+
 namespace morvik::python {
 
 namespace py = pybind11;
@@ -17,6 +19,11 @@ void BindPricing(py::module_& m);
 // The report of a priced note: figures as numpy arrays, the tool's JSON and
 // CSV rows (report_binding.cpp).
 void BindReport(py::module_& m);
+
+// A JSON value of the library as the Python value its text reads back as
+// (report_binding.cpp): a number that JSON cannot hold (NaN, infinity) is
+// None, as the writer writes it null.
+py::object ToPython(const Json& v);
 
 // A date of the term-sheet layer (yyyymmdd) as a datetime.date (report_binding.cpp).
 py::object Date(int yyyymmdd);

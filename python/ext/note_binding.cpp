@@ -42,6 +42,7 @@ py::object NoteOrError(bool read, Note&& note, const TermSheetError& error) {
 
 void BindNotes(py::module_& m) {
   py::class_<Note>(m, "Note", "A term sheet read, expanded and brought up to its pricing date")
+      .def(py::init<const Note&>(), py::arg("note"), "A copy of `note` (morvik.Note derives from this class)")
       .def_property_readonly("label", [](const Note& n) { return n.label; })
       .def_property_readonly("name", [](const Note& n) { return n.inputs.name; })
       .def_property_readonly("currency", [](const Note& n) { return n.inputs.currency; })
@@ -59,6 +60,15 @@ void BindNotes(py::module_& m) {
             return ExpandedText(n);
           },
           "The explicit form of the term sheet as JSON text")
+      .def(
+          "expanded",
+          [](const Note& n) {
+            if (n.expanded.is_null()) {
+              throw py::value_error("the note's inputs were changed: it has no term sheet to show");
+            }
+            return ToPython(n.expanded);
+          },
+          "The explicit form of the term sheet as Python values (as expanded_text() reads back)")
       .def("inputs", [](const Note& n) { return GetInputs(n.inputs); }, "The call's inputs, copied")
       .def(
           "with_inputs",

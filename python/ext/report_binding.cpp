@@ -26,35 +26,6 @@ py::str Text(const std::string& s) {
   return py::reinterpret_steal<py::str>(text);
 }
 
-// A JSON value of the report as the Python value its text reads back as:
-// numbers that have no JSON form (NaN, infinities) are None, as the writer
-// writes them null.
-py::object ToPython(const Json& v) {
-  switch (v.type()) {
-    case Json::value_t::null: return py::none();
-    case Json::value_t::boolean: return py::bool_(v.get<bool>());
-    case Json::value_t::number_integer: return py::int_(v.get<long long>());
-    case Json::value_t::number_unsigned: return py::int_(v.get<unsigned long long>());
-    case Json::value_t::number_float: {
-      const double d = v.get<double>();
-      return std::isfinite(d) ? py::object(py::float_(d)) : py::object(py::none());
-    }
-    case Json::value_t::string: return Text(v.get_ref<const std::string&>());
-    case Json::value_t::array: {
-      py::list list;
-      for (const Json& e : v) list.append(ToPython(e));
-      return list;
-    }
-    case Json::value_t::object: {
-      py::dict dict;
-      for (auto it = v.begin(); it != v.end(); ++it) dict[Text(it.key())] = ToPython(it.value());
-      return dict;
-    }
-    default: break;  // binary and discarded values: the report writes none
-  }
-  return py::none();
-}
-
 template <class T>
 py::array_t<T> Array(const std::vector<T>& v) {
   return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
@@ -103,6 +74,32 @@ using TableRow = std::tuple<std::optional<std::string>, std::optional<std::strin
                             std::optional<double>, std::optional<std::string>>;
 
 }  // namespace
+
+py::object ToPython(const Json& v) {
+  switch (v.type()) {
+    case Json::value_t::null: return py::none();
+    case Json::value_t::boolean: return py::bool_(v.get<bool>());
+    case Json::value_t::number_integer: return py::int_(v.get<long long>());
+    case Json::value_t::number_unsigned: return py::int_(v.get<unsigned long long>());
+    case Json::value_t::number_float: {
+      const double d = v.get<double>();
+      return std::isfinite(d) ? py::object(py::float_(d)) : py::object(py::none());
+    }
+    case Json::value_t::string: return Text(v.get_ref<const std::string&>());
+    case Json::value_t::array: {
+      py::list list;
+      for (const Json& e : v) list.append(ToPython(e));
+      return list;
+    }
+    case Json::value_t::object: {
+      py::dict dict;
+      for (auto it = v.begin(); it != v.end(); ++it) dict[Text(it.key())] = ToPython(it.value());
+      return dict;
+    }
+    default: break;  // binary and discarded values: the report writes none
+  }
+  return py::none();
+}
 
 py::object Date(int yyyymmdd) {
   return py::module_::import("datetime").attr("date")(yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100);

@@ -40,7 +40,7 @@ def value_note(label, text, options):
     except TermSheetError as e:
         return error_rows(label, str(e))
     request = note_request(options)
-    report = _morvik.price(note._handle, request["compute"], request["trials"])
+    report = _morvik.price(note, request["compute"], request["trials"])
     if report.error is not None:
         return report.table_rows(str(PricingError(label, report.status, report.error)))
     return report.table_rows()

@@ -64,7 +64,7 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
-    report = _morvik.price(note._handle, ladder=bool(ladder), log=bool(log), **request)
+    report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
     if report.error is not None:
         raise PricingError(report.file, report.status, report.error)
     return Valuation(note, report)
