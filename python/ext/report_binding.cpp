@@ -31,9 +31,10 @@ py::array_t<T> Array(const std::vector<T>& v) {
   return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
-// Outcome slots or coupons as columns: dates as datetime.date, numbers as
-// float64 arrays.
+// Outcome slots or coupons as the columns of their frame, in its order:
+// dates as datetime64[D] arrays, numbers as float64 arrays.
 py::dict FlowColumns(const std::vector<SlotFlow>& flows) {
+  const py::object array = py::module_::import("numpy").attr("array");
   py::list observation, payment;
   std::vector<double> probability, se, cashFlow, df, discounted;
   for (const SlotFlow& f : flows) {
@@ -46,8 +47,8 @@ py::dict FlowColumns(const std::vector<SlotFlow>& flows) {
     discounted.push_back(f.discounted);
   }
   py::dict columns;
-  columns["observation"] = observation;
-  columns["payment"] = payment;
+  columns["observation"] = array(observation, "datetime64[D]");
+  columns["payment"] = array(payment, "datetime64[D]");
   columns["probability"] = Array(probability);
   columns["std_error"] = Array(se);
   columns["cash_flow"] = Array(cashFlow);
@@ -161,16 +162,17 @@ void BindReport(py::module_& m) {
                                const Json j = NoteJson(r);
                                return j.contains("price_breakdown") ? ToPython(j["price_breakdown"]) : py::dict();
                              })
-      .def("outcomes",
-           [](const NoteReport& r) {
-             py::dict columns = FlowColumns(OutcomeFlows(r));
-             py::list labels;
-             const int slots = HasFigures(r) ? r.note.NStrike + 2 : 0;
-             for (int s = 0; s < slots; ++s) labels.append(OutcomeLabel(r.note.NStrike, s));
-             columns["outcome"] = labels;
-             return columns;
-           },
-           "The outcome slots as columns (outcome labels, dates, probability, ...)")
+      .def("outcomes", [](const NoteReport& r) { return FlowColumns(OutcomeFlows(r)); },
+           "The outcome slots as the columns of their frame (dates, probability, its error, cash flow, ...)")
+      .def(
+          "outcome_labels",
+          [](const NoteReport& r) {
+            py::list labels;
+            const int slots = HasFigures(r) ? r.note.NStrike + 2 : 0;
+            for (int s = 0; s < slots; ++s) labels.append(OutcomeLabel(r.note.NStrike, s));
+            return labels;
+          },
+          "The outcome slots' names, in slot order")
       .def("coupons", [](const NoteReport& r) { return FlowColumns(CouponFlows(r)); },
            "The coupons as columns, as outcomes() has them")
       .def(
@@ -190,16 +192,16 @@ void BindReport(py::module_& m) {
               vegaSE.push_back(s.vegaSE);
             }
             py::dict columns;
-            columns["underlying"] = names;
             columns["delta"] = Array(delta);
             columns["gamma"] = Array(gamma);
             columns["vega"] = Array(vega);
             columns["delta_se"] = Array(deltaSE);
             columns["gamma_se"] = Array(gammaSE);
             columns["vega_se"] = Array(vegaSE);
-            return columns;
+            return py::make_tuple(names, columns);
           },
-          "Delta, gamma and vega by underlying with their errors (NaN: none), as columns; None without greeks")
+          "(underlyings, columns): delta, gamma and vega by underlying, then their errors (NaN: none); None\n"
+          "without greeks")
       .def_property_readonly("theta", [](const NoteReport& r) { return GreeksOf(r).theta; })
       .def_property_readonly("rho", [](const NoteReport& r) { return GreeksOf(r).rho; })
       .def(

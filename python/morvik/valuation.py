@@ -10,9 +10,6 @@ from . import _morvik
 from .errors import PricingError
 
 _STREAMS = ("default", "aligned")
-_FLOW_COLUMNS = ["observation", "payment", "probability", "std_error", "cash_flow", "discount_factor",
-                 "discounted_value"]
-_GREEK_COLUMNS = ["delta", "gamma", "vega", "delta_se", "gamma_se", "vega_se"]
 
 
 def _whole(value):
@@ -70,14 +67,6 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     return Valuation(note, report)
 
 
-def _flow_frame(columns, index):
-    """Outcome slots or coupons: the report's columns as a DataFrame."""
-    frame = {name: columns[name] for name in _FLOW_COLUMNS}
-    frame["observation"] = pd.to_datetime(frame["observation"])
-    frame["payment"] = pd.to_datetime(frame["payment"])
-    return pd.DataFrame(frame, index=index, columns=_FLOW_COLUMNS)
-
-
 class Valuation:
     """One priced note. ``to_json()`` is the document ``morvik-price --json``
     prints for the note, byte for byte; the attributes hold the same numbers,
@@ -117,21 +106,22 @@ class Valuation:
         self.breakdown = dict(report.breakdown)
         self.theta = report.theta
         self.rho = report.rho
-        outcomes = report.outcomes()
-        self.outcomes = _flow_frame(outcomes, pd.Index(outcomes["outcome"], name="outcome", dtype=object))
+        # The report's columns, in their order (dates become datetime64[ns]).
+        self.outcomes = pd.DataFrame(report.outcomes(),
+                                     index=pd.Index(report.outcome_labels(), name="outcome", dtype=object))
         coupons = report.coupons()
-        self.coupons = _flow_frame(coupons, pd.RangeIndex(1, len(coupons["probability"]) + 1, name="coupon"))
+        self.coupons = pd.DataFrame(coupons, index=pd.RangeIndex(1, len(coupons["probability"]) + 1, name="coupon"))
         self.greeks = self._greeks(report)
         self.ladder = self._ladder(report)
 
     @staticmethod
     def _greeks(report):
-        columns = report.greeks()
-        if columns is None:
+        greeks = report.greeks()
+        if greeks is None:
             return None
-        # Each greek and its standard error (NaN where the library reports none).
-        return pd.DataFrame({k: columns[k] for k in _GREEK_COLUMNS},
-                            index=pd.Index(columns["underlying"], name="underlying", dtype=object))
+        # Each greek, then its standard error (NaN where the library reports none).
+        underlyings, columns = greeks
+        return pd.DataFrame(columns, index=pd.Index(underlyings, name="underlying", dtype=object))
 
     @staticmethod
     def _convergence(report):
