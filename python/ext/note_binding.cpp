@@ -85,7 +85,7 @@ void BindNotes(py::module_& m) {
           },
           "A copy whose inputs named in the dict are replaced (lengths checked)")
       .def(
-          "moved",
+          "_scenario",
           [](const Note& n, double spotMove, double volMove, const std::vector<int>& stocks) {
             Note changed = n;
             changed.inputs = MovedInputs(n.inputs, spotMove, volMove, stocks);

@@ -65,7 +65,7 @@ class Note(_morvik.Note):
         """The copy of a scenario (``morvik.moved``): the spots of the
         underlyings ``stocks`` (indices) moved by the fraction ``spot_move``,
         their local volatility shifted by ``vol_move``, price only."""
-        return Note(self.moved(float(spot_move), float(vol_move), list(stocks)))
+        return Note(self._scenario(float(spot_move), float(vol_move), list(stocks)))
 
     def expanded(self):
         """The term sheet in its explicit form (every date and value written

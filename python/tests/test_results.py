@@ -65,3 +65,17 @@ def test_a_scenario_moves_only_its_underlyings_block():
     same = morvik.moved(note, 0.0, 0.0)
     assert np.array_equal(same.inputs["LocalVolSurface"], surface)
     assert morvik.price(same, trials=400).price == morvik.price(note, trials=400).price
+
+
+def test_table_text_quotes_fields_and_leaves_missing_values_empty():
+    frame = book._frame(error_rows('a "b", c.json', "line 1\nline 2"))
+    assert book._csv_text(frame) == ("note,pricing_date,trials,quantity,underlying,value,standard_error,error\n"
+                                     '"a ""b"", c.json",,,status,,,,"line 1\nline 2"\n')
+
+
+def test_moves_of_stocks_the_note_does_not_have_change_nothing():
+    note = morvik.load(STEPDOWN)
+    moved = note._moved(0.1, 0.5, [2, -1]).inputs
+    before = note.inputs
+    for name in ("UnderlyingPrice", "LocalVolSurface"):
+        assert np.array_equal(moved[name], before[name]), name
