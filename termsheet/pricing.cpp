@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "interface/extended_entry.h"
+#include "interface/layout.h"
 #include "interface/morvik.h"
 #include "interface/status_messages.h"
 #include "interface/validation.h"
@@ -81,7 +83,33 @@ struct CallProgress {
   }
 };
 
+// Stock i's spot moved by the fraction m: the ladder's and the scenarios' rule.
+void MoveSpot(const NoteInputs& from, NoteInputs& to, int i, double m) {
+  to.UnderlyingPrice[2 * static_cast<std::size_t>(i)] = from.UnderlyingPrice[2 * static_cast<std::size_t>(i)] * (1.0 + m);
+}
+
 }  // namespace
+
+NoteInputs MovedInputs(const NoteInputs& n, double spotMove, double volMove, const std::vector<int>& stocks) {
+  NoteInputs moved = n;
+  moved.CalcFlag = {0, 0};
+  const auto surface = static_cast<std::int64_t>(moved.LocalVolSurface.size());
+  for (const int i : stocks) {
+    if (i < 0 || i >= n.NStock || 2 * static_cast<std::size_t>(i) >= n.UnderlyingPrice.size() ||
+        static_cast<std::size_t>(i) >= n.NVol.size() || static_cast<std::size_t>(i) >= n.NParity.size()) {
+      continue;
+    }
+    if (spotMove != 0.0) MoveSpot(n, moved, i, spotMove);
+    if (volMove == 0.0) continue;
+    const std::int64_t begin = std::min(SurfaceBlockStart(n.NVol.data(), n.NParity.data(), i), surface);
+    const std::int64_t end = std::min(begin + layout::SurfaceBlockLength(n.NVol[i], n.NParity[i]), surface);
+    for (std::int64_t m = begin; m < end; ++m) {
+      const double shifted = n.LocalVolSurface[static_cast<std::size_t>(m)] + volMove;
+      moved.LocalVolSurface[static_cast<std::size_t>(m)] = shifted < kVolFloor ? kVolFloor : shifted;
+    }
+  }
+  return moved;
+}
 
 double ProportionSE(double p, double trials, int runs) {
   const double n = std::ceil(trials) * runs;
@@ -194,9 +222,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
       r.ladderStatus.push_back(r.status);
       continue;
     }
-    for (int i = 0; i < n.NStock; ++i) {
-      moved.UnderlyingPrice[2 * i] = n.UnderlyingPrice[2 * i] * (1.0 + m);
-    }
+    for (int i = 0; i < n.NStock; ++i) MoveSpot(n, moved, i, m);
     const ValuationResult point = ValueNote(moved.Inputs(), options);
     if (point.status == kValuationInterrupted) return Stopped();
     r.ladderStatus.push_back(point.status);

@@ -65,6 +65,18 @@ std::string RequestProblem(const PriceRequest& request);
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
 std::vector<double> LadderMoves();
 
+// A lowered local volatility never goes below this (the floor of the
+// library's vega bumps, sensitivities/bump_table.cpp).
+inline constexpr double kVolFloor = 1e-12;
+
+// A scenario of the note: a copy of its inputs in which each stock of
+// `stocks` (0-based; others are ignored) has its spot moved by the fraction
+// `spotMove` (spot x (1 + move), as the ladder moves it: base prices and
+// fixings stay) and every value of its local volatility block shifted by
+// `volMove` (floored at kVolFloor). A move of 0 leaves its input as it is.
+// Price only: CalcFlag is {0, 0}.
+NoteInputs MovedInputs(const NoteInputs& n, double spotMove, double volMove, const std::vector<int>& stocks);
+
 // The outputs of one full pricing call, as the library wrote them.
 struct NoteResult {
   int status = 0;

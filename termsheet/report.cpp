@@ -36,6 +36,27 @@ int CodePointWidth(unsigned cp) {
   return wide ? 2 : 1;
 }
 
+// One outcome or coupon as the JSON report writes it.
+Json FlowJson(const SlotFlow& f) {
+  Json j = {{"observation", FormatIsoDate(f.observation)},
+            {"payment", FormatIsoDate(f.payment)},
+            {"probability", f.probability},
+            {"cash_flow", f.cashFlow},
+            {"discount_factor", f.discountFactor},
+            {"discounted_cash_flow", f.discounted}};
+  j["probability_se"] = NumberOrNull(f.probabilitySE);
+  return j;
+}
+
+SlotFlow Flow(int observation, int payment, double probability, double cashFlow, double df, double probabilitySE) {
+  return SlotFlow{observation, payment, probability, probabilitySE, cashFlow, df, df * cashFlow};
+}
+
+// Whether the report holds a priced note's figures.
+bool HasFigures(const NoteReport& r) { return r.usable && r.priced && r.result.status >= 0; }
+
+}  // namespace
+
 const char* StateName(NoteState s) {
   switch (s) {
     case NoteState::kRedeemed: return "redeemed";
@@ -67,17 +88,62 @@ Json LifeCycleJson(const NoteReport& r) {
   return j;
 }
 
-// Probability, cash flow, discount factor and discounted cash flow of one
-// outcome or coupon.
-Json Flow(int observation, int payment, double probability, double cashFlow, double df, double probabilitySE) {
-  Json f = {{"observation", FormatIsoDate(observation)},
-            {"payment", FormatIsoDate(payment)},
-            {"probability", probability},
-            {"cash_flow", cashFlow},
-            {"discount_factor", df},
-            {"discounted_cash_flow", df * cashFlow}};
-  f["probability_se"] = NumberOrNull(probabilitySE);
-  return f;
+std::string OutcomeLabel(int N, int slot) {
+  if (slot < N) return (slot == N - 1 ? "final, date " : "early, date ") + std::to_string(slot + 1);
+  return slot == N ? "maturity, no knock-in" : "maturity, knock-in";
+}
+
+std::vector<SlotFlow> OutcomeFlows(const NoteReport& r) {
+  std::vector<SlotFlow> flows;
+  if (!HasFigures(r)) return flows;
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  const int N = n.NStrike;
+  for (int s = 0; s < N + 2; ++s) {
+    // The two maturity slots are observed and paid on the last date.
+    const int d = s < N ? s : N - 1;
+    flows.push_back(Flow(n.DatesInfo[d], n.DatesInfo[N + d], res.events[layout::OutcomeProb(N, s)],
+                         res.events[layout::OutcomeCf(N, s)], SlotFigure(res.eventDF, s), ErrorAt(res.eventSE, s)));
+  }
+  return flows;
+}
+
+std::vector<SlotFlow> CouponFlows(const NoteReport& r) {
+  std::vector<SlotFlow> flows;
+  if (!HasFigures(r)) return flows;
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  const int Q = n.NCoupon;
+  for (int c = 0; c < Q; ++c) {
+    flows.push_back(Flow(n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
+                         res.coupons[layout::CouponCf(Q, c)], SlotFigure(res.couponDF, c), ErrorAt(res.couponSE, c)));
+  }
+  return flows;
+}
+
+NoteGreeks GreeksOf(const NoteReport& r) {
+  NoteGreeks g;
+  if (!HasFigures(r) || !HasGreeks(r)) return g;
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  const int S = n.NStock;
+  for (int i = 0; i < S; ++i) {
+    const auto d = static_cast<std::size_t>(layout::Delta(S, i));
+    const auto ga = static_cast<std::size_t>(layout::Gamma(S, i));
+    const auto v = static_cast<std::size_t>(layout::Vega(S, i));
+    g.stocks.push_back({n.underlyingNames[static_cast<std::size_t>(i)], res.resultPrice[d], res.resultPrice[ga],
+                        res.resultPrice[v], ErrorAt(res.resultSE, d), ErrorAt(res.resultSE, ga),
+                        ErrorAt(res.resultSE, v)});
+  }
+  if (n.CalcFlag[0] >= 2) {
+    const auto t = static_cast<std::size_t>(layout::Theta(S));
+    const auto rho = static_cast<std::size_t>(layout::Rho(S));
+    g.theta = res.resultPrice[t];
+    g.rho = res.resultPrice[rho];
+    g.thetaSE = ErrorAt(res.resultSE, t);
+    g.rhoSE = ErrorAt(res.resultSE, rho);
+  }
+  return g;
 }
 
 Json NoteJson(const NoteReport& r) {
@@ -117,10 +183,8 @@ Json NoteJson(const NoteReport& r) {
   }
   if (!r.priced) return j;
   const int N = n.NStrike;
-  const int Q = n.NCoupon;
-  const int S = n.NStock;
   j["price"] = res.resultPrice[0];
-  if (n.NotionalAMT > 0.0) j["price_percent"] = 100.0 * res.resultPrice[0] / n.NotionalAMT;
+  if (const std::optional<double> percent = PricePercent(r)) j["price_percent"] = *percent;
   j["price_se"] = NumberOrNull(res.priceSE);
   if (std::isfinite(res.priceSE)) {
     j["price_interval_95"] = {res.resultPrice[0] - kInterval95 * res.priceSE,
@@ -134,44 +198,31 @@ Json NoteJson(const NoteReport& r) {
                           {"discounted_coupons", b.coupons},
                           {"redemption_coupons", b.redemptionCoupons},
                           {"rest", b.rest}};
+  const std::vector<SlotFlow> outcomes = OutcomeFlows(r);
   Json red = Json::array();
-  for (int s = 0; s < N; ++s) {
-    red.push_back(Flow(n.DatesInfo[s], n.DatesInfo[N + s], res.events[layout::OutcomeProb(N, s)],
-                       res.events[layout::OutcomeCf(N, s)], SlotFigure(res.eventDF, s), ErrorAt(res.eventSE, s)));
-  }
+  for (int s = 0; s < N; ++s) red.push_back(FlowJson(outcomes[static_cast<std::size_t>(s)]));
   j["redemption"] = red;
-  const int lastObs = n.DatesInfo[N - 1];
-  const int lastPay = n.DatesInfo[2 * N - 1];
-  j["maturity"] = {{"no_knock_in", Flow(lastObs, lastPay, res.events[layout::OutcomeProb(N, N)],
-                                        res.events[layout::OutcomeCf(N, N)], SlotFigure(res.eventDF, N),
-                                        ErrorAt(res.eventSE, N))},
-                   {"knock_in", Flow(lastObs, lastPay, res.events[layout::OutcomeProb(N, N + 1)],
-                                     res.events[layout::OutcomeCf(N, N + 1)], SlotFigure(res.eventDF, N + 1),
-                                     ErrorAt(res.eventSE, N + 1))}};
+  j["maturity"] = {{"no_knock_in", FlowJson(outcomes[static_cast<std::size_t>(N)])},
+                   {"knock_in", FlowJson(outcomes[static_cast<std::size_t>(N) + 1])}};
   Json cps = Json::array();
-  for (int c = 0; c < Q; ++c) {
-    cps.push_back(Flow(n.CouponDatesInfo[c], n.CouponDatesInfo[Q + c], res.coupons[layout::CouponProb(Q, c)],
-                       res.coupons[layout::CouponCf(Q, c)], SlotFigure(res.couponDF, c), ErrorAt(res.couponSE, c)));
-  }
+  for (const SlotFlow& f : CouponFlows(r)) cps.push_back(FlowJson(f));
   j["coupons"] = cps;
   if (HasGreeks(r)) {
+    const NoteGreeks greeks = GreeksOf(r);
     Json g = Json::array();
-    for (int i = 0; i < S; ++i) {
-      Json one = {{"underlying", n.underlyingNames[i]},
-                  {"delta", res.resultPrice[layout::Delta(S, i)]},
-                  {"gamma", res.resultPrice[layout::Gamma(S, i)]},
-                  {"vega", res.resultPrice[layout::Vega(S, i)]}};
-      one["delta_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Delta(S, i)));
-      one["gamma_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Gamma(S, i)));
-      one["vega_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Vega(S, i)));
-      g.push_back(one);
+    for (const StockGreeks& one : greeks.stocks) {
+      Json row = {{"underlying", one.underlying}, {"delta", one.delta}, {"gamma", one.gamma}, {"vega", one.vega}};
+      row["delta_se"] = NumberOrNull(one.deltaSE);
+      row["gamma_se"] = NumberOrNull(one.gammaSE);
+      row["vega_se"] = NumberOrNull(one.vegaSE);
+      g.push_back(row);
     }
     j["greeks"] = g;
-    if (n.CalcFlag[0] >= 2) {
-      j["theta"] = res.resultPrice[layout::Theta(S)];
-      j["rho"] = res.resultPrice[layout::Rho(S)];
-      j["theta_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Theta(S)));
-      j["rho_se"] = NumberOrNull(ErrorAt(res.resultSE, layout::Rho(S)));
+    if (greeks.theta) {
+      j["theta"] = *greeks.theta;
+      j["rho"] = *greeks.rho;
+      j["theta_se"] = NumberOrNull(greeks.thetaSE);
+      j["rho_se"] = NumberOrNull(greeks.rhoSE);
     }
   }
   if (!res.convergence.empty()) {
@@ -195,8 +246,6 @@ Json NoteJson(const NoteReport& r) {
   return j;
 }
 
-}  // namespace
-
 std::string CsvField(const std::string& s) {
   if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
   std::string q = "\"";
@@ -205,6 +254,11 @@ std::string CsvField(const std::string& s) {
     q += c;
   }
   return q + "\"";
+}
+
+std::optional<double> PricePercent(const NoteReport& r) {
+  if (!(r.note.NotionalAMT > 0.0) || r.result.resultPrice.empty()) return std::nullopt;
+  return 100.0 * r.result.resultPrice[0] / r.note.NotionalAMT;
 }
 
 bool HasGreeks(const NoteReport& r) {
@@ -303,54 +357,85 @@ std::string JsonReport(const std::vector<NoteReport>& notes) {
   return WriteJsonText(all);
 }
 
+std::string CsvHeader(bool errorColumn) {
+  std::string line;
+  for (const char* column : kCsvColumns) {
+    if (!line.empty()) line += ',';
+    line += column;
+  }
+  if (errorColumn) {
+    line += ',';
+    line += kErrorColumn;
+  }
+  return line;
+}
+
+std::string CsvLine(const CsvRow& row, bool errorColumn) {
+  const auto num = [](double v) { return std::isfinite(v) ? ShortestDouble(v) : std::string(); };
+  std::string line = CsvField(row.note) + ',' + CsvField(row.pricingDate) + ',' +
+                     (row.trials ? std::to_string(*row.trials) : std::string()) + ',' + CsvField(row.quantity) + ',' +
+                     CsvField(row.underlying) + ',' + num(row.value) + ',' + num(row.standardError);
+  if (errorColumn) line += ',' + CsvField(row.error);
+  return line;
+}
+
+std::vector<CsvRow> CsvRows(const NoteReport& r) {
+  std::vector<CsvRow> rows;
+  const NoteInputs& n = r.note;
+  CsvRow base;
+  base.note = r.file;
+  if (r.usable) {
+    base.pricingDate = FormatIsoDate(n.PriceDate);
+    base.trials = static_cast<long long>(n.NTrials);
+  }
+  const auto row = [&](const char* quantity, const std::string& underlying, double value, double se = std::nan("")) {
+    CsvRow one = base;
+    one.quantity = quantity;
+    one.underlying = underlying;
+    one.value = value;
+    one.standardError = se;
+    rows.push_back(std::move(one));
+  };
+  row("status", "", r.priced ? static_cast<double>(r.result.status) : std::nan(""));
+  if (!r.usable) return rows;
+  if (!r.priced) {
+    if (r.life.slot >= 0) row("settled_amount", "", r.life.payoff * n.NotionalAMT);
+    return rows;
+  }
+  const NoteResult& res = r.result;
+  if (res.status < 0) return rows;
+  const int N = n.NStrike;
+  row("price", "", res.resultPrice[0], res.priceSE);
+  if (const std::optional<double> percent = PricePercent(r)) {
+    row("price_percent", "", *percent, 100.0 * res.priceSE / n.NotionalAMT);
+  }
+  double early = 0.0;
+  for (int s = 0; s < N; ++s) early += res.events[layout::OutcomeProb(N, s)];
+  // The early dates together: a share of the paths, settled dates aside.
+  double settled = 0.0;
+  for (int s = 0; s < N; ++s)
+    if (SettledAt(res.eventSettled, s)) settled += res.events[layout::OutcomeProb(N, s)];
+  const double earlySE = settled == early ? 0.0 : ProportionSE(early, n.NTrials, res.replications);
+  row("early_redemption_probability", "", early, earlySE);
+  row("maturity_probability", "", res.events[layout::OutcomeProb(N, N)], ErrorAt(res.eventSE, N));
+  row("knock_in_probability", "", res.events[layout::OutcomeProb(N, N + 1)], ErrorAt(res.eventSE, N + 1));
+  if (HasGreeks(r)) {
+    const NoteGreeks g = GreeksOf(r);
+    for (const StockGreeks& s : g.stocks) row("delta", s.underlying, s.delta, s.deltaSE);
+    for (const StockGreeks& s : g.stocks) row("gamma", s.underlying, s.gamma, s.gammaSE);
+    for (const StockGreeks& s : g.stocks) row("vega", s.underlying, s.vega, s.vegaSE);
+    if (g.theta) {
+      row("theta", "", *g.theta, g.thetaSE);
+      row("rho", "", *g.rho, g.rhoSE);
+    }
+  }
+  return rows;
+}
+
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
-  out << "note,pricing_date,trials,quantity,underlying,value,standard_error\n";
+  out << CsvHeader(false) << "\n";
   for (const NoteReport& r : notes) {
-    const NoteInputs& n = r.note;
-    const std::string date = r.usable ? FormatIsoDate(n.PriceDate) : std::string();
-    const std::string trials = r.usable ? std::to_string(static_cast<long long>(n.NTrials)) : std::string();
-    const auto num = [](double v) { return std::isfinite(v) ? ShortestDouble(v) : std::string(); };
-    const auto row = [&](const char* quantity, const std::string& underlying, const std::string& value,
-                         double se = std::nan("")) {
-      out << CsvField(r.file) << ',' << date << ',' << trials << ',' << quantity << ',' << CsvField(underlying) << ','
-          << value << ',' << num(se) << "\n";
-    };
-    row("status", "", r.priced ? std::to_string(r.result.status) : std::string());
-    if (!r.usable) continue;
-    if (!r.priced) {
-      if (r.life.slot >= 0) row("settled_amount", "", num(r.life.payoff * n.NotionalAMT));
-      continue;
-    }
-    const NoteResult& res = r.result;
-    if (res.status < 0) continue;
-    const int N = n.NStrike;
-    const int S = n.NStock;
-    row("price", "", num(res.resultPrice[0]), res.priceSE);
-    if (n.NotionalAMT > 0.0) {
-      row("price_percent", "", num(100.0 * res.resultPrice[0] / n.NotionalAMT), 100.0 * res.priceSE / n.NotionalAMT);
-    }
-    double early = 0.0;
-    for (int s = 0; s < N; ++s) early += res.events[layout::OutcomeProb(N, s)];
-    // The early dates together: a share of the paths, settled dates aside.
-    double settled = 0.0;
-    for (int s = 0; s < N; ++s)
-      if (SettledAt(res.eventSettled, s)) settled += res.events[layout::OutcomeProb(N, s)];
-    const double earlySE = settled == early ? 0.0 : ProportionSE(early, n.NTrials, res.replications);
-    row("early_redemption_probability", "", num(early), earlySE);
-    row("maturity_probability", "", num(res.events[layout::OutcomeProb(N, N)]), ErrorAt(res.eventSE, N));
-    row("knock_in_probability", "", num(res.events[layout::OutcomeProb(N, N + 1)]), ErrorAt(res.eventSE, N + 1));
-    if (HasGreeks(r)) {
-      const auto greek = [&](const char* name, int i, std::size_t slot) {
-        row(name, i >= 0 ? n.underlyingNames[i] : std::string(), num(res.resultPrice[slot]), ErrorAt(res.resultSE, slot));
-      };
-      for (int i = 0; i < S; ++i) greek("delta", i, layout::Delta(S, i));
-      for (int i = 0; i < S; ++i) greek("gamma", i, layout::Gamma(S, i));
-      for (int i = 0; i < S; ++i) greek("vega", i, layout::Vega(S, i));
-      if (n.CalcFlag[0] >= 2) {
-        greek("theta", -1, layout::Theta(S));
-        greek("rho", -1, layout::Rho(S));
-      }
-    }
+    for (const CsvRow& row : CsvRows(r)) out << CsvLine(row, false) << "\n";
   }
 }
 

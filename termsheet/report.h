@@ -2,6 +2,8 @@
 // the JSON document and the CSV rows of a book of notes.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,6 +41,9 @@ struct PriceBreakdown {
 };
 PriceBreakdown BreakDownPrice(const NoteReport& r);
 
+// The price in per cent of the notional; none without a positive notional.
+std::optional<double> PricePercent(const NoteReport& r);
+
 // Whether the note's result carries its greeks: asked for, and written by
 // the call.
 bool HasGreeks(const NoteReport& r);
@@ -61,6 +66,60 @@ bool MostlyNoise(double value, double se);
 // The 95 % interval of the price: price -/+ 1.96 standard errors.
 inline constexpr double kInterval95 = 1.959963984540054;
 
+// One outcome slot or coupon of a priced note: its observation and payment
+// dates (yyyymmdd), probability and its standard error (NaN: none), mean
+// cash flow over all trials (undiscounted), discount factor of the payment
+// and discounted cash flow.
+struct SlotFlow {
+  int observation = 0;
+  int payment = 0;
+  double probability = 0.0;
+  double probabilitySE = 0.0;
+  double cashFlow = 0.0;
+  double discountFactor = 0.0;
+  double discounted = 0.0;
+};
+
+// The outcome slots of a priced note in slot order: redemption on each
+// observation date, then maturity without and with knock-in (both on the
+// last date). Empty for a note that was not priced or was rejected.
+std::vector<SlotFlow> OutcomeFlows(const NoteReport& r);
+
+// The coupons of a priced note in schedule order (empty as OutcomeFlows).
+std::vector<SlotFlow> CouponFlows(const NoteReport& r);
+
+// How the reports name outcome slot `slot` of a note of `N` observation
+// dates: "early, date 3", "final, date 8", "maturity, no knock-in",
+// "maturity, knock-in".
+std::string OutcomeLabel(int N, int slot);
+
+// The greeks of one underlying and their standard errors (NaN: none).
+struct StockGreeks {
+  std::string underlying;
+  double delta = 0.0, gamma = 0.0, vega = 0.0;
+  double deltaSE = 0.0, gammaSE = 0.0, vegaSE = 0.0;
+};
+
+// The greeks of a priced note: one row per underlying when it carries its
+// greeks (HasGreeks), and theta and rho with their errors when it was asked
+// for them as well.
+struct NoteGreeks {
+  std::vector<StockGreeks> stocks;
+  std::optional<double> theta, rho;
+  double thetaSE = 0.0, rhoSE = 0.0;
+};
+NoteGreeks GreeksOf(const NoteReport& r);
+
+// "alive", "redeemed", "matured" or "over", as the reports write the state.
+const char* StateName(NoteState s);
+
+// The life cycle of a note as the JSON report writes it (state, summary,
+// settlement, past events).
+Json LifeCycleJson(const NoteReport& r);
+
+// One note as the JSON report writes it: an element of JsonReport's "notes".
+Json NoteJson(const NoteReport& r);
+
 // The human report of a note: price, outcomes, coupons, greeks, ladder;
 // for a note that is over, how it ended; for a rejected note the reason,
 // and for a file that could not be read the error. Lines fit kReportWidth
@@ -71,9 +130,39 @@ void WriteTextReport(std::ostream& out, const NoteReport& r);
 // the shortest form that reads back to the library's value.
 std::string JsonReport(const std::vector<NoteReport>& notes);
 
-// Long-form CSV: a header, then one row per note and quantity (columns note,
-// pricing_date, trials, quantity, underlying, value, standard_error; the
-// error empty where there is none).
+// The columns of the long-form CSV, in order. A book's table (the Python
+// package's) has these and then kErrorColumn.
+inline constexpr std::array<const char*, 7> kCsvColumns = {
+    "note", "pricing_date", "trials", "quantity", "underlying", "value", "standard_error"};
+inline constexpr const char* kErrorColumn = "error";
+
+// One row of the long-form CSV. Empty text, no trials and NaN are empty
+// fields (a non-finite number is written as an empty field as well).
+struct CsvRow {
+  std::string note;
+  std::string pricingDate;
+  std::optional<long long> trials;
+  std::string quantity;
+  std::string underlying;
+  double value = 0.0;
+  double standardError = 0.0;
+  std::string error;  // a book's error column; the tool's rows have none
+};
+
+// The rows of one note, one per quantity: its status (the call's code, or
+// empty when it was not priced), then for a note that is over the amount it
+// settled, for a priced note the price, the price in per cent of the
+// notional, the probabilities of early redemption, of maturity and of knock
+// in, and the greeks asked for (delta, gamma, vega by underlying, then theta
+// and rho).
+std::vector<CsvRow> CsvRows(const NoteReport& r);
+
+// The header line and one row as a line of the CSV, without the line break:
+// the tool's columns, and with `errorColumn` a book's error column after them.
+std::string CsvHeader(bool errorColumn);
+std::string CsvLine(const CsvRow& row, bool errorColumn);
+
+// Long-form CSV: CsvHeader, then the CsvRows of every note, a line each.
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
 
 // One CSV field: `s` as it is, or in double quotes (inner quotes doubled)

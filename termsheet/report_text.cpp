@@ -114,15 +114,13 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
   out << "  " << Cell("outcome", 22) << Cell("observation", 12) << Cell("payment", 11) << Cell("probability", 11, true)
       << gap << Cell("mean cash flow", W, true) << Cell("discounted", W, true) << "\n";
   for (int s = 0; s < N + 2; ++s) {
-    std::string label;
+    std::string label = OutcomeLabel(N, s);
     int obs = 0, pay = 0;
     if (s < N) {
-      label = (s == N - 1 ? "final, date " : "early, date ") + std::to_string(s + 1);
       obs = n.DatesInfo[s];
       pay = n.DatesInfo[N + s];
       if (pay <= n.PriceDate) label += " (paid)";
     } else {
-      label = s == N ? "maturity, no knock-in" : "maturity, knock-in";
       obs = n.DatesInfo[N - 1];
       pay = n.DatesInfo[2 * N - 1];
     }

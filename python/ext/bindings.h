@@ -4,6 +4,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include "termsheet/json_text.h"
+
 namespace morvik::python {
 
 namespace py = pybind11;
@@ -12,8 +14,19 @@ namespace py = pybind11;
 void BindFullCall(py::module_& m);
 // Term sheets read into notes, their arrays in and out (note_binding.cpp).
 void BindNotes(py::module_& m);
-// A note priced through the term-sheet layer, rendered as the tool's JSON (pricing_binding.cpp).
+// A note priced through the term-sheet layer, as a Report (pricing_binding.cpp).
 void BindPricing(py::module_& m);
+// The report of a priced note: figures as numpy arrays, the tool's JSON and
+// CSV rows (report_binding.cpp).
+void BindReport(py::module_& m);
+
+// A JSON value of the library as the Python value its text reads back as
+// (report_binding.cpp): a number that JSON cannot hold (NaN, infinity) is
+// None, as the writer writes it null.
+py::object ToPython(const Json& v);
+
+// A date of the term-sheet layer (yyyymmdd) as a datetime.date (report_binding.cpp).
+py::object Date(int yyyymmdd);
 // The morvik-price command line (command_binding.cpp).
 void BindCommand(py::module_& m);
 // Implied-volatility calibrations of a note (calibration_binding.cpp).

@@ -1,13 +1,13 @@
 // Term sheets read by the term-sheet layer into notes (morvik::Note): from a
 // file or from text, the reader's error as a dict when one cannot be read,
-// and a note's call arrays in and out (scenarios are priced on a copy whose
-// arrays were changed).
+// a note's call arrays in and out, and the copies scenarios are priced on.
 #include <utility>
 
 #include <pybind11/stl.h>
 
 #include "bindings.h"
 #include "full_call_arrays.h"
+#include "termsheet/pricing.h"
 #include "termsheet/term_sheet.h"
 
 namespace morvik::python {
@@ -42,10 +42,11 @@ py::object NoteOrError(bool read, Note&& note, const TermSheetError& error) {
 
 void BindNotes(py::module_& m) {
   py::class_<Note>(m, "Note", "A term sheet read, expanded and brought up to its pricing date")
+      .def(py::init<const Note&>(), py::arg("note"), "A copy of `note` (morvik.Note derives from this class)")
       .def_property_readonly("label", [](const Note& n) { return n.label; })
       .def_property_readonly("name", [](const Note& n) { return n.inputs.name; })
       .def_property_readonly("currency", [](const Note& n) { return n.inputs.currency; })
-      .def_property_readonly("price_date", [](const Note& n) { return n.inputs.PriceDate; })
+      .def_property_readonly("price_date", [](const Note& n) { return Date(n.inputs.PriceDate); })
       .def_property_readonly("notional", [](const Note& n) { return n.inputs.NotionalAMT; })
       .def_property_readonly("trials", [](const Note& n) { return n.inputs.NTrials; })
       .def_property_readonly("underlyings", [](const Note& n) { return n.inputs.underlyingNames; })
@@ -59,6 +60,15 @@ void BindNotes(py::module_& m) {
             return ExpandedText(n);
           },
           "The explicit form of the term sheet as JSON text")
+      .def(
+          "expanded",
+          [](const Note& n) {
+            if (n.expanded.is_null()) {
+              throw py::value_error("the note's inputs were changed: it has no term sheet to show");
+            }
+            return ToPython(n.expanded);
+          },
+          "The explicit form of the term sheet as Python values (as expanded_text() reads back)")
       .def("inputs", [](const Note& n) { return GetInputs(n.inputs); }, "The call's inputs, copied")
       .def(
           "with_inputs",
@@ -73,7 +83,19 @@ void BindNotes(py::module_& m) {
             changed.expanded = Json();  // the arrays no longer come from the term sheet
             return changed;
           },
-          "A copy whose inputs named in the dict are replaced (lengths checked)");
+          "A copy whose inputs named in the dict are replaced (lengths checked)")
+      .def(
+          "_scenario",
+          [](const Note& n, double spotMove, double volMove, const std::vector<int>& stocks) {
+            Note changed = n;
+            changed.inputs = MovedInputs(n.inputs, spotMove, volMove, stocks);
+            changed.expanded = Json();  // the arrays no longer come from the term sheet
+            return changed;
+          },
+          py::arg("spot_move"), py::arg("vol_move"), py::arg("stocks"),
+          "A copy priced on a scenario: the spots of `stocks` (indices) moved by the fraction spot_move, their\n"
+          "local volatility blocks shifted by vol_move (floored at VOL_FLOOR); price only");
+  m.attr("VOL_FLOOR") = kVolFloor;
 
   m.def(
       "read_file",

@@ -1,12 +1,11 @@
 // Pricing from Python: a note priced through the term-sheet layer exactly as
-// morvik-price prices it (PriceTermSheet) and rendered as the tool's JSON
-// document (and, for books, its CSV rows, and the reports' text of a number
-// and of a CSV field), and the full call of ZUNP_CalcMorvikMC on arrays. The
-// GIL is released while the library works, so Python threads price side by
-// side; on the main thread Ctrl-C stops the call (interrupt.h).
+// morvik-price prices it (PriceTermSheet), its report bound as a Report
+// (report_binding.cpp), the reports' text of a number, and the full call of
+// ZUNP_CalcMorvikMC on arrays. The GIL is released while the library works,
+// so Python threads price side by side; on the main thread Ctrl-C stops the
+// call (interrupt.h).
 #include <cstdint>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <stdexcept>
 #include <utility>
@@ -20,7 +19,6 @@
 #include "interface/valuation.h"
 #include "interrupt.h"
 #include "termsheet/json_text.h"
-#include "termsheet/report.h"
 #include "termsheet/pricing.h"
 
 namespace morvik::python {
@@ -50,29 +48,18 @@ py::array_t<double> Array(const std::vector<double>& v) {
   return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
-// The note priced with `request` as the tool's JSON document (and CSV rows
-// when `csv` is given). Ctrl-C stops it: the signal handler's exception
-// (KeyboardInterrupt) is raised.
-void PriceInterruptibly(const Note& note, PriceRequest request, std::string* json, std::string* csv) {
+// The note priced with `request` as the tool prices it. Ctrl-C stops it:
+// the signal handler's exception (KeyboardInterrupt) is raised.
+NoteReport PriceInterruptibly(const Note& note, PriceRequest request) {
   Interrupt interrupt;
   request.stop = [&interrupt] { return interrupt.Ask(); };
   NoteReport report;
-  bool stopped = false;
   {
     py::gil_scoped_release unlocked;
     report = PriceTermSheet(note, request);
-    stopped = report.priced && report.result.status == kValuationInterrupted;
-    if (!stopped) {
-      const std::vector<NoteReport> reports{report};
-      *json = JsonReport(reports);
-      if (csv != nullptr) {
-        std::ostringstream rows;
-        WriteCsv(rows, reports);
-        *csv = rows.str();
-      }
-    }
   }
-  interrupt.RaiseIfStopped(stopped);
+  interrupt.RaiseIfStopped(report.priced && report.result.status == kValuationInterrupted);
+  return report;
 }
 
 }  // namespace
@@ -83,35 +70,20 @@ void BindPricing(py::module_& m) {
   m.def("ladder_moves", &LadderMoves, "The spot moves of morvik-price --ladder, as fractions of the spot");
   m.def("shortest_double", &ShortestDouble, py::arg("v"),
         "A double as the tool's reports write it: the shortest text that reads back to it");
-  m.def("csv_field", &CsvField, py::arg("text"), "A field of the tool's CSV: quoted when it needs to be");
   m.def(
-      "price_json",
+      "price",
       [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log,
          std::optional<std::uint64_t> seed, bool aligned, int replications, bool convergence) {
-        const PriceRequest request =
-            Request(compute, trials, threads, ladder, log, seed, aligned, replications, convergence);
-        std::string json;
-        PriceInterruptibly(note, request, &json, nullptr);
-        return json;
+        return PriceInterruptibly(
+            note, Request(compute, trials, threads, ladder, log, seed, aligned, replications, convergence));
       },
-      py::arg("note"), py::arg("compute"), py::arg("trials"), py::arg("threads"), py::arg("ladder"),
-      py::arg("log"), py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("replications") = 1,
-      py::arg("convergence") = false,
-      "The note priced as morvik-price prices it; the tool's JSON document of that one note.\n"
+      py::arg("note"), py::arg("compute"), py::arg("trials"), py::arg("threads") = 1, py::arg("ladder") = false,
+      py::arg("log") = false, py::arg("seed") = py::none(), py::arg("aligned") = false,
+      py::arg("replications") = 1, py::arg("convergence") = false,
+      "The note priced as morvik-price prices it, as a Report.\n"
       "compute: -1 the term sheet's, 1 greeks, 2 full; trials: 0 the term sheet's; seed: None for the\n"
       "stream's own; aligned: the path-addressed stream; replications: runs on consecutive seeds;\n"
       "convergence: the running price at 1000, 2000, 5000, ... paths.");
-  m.def(
-      "price_rows",
-      [](const Note& note, int compute, long long trials) {
-        const PriceRequest request = Request(compute, trials, 1, false, false, std::nullopt, false, 1, false);
-        std::string json, csv;
-        PriceInterruptibly(note, request, &json, &csv);
-        return py::make_tuple(json, csv);
-      },
-      py::arg("note"), py::arg("compute"), py::arg("trials"),
-      "The note priced once as morvik-price prices it: (the tool's JSON document, its CSV rows).\n"
-      "compute and trials as for price_json.");
 }
 
 void BindFullCall(py::module_& m) {

@@ -16,6 +16,7 @@ import argparse
 import json
 import logging
 import math
+import numbers
 import os
 import sys
 import tempfile
@@ -281,19 +282,15 @@ def shortest(v):
     return _morvik.shortest_double(v) if math.isfinite(v) else ""
 
 
-def _csv_field(text):
-    if text is None or (isinstance(text, float) and math.isnan(text)):
-        return ""
-    return _morvik.csv_field(str(text))
+def _missing(value):
+    return value is None or value is pd.NA or (isinstance(value, float) and math.isnan(value))
 
 
 def _csv_text(frame):
-    lines = [",".join(COLUMNS)]
-    for note, date, trials, quantity, underlying, value, std_error, error in frame.itertuples(index=False):
-        lines.append(",".join([_csv_field(note), _csv_field(date), "" if pd.isna(trials) else str(int(trials)),
-                               quantity, _csv_field(underlying), shortest(value), shortest(std_error),
-                               _csv_field(error)]))
-    return "\n".join(lines) + "\n"
+    """The table as CSV, written by the library's row writer (the tool's
+    columns and the error column)."""
+    return _morvik.table_csv([tuple(None if _missing(v) else v for v in values)
+                              for values in frame.itertuples(index=False)])
 
 
 def _json_text(frame):
@@ -303,7 +300,7 @@ def _json_text(frame):
         for column, value in zip(COLUMNS, values):
             if value is None or value is pd.NA or (isinstance(value, float) and not math.isfinite(value)):
                 value = None
-            elif column == "trials":
+            elif isinstance(value, numbers.Integral):  # numpy's and pandas' integers too
                 value = int(value)
             record[column] = value
         records.append(record)

@@ -76,7 +76,7 @@ def calibrate(source, label=None):
     unless the block says ``"arbitrage": "repair"``). Raises ``ValueError``
     when no underlying gives ``implied_vol``."""
     note = source if isinstance(source, Note) else load(source, label)
-    found = [Calibration(raw) for raw in _morvik.calibrations(note._handle)]
+    found = [Calibration(raw) for raw in _morvik.calibrations(note)]
     if not found:
         raise ValueError("no underlying of the term sheet gives implied_vol")
     return found

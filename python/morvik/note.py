@@ -9,10 +9,6 @@ from . import _morvik
 from .errors import TermSheetError
 
 
-def _date(yyyymmdd):
-    return datetime.date(yyyymmdd // 10000, yyyymmdd // 100 % 100, yyyymmdd % 100)
-
-
 def _json_default(value):
     # numpy scalars and arrays, dates: what a notebook's dict holds.
     if hasattr(value, "tolist"):
@@ -34,49 +30,47 @@ def _note_or_raise(result):
     return Note(result)
 
 
-class Note:
+class Note(_morvik.Note):
     """A term sheet read by the C++ term-sheet layer: the inputs of one full
     pricing call, with the labels of its report. Notes do not change;
-    ``with_inputs`` makes a changed copy."""
+    ``with_inputs`` makes a changed copy. ``label``, ``name``, ``currency``,
+    ``notional`` and ``price_date`` (a ``datetime.date``) are the library's;
+    ``expanded_text()`` is the explicit form as ``morvik-price --expand``
+    prints it."""
 
-    def __init__(self, handle):
-        self._handle = handle
+    def __init__(self, note):
+        # A copy of the note the term-sheet layer read: this object is the
+        # library's note, passed to its calls as it is.
+        super().__init__(note)
 
-    label = property(lambda self: self._handle.label, doc="where it came from: the file as given, or a label")
-    name = property(lambda self: self._handle.name, doc="the note's name (default: the file name)")
-    currency = property(lambda self: self._handle.currency, doc="the notional's currency")
-    notional = property(lambda self: self._handle.notional, doc="the notional amount")
-    trials = property(lambda self: int(self._handle.trials), doc="Monte Carlo trials of the term sheet")
-    underlyings = property(lambda self: list(self._handle.underlyings), doc="names of the underlyings")
-    warnings = property(lambda self: list(self._handle.warnings),
+    trials = property(lambda self: int(_morvik.Note.trials.fget(self)), doc="Monte Carlo trials of the term sheet")
+    underlyings = property(lambda self: list(_morvik.Note.underlyings.fget(self)), doc="names of the underlyings")
+    warnings = property(lambda self: list(_morvik.Note.warnings.fget(self)),
                         doc="legal but suspicious values: 'line L, column C: path: message'")
-
-    @property
-    def price_date(self):
-        """The valuation date, a ``datetime.date``."""
-        return _date(self._handle.price_date)
 
     @property
     def inputs(self):
         """Every input of ZUNP_CalcMorvikMC for this note, under the export's
         names (a fresh copy: int32 and float64 arrays, ints and floats)."""
-        return self._handle.inputs()
+        return _morvik.Note.inputs(self)
 
     def with_inputs(self, **arrays):
         """A copy of the note with the named inputs replaced, e.g.
         ``note.with_inputs(UnderlyingPrice=spots)``. Lengths are checked
         against the counts (which cannot change); the values are left to the
         library's checks when the copy is priced."""
-        return Note(self._handle.with_inputs(arrays))
+        return Note(_morvik.Note.with_inputs(self, arrays))
+
+    def _moved(self, spot_move, vol_move, stocks):
+        """The copy of a scenario (``morvik.moved``): the spots of the
+        underlyings ``stocks`` (indices) moved by the fraction ``spot_move``,
+        their local volatility shifted by ``vol_move``, price only."""
+        return Note(self._scenario(float(spot_move), float(vol_move), list(stocks)))
 
     def expanded(self):
         """The term sheet in its explicit form (every date and value written
         out, the past worked out), as a dict; it prices as the note."""
-        return json.loads(self._handle.expanded_text())
-
-    def expanded_text(self):
-        """The explicit form as JSON text, as ``morvik-price --expand`` prints it."""
-        return self._handle.expanded_text()
+        return _morvik.Note.expanded(self)
 
     def __repr__(self):
         return (f"<morvik.Note {self.name!r}: {', '.join(self.underlyings)}; "

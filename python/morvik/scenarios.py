@@ -1,7 +1,7 @@
 """Scenarios: the note priced again with its spots or its local volatility
 grids moved (the spot ladder, a spot x vol grid) or with more and more
 trials (convergence). Each scenario is a copy of the note whose call arrays
-were changed, priced through the same call as ``price``, price only."""
+the library changed, priced through the same call as ``price``, price only."""
 
 from concurrent.futures import ThreadPoolExecutor
 
@@ -18,7 +18,7 @@ LADDER_MOVES = tuple(_morvik.ladder_moves())
 # Parallel shifts of the local volatility grid, in volatility (0.01 = one point).
 VOL_MOVES = (-0.02, -0.01, 0.0, 0.01, 0.02)
 # A lowered volatility never goes below this (as the library's vega bumps it).
-VOL_FLOOR = 1e-12
+VOL_FLOOR = _morvik.VOL_FLOOR
 
 
 def _which(note, underlying):
@@ -39,20 +39,10 @@ def moved(note, spot_move=0.0, vol_move=0.0, underlying=None):
     """A copy of ``note`` with the spots of the chosen underlyings moved by the
     fraction ``spot_move`` (spot x (1 + move); base prices and fixings stay,
     as in the tool's ladder) and their whole local volatility grids shifted
-    by ``vol_move`` (floored at 1e-12). It computes the price only."""
-    which = _which(note, underlying)
-    inputs = note.inputs
-    spots = inputs["UnderlyingPrice"]
-    surface = inputs["LocalVolSurface"]
-    ends = np.cumsum(inputs["NVol"].astype(np.int64) * inputs["NParity"].astype(np.int64))
-    for i in which:
-        if spot_move != 0.0:
-            spots[2 * i] = spots[2 * i] * (1.0 + spot_move)
-        if vol_move != 0.0:
-            start = 0 if i == 0 else ends[i - 1]
-            shifted = surface[start:ends[i]] + vol_move
-            surface[start:ends[i]] = np.where(shifted < VOL_FLOOR, VOL_FLOOR, shifted)
-    return note.with_inputs(UnderlyingPrice=spots, LocalVolSurface=surface, CalcFlag=[0, 0])
+    by ``vol_move`` (floored at ``VOL_FLOOR``, 1e-12). It computes the price
+    only. The library moves the copy's arrays (its layout of the volatility
+    blocks)."""
+    return note._moved(spot_move, vol_move, _which(note, underlying))
 
 
 def _map(function, items, jobs):

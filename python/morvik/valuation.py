@@ -1,8 +1,7 @@
 """Pricing a note: ``price`` runs the note through the term-sheet layer
 exactly as ``morvik-price`` does, and ``Valuation`` holds the result: the
-tool's JSON document, and the same figures as numbers and pandas DataFrames."""
-
-import json
+library's report of the note, its figures as numbers and pandas DataFrames,
+and the tool's JSON document written by the library's own writer."""
 
 import numpy as np
 import pandas as pd
@@ -11,8 +10,6 @@ from . import _morvik
 from .errors import PricingError
 
 _STREAMS = ("default", "aligned")
-_FLOW_COLUMNS = ["observation", "payment", "probability", "std_error", "cash_flow", "discount_factor",
-                 "discounted_value"]
 
 
 def _whole(value):
@@ -64,43 +61,16 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
-    text = _morvik.price_json(note._handle, ladder=bool(ladder), log=bool(log), **request)
-    entry = json.loads(text)["notes"][0]
-    if "error" in entry:
-        raise PricingError(entry["file"], entry.get("status"), entry["error"])
-    return Valuation(note, text, entry)
-
-
-def _flow_frame(rows, index):
-    return pd.DataFrame(
-        {
-            "observation": pd.to_datetime([r["observation"] for r in rows]),
-            "payment": pd.to_datetime([r["payment"] for r in rows]),
-            "probability": np.array([r["probability"] for r in rows], dtype=float),
-            "std_error": np.array([_number(r.get("probability_se")) for r in rows], dtype=float),
-            "cash_flow": np.array([r["cash_flow"] for r in rows], dtype=float),
-            "discount_factor": np.array([r["discount_factor"] for r in rows], dtype=float),
-            "discounted_value": np.array([r["discounted_cash_flow"] for r in rows], dtype=float),
-        },
-        index=index,
-        columns=_FLOW_COLUMNS,
-    )
-
-
-def _number(value):
-    """A number of the JSON, NaN where it has none (null or absent)."""
-    return np.nan if value is None else float(value)
-
-
-def _optional_float(entry, key):
-    value = entry.get(key)
-    return None if value is None else float(value)
+    report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
+    if report.error is not None:
+        raise PricingError(report.file, report.status, report.error)
+    return Valuation(note, report)
 
 
 class Valuation:
     """One priced note. ``to_json()`` is the document ``morvik-price --json``
-    prints for the note, byte for byte; the attributes hold the same numbers
-    (read back exactly from it):
+    prints for the note, byte for byte; the attributes hold the same numbers,
+    taken from the library's report of the note (the object both come from):
 
     - ``price`` (notional's currency), ``price_pct`` (per cent of the notional),
       ``std_error`` (the price's standard error), ``stream``, ``seed``;
@@ -119,76 +89,67 @@ class Valuation:
     A note with nothing left to price (redeemed or matured and paid) has
     ``price`` None and empty frames; its ``life_cycle`` says how it ended."""
 
-    def __init__(self, note, text, entry):
+    def __init__(self, note, report):
         self.note = note
-        self._text = text
-        self.status = entry.get("status")
-        self.state = entry["state"]
-        self.warnings = list(entry["warnings"])
-        self.trials = entry["trials"]
-        self.life_cycle = entry["life_cycle"]
-        self.price = _optional_float(entry, "price")
-        self.price_pct = _optional_float(entry, "price_percent")
-        self.std_error = _optional_float(entry, "price_se")
-        self.stream = entry.get("stream", "default")
-        self.seed = entry.get("seed")
-        self.convergence = self._convergence(entry)
-        self.breakdown = {k: float(v) for k, v in entry.get("price_breakdown", {}).items()}
-        self.theta = _optional_float(entry, "theta")
-        self.rho = _optional_float(entry, "rho")
-        self.outcomes = self._outcomes(entry)
-        self.coupons = _flow_frame(entry.get("coupons", []),
-                                   pd.RangeIndex(1, len(entry.get("coupons", [])) + 1, name="coupon"))
-        self.greeks = self._greeks(entry)
-        self.ladder = self._ladder(entry)
+        self._report = report
+        self.status = report.status
+        self.state = report.state
+        self.warnings = list(report.warnings)
+        self.trials = report.trials
+        self.life_cycle = report.life_cycle
+        self.price = report.price
+        self.price_pct = report.price_percent
+        self.std_error = report.price_se
+        self.stream = report.stream
+        self.seed = report.seed
+        self.convergence = self._convergence(report)
+        self.breakdown = dict(report.breakdown)
+        self.theta = report.theta
+        self.rho = report.rho
+        # The report's columns, in their order (dates become datetime64[ns]).
+        self.outcomes = pd.DataFrame(report.outcomes(),
+                                     index=pd.Index(report.outcome_labels(), name="outcome", dtype=object))
+        coupons = report.coupons()
+        self.coupons = pd.DataFrame(coupons, index=pd.RangeIndex(1, len(coupons["probability"]) + 1, name="coupon"))
+        self.greeks = self._greeks(report)
+        self.ladder = self._ladder(report)
 
     @staticmethod
-    def _outcomes(entry):
-        dates = entry.get("redemption", [])
-        rows = list(dates)
-        labels = [f"early, date {k + 1}" for k in range(len(dates) - 1)]
-        if dates:
-            labels.append(f"final, date {len(dates)}")
-            rows += [entry["maturity"]["no_knock_in"], entry["maturity"]["knock_in"]]
-            labels += ["maturity, no knock-in", "maturity, knock-in"]
-        return _flow_frame(rows, pd.Index(labels, name="outcome", dtype=object))
-
-    @staticmethod
-    def _greeks(entry):
-        if "greeks" not in entry:
+    def _greeks(report):
+        greeks = report.greeks()
+        if greeks is None:
             return None
-        rows = entry["greeks"]
-        # Each greek, and its standard error where the library reports one.
-        columns = [k for k in ("delta", "gamma", "vega", "delta_se", "gamma_se", "vega_se") if k in rows[0]]
-        return pd.DataFrame({k: np.array([_number(g[k]) for g in rows], dtype=float) for k in columns},
-                            index=pd.Index([g["underlying"] for g in rows], name="underlying", dtype=object))
+        # Each greek, then its standard error (NaN where the library reports none).
+        underlyings, columns = greeks
+        return pd.DataFrame(columns, index=pd.Index(underlyings, name="underlying", dtype=object))
 
     @staticmethod
-    def _convergence(entry):
-        if "convergence" not in entry:
+    def _convergence(report):
+        points = report.convergence()
+        if points is None:
             return None
-        rows = entry["convergence"]
-        frame = pd.DataFrame({"price": np.array([r["price"] for r in rows], dtype=float),
-                              "std_error": np.array([_number(r.get("price_se")) for r in rows], dtype=float)},
-                             index=pd.Index([int(r["paths"]) for r in rows], name="trials"))
+        paths, prices, errors = points
+        frame = pd.DataFrame({"price": prices, "std_error": errors}, index=pd.Index(paths, name="trials"))
         frame.attrs["morvik"] = "convergence"
         return frame
 
     @staticmethod
-    def _ladder(entry):
-        if "ladder" not in entry:
+    def _ladder(report):
+        points = report.ladder()
+        if points is None:
             return None
-        rows = entry["ladder"]
-        return _ladder_frame([r["move"] for r in rows], [r.get("price", np.nan) for r in rows],
-                             [r["status"] for r in rows])
+        return _ladder_frame(*points)
 
     def to_json(self):
-        """The JSON document of ``morvik-price --json`` for this note, byte for byte."""
-        return self._text
+        """The JSON document of ``morvik-price --json`` for this note, byte for
+        byte (written by the library's JSON writer)."""
+        return self._report.to_json()
 
     def to_dict(self):
-        """``to_json()`` read back: ``{"notes": [{...}]}``, every number the library's."""
-        return json.loads(self._text)
+        """``to_json()``'s document as Python values: ``{"notes": [{...}]}``,
+        every number the library's (built from the report, not read from the
+        text)."""
+        return self._report.to_dict()
 
     def plot(self, **kwargs):
         """Outcome probabilities and discounted values (coupons beside them);
