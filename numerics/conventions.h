@@ -1,4 +1,4 @@
-// The library's two conventions of units, stated once.
+// The library's conventions of units and floors, stated once.
 //
 // Both are doubles so that every use keeps the order of operations it is
 // written in: a time is `days / kDaysPerYear` (a division, never a product
@@ -16,5 +16,9 @@ inline constexpr double kDaysPerYear = 365.0;
 // errors are per this much of notional (a payoff of 1.0 is reported as
 // 10000); the full call scales them to the note's notional.
 inline constexpr double kNotionalScale = 10000.0;
+
+// A lowered local volatility (a vega bump's down side, a scenario's move)
+// never goes below this.
+inline constexpr double kVolFloor = 1e-12;
 
 }  // namespace morvik

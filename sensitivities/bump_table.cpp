@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "numerics/conventions.h"
+
 namespace morvik {
 
 namespace {
@@ -30,7 +32,7 @@ void SpotSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
 }
 
 // Stock k's local volatility block moved up and down (the down value
-// floored at 1e-12); the other blocks are copied unchanged.
+// floored at kVolFloor); the other blocks are copied unchanged.
 void VolSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
   const std::size_t total = static_cast<std::size_t>(SurfaceBlockStart(args.NVol, args.NParity, args.NStock));
   std::size_t begin = 0, len = 0;
@@ -43,7 +45,7 @@ void VolSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
   for (std::size_t m = begin; m < begin + len; ++m) {
     s.firstValues[m] = s.firstValues[m] + b.row.up;
     const double d = s.secondValues[m] - b.row.down;
-    s.secondValues[m] = d < 1e-12 ? 1e-12 : d;
+    s.secondValues[m] = d < kVolFloor ? kVolFloor : d;
   }
   s.first.LocalVolSurface = s.firstValues.data();
   s.second.LocalVolSurface = s.secondValues.data();

@@ -32,7 +32,7 @@ enum class Combine {
 
 // One revaluation pair. Spot: the first set's price is CurPrice * up, the
 // second's CurPrice * down. Vol and rate: the first set adds `up`, the
-// second subtracts `down` (a volatility floored at 1e-12). Time: unused,
+// second subtracts `down` (a volatility floored at kVolFloor). Time: unused,
 // the step and direction follow from the note.
 struct BumpRow {
   Greek greek;

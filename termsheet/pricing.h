@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interface/valuation.h"
+#include "numerics/conventions.h"
 #include "numerics/random.h"
 #include "termsheet/term_sheet.h"
 
@@ -64,10 +65,6 @@ std::string RequestProblem(const PriceRequest& request);
 
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
 std::vector<double> LadderMoves();
-
-// A lowered local volatility never goes below this (the floor of the
-// library's vega bumps, sensitivities/bump_table.cpp).
-inline constexpr double kVolFloor = 1e-12;
 
 // A scenario of the note: a copy of its inputs in which each stock of
 // `stocks` (0-based; others are ignored) has its spot moved by the fraction
