@@ -55,10 +55,10 @@ std::string PointField(const NoteInputs& n, int code, int i, int k) {
 // context (none: no progress).
 ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runner) {
   ValuationOptions o;
-  o.seed = request.seed;
+  if (request.seed) o.seed = static_cast<std::uint64_t>(*request.seed);
   o.stream = request.aligned ? StreamKind::kAligned : StreamKind::kDefault;
   o.runner = runner;
-  o.replications = request.replications;
+  o.replications = static_cast<int>(request.replications);
   return o;
 }
 
@@ -125,22 +125,30 @@ std::vector<double> LadderMoves() {
   return moves;
 }
 
-std::string RequestProblem(const PriceRequest& request) {
-  if (request.threads < 1 || request.threads > kMaxThreads) {
-    return "threads take a whole number from 1 to " + std::to_string(kMaxThreads);
+std::string FieldProblem(const RequestField& field, const std::string& given, const std::string& prefix) {
+  return prefix + field.name + " takes a whole number from " + std::to_string(field.lo) + " to " +
+         std::to_string(field.hi) + ", not \"" + given + "\"";
+}
+
+std::string RequestProblem(const PriceRequest& request, const std::string& prefix) {
+  const auto outside = [](const RequestField& f, long long v) { return v < f.lo || v > f.hi; };
+  if (request.compute < -1 || request.compute > 2) {
+    return prefix + "compute is -1 (the term sheet's), 0, 1 or 2, not " + std::to_string(request.compute);
   }
-  if (request.replications < 1 || request.replications > kMaxReplications) {
-    return "replications take a whole number from 1 to " + std::to_string(kMaxReplications);
+  if (request.trials && outside(kTrialsField, *request.trials)) {
+    return FieldProblem(kTrialsField, std::to_string(*request.trials), prefix);
   }
-  const std::uint64_t seed = request.seed.value_or(0);
-  if (request.aligned) {
-    if (seed > static_cast<std::uint64_t>(kMaxAlignedSeed)) {
-      return "the aligned stream takes seeds 0 to " + std::to_string(kMaxAlignedSeed);
-    }
-    return std::string();
+  if (outside(kThreadsField, request.threads)) {
+    return FieldProblem(kThreadsField, std::to_string(request.threads), prefix);
   }
-  const std::uint64_t last = seed + static_cast<std::uint64_t>(request.replications) - 1;
-  if (seed > static_cast<std::uint64_t>(kMaxDefaultSeed) || last > static_cast<std::uint64_t>(kMaxDefaultSeed)) {
+  if (outside(kReplicationsField, request.replications)) {
+    return FieldProblem(kReplicationsField, std::to_string(request.replications), prefix);
+  }
+  const long long seed = request.seed.value_or(0);
+  if (outside(kSeedField, seed)) return FieldProblem(kSeedField, std::to_string(seed), prefix);
+  if (request.aligned) return std::string();
+  const long long last = seed + request.replications - 1;
+  if (seed > kMaxDefaultSeed || last > kMaxDefaultSeed) {
     std::string text = "the default stream has seeds 0 to " + std::to_string(kMaxDefaultSeed) + ": seed " +
                        std::to_string(seed);
     if (request.replications > 1) {
@@ -155,7 +163,7 @@ std::string RequestProblem(const PriceRequest& request) {
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   NoteInputs n = note;
   if (request.compute >= 0) n.CalcFlag[0] = std::max(n.CalcFlag[0], request.compute);
-  if (request.trials > 0) n.NTrials = static_cast<double>(request.trials);
+  if (request.trials) n.NTrials = static_cast<double>(*request.trials);
   if (request.log) n.CalcFlag[1] = 1;
   return n;
 }
@@ -168,10 +176,10 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   const std::vector<double> moves = LadderMoves();
   report(0.0);
   NoteResult r;
-  r.replications = request.replications;
+  r.replications = static_cast<int>(request.replications);
   r.aligned = request.aligned;
-  r.seed = request.seed;
-  const TaskRunner runner = ThreadRunner(request.threads);
+  if (request.seed) r.seed = static_cast<std::uint64_t>(*request.seed);
+  const TaskRunner runner = ThreadRunner(static_cast<int>(request.threads));
   ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
   if (request.stop) {
     options.stop = &AskStop;

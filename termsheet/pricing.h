@@ -28,23 +28,25 @@ using ProgressHook = std::function<void(double fraction)>;
 // then has status kValuationInterrupted and no figures. Must not throw.
 using StopHook = std::function<bool()>;
 
-// What a caller asks for on top of the term sheet's settings.
+// What a caller asks for on top of the term sheet's settings. A front end
+// parses its own form (options, keyword arguments) into this and leaves
+// every range to RequestProblem.
 struct PriceRequest {
-  int compute = -1;        // -1: the term sheet's; else 0 price, 1 greeks, 2 full
-  long long trials = 0;    // > 0 replaces the term sheet's trials (1 to kMaxTrials)
-  bool log = false;        // write the library's trace
-  bool ladder = false;     // spot ladder of all underlyings together
+  int compute = -1;                 // -1: the term sheet's; else 0 price, 1 greeks, 2 full
+  std::optional<long long> trials;  // replaces the term sheet's (1 to kMaxTrials); none: the term sheet's
+  bool log = false;                 // write the library's trace
+  bool ladder = false;              // spot ladder of all underlyings together
   // Threads for one note: the revaluations of its greeks on the default
   // stream, its blocks of paths on the aligned stream.
-  int threads = 1;
+  long long threads = 1;
   ProgressHook progress;   // optional
   StopHook stop;           // optional
   // The random numbers: the default stream (seeds 0 to kMaxDefaultSeed, none:
   // the fixed stream of the library's exports) or the path-addressed
-  // ("aligned") stream (any seed; none: 0).
-  std::optional<std::uint64_t> seed;
+  // ("aligned") stream (seeds 0 to kMaxAlignedSeed; none: 0).
+  std::optional<long long> seed;
   bool aligned = false;
-  int replications = 1;      // > 1: the mean of that many runs on consecutive seeds
+  long long replications = 1;  // > 1: the mean of that many runs on consecutive seeds
   bool convergence = false;  // running price and error at 1000, 2000, 5000, ... paths
 };
 
@@ -56,12 +58,27 @@ inline constexpr long long kMaxAlignedSeed = 999999999999999999LL;
 inline constexpr int kMaxReplications = 64;
 inline constexpr int kMaxThreads = 256;
 
-// Why the request's threads, seed and replications cannot be used, as one
-// sentence without a final stop, or empty when they can: replications run
-// on the seeds from the request's (0 when none) on.
-std::string RequestProblem(const PriceRequest& request);
+// A whole-number field of the request and its range.
+struct RequestField {
+  const char* name;
+  long long lo;
+  long long hi;
+};
+inline constexpr RequestField kTrialsField{"trials", 1, kMaxTrials};
+inline constexpr RequestField kThreadsField{"threads", 1, kMaxThreads};
+inline constexpr RequestField kReplicationsField{"replications", 1, kMaxReplications};
+inline constexpr RequestField kSeedField{"seed", 0, kMaxAlignedSeed};
 
+// "<prefix><name> takes a whole number from <lo> to <hi>, not "<given>"":
+// the sentence of RequestProblem for a value out of range, and of a front
+// end for a value that is not a whole number at all.
+std::string FieldProblem(const RequestField& field, const std::string& given, const std::string& prefix = "");
 
+// The one check of a request: why its compute mode, trials, threads, seed
+// and replications cannot be used, as one sentence without a final stop, or
+// empty when they can (replications run on the seeds from the request's, 0
+// when none, on). `prefix` goes before a field's name ("--" for options).
+std::string RequestProblem(const PriceRequest& request, const std::string& prefix = "");
 
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
 std::vector<double> LadderMoves();

@@ -27,8 +27,8 @@ namespace {
 // What the package asks for on top of the term sheet, as the command line's
 // options set it (--greeks/--full, --trials, --ladder, --log, --threads,
 // --seed, --stream, --replications, --convergence), checked by the same rule.
-PriceRequest Request(int compute, long long trials, int threads, bool ladder, bool log,
-                     std::optional<std::uint64_t> seed, bool aligned, int replications, bool convergence) {
+PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
+                     std::optional<long long> seed, bool aligned, long long replications, bool convergence) {
   PriceRequest request;
   request.compute = compute;
   request.trials = trials;
@@ -71,17 +71,26 @@ void BindPricing(py::module_& m) {
   m.def("shortest_double", &ShortestDouble, py::arg("v"),
         "A double as the tool's reports write it: the shortest text that reads back to it");
   m.def(
+      "check_request",
+      [](int compute, std::optional<long long> trials, long long threads, std::optional<long long> seed, bool aligned,
+         long long replications) {
+        Request(compute, trials, threads, false, false, seed, aligned, replications, false);
+      },
+      py::arg("compute") = -1, py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("seed") = py::none(),
+      py::arg("aligned") = false, py::arg("replications") = 1,
+      "Raises ValueError with the library's sentence when the request cannot be used (the check of price)");
+  m.def(
       "price",
-      [](const Note& note, int compute, long long trials, int threads, bool ladder, bool log,
-         std::optional<std::uint64_t> seed, bool aligned, int replications, bool convergence) {
+      [](const Note& note, int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
+         std::optional<long long> seed, bool aligned, long long replications, bool convergence) {
         return PriceInterruptibly(
             note, Request(compute, trials, threads, ladder, log, seed, aligned, replications, convergence));
       },
-      py::arg("note"), py::arg("compute"), py::arg("trials"), py::arg("threads") = 1, py::arg("ladder") = false,
+      py::arg("note"), py::arg("compute"), py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("ladder") = false,
       py::arg("log") = false, py::arg("seed") = py::none(), py::arg("aligned") = false,
       py::arg("replications") = 1, py::arg("convergence") = false,
       "The note priced as morvik-price prices it, as a Report.\n"
-      "compute: -1 the term sheet's, 1 greeks, 2 full; trials: 0 the term sheet's; seed: None for the\n"
+      "compute: -1 the term sheet's, 1 greeks, 2 full; trials: None the term sheet's; seed: None for the\n"
       "stream's own; aligned: the path-addressed stream; replications: runs on consecutive seeds;\n"
       "convergence: the running price at 1000, 2000, 5000, ... paths.");
 }

@@ -17,22 +17,28 @@ def _whole(value):
 
 
 def _request(trials, greeks, full, seed, stream, threads, replications, convergence):
-    """The request's arguments of the C++ call, checked here so that a wrong
-    option raises before anything is priced (the seed's range against the
-    stream and the replications is checked by the library's own rule)."""
+    """The request's arguments of the C++ call: the keyword arguments read
+    into the library's types here, their ranges checked by the library's
+    rule of a request, so that a wrong option raises before anything is
+    priced."""
     if stream not in _STREAMS:
         raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
-    if seed is not None and not (_whole(seed) and 0 <= seed <= _morvik.MAX_ALIGNED_SEED):
-        raise ValueError(f"seed takes a whole number from 0 to {_morvik.MAX_ALIGNED_SEED}, not {seed!r}")
-    if trials is not None and not (_whole(trials) and 1 <= trials <= _morvik.MAX_TRIALS):
-        raise ValueError(f"trials takes a whole number from 1 to {_morvik.MAX_TRIALS}, not {trials!r}")
+    for name, value in (("trials", trials), ("seed", seed)):
+        if value is not None and not _whole(value):
+            raise ValueError(f"{name} takes a whole number, not {value!r}")
     for name, value in (("threads", threads), ("replications", replications)):
         if not _whole(value):
             raise ValueError(f"{name} takes a whole number, not {value!r}")
-    compute = 2 if full else (1 if greeks else -1)
-    return {"compute": compute, "trials": 0 if trials is None else int(trials), "threads": int(threads),
-            "seed": None if seed is None else int(seed), "aligned": stream == "aligned",
-            "replications": int(replications), "convergence": bool(convergence)}
+    request = {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
+               "seed": _int(seed), "aligned": stream == "aligned", "replications": int(replications)}
+    _morvik.check_request(**request)
+    return {**request, "convergence": bool(convergence)}
+
+
+def _int(value):
+    """A whole number as the library's 64-bit integer: one beyond that range
+    is passed at its end, which is out of every field's range."""
+    return None if value is None else max(-(2**63), min(int(value), 2**63 - 1))
 
 
 def price(note, trials=None, greeks=False, full=False, seed=None, stream="default", threads=1, ladder=False,

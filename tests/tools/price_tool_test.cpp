@@ -151,6 +151,24 @@ TEST(PriceRequestOptions, OptionsRaiseTheTermSheetSettings) {
   EXPECT_EQ(LadderMoves(), (std::vector<double>{-0.3, -0.2, -0.1, 0.0, 0.1, 0.2, 0.3}));
 }
 
+// The one check of a request: the fields no option of the tool can reach
+// (Python passes them as given), each named with the value at fault.
+TEST(PriceRequestOptions, TheRequestsCheckNamesEachFieldOutOfRange) {
+  const auto problem = [](auto change) {
+    PriceRequest r;
+    change(r);
+    return RequestProblem(r);
+  };
+  EXPECT_EQ(problem([](PriceRequest&) {}), "");
+  EXPECT_EQ(problem([](PriceRequest& r) { r.trials = 0; }), "trials takes a whole number from 1 to 1000000000, not \"0\"");
+  EXPECT_NE(problem([](PriceRequest& r) { r.trials = kMaxTrials + 1; }), "");
+  EXPECT_NE(problem([](PriceRequest& r) { r.compute = 3; }), "");
+  EXPECT_NE(problem([](PriceRequest& r) { r.seed = -1; r.aligned = true; }), "");
+  EXPECT_EQ(problem([](PriceRequest& r) { r.seed = kMaxAlignedSeed; r.aligned = true; r.replications = 64; }), "");
+  EXPECT_NE(problem([](PriceRequest& r) { r.seed = 64; }), "");
+  EXPECT_NE(problem([](PriceRequest& r) { r.replications = 1LL << 40; }), "");
+}
+
 TEST(PriceExamples, EveryExampleParsesAndPrices) {
   PriceRequest req;
   req.trials = 500;
@@ -567,6 +585,9 @@ TEST(PriceErrors, BadInputsGiveAClearMessageAndExit2) {
       {{kStepDown, "--trials", "1e12"}, "not \"1e12\""},
       {{kStepDown, "--trials", "0"}, "not \"0\""},
       {{kStepDown, "--threads", "-2"}, "morvik-price: --threads takes a whole number from 1 to 256, not \"-2\"."},
+      {{kStepDown, "--threads", "9999999999"}, "--threads takes a whole number from 1 to 256, not \"9999999999\"."},
+      {{kStepDown, "--seed", "-1"}, "--seed takes a whole number from 0 to 999999999999999999, not \"-1\"."},
+      {{kStepDown, "--seed", "62", "--replications", "3"}, "seed 62 with 3 replications needs seeds up to 64"},
       {{kStepDown, "--trials"}, "morvik-price: --trials needs a value (see morvik-price --help)."},
       {{kStepDown, kQuanto, "--expand"}, "morvik-price: --expand takes one term sheet"},
   };

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <CLI/CLI.hpp>
@@ -60,18 +61,25 @@ Exit status: 0 every note priced (or over, with nothing left to price),
 1 the library rejected a note, 2 a term sheet or an option could not be used.
 )";
 
-// A whole number from lo to hi written in `text`, or an error sentence.
-bool WholeOption(const std::string& name, const std::string& text, long long lo, long long hi, long long& value,
-                 std::string& error) {
+// The number an option's `text` writes, when it is a whole number of at most
+// 18 digits; its range is the request's check (RequestProblem).
+std::optional<long long> WholeNumber(const std::string& text) {
   bool digits = !text.empty() && text.size() <= 18;
   for (char c : text) digits = digits && c >= '0' && c <= '9';
-  if (digits) {
-    value = std::stoll(text);
-    if (value >= lo && value <= hi) return true;
+  if (!digits) return std::nullopt;
+  return std::stoll(text);
+}
+
+// `text` read into `value` for the option --<field.name>, or the sentence
+// of a value that is not a whole number.
+bool ReadWhole(const RequestField& field, const std::string& text, long long& value, std::string& error) {
+  const std::optional<long long> v = WholeNumber(text);
+  if (!v) {
+    error = FieldProblem(field, text, "--");
+    return false;
   }
-  error = name + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not \"" +
-          text + "\"";
-  return false;
+  value = *v;
+  return true;
 }
 
 // CLI11's complaint as one plain sentence.
@@ -201,30 +209,29 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     return kExitUnusable;
   }
 
+  // Parsed here, checked by the request's rule (and the jobs by the book's).
   PriceRequest request;
-  long long jobs = 1, threads = 1;
+  long long jobs = 1, threads = 1, replications = 1, trials = 0, seed = 0;
   std::string problem;
-  if ((!trialsText.empty() && !WholeOption("--trials", trialsText, 1, kMaxTrials, request.trials, problem)) ||
-      !WholeOption("--jobs", jobsText, 1, kMaxJobs, jobs, problem) ||
-      !WholeOption("--threads", threadsText, 1, kMaxThreads, threads, problem)) {
+  if ((!trialsText.empty() && !ReadWhole(kTrialsField, trialsText, trials, problem)) ||
+      !ReadWhole(kJobsField, jobsText, jobs, problem) || !ReadWhole(kThreadsField, threadsText, threads, problem) ||
+      !ReadWhole(kReplicationsField, replicationsText, replications, problem) ||
+      (!seedText.empty() && !ReadWhole(kSeedField, seedText, seed, problem))) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
-  if (streamText != "default" && streamText != "aligned") {
-    err << "morvik-price: --stream takes default or aligned, not \"" << streamText << "\".\n";
-    return kExitUnusable;
+  if (jobs < kJobsField.lo || jobs > kJobsField.hi) {
+    problem = FieldProblem(kJobsField, jobsText, "--");
+  } else if (streamText != "default" && streamText != "aligned") {
+    problem = "--stream takes default or aligned, not \"" + streamText + "\"";
   }
+  if (!trialsText.empty()) request.trials = trials;
+  if (!seedText.empty()) request.seed = seed;
   request.aligned = streamText == "aligned";
-  long long replications = 1, seed = 0;
-  if (!WholeOption("--replications", replicationsText, 1, kMaxReplications, replications, problem) ||
-      (!seedText.empty() && !WholeOption("--seed", seedText, 0, kMaxAlignedSeed, seed, problem))) {
-    err << "morvik-price: " << problem << ".\n";
-    return kExitUnusable;
-  }
-  if (!seedText.empty()) request.seed = static_cast<std::uint64_t>(seed);
-  request.replications = static_cast<int>(replications);
+  request.threads = threads;
+  request.replications = replications;
   request.convergence = convergence;
-  problem = RequestProblem(request);
+  if (problem.empty()) problem = RequestProblem(request, "--");
   if (!problem.empty()) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
@@ -259,7 +266,6 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   request.compute = full ? 2 : (greeks ? 1 : -1);
   request.log = log;
   request.ladder = ladder;
-  request.threads = static_cast<int>(threads);
   const std::vector<NoteReport> reports =
       PriceBook(files, request, static_cast<int>(jobs), terminal && files.size() > 1, err);
 

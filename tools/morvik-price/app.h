@@ -17,6 +17,7 @@ inline constexpr int kExitUnusable = 2;   // a term sheet or an option could not
 // Most notes priced at once (--jobs); the bounds of a note's request are
 // the term-sheet layer's (termsheet/pricing.h).
 inline constexpr int kMaxJobs = 256;
+inline constexpr RequestField kJobsField{"jobs", 1, kMaxJobs};
 
 // Reads and prices every file, `jobs` notes at a time (one note per thread).
 // Reports come back in the order of the files, whatever `jobs` is. With
