@@ -11,6 +11,7 @@
 #include <ql/exercise.hpp>
 #include <ql/termstructures/volatility/equityfx/andreasenhugevolatilityinterpl.hpp>
 #include <ql/instruments/vanillaoption.hpp>
+#include <ql/methods/finitedifferences/meshers/concentrating1dmesher.hpp>
 #include <ql/math/optimization/levenbergmarquardt.hpp>
 #include <ql/models/equity/hestonmodel.hpp>
 #include <ql/pricingengines/vanilla/analytichestonengine.hpp>
@@ -54,17 +55,94 @@ constexpr int kSubdivisions = 8;
 // measurable volatility (reference quotes leave it missing).
 constexpr double kNegligiblePrice = 1e-9;
 
-// Quotes further out of the money than this many standard deviations
-// (|ln(K/F)| > n * vol * sqrt(t)) are left out of the fit: their vega is
-// next to nothing, and with them the least-squares problem of a short expiry
-// is so ill-conditioned that the fit of every later expiry suffers (a Heston
-// surface with 50-150 % strikes at 1-3 months fits to 15 vol points with
-// them, to 0.04 without). They are still checked for arbitrage.
-constexpr double kMaxStandardDeviations = 4.0;
-
+// Quotes further out of the money than kFitReach standard deviations are
+// left out of the fit (see implied_surface.h for the measurements behind
+// the reach). They are still checked for arbitrage.
 bool TooFarOut(const Quotes& q, const Market& m, std::size_t e, std::size_t s) {
   const double t = q.expiryDays[e] / 365.0;
-  return std::fabs(std::log(q.strikes[s] / Forward(m, t))) > kMaxStandardDeviations * q.vols[e][s] * std::sqrt(t);
+  return std::fabs(std::log(q.strikes[s] / Forward(m, t))) > kFitReach * q.vols[e][s] * std::sqrt(t);
+}
+
+// The fit's own strike mesh, as QuantLib builds it: kFitMeshPoints log-strike
+// nodes (log of strike over forward) from 1/kFitMeshReach of the lowest
+// fitted strike to kFitMeshReach times the highest, concentrated at the
+// forward with density kFitMeshDensity. Its local volatility is linear
+// between these nodes. Where Dupire's ratio at a node is negative or not
+// finite (far out of the money, where the fitted prices vanish), QuantLib
+// returns kSubstitutedVol there without a word; those nodes are found and
+// repaired before the grid reads them.
+constexpr std::size_t kFitMeshPoints = 500;
+constexpr double kFitMeshReach = 8.0;
+constexpr double kFitMeshDensity = 0.025;
+constexpr double kSubstitutedVol = 0.25;
+// A node value this close to kSubstitutedVol is the substitute (it is read
+// back through a log and an exp, which moves it by rounding only).
+constexpr double kSubstituteTolerance = 1e-12;
+
+// The fit's local volatility on one time slice, at the nodes of its mesh,
+// with substituted nodes replaced: by the nearest genuine node on the side
+// of the forward (a wing holds its last defined value), or, with none there,
+// the nearest on the other side.
+struct LocalVolSlice {
+  std::vector<double> values;
+  std::vector<bool> substituted;
+  int count = 0;
+};
+
+LocalVolSlice ReadSlice(const ql::AndreasenHugeVolatilityInterpl& fit, const std::vector<double>& mesh, double t,
+                        double forward) {
+  LocalVolSlice s;
+  const std::size_t n = mesh.size();
+  s.values.assign(n, 0.0);
+  s.substituted.assign(n, false);
+  // QuantLib reads nodes 1 to n-2 only and holds them flat beyond.
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    const double v = fit.localVol(t, forward * std::exp(mesh[i]));
+    s.values[i] = v;
+    if (!std::isfinite(v) || v < 0.0 || std::fabs(v - kSubstitutedVol) <= kSubstituteTolerance) {
+      s.substituted[i] = true;
+      ++s.count;
+    }
+  }
+  if (s.count == 0) return s;
+  const auto genuine = [&](std::size_t i) { return i >= 1 && i + 1 < n && !s.substituted[i]; };
+  std::vector<double> repaired = s.values;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (!s.substituted[i]) continue;
+    // Towards the forward first (log-moneyness 0), then away from it.
+    const int toward = mesh[i] > 0.0 ? -1 : 1;
+    double value = std::nan("");
+    for (int dir : {toward, -toward}) {
+      for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i) + dir; j >= 1 && j + 1 < static_cast<std::ptrdiff_t>(n);
+           j += dir) {
+        if (genuine(static_cast<std::size_t>(j))) {
+          value = s.values[static_cast<std::size_t>(j)];
+          break;
+        }
+      }
+      if (!std::isnan(value)) break;
+    }
+    repaired[i] = value;
+  }
+  s.values = std::move(repaired);
+  return s;
+}
+
+// The local volatility at strike K of a slice: QuantLib's own value when
+// neither node around K was substituted, else linear between the repaired
+// nodes (as QuantLib interpolates). Counts the values that were repaired.
+double SliceLocalVol(const ql::AndreasenHugeVolatilityInterpl& fit, const std::vector<double>& mesh,
+                     const LocalVolSlice& s, double t, double forward, double K, int& repaired) {
+  if (s.count == 0) return fit.localVol(t, K);
+  const std::size_t n = mesh.size();
+  const double x = std::clamp(std::log(K / forward), mesh[1], mesh[n - 2]);
+  std::size_t hi = static_cast<std::size_t>(std::upper_bound(mesh.begin() + 1, mesh.end() - 1, x) - mesh.begin());
+  hi = std::min(hi, n - 2);
+  const std::size_t lo = hi - 1;
+  if (!s.substituted[lo] && !s.substituted[hi]) return fit.localVol(t, K);
+  ++repaired;
+  const double w = (x - mesh[lo]) / (mesh[hi] - mesh[lo]);
+  return s.values[lo] + w * (s.values[hi] - s.values[lo]);
 }
 
 // Fitted-surface strikes for reports and plots.
@@ -166,6 +244,7 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
   const ql::Handle<ql::YieldTermStructure> qTS(ql::ext::make_shared<LibraryCurve>(ref, m.dividend));
   try {
     ql::AndreasenHugeVolatilityInterpl::CalibrationSet set;
+    double lowest = HUGE_VAL, highest = 0.0;
     for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
       const double F = Forward(m, q.expiryDays[e] / 365.0);
       const auto exercise = ql::ext::make_shared<ql::EuropeanExercise>(ref + q.expiryDays[e]);
@@ -175,10 +254,21 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
             q.strikes[s] < F ? ql::Option::Put : ql::Option::Call, q.strikes[s]);
         set.emplace_back(ql::ext::make_shared<ql::VanillaOption>(payoff, exercise),
                          ql::ext::make_shared<ql::SimpleQuote>(q.vols[e][s]));
+        lowest = std::min(lowest, q.strikes[s]);
+        highest = std::max(highest, q.strikes[s]);
       }
     }
+    if (set.empty()) throw CalibrationError("vols", "every quote lies too far out of the money to fit");
+    // The mesh's reach passed explicitly (QuantLib's default) so that the
+    // mesh rebuilt below is the fit's.
+    const double meshLow = lowest / kFitMeshReach, meshHigh = highest * kFitMeshReach;
     const ql::AndreasenHugeVolatilityInterpl fit(set, spot, rTS, qTS, ql::AndreasenHugeVolatilityInterpl::CubicSpline,
-                                                 ql::AndreasenHugeVolatilityInterpl::CallPut);
+                                                 ql::AndreasenHugeVolatilityInterpl::CallPut, kFitMeshPoints,
+                                                 meshLow, meshHigh);
+    const std::vector<double> mesh =
+        ql::Concentrating1dMesher(std::log(meshLow / m.spot), std::log(meshHigh / m.spot), kFitMeshPoints,
+                                  std::make_pair(0.0, kFitMeshDensity))
+            .locations();
 
     // Fit error at every quote, in vol points.
     double sumSq = 0.0;
@@ -235,8 +325,10 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
     g.vols.assign(g.moneyness.size() * days.size(), 0.0);
     for (std::size_t k = 0; k < days.size(); ++k) {
       const double t = (days[k] - 0.5) / 365.0;
+      const double F = Forward(m, t);
+      const LocalVolSlice slice = ReadSlice(fit, mesh, t, F);
       for (std::size_t p = 0; p < g.moneyness.size(); ++p) {
-        const double v = fit.localVol(t, g.moneyness[p] * m.spot);
+        const double v = SliceLocalVol(fit, mesh, slice, t, F, g.moneyness[p] * m.spot, out.report.repairedLocalVols);
         if (!std::isfinite(v) || v < 0.0) {
           throw CalibrationError("", "the fitted local volatility at " + std::to_string(100.0 * g.moneyness[p]) +
                                          " % of spot, day " + std::to_string(days[k]) +
