@@ -94,6 +94,8 @@ TEST(Calibration, AndreasenHugeSurfaceFitsWithinAFifthOfAVolPoint) {
   EXPECT_EQ(c.report.leftOut, 0);
   EXPECT_LE(c.report.maxError, 0.2);
   EXPECT_GT(c.report.maxError, 0.0);
+  RecordProperty("fit_error_max_vol_points", std::to_string(c.report.maxError));
+  RecordProperty("fit_error_rms_vol_points", std::to_string(c.report.rmsError));
   EXPECT_LE(c.report.rmsError, c.report.maxError);
   ASSERT_EQ(c.grid.vols.size(), c.grid.times.size() * c.grid.moneyness.size());
   for (double v : c.grid.vols) ASSERT_TRUE(std::isfinite(v) && v >= 0.0) << v;
