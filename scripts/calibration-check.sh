@@ -15,4 +15,4 @@ install_packages libquantlib0-dev
 BUILD=build/release
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD" -j 2 --target calibration_round_trip >/dev/null
-"$BUILD/bench/calibration_round_trip" "${1:-1000000}" "${2:-2}" ${3:+"$3"} ${4:+"$4"}
+"$BUILD/bench/calibration_round_trip" "${1:-1000000}" "${2:-2}" "${3:-}" "${4:-}"
