@@ -55,12 +55,12 @@ constexpr int kSubdivisions = 8;
 // measurable volatility (reference quotes leave it missing).
 constexpr double kNegligiblePrice = 1e-9;
 
-// Quotes further out of the money than kFitReach standard deviations are
-// left out of the fit (see implied_surface.h for the measurements behind
-// the reach). They are still checked for arbitrage.
-bool TooFarOut(const Quotes& q, const Market& m, std::size_t e, std::size_t s) {
+// Quotes further out of the money than `reach` standard deviations are left
+// out of the fit (see implied_surface.h for the measurements behind the
+// reach). They are still checked for arbitrage.
+bool TooFarOut(const Quotes& q, const Market& m, std::size_t e, std::size_t s, double reach) {
   const double t = q.expiryDays[e] / 365.0;
-  return std::fabs(std::log(q.strikes[s] / Forward(m, t))) > kFitReach * q.vols[e][s] * std::sqrt(t);
+  return std::fabs(std::log(q.strikes[s] / Forward(m, t))) > reach * q.vols[e][s] * std::sqrt(t);
 }
 
 // The fit's own strike mesh, as QuantLib builds it: kFitMeshPoints log-strike
@@ -222,6 +222,82 @@ double Vega(double F, double K, double t, double vol) {
   return F * std::exp(-0.5 * d1 * d1) / std::sqrt(2.0 * M_PI) * std::sqrt(t);
 }
 
+// One Andreasen-Huge fit of the quotes within `reach` standard deviations:
+// the fit, its strike mesh, and its error at those quotes (the report's
+// counts and errors; no violations).
+struct Fit {
+  std::unique_ptr<ql::AndreasenHugeVolatilityInterpl> ah;
+  std::vector<double> mesh;
+  FitReport report;
+};
+
+Fit FitAtReach(const Quotes& q, const Market& m, double reach, const ql::Date& ref, const ql::Handle<ql::Quote>& spot,
+               const ql::Handle<ql::YieldTermStructure>& rTS, const ql::Handle<ql::YieldTermStructure>& qTS) {
+  Fit out;
+  out.report.reach = reach;
+  ql::AndreasenHugeVolatilityInterpl::CalibrationSet set;
+  double lowest = HUGE_VAL, highest = 0.0;
+  for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
+    const double F = Forward(m, q.expiryDays[e] / 365.0);
+    const auto exercise = ql::ext::make_shared<ql::EuropeanExercise>(ref + q.expiryDays[e]);
+    for (std::size_t s = 0; s < q.strikes.size(); ++s) {
+      if (std::isnan(q.vols[e][s]) || TooFarOut(q, m, e, s, reach)) continue;
+      const auto payoff = ql::ext::make_shared<ql::PlainVanillaPayoff>(
+          q.strikes[s] < F ? ql::Option::Put : ql::Option::Call, q.strikes[s]);
+      set.emplace_back(ql::ext::make_shared<ql::VanillaOption>(payoff, exercise),
+                       ql::ext::make_shared<ql::SimpleQuote>(q.vols[e][s]));
+      lowest = std::min(lowest, q.strikes[s]);
+      highest = std::max(highest, q.strikes[s]);
+    }
+  }
+  if (set.empty()) throw CalibrationError("vols", "every quote lies too far out of the money to fit");
+  // The mesh's reach passed explicitly (QuantLib's default) so that the
+  // mesh rebuilt here is the fit's.
+  const double meshLow = lowest / kFitMeshReach, meshHigh = highest * kFitMeshReach;
+  out.ah = std::make_unique<ql::AndreasenHugeVolatilityInterpl>(
+      set, spot, rTS, qTS, ql::AndreasenHugeVolatilityInterpl::CubicSpline,
+      ql::AndreasenHugeVolatilityInterpl::CallPut, kFitMeshPoints, meshLow, meshHigh);
+  out.mesh = ql::Concentrating1dMesher(std::log(meshLow / m.spot), std::log(meshHigh / m.spot), kFitMeshPoints,
+                                       std::make_pair(0.0, kFitMeshDensity))
+                 .locations();
+
+  // Fit error at every quote, in vol points.
+  FitReport& r = out.report;
+  double sumSq = 0.0;
+  for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
+    const double t = q.expiryDays[e] / 365.0;
+    for (std::size_t s = 0; s < q.strikes.size(); ++s) {
+      if (std::isnan(q.vols[e][s])) continue;
+      if (TooFarOut(q, m, e, s, reach)) {
+        ++r.leftOut;
+        continue;
+      }
+      const double F = Forward(m, t);
+      const double K = q.strikes[s];
+      const double vol = q.vols[e][s];
+      const double fitted = FittedPrice(*out.ah, m, t, K);
+      // In vol points: the fit's Black volatility against the quote, or,
+      // where the fit's price has none (far out of the money), the price
+      // difference over the quote's vega.
+      double err = 100.0 * std::fabs(ImpliedVol(fitted, F, K, t) - vol);
+      if (!std::isfinite(err)) err = 100.0 * std::fabs(fitted - OtmPrice(F, K, t, vol)) / Vega(F, K, t, vol);
+      if (!std::isfinite(err)) {
+        throw CalibrationError("vols[" + std::to_string(e) + "][" + std::to_string(s) + "]",
+                               "the fitted surface has no price at this quote");
+      }
+      ++r.quotes;
+      sumSq += err * err;
+      if (err > r.maxError) {
+        r.maxError = err;
+        r.worstExpiry = static_cast<int>(e);
+        r.worstStrike = static_cast<int>(s);
+      }
+    }
+  }
+  r.rmsError = r.quotes > 0 ? std::sqrt(sumSq / r.quotes) : 0.0;
+  return out;
+}
+
 }  // namespace
 
 Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) {
@@ -243,66 +319,23 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
   const ql::Handle<ql::YieldTermStructure> rTS(ql::ext::make_shared<LibraryCurve>(ref, m.rate));
   const ql::Handle<ql::YieldTermStructure> qTS(ql::ext::make_shared<LibraryCurve>(ref, m.dividend));
   try {
-    ql::AndreasenHugeVolatilityInterpl::CalibrationSet set;
-    double lowest = HUGE_VAL, highest = 0.0;
-    for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
-      const double F = Forward(m, q.expiryDays[e] / 365.0);
-      const auto exercise = ql::ext::make_shared<ql::EuropeanExercise>(ref + q.expiryDays[e]);
-      for (std::size_t s = 0; s < q.strikes.size(); ++s) {
-        if (std::isnan(q.vols[e][s]) || TooFarOut(q, m, e, s)) continue;
-        const auto payoff = ql::ext::make_shared<ql::PlainVanillaPayoff>(
-            q.strikes[s] < F ? ql::Option::Put : ql::Option::Call, q.strikes[s]);
-        set.emplace_back(ql::ext::make_shared<ql::VanillaOption>(payoff, exercise),
-                         ql::ext::make_shared<ql::SimpleQuote>(q.vols[e][s]));
-        lowest = std::min(lowest, q.strikes[s]);
-        highest = std::max(highest, q.strikes[s]);
-      }
+    // The widest reach first; a fit that misses a quote by more than
+    // kFitAcceptable vol points there is replaced by the fit at
+    // kFallbackReach when that one's largest error is smaller.
+    Fit fit = FitAtReach(q, m, kFitReach, ref, spot, rTS, qTS);
+    if (fit.report.maxError > kFitAcceptable) {
+      Fit narrower = FitAtReach(q, m, kFallbackReach, ref, spot, rTS, qTS);
+      if (narrower.report.maxError < fit.report.maxError) fit = std::move(narrower);
     }
-    if (set.empty()) throw CalibrationError("vols", "every quote lies too far out of the money to fit");
-    // The mesh's reach passed explicitly (QuantLib's default) so that the
-    // mesh rebuilt below is the fit's.
-    const double meshLow = lowest / kFitMeshReach, meshHigh = highest * kFitMeshReach;
-    const ql::AndreasenHugeVolatilityInterpl fit(set, spot, rTS, qTS, ql::AndreasenHugeVolatilityInterpl::CubicSpline,
-                                                 ql::AndreasenHugeVolatilityInterpl::CallPut, kFitMeshPoints,
-                                                 meshLow, meshHigh);
-    const std::vector<double> mesh =
-        ql::Concentrating1dMesher(std::log(meshLow / m.spot), std::log(meshHigh / m.spot), kFitMeshPoints,
-                                  std::make_pair(0.0, kFitMeshDensity))
-            .locations();
-
-    // Fit error at every quote, in vol points.
-    double sumSq = 0.0;
-    for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
-      const double t = q.expiryDays[e] / 365.0;
-      for (std::size_t s = 0; s < q.strikes.size(); ++s) {
-        if (std::isnan(q.vols[e][s])) continue;
-        if (TooFarOut(q, m, e, s)) {
-          ++out.report.leftOut;
-          continue;
-        }
-        const double F = Forward(m, t);
-        const double K = q.strikes[s];
-        const double vol = q.vols[e][s];
-        const double fitted = FittedPrice(fit, m, t, K);
-        // In vol points: the fit's Black volatility against the quote, or,
-        // where the fit's price has none (far out of the money), the price
-        // difference over the quote's vega.
-        double err = 100.0 * std::fabs(ImpliedVol(fitted, F, K, t) - vol);
-        if (!std::isfinite(err)) err = 100.0 * std::fabs(fitted - OtmPrice(F, K, t, vol)) / Vega(F, K, t, vol);
-        if (!std::isfinite(err)) {
-          throw CalibrationError("vols[" + std::to_string(e) + "][" + std::to_string(s) + "]",
-                                 "the fitted surface has no price at this quote");
-        }
-        ++out.report.quotes;
-        sumSq += err * err;
-        if (err > out.report.maxError) {
-          out.report.maxError = err;
-          out.report.worstExpiry = static_cast<int>(e);
-          out.report.worstStrike = static_cast<int>(s);
-        }
-      }
-    }
-    out.report.rmsError = out.report.quotes > 0 ? std::sqrt(sumSq / out.report.quotes) : 0.0;
+    out.report.quotes = fit.report.quotes;
+    out.report.leftOut = fit.report.leftOut;
+    out.report.reach = fit.report.reach;
+    out.report.maxError = fit.report.maxError;
+    out.report.rmsError = fit.report.rmsError;
+    out.report.worstExpiry = fit.report.worstExpiry;
+    out.report.worstStrike = fit.report.worstStrike;
+    const ql::AndreasenHugeVolatilityInterpl& ah = *fit.ah;
+    const std::vector<double>& mesh = fit.mesh;
 
     // The fitted implied surface on the quoted expiries.
     const double kLo = q.strikes.front(), kHi = q.strikes.back();
@@ -313,7 +346,7 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
       const double t = d / 365.0;
       out.implied.times.push_back(t);
       for (double K : out.implied.strikes) {
-        out.implied.vols.push_back(ImpliedVol(FittedPrice(fit, m, t, K), Forward(m, t), K, t));
+        out.implied.vols.push_back(ImpliedVol(FittedPrice(ah, m, t, K), Forward(m, t), K, t));
       }
     }
 
@@ -326,9 +359,9 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
     for (std::size_t k = 0; k < days.size(); ++k) {
       const double t = (days[k] - 0.5) / 365.0;
       const double F = Forward(m, t);
-      const LocalVolSlice slice = ReadSlice(fit, mesh, t, F);
+      const LocalVolSlice slice = ReadSlice(ah, mesh, t, F);
       for (std::size_t p = 0; p < g.moneyness.size(); ++p) {
-        const double v = SliceLocalVol(fit, mesh, slice, t, F, g.moneyness[p] * m.spot, out.report.repairedLocalVols);
+        const double v = SliceLocalVol(ah, mesh, slice, t, F, g.moneyness[p] * m.spot, out.report.repairedLocalVols);
         if (!std::isfinite(v) || v < 0.0) {
           throw CalibrationError("", "the fitted local volatility at " + std::to_string(100.0 * g.moneyness[p]) +
                                          " % of spot, day " + std::to_string(days[k]) +

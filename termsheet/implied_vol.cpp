@@ -130,7 +130,7 @@ CalibratedUnderlying CalibrateUnderlying(const calib::Quotes& q, const calib::Ma
 std::string FitSentence(const calib::FitReport& r) {
   return "calibrated from " + std::to_string(r.quotes) + " implied-volatility quotes: fit error max " +
          Fixed(r.maxError, 3) + ", RMS " + Fixed(r.rmsError, 3) + " vol points" +
-         (r.leftOut > 0 ? " (" + std::to_string(r.leftOut) + " more than " + Fixed(calib::kFitReach, 1) +
+         (r.leftOut > 0 ? " (" + std::to_string(r.leftOut) + " more than " + Fixed(r.reach, 1) +
                                 " standard deviations out of the money left out)" : "");
 }
 
