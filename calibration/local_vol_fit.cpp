@@ -78,6 +78,8 @@ constexpr double kSubstitutedVol = 0.25;
 // A node value this close to kSubstitutedVol is the substitute (it is read
 // back through a log and an exp, which moves it by rounding only).
 constexpr double kSubstituteTolerance = 1e-12;
+// Linear between the mesh's nodes, to rounding (measured: under 2e-15).
+constexpr double kMeshCheckTolerance = 1e-10;
 
 // The fit's local volatility on one time slice, at the nodes of its mesh,
 // with substituted nodes replaced: by the nearest genuine node on the side
@@ -260,6 +262,24 @@ Fit FitAtReach(const Quotes& q, const Market& m, double reach, const ql::Date& r
   out.mesh = ql::Concentrating1dMesher(std::log(meshLow / m.spot), std::log(meshHigh / m.spot), kFitMeshPoints,
                                        std::make_pair(0.0, kFitMeshDensity))
                  .locations();
+  // The fit's local volatility is linear between the nodes of its mesh: at
+  // midpoints near the forward, halfway into the first expiry (where the
+  // local volatility curves most), it must be the mean of the two nodes. A
+  // mesh that is not the fit's (another QuantLib build) would leave its
+  // substitutes undetected: refuse to go on.
+  {
+    const double t = 0.5 * q.expiryDays.front() / 365.0, F = Forward(m, t);
+    const std::size_t mid = kFitMeshPoints / 2;
+    for (std::size_t i = mid - 4; i < mid + 4; ++i) {
+      const double a = out.ah->localVol(t, F * std::exp(out.mesh[i]));
+      const double b = out.ah->localVol(t, F * std::exp(out.mesh[i + 1]));
+      const double c = out.ah->localVol(t, F * std::exp(0.5 * (out.mesh[i] + out.mesh[i + 1])));
+      if (std::isfinite(a) && std::isfinite(b) && !(std::fabs(c - 0.5 * (a + b)) <= kMeshCheckTolerance)) {
+        throw CalibrationError("", "the fitting library's strike mesh is not the one this calibration expects; "
+                                   "its undefined local volatilities could not be found");
+      }
+    }
+  }
 
   // Fit error at every quote, in vol points.
   FitReport& r = out.report;
