@@ -11,6 +11,7 @@
 #include <ql/exercise.hpp>
 #include <ql/termstructures/volatility/equityfx/andreasenhugevolatilityinterpl.hpp>
 #include <ql/instruments/vanillaoption.hpp>
+#include <ql/methods/finitedifferences/meshers/concentrating1dmesher.hpp>
 #include <ql/math/optimization/levenbergmarquardt.hpp>
 #include <ql/models/equity/hestonmodel.hpp>
 #include <ql/pricingengines/vanilla/analytichestonengine.hpp>
@@ -54,17 +55,96 @@ constexpr int kSubdivisions = 8;
 // measurable volatility (reference quotes leave it missing).
 constexpr double kNegligiblePrice = 1e-9;
 
-// Quotes further out of the money than this many standard deviations
-// (|ln(K/F)| > n * vol * sqrt(t)) are left out of the fit: their vega is
-// next to nothing, and with them the least-squares problem of a short expiry
-// is so ill-conditioned that the fit of every later expiry suffers (a Heston
-// surface with 50-150 % strikes at 1-3 months fits to 15 vol points with
-// them, to 0.04 without). They are still checked for arbitrage.
-constexpr double kMaxStandardDeviations = 4.0;
-
-bool TooFarOut(const Quotes& q, const Market& m, std::size_t e, std::size_t s) {
+// Quotes further out of the money than `reach` standard deviations are left
+// out of the fit (see implied_surface.h for the measurements behind the
+// reach). They are still checked for arbitrage.
+bool TooFarOut(const Quotes& q, const Market& m, std::size_t e, std::size_t s, double reach) {
   const double t = q.expiryDays[e] / 365.0;
-  return std::fabs(std::log(q.strikes[s] / Forward(m, t))) > kMaxStandardDeviations * q.vols[e][s] * std::sqrt(t);
+  return std::fabs(std::log(q.strikes[s] / Forward(m, t))) > reach * q.vols[e][s] * std::sqrt(t);
+}
+
+// The fit's own strike mesh, as QuantLib builds it: kFitMeshPoints log-strike
+// nodes (log of strike over forward) from 1/kFitMeshReach of the lowest
+// fitted strike to kFitMeshReach times the highest, concentrated at the
+// forward with density kFitMeshDensity. Its local volatility is linear
+// between these nodes. Where Dupire's ratio at a node is negative or not
+// finite (far out of the money, where the fitted prices vanish), QuantLib
+// returns kSubstitutedVol there without a word; those nodes are found and
+// repaired before the grid reads them.
+constexpr std::size_t kFitMeshPoints = 500;
+constexpr double kFitMeshReach = 8.0;
+constexpr double kFitMeshDensity = 0.025;
+constexpr double kSubstitutedVol = 0.25;
+// A node value this close to kSubstitutedVol is the substitute (it is read
+// back through a log and an exp, which moves it by rounding only).
+constexpr double kSubstituteTolerance = 1e-12;
+// Linear between the mesh's nodes, to rounding (measured: under 2e-15).
+constexpr double kMeshCheckTolerance = 1e-10;
+
+// The fit's local volatility on one time slice, at the nodes of its mesh,
+// with substituted nodes replaced: by the nearest genuine node on the side
+// of the forward (a wing holds its last defined value), or, with none there,
+// the nearest on the other side.
+struct LocalVolSlice {
+  std::vector<double> values;
+  std::vector<bool> substituted;
+  int count = 0;
+};
+
+LocalVolSlice ReadSlice(const ql::AndreasenHugeVolatilityInterpl& fit, const std::vector<double>& mesh, double t,
+                        double forward) {
+  LocalVolSlice s;
+  const std::size_t n = mesh.size();
+  s.values.assign(n, 0.0);
+  s.substituted.assign(n, false);
+  // QuantLib reads nodes 1 to n-2 only and holds them flat beyond.
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    const double v = fit.localVol(t, forward * std::exp(mesh[i]));
+    s.values[i] = v;
+    if (!std::isfinite(v) || v < 0.0 || std::fabs(v - kSubstitutedVol) <= kSubstituteTolerance) {
+      s.substituted[i] = true;
+      ++s.count;
+    }
+  }
+  if (s.count == 0) return s;
+  const auto genuine = [&](std::size_t i) { return i >= 1 && i + 1 < n && !s.substituted[i]; };
+  std::vector<double> repaired = s.values;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (!s.substituted[i]) continue;
+    // Towards the forward first (log-moneyness 0), then away from it.
+    const int toward = mesh[i] > 0.0 ? -1 : 1;
+    double value = std::nan("");
+    for (int dir : {toward, -toward}) {
+      for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i) + dir; j >= 1 && j + 1 < static_cast<std::ptrdiff_t>(n);
+           j += dir) {
+        if (genuine(static_cast<std::size_t>(j))) {
+          value = s.values[static_cast<std::size_t>(j)];
+          break;
+        }
+      }
+      if (!std::isnan(value)) break;
+    }
+    repaired[i] = value;
+  }
+  s.values = std::move(repaired);
+  return s;
+}
+
+// The local volatility at strike K of a slice: QuantLib's own value when
+// neither node around K was substituted, else linear between the repaired
+// nodes (as QuantLib interpolates). Counts the values that were repaired.
+double SliceLocalVol(const ql::AndreasenHugeVolatilityInterpl& fit, const std::vector<double>& mesh,
+                     const LocalVolSlice& s, double t, double forward, double K, int& repaired) {
+  if (s.count == 0) return fit.localVol(t, K);
+  const std::size_t n = mesh.size();
+  const double x = std::clamp(std::log(K / forward), mesh[1], mesh[n - 2]);
+  std::size_t hi = static_cast<std::size_t>(std::upper_bound(mesh.begin() + 1, mesh.end() - 1, x) - mesh.begin());
+  hi = std::min(hi, n - 2);
+  const std::size_t lo = hi - 1;
+  if (!s.substituted[lo] && !s.substituted[hi]) return fit.localVol(t, K);
+  ++repaired;
+  const double w = (x - mesh[lo]) / (mesh[hi] - mesh[lo]);
+  return s.values[lo] + w * (s.values[hi] - s.values[lo]);
 }
 
 // Fitted-surface strikes for reports and plots.
@@ -144,6 +224,100 @@ double Vega(double F, double K, double t, double vol) {
   return F * std::exp(-0.5 * d1 * d1) / std::sqrt(2.0 * M_PI) * std::sqrt(t);
 }
 
+// One Andreasen-Huge fit of the quotes within `reach` standard deviations:
+// the fit, its strike mesh, and its error at those quotes (the report's
+// counts and errors; no violations).
+struct Fit {
+  std::unique_ptr<ql::AndreasenHugeVolatilityInterpl> ah;
+  std::vector<double> mesh;
+  FitReport report;
+};
+
+Fit FitAtReach(const Quotes& q, const Market& m, double reach, const ql::Date& ref, const ql::Handle<ql::Quote>& spot,
+               const ql::Handle<ql::YieldTermStructure>& rTS, const ql::Handle<ql::YieldTermStructure>& qTS) {
+  Fit out;
+  out.report.reach = reach;
+  ql::AndreasenHugeVolatilityInterpl::CalibrationSet set;
+  double lowest = HUGE_VAL, highest = 0.0;
+  for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
+    const double F = Forward(m, q.expiryDays[e] / 365.0);
+    const auto exercise = ql::ext::make_shared<ql::EuropeanExercise>(ref + q.expiryDays[e]);
+    for (std::size_t s = 0; s < q.strikes.size(); ++s) {
+      if (std::isnan(q.vols[e][s]) || TooFarOut(q, m, e, s, reach)) continue;
+      const auto payoff = ql::ext::make_shared<ql::PlainVanillaPayoff>(
+          q.strikes[s] < F ? ql::Option::Put : ql::Option::Call, q.strikes[s]);
+      set.emplace_back(ql::ext::make_shared<ql::VanillaOption>(payoff, exercise),
+                       ql::ext::make_shared<ql::SimpleQuote>(q.vols[e][s]));
+      lowest = std::min(lowest, q.strikes[s]);
+      highest = std::max(highest, q.strikes[s]);
+    }
+  }
+  if (set.empty()) throw CalibrationError("vols", "every quote lies too far out of the money to fit");
+  // The mesh's reach passed explicitly (QuantLib's default) so that the
+  // mesh rebuilt here is the fit's.
+  const double meshLow = lowest / kFitMeshReach, meshHigh = highest * kFitMeshReach;
+  out.ah = std::make_unique<ql::AndreasenHugeVolatilityInterpl>(
+      set, spot, rTS, qTS, ql::AndreasenHugeVolatilityInterpl::CubicSpline,
+      ql::AndreasenHugeVolatilityInterpl::CallPut, kFitMeshPoints, meshLow, meshHigh);
+  out.mesh = ql::Concentrating1dMesher(std::log(meshLow / m.spot), std::log(meshHigh / m.spot), kFitMeshPoints,
+                                       std::make_pair(0.0, kFitMeshDensity))
+                 .locations();
+  // The fit's local volatility is linear between the nodes of its mesh: at
+  // midpoints near the forward, halfway into the first expiry (where the
+  // local volatility curves most), it must be the mean of the two nodes. A
+  // mesh that is not the fit's (another QuantLib build) would leave its
+  // substitutes undetected: refuse to go on.
+  {
+    const double t = 0.5 * q.expiryDays.front() / 365.0, F = Forward(m, t);
+    const std::size_t mid = kFitMeshPoints / 2;
+    for (std::size_t i = mid - 4; i < mid + 4; ++i) {
+      const double a = out.ah->localVol(t, F * std::exp(out.mesh[i]));
+      const double b = out.ah->localVol(t, F * std::exp(out.mesh[i + 1]));
+      const double c = out.ah->localVol(t, F * std::exp(0.5 * (out.mesh[i] + out.mesh[i + 1])));
+      if (std::isfinite(a) && std::isfinite(b) && !(std::fabs(c - 0.5 * (a + b)) <= kMeshCheckTolerance)) {
+        throw CalibrationError("", "the fitting library's strike mesh is not the one this calibration expects; "
+                                   "its undefined local volatilities could not be found");
+      }
+    }
+  }
+
+  // Fit error at every quote, in vol points.
+  FitReport& r = out.report;
+  double sumSq = 0.0;
+  for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
+    const double t = q.expiryDays[e] / 365.0;
+    for (std::size_t s = 0; s < q.strikes.size(); ++s) {
+      if (std::isnan(q.vols[e][s])) continue;
+      if (TooFarOut(q, m, e, s, reach)) {
+        ++r.leftOut;
+        continue;
+      }
+      const double F = Forward(m, t);
+      const double K = q.strikes[s];
+      const double vol = q.vols[e][s];
+      const double fitted = FittedPrice(*out.ah, m, t, K);
+      // In vol points: the fit's Black volatility against the quote, or,
+      // where the fit's price has none (far out of the money), the price
+      // difference over the quote's vega.
+      double err = 100.0 * std::fabs(ImpliedVol(fitted, F, K, t) - vol);
+      if (!std::isfinite(err)) err = 100.0 * std::fabs(fitted - OtmPrice(F, K, t, vol)) / Vega(F, K, t, vol);
+      if (!std::isfinite(err)) {
+        throw CalibrationError("vols[" + std::to_string(e) + "][" + std::to_string(s) + "]",
+                               "the fitted surface has no price at this quote");
+      }
+      ++r.quotes;
+      sumSq += err * err;
+      if (err > r.maxError) {
+        r.maxError = err;
+        r.worstExpiry = static_cast<int>(e);
+        r.worstStrike = static_cast<int>(s);
+      }
+    }
+  }
+  r.rmsError = r.quotes > 0 ? std::sqrt(sumSq / r.quotes) : 0.0;
+  return out;
+}
+
 }  // namespace
 
 Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) {
@@ -165,54 +339,23 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
   const ql::Handle<ql::YieldTermStructure> rTS(ql::ext::make_shared<LibraryCurve>(ref, m.rate));
   const ql::Handle<ql::YieldTermStructure> qTS(ql::ext::make_shared<LibraryCurve>(ref, m.dividend));
   try {
-    ql::AndreasenHugeVolatilityInterpl::CalibrationSet set;
-    for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
-      const double F = Forward(m, q.expiryDays[e] / 365.0);
-      const auto exercise = ql::ext::make_shared<ql::EuropeanExercise>(ref + q.expiryDays[e]);
-      for (std::size_t s = 0; s < q.strikes.size(); ++s) {
-        if (std::isnan(q.vols[e][s]) || TooFarOut(q, m, e, s)) continue;
-        const auto payoff = ql::ext::make_shared<ql::PlainVanillaPayoff>(
-            q.strikes[s] < F ? ql::Option::Put : ql::Option::Call, q.strikes[s]);
-        set.emplace_back(ql::ext::make_shared<ql::VanillaOption>(payoff, exercise),
-                         ql::ext::make_shared<ql::SimpleQuote>(q.vols[e][s]));
-      }
+    // The widest reach first; a fit that misses a quote by more than
+    // kFitAcceptable vol points there is replaced by the fit at
+    // kFallbackReach when that one's largest error is smaller.
+    Fit fit = FitAtReach(q, m, kFitReach, ref, spot, rTS, qTS);
+    if (fit.report.maxError > kFitAcceptable) {
+      Fit narrower = FitAtReach(q, m, kFallbackReach, ref, spot, rTS, qTS);
+      if (narrower.report.maxError < fit.report.maxError) fit = std::move(narrower);
     }
-    const ql::AndreasenHugeVolatilityInterpl fit(set, spot, rTS, qTS, ql::AndreasenHugeVolatilityInterpl::CubicSpline,
-                                                 ql::AndreasenHugeVolatilityInterpl::CallPut);
-
-    // Fit error at every quote, in vol points.
-    double sumSq = 0.0;
-    for (std::size_t e = 0; e < q.expiryDays.size(); ++e) {
-      const double t = q.expiryDays[e] / 365.0;
-      for (std::size_t s = 0; s < q.strikes.size(); ++s) {
-        if (std::isnan(q.vols[e][s])) continue;
-        if (TooFarOut(q, m, e, s)) {
-          ++out.report.leftOut;
-          continue;
-        }
-        const double F = Forward(m, t);
-        const double K = q.strikes[s];
-        const double vol = q.vols[e][s];
-        const double fitted = FittedPrice(fit, m, t, K);
-        // In vol points: the fit's Black volatility against the quote, or,
-        // where the fit's price has none (far out of the money), the price
-        // difference over the quote's vega.
-        double err = 100.0 * std::fabs(ImpliedVol(fitted, F, K, t) - vol);
-        if (!std::isfinite(err)) err = 100.0 * std::fabs(fitted - OtmPrice(F, K, t, vol)) / Vega(F, K, t, vol);
-        if (!std::isfinite(err)) {
-          throw CalibrationError("vols[" + std::to_string(e) + "][" + std::to_string(s) + "]",
-                                 "the fitted surface has no price at this quote");
-        }
-        ++out.report.quotes;
-        sumSq += err * err;
-        if (err > out.report.maxError) {
-          out.report.maxError = err;
-          out.report.worstExpiry = static_cast<int>(e);
-          out.report.worstStrike = static_cast<int>(s);
-        }
-      }
-    }
-    out.report.rmsError = out.report.quotes > 0 ? std::sqrt(sumSq / out.report.quotes) : 0.0;
+    out.report.quotes = fit.report.quotes;
+    out.report.leftOut = fit.report.leftOut;
+    out.report.reach = fit.report.reach;
+    out.report.maxError = fit.report.maxError;
+    out.report.rmsError = fit.report.rmsError;
+    out.report.worstExpiry = fit.report.worstExpiry;
+    out.report.worstStrike = fit.report.worstStrike;
+    const ql::AndreasenHugeVolatilityInterpl& ah = *fit.ah;
+    const std::vector<double>& mesh = fit.mesh;
 
     // The fitted implied surface on the quoted expiries.
     const double kLo = q.strikes.front(), kHi = q.strikes.back();
@@ -223,7 +366,7 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
       const double t = d / 365.0;
       out.implied.times.push_back(t);
       for (double K : out.implied.strikes) {
-        out.implied.vols.push_back(ImpliedVol(FittedPrice(fit, m, t, K), Forward(m, t), K, t));
+        out.implied.vols.push_back(ImpliedVol(FittedPrice(ah, m, t, K), Forward(m, t), K, t));
       }
     }
 
@@ -235,8 +378,10 @@ Calibration Calibrate(const Quotes& q, const Market& m, ArbitragePolicy policy) 
     g.vols.assign(g.moneyness.size() * days.size(), 0.0);
     for (std::size_t k = 0; k < days.size(); ++k) {
       const double t = (days[k] - 0.5) / 365.0;
+      const double F = Forward(m, t);
+      const LocalVolSlice slice = ReadSlice(ah, mesh, t, F);
       for (std::size_t p = 0; p < g.moneyness.size(); ++p) {
-        const double v = fit.localVol(t, g.moneyness[p] * m.spot);
+        const double v = SliceLocalVol(ah, mesh, slice, t, F, g.moneyness[p] * m.spot, out.report.repairedLocalVols);
         if (!std::isfinite(v) || v < 0.0) {
           throw CalibrationError("", "the fitted local volatility at " + std::to_string(100.0 * g.moneyness[p]) +
                                          " % of spot, day " + std::to_string(days[k]) +

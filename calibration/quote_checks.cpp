@@ -120,8 +120,8 @@ std::vector<Violation> FindArbitrage(const Quotes& q, const Market& m) {
   std::vector<Violation> out;
   const std::size_t E = q.expiryDays.size();
   // Butterfly: along each expiry, on consecutive quoted strikes, call prices
-  // fall with the strike no faster than the strike rises, and lie on or
-  // below each chord.
+  // do not rise with the strike and fall no faster than the strike rises,
+  // and lie on or below each chord.
   for (std::size_t e = 0; e < E; ++e) {
     const double t = q.expiryDays[e] / 365.0;
     const double F = Forward(m, t);
@@ -136,6 +136,11 @@ std::vector<Violation> FindArbitrage(const Quotes& q, const Market& m) {
     for (std::size_t a = 0; a + 1 < idx.size(); ++a) {
       const double k0 = q.strikes[idx[a]], k1 = q.strikes[idx[a + 1]];
       const double drop = c[a] - c[a + 1];
+      if (drop < -tol) {
+        out.push_back({Violation::kButterfly, static_cast<int>(e), static_cast<int>(idx[a + 1]),
+                       "call spread: the call at strike " + Num(k1) + " is worth more than the one at " + Num(k0) +
+                           " (expiry " + std::to_string(q.expiryDays[e]) + " days)"});
+      }
       if (drop > (k1 - k0) + tol) {
         out.push_back({Violation::kButterfly, static_cast<int>(e), static_cast<int>(idx[a + 1]),
                        "call spread: the call at strike " + Num(k0) + " is worth more than the one at " + Num(k1) +

@@ -118,13 +118,20 @@ CalibratedUnderlying CalibrateUnderlying(const calib::Quotes& q, const calib::Ma
     for (const calib::Violation& v : out.report.violations) text += "\n  " + where(v);
     warnings.push_back({path, text});
   }
+  if (out.report.repairedLocalVols > 0) {
+    warnings.push_back({path, std::to_string(out.report.repairedLocalVols) +
+                                  " local-volatility grid values fell where the fitted surface has no local "
+                                  "volatility (Dupire's ratio negative or not finite, far out of the money); they "
+                                  "hold the nearest defined value on the side of the forward"});
+  }
   return out;
 }
 
 std::string FitSentence(const calib::FitReport& r) {
   return "calibrated from " + std::to_string(r.quotes) + " implied-volatility quotes: fit error max " +
          Fixed(r.maxError, 3) + ", RMS " + Fixed(r.rmsError, 3) + " vol points" +
-         (r.leftOut > 0 ? " (" + std::to_string(r.leftOut) + " more than 4 standard deviations out of the money left out)" : "");
+         (r.leftOut > 0 ? " (" + std::to_string(r.leftOut) + " more than " + Fixed(r.reach, 1) +
+                                " standard deviations out of the money left out)" : "");
 }
 
 }  // namespace morvik

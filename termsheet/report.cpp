@@ -177,6 +177,7 @@ Json NoteJson(const NoteReport& r) {
                       {"quotes_left_out", c.report.leftOut},
                       {"fit_error_max_vol_points", c.report.maxError},
                       {"fit_error_rms_vol_points", c.report.rmsError},
+                      {"local_vols_repaired", c.report.repairedLocalVols},
                       {"arbitrage_repaired", c.repaired}});
     }
     j["calibration"] = std::move(fits);

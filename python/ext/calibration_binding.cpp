@@ -39,7 +39,8 @@ void BindCalibration(py::module_& m) {
           }
           d["report"] = py::dict(py::arg("quotes") = c.report.quotes, py::arg("left_out") = c.report.leftOut,
                                  py::arg("max_error") = c.report.maxError, py::arg("rms_error") = c.report.rmsError,
-                                 py::arg("repaired") = c.repaired, py::arg("violations") = violations,
+                                 py::arg("repaired") = c.repaired, py::arg("local_vols_repaired") = c.report.repairedLocalVols,
+                                 py::arg("violations") = violations,
                                  py::arg("sentence") = FitSentence(c.report));
           out.append(d);
         }

@@ -52,21 +52,30 @@ const double kAhRaw[][13] = {
     {1.3927, 0, 0, 0, 0, 0, 0, 0, 0, 0.1930, 0.2002, 0.2054, 0.2135},
     {1.4660, 0, 0, 0, 0, 0, 0, 0, 0, 0.1849, 0.1964, 0.2012, 0}};
 
-TEST(Calibration, AndreasenHugeSurfaceFitsWithinAFifthOfAVolPoint) {
-  calib::Market m;
-  m.spot = 2772.7;
+// The paper's quotes, on QuantLib's test setup: spot 2772.7, zero rate and
+// dividend, expiries the whole days of 365 t.
+calib::Quotes AndreasenHugeQuotes(double spot, int* quoted = nullptr) {
   calib::Quotes q;
   for (double t : kAhTimes) q.expiryDays.push_back(static_cast<int>(365 * t));
-  int quoted = 0;
-  for (const auto& row : kAhRaw) q.strikes.push_back(m.spot * row[0]);
+  int count = 0;
+  for (const auto& row : kAhRaw) q.strikes.push_back(spot * row[0]);
   for (std::size_t e = 0; e < std::size(kAhTimes); ++e) {
     std::vector<double> vols;
     for (const auto& row : kAhRaw) {
       vols.push_back(row[e + 1] > 0.0 ? row[e + 1] : std::nan(""));
-      quoted += row[e + 1] > 0.0;
+      count += row[e + 1] > 0.0;
     }
     q.vols.push_back(vols);
   }
+  if (quoted != nullptr) *quoted = count;
+  return q;
+}
+
+TEST(Calibration, AndreasenHugeSurfaceFitsWithinAFifthOfAVolPoint) {
+  calib::Market m;
+  m.spot = 2772.7;
+  int quoted = 0;
+  const calib::Quotes q = AndreasenHugeQuotes(m.spot, &quoted);
   // The paper's quotes hold one small butterfly arbitrage: at 4.778 years
   // the 66 % quote (0.2975) lies above the chord of 58.6 % and 73.3 %. The
   // check finds it, and the fit goes through it on request.
@@ -85,11 +94,48 @@ TEST(Calibration, AndreasenHugeSurfaceFitsWithinAFifthOfAVolPoint) {
   EXPECT_EQ(c.report.leftOut, 0);
   EXPECT_LE(c.report.maxError, 0.2);
   EXPECT_GT(c.report.maxError, 0.0);
+  RecordProperty("fit_error_max_vol_points", std::to_string(c.report.maxError));
+  RecordProperty("fit_error_rms_vol_points", std::to_string(c.report.rmsError));
   EXPECT_LE(c.report.rmsError, c.report.maxError);
   ASSERT_EQ(c.grid.vols.size(), c.grid.times.size() * c.grid.moneyness.size());
   for (double v : c.grid.vols) ASSERT_TRUE(std::isfinite(v) && v >= 0.0) << v;
   for (std::size_t k = 1; k < c.grid.times.size(); ++k) ASSERT_GT(c.grid.times[k], c.grid.times[k - 1]);
   for (std::size_t p = 1; p < c.grid.moneyness.size(); ++p) ASSERT_GT(c.grid.moneyness[p], c.grid.moneyness[p - 1]);
+  EXPECT_EQ(c.report.repairedLocalVols, 0);
+}
+
+// The 4.778-year butterfly is in the quotes, not in the forward or the
+// check: strikes 58.64, 65.97 and 73.30 % are evenly spaced, and the middle
+// call lies above the chord (by 2.43, 8.8e-4 of spot, at a zero rate) for
+// any forward from 80 to 120 % of spot. At a zero rate the middle quote is
+// arbitrage-free up to 0.29590: 0.2958 passes, 0.2960 and the paper's
+// 0.2975 do not.
+TEST(Calibration, AndreasenHugeButterflyIsInTheQuotesForAnyForward) {
+  calib::Quotes q = AndreasenHugeQuotes(2772.7);
+  ASSERT_DOUBLE_EQ(q.vols[10][2], 0.2975);
+  const auto flagged = [&](const calib::Market& m) {
+    for (const calib::Violation& v : calib::FindArbitrage(q, m)) {
+      if (v.kind == calib::Violation::kButterfly && v.expiry == 10 && v.strike == 2) return true;
+    }
+    return false;
+  };
+  const double t = q.expiryDays[10] / 365.0;
+  for (double forward : {0.8, 0.9, 1.0, 1.1, 1.2}) {
+    calib::Market m;
+    m.spot = 2772.7;
+    // A flat rate or dividend yield that puts the 4.778-year forward there.
+    const double drift = std::log(forward) / t;
+    (drift >= 0.0 ? m.rate : m.dividend) = {{1.0}, {std::fabs(drift)}};
+    EXPECT_NEAR(calib::Forward(m, t) / m.spot, forward, 1e-12);
+    EXPECT_TRUE(flagged(m)) << "forward " << forward;
+  }
+  calib::Market m;
+  m.spot = 2772.7;
+  q.vols[10][2] = 0.2960;
+  EXPECT_TRUE(flagged(m));
+  q.vols[10][2] = 0.2958;
+  EXPECT_FALSE(flagged(m));
+  EXPECT_TRUE(calib::FindArbitrage(q, m).empty());
 }
 
 // A one-stock note on `block` (an implied_vol object) paying the call
@@ -124,6 +170,9 @@ TEST(Calibration, QuotesWithArbitrageOrBadAxesAreRejectedNamingTheField) {
       {"butterfly", R"({"expiries": ["6M", "1Y"], "strikes": [80, 90, 100, 110, 120], "strike_unit": "percent_of_spot",
         "vols": [[0.25, 0.24, 0.23, 0.22, 0.21], [0.25, 0.24, 0.45, 0.22, 0.21]]})",
        "vols[1][2]", "butterfly"},
+      {"rising call", R"({"expiries": ["6M", "1Y"], "strikes": [90, 100, 110], "strike_unit": "percent_of_spot",
+        "vols": [[0.10, 0.10, 0.10], [0.20, 0.15, 0.90]]})",
+       "vols[1][2]", "is worth more than the one at 100"},
       {"calendar", R"({"expiries": ["6M", "1Y"], "strikes": [90, 100, 110], "strike_unit": "percent_of_spot",
         "vols": [[0.30, 0.30, 0.30], [0.30, 0.15, 0.30]]})",
        "vols[1][1]", "calendar"},
@@ -244,6 +293,36 @@ TEST(Calibration, ExpandedSheetCarriesTheGridAndPricesBitIdentically) {
   EXPECT_NE(note.warnings[0].find("underlyings[0].implied_vol: the last observation date (2027-06-30) lies after"),
             std::string::npos)
       << note.warnings[0];
+}
+
+// Quotes at 1 and 2 days, 99-101 %, 5 %: a few per cent away the fitted
+// prices vanish and Dupire's ratio is 0/0, where the fitting library puts
+// 0.25, five times the quotes. The grid holds the nearest defined value
+// instead, and the warning and the report count the values so repaired.
+TEST(Calibration, UndefinedLocalVolatilityIsRepairedWithAWarning) {
+  const std::string block = R"({"expiries": ["1D", "2D"], "strikes": [99, 100, 101], "strike_unit": "percent_of_spot",
+    "vols": [[0.05, 0.05, 0.05], [0.05, 0.05, 0.05]]})";
+  Note note;
+  TermSheetError error;
+  ASSERT_TRUE(ReadTermSheet(CallSheet(block, 100.0, "2025-01-04"), "t.json", note, error)) << Describe(error);
+  ASSERT_EQ(note.inputs.calibrated.size(), 1u);
+  const int repaired = note.inputs.calibrated[0].report.repairedLocalVols;
+  EXPECT_GT(repaired, 0);
+  ASSERT_EQ(note.warnings.size(), 1u);
+  EXPECT_NE(note.warnings[0].find(std::to_string(repaired) + " local-volatility grid values fell where the fitted "
+                                                           "surface has no local volatility"),
+            std::string::npos)
+      << note.warnings[0];
+  for (double v : note.inputs.LocalVolSurface) {
+    ASSERT_TRUE(std::isfinite(v) && v >= 0.0) << v;
+    ASSERT_GT(std::fabs(v - 0.25), 1e-9) << "the substitute 0.25 reached the grid";
+  }
+  // The same quotes at 30 % have a local volatility everywhere on the grid.
+  std::string wide = block;
+  for (std::size_t at; (at = wide.find("0.05")) != std::string::npos;) wide.replace(at, 4, "0.30");
+  ASSERT_TRUE(ReadTermSheet(CallSheet(wide, 100.0, "2025-01-04"), "t.json", note, error)) << Describe(error);
+  EXPECT_EQ(note.inputs.calibrated[0].report.repairedLocalVols, 0);
+  EXPECT_TRUE(note.warnings.empty());
 }
 
 // Heston quotes calibrated through a term sheet; calls at 90-110 % and 3
