@@ -40,7 +40,8 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
   const int D = g.D;
   const double dt = 1.0 / kDaysPerYear;
   const double sqdt = std::sqrt(1.0 / kDaysPerYear);
-  const note::Rules& rules = g.rules;
+  // Copies the loop keeps in registers: no store of the path can reach them.
+  const note::Rules rules = g.rules;
   const VolSurface* surface = g.surface.data();
   const unsigned char* cash = g.cash.data();
   const unsigned char* plain = g.plainDrift.data();
@@ -88,6 +89,7 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
   int winStart = T - g.date[0].windowLen;
   double* win = window + g.date[0].windowAt;
   const note::DateTerms* date = g.dateTerms.data();
+  note::Event knockOut = date->knockOut;
   const note::CouponTerms* coupon = NC > 0 ? g.couponTerms.data() : nullptr;
   int couponDay = NC > 0 ? g.coupon[0].day : 0;
 
@@ -113,7 +115,7 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
     normals.template Produce<NS>();
 
     // The day's coupon watch and payment, knock-out touch and knock-in.
-    const note::DayOutcome day = note::OnDay<NS>(st, rules, coupon, n == couponDay, date->knockOut, y);
+    const note::DayOutcome day = note::OnDay<NS>(st, rules, coupon, n == couponDay, knockOut, y);
     if (day.couponDate) {
       if (day.couponPaid) {
         t.couponProb[c] += 1.0;
@@ -135,6 +137,7 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
       runningValue += g.date[d].df * date->redemCoupon;
       ++d;
       ++date;
+      knockOut = date->knockOut;
       T = g.date[d].day;
       winStart = T - g.date[d].windowLen;
       win = window + g.date[d].windowAt;
