@@ -69,8 +69,9 @@ int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& 
       std::vector<double> win(closes ? static_cast<std::size_t>(Lw) * NStock : 0);
       if (closes) FixingPerformances(view, Lw, win.data());
       const double* last = closes ? win.data() + static_cast<std::size_t>(Lw - 1) * NStock : nullptr;
-      const note::DateOutcome o =
-          note::OnObservation<0>(state, note::RulesOf(view), note::DateTermsOf(view, 0), last, win.data());
+      note::Rules rules = note::RulesOf(view);
+      if (remaining_dates == 1) rules.maturity = MaturityTermsOf(view);
+      const note::DateOutcome o = note::OnObservation<0>(state, rules, note::DateTermsOf(view, 0), last, win.data());
       if (o.result == note::DateResult::Redeemed) {
         RecordOutcome(out, 0, DFko, o.payoff);
         settled = 1;

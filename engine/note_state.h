@@ -235,7 +235,10 @@ inline DateOutcome OnObservation(State& s, const Rules& r, const DateTerms& t, c
 }
 
 // The rules of a core argument list (the shifted view of the engine or of
-// the settlement of a pending date).
+// the settlement of a pending date), but for the maturity terms: they sit
+// after the last date's entries, which the view of a pending date that is
+// not the last need not hold. Set them with MaturityTermsOf where the last
+// date is reached.
 inline Rules RulesOf(const CoreArgs& a) {
   Rules r;
   r.S = a.NStock;
@@ -243,7 +246,6 @@ inline Rules RulesOf(const CoreArgs& a) {
   r.knockIn = KnockInOf(a.KnockBarrierFlag1);
   r.couponWatch = CouponWatchOf(a.CouponBarrierFlag);
   r.limits = PayoffLimitsOf(a);
-  r.maturity = MaturityTermsOf(a);
   r.knockInBarrier = KnockInEvent(a.KI_Barrier);
   return r;
 }

@@ -1,10 +1,11 @@
-// The note's barrier modes and payoff rules, stated once for the path loop
-// and for the settlement of a pending date from its known fixings: the
-// strike-level test of an observation window, the payoff limits, the gain,
-// the maturity payoff and the discount factor of a payment.
+// The note's barrier modes and the single checks of its rules: the barrier
+// tests of a day's closes, the strike-level test of an observation window,
+// the payoff limits, the gain, the maturity payoff and the discount factor
+// of a payment. engine/note_state.h sequences them into a day and an
+// observation date for every caller.
 //
-// Every rule keeps one order of floating-point operations, so both callers
-// give the same bits on the same closes.
+// Every rule keeps one order of floating-point operations, so every caller
+// gives the same bits on the same closes.
 #pragma once
 
 #include <cstddef>

@@ -188,6 +188,7 @@ void BuildEngineGrids(const CoreArgs& a, int fixedCount, EngineGrids& g) {
   g.kiBarrier.assign(a.KI_Barrier, a.KI_Barrier + S);
   g.memoryInit.assign(a.BeKO_Hitted, a.BeKO_Hitted + S);
   g.rules = note::RulesOf(a);
+  g.rules.maturity = MaturityTermsOf(a);
   g.rules.knockInBarrier = note::KnockInEvent(g.kiBarrier.data());
   ScheduleTables(a, fixedCount, g);
   PricingDateStates(a, g);
