@@ -40,7 +40,8 @@ struct Event {
   Consequence consequence = Consequence::Redeem;
 };
 
-// A note's rules that hold over its whole life.
+// A note's rules that hold over its whole life. The knock-in event's
+// thresholds are per stock (stride 1, see KnockInEvent).
 struct Rules {
   int S = 0;  // stocks
   KnockOutTouch touchMode = KnockOutTouch::Worst;
@@ -123,7 +124,7 @@ inline bool AllRemembered(const int* flags, int S) {
 inline void OnPricingDate(State& s, const Rules& r, const Event& knockOut, const CouponTerms* coupon,
                           const double* p0) {
   const int S = r.S;
-  if (r.knockIn == KnockIn::DailyWithLoss && AnyAtOrBelow(p0, r.knockInBarrier.threshold, S)) s.knockIn = 1;
+  if (r.knockIn == KnockIn::DailyWithLoss && AnyAtOrBelow(p0, r.knockInBarrier.threshold.at, S)) s.knockIn = 1;
   if (r.couponWatch == CouponWatch::Daily && coupon != nullptr && AnyAtOrBelow(p0, coupon->breach.threshold, S)) {
     s.breach = 1;
   }
@@ -136,30 +137,24 @@ inline void OnPricingDate(State& s, const Rules& r, const Event& knockOut, const
   }
 }
 
-// What a day did.
-struct DayOutcome {
-  bool couponDate = false;  // the current coupon was observed: the caller moves to the next
-  bool couponPaid = false;  // ... and paid (its period was not breached)
-  int knockInStock = -1;    // the first stock below its barrier on the day the note knocked in
-};
-
 // A simulated (or past) day's tests on its performances y, in order: the
-// coupon barrier watch and, on the coupon's observation day, its payment
-// (`coupon` null when no coupon is left); the knock-out touch against the
-// current period's barrier (`knockOut`'s threshold null when no date is
-// left); the daily knock-in (strictly below).
-template <int NS>
-inline DayOutcome OnDay(State& s, const Rules& r, const CouponTerms* coupon, bool couponDate,
-                        const Event& knockOut, const double* y) {
+// coupon barrier watch and, on the coupon's observation day (`couponDate`),
+// its settlement: couponDue(paid) is called, paid when the period was not
+// breached, and the next period starts unbreached (`coupon` null when no
+// coupon is left); the knock-out touch against the current period's barrier
+// (`knockOut`'s threshold null when no date is left); the daily knock-in
+// (strictly below). Returns the first stock below its knock-in barrier on
+// the day the note knocks in, else -1.
+template <int NS, class CouponDue>
+inline int OnDay(State& s, const Rules& r, const CouponTerms* coupon, bool couponDate, const Event& knockOut,
+                 const double* y, CouponDue&& couponDue) {
   const int S = NS > 0 ? NS : r.S;
-  DayOutcome o;
   if (coupon != nullptr) {
     const CouponWatch watch = r.couponWatch;
     const bool watched = watch == CouponWatch::Daily || (watch == CouponWatch::OnDate && couponDate);
     if (watched && AnyAtOrBelow(y, coupon->breach.threshold, S)) s.breach = 1;
     if (couponDate) {
-      o.couponDate = true;
-      o.couponPaid = s.breach == 0;
+      couponDue(s.breach == 0);
       s.breach = 0;
     }
   }
@@ -171,10 +166,11 @@ inline DayOutcome OnDay(State& s, const Rules& r, const CouponTerms* coupon, boo
     }
   }
   if (r.knockIn == KnockIn::DailyWithLoss && s.knockIn == 0) {
-    o.knockInStock = FirstBelow(y, r.knockInBarrier.threshold, S);
-    if (o.knockInStock >= 0) s.knockIn = 1;
+    const int i = FirstBelow(y, r.knockInBarrier.threshold.at, S);
+    if (i >= 0) s.knockIn = 1;
+    return i;
   }
-  return o;
+  return -1;
 }
 
 // The maturity payoff on the final performances y, with the knock-in
@@ -183,7 +179,7 @@ inline DayOutcome OnDay(State& s, const Rules& r, const CouponTerms* coupon, boo
 template <int NS>
 inline MaturityOutcome AtMaturity(const State& s, const Rules& r, const double* y) {
   const int S = NS > 0 ? NS : r.S;
-  return MaturityPayoff(r.maturity, r.limits, r.knockInBarrier.threshold, y, S, s.knockIn != 0);
+  return MaturityPayoff(r.maturity, r.limits, r.knockInBarrier.threshold.at, y, S, s.knockIn != 0);
 }
 
 enum class DateResult : unsigned char {

@@ -73,7 +73,7 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
     return pv;
   };
   auto mature = [&]() {
-    const MaturityOutcome m = note::AtMaturity<NS>(st, rules, y);
+    const MaturityOutcome m = note::AtMaturity<NS>(st, g.rules, y);
     return finish(m.knockedIn ? K + 1 : K, K - 1, m.payoff);
   };
 
@@ -115,9 +115,8 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
     normals.template Produce<NS>();
 
     // The day's coupon watch and payment, knock-out touch and knock-in.
-    const note::DayOutcome day = note::OnDay<NS>(st, rules, coupon, n == couponDay, knockOut, y);
-    if (day.couponDate) {
-      if (day.couponPaid) {
+    note::OnDay<NS>(st, rules, coupon, n == couponDay, knockOut, y, [&](bool paid) {
+      if (paid) {
         t.couponProb[c] += 1.0;
         t.couponCf[c] += coupon->amount;
         couponValue += coupon->amount * g.coupon[c].df;
@@ -125,13 +124,18 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
       ++c;
       coupon = c < NC ? coupon + 1 : nullptr;
       couponDay = c < NC ? g.coupon[c].day : 0;
-    }
+    });
 
     // Closes inside the current observation window.
     if (winStart < n && n <= T) CopyRow(y, win + static_cast<std::size_t>(n - winStart - 1) * S, S);
 
     if (n == T) {
-      const note::DateOutcome o = note::OnObservation<NS>(st, rules, *date, y, win);
+      // The date's rules, out of line, on a copy of the state and on the
+      // grids' rules: the loop's own state and rules then never leave
+      // registers.
+      note::State at = st;
+      const note::DateOutcome o = note::OnObservation<NS>(at, g.rules, *date, y, win);
+      st = at;
       if (o.result == note::DateResult::Redeemed) return finish(d, d, o.payoff);
       if (o.result == note::DateResult::Matured) return finish(o.knockedIn ? K + 1 : K, K - 1, o.payoff);
       runningValue += g.date[d].df * date->redemCoupon;

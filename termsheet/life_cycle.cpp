@@ -314,27 +314,25 @@ void HistoryWalk::DayTests(int n, const std::vector<double>& px, const std::vect
   // After the last date no period is left to touch.
   const note::Event knockOut =
       d_ < N_ ? note::Event{Threshold{&n_.KO_Barrier[d_], 0}, note::Consequence::KnockOutTouch} : note::Event{};
-  const note::DayOutcome o = note::OnDay<0>(state_, rules_, couponLeft ? &coupon : nullptr, couponDate, knockOut, y.data());
-
-  if (o.couponDate) {
+  const auto couponDue = [&](bool paid) {
     const int date = CouponObs(n_, c_);
     const bool pending = CouponPay(n_, c_) > n_.PriceDate;
     if (pending) {
       pendingC_ = c_;
-      pendingBreach_ = o.couponPaid ? 0 : 1;
+      pendingBreach_ = paid ? 0 : 1;
       couponSc_ = px;
     }
     const std::string label = "coupon " + std::to_string(c_ + 1);
-    if (o.couponPaid) {
+    if (paid) {
       life_.events.push_back({date, label + (pending ? ": due, paid on " : ": paid on ") +
                                         FormatIsoDate(CouponPay(n_, c_)), n_.Coupon[c_]});
     } else {
       life_.events.push_back({date, label + ": barrier breached, nothing paid", 0.0});
     }
     ++c_;
-  }
-  if (o.knockInStock >= 0) {
-    const int i = o.knockInStock;
+  };
+  const int i = note::OnDay<0>(state_, rules_, couponLeft ? &coupon : nullptr, couponDate, knockOut, y.data(), couponDue);
+  if (i >= 0) {
     life_.knockInDate = AddDays(n_.PriceDate, n);
     life_.events.push_back({life_.knockInDate,
                             "knock-in: " + n_.underlyingNames[i] + " at " + Percent(y[i]) + " of its base price",

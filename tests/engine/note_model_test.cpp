@@ -191,17 +191,18 @@ TEST(NoteModel, EventsNameTheirThresholdsAndConsequences) {
   int mem[2] = {0, 0};
   note::State s;
   s.memory = mem;
+  std::vector<int> due;  // each settled coupon: 1 paid, 0 lost
+  const auto settle = [&due](bool paid) { due.push_back(paid ? 1 : 0); };
   const double day1[2] = {0.8, 0.59};
-  note::DayOutcome o = note::OnDay<0>(s, daily, &coupon, false, t.knockOut, day1);
+  EXPECT_EQ(note::OnDay<0>(s, daily, &coupon, false, t.knockOut, day1, settle), 1);
   EXPECT_EQ(s.breach, 1);
-  EXPECT_EQ(o.knockInStock, 1);
   EXPECT_EQ(s.knockIn, 1);
   const double day2[2] = {0.9, 0.9};
-  o = note::OnDay<0>(s, daily, &coupon, true, t.knockOut, day2);
-  EXPECT_TRUE(o.couponDate);
-  EXPECT_FALSE(o.couponPaid);
+  EXPECT_EQ(note::OnDay<0>(s, daily, &coupon, true, t.knockOut, day2, settle), -1);
+  EXPECT_EQ(due, std::vector<int>{0});
   EXPECT_EQ(s.breach, 0);
-  EXPECT_EQ(o.knockInStock, -1);
+  EXPECT_EQ(note::OnDay<0>(s, daily, &coupon, true, t.knockOut, day2, settle), -1);
+  EXPECT_EQ(due, (std::vector<int>{0, 1}));
 }
 
 }  // namespace
