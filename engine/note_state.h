@@ -141,8 +141,8 @@ inline void OnPricingDate(State& s, const Rules& r, const Event& knockOut, const
 // coupon barrier watch and, on the coupon's observation day (`couponDate`),
 // its settlement: couponDue(paid) is called, paid when the period was not
 // breached, and the next period starts unbreached (`coupon` null when no
-// coupon is left); the knock-out touch against the current period's barrier
-// (`knockOut`'s threshold null when no date is left); the daily knock-in
+// coupon is left); the knock-out touch against the current period's barrier;
+// the daily knock-in
 // (strictly below). Returns the first stock below its knock-in barrier on
 // the day the note knocks in, else -1.
 template <int NS, class CouponDue>
@@ -158,7 +158,7 @@ inline int OnDay(State& s, const Rules& r, const CouponTerms* coupon, bool coupo
       s.breach = 0;
     }
   }
-  if (s.touch == 0 && knockOut.threshold.at != nullptr) {
+  if (s.touch == 0) {
     if (r.touchMode == KnockOutTouch::Worst) {
       s.touch = WorstOf(y, S) >= BarrierAt(knockOut.threshold, 0) ? 1 : 0;
     } else {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/note_state.h"
 #include "engine/payoff_rules.h"
@@ -311,9 +312,11 @@ void HistoryWalk::DayTests(int n, const std::vector<double>& px, const std::vect
   const bool couponLeft = c_ < Q_;
   const note::CouponTerms coupon = couponLeft ? note::CouponTermsOf(&n_.CouponBarrier[c_], n_.Coupon[c_]) : note::CouponTerms{};
   const bool couponDate = couponLeft && n == Day(CouponObs(n_, c_));
-  // After the last date no period is left to touch.
-  const note::Event knockOut =
-      d_ < N_ ? note::Event{Threshold{&n_.KO_Barrier[d_], 0}, note::Consequence::KnockOutTouch} : note::Event{};
+  // After the last date (of a note without dates) no period is left: a
+  // barrier that no close reaches.
+  static constexpr double kUnreached = std::numeric_limits<double>::infinity();
+  const note::Event knockOut{Threshold{d_ < N_ ? &n_.KO_Barrier[d_] : &kUnreached, 0},
+                             note::Consequence::KnockOutTouch};
   const auto couponDue = [&](bool paid) {
     const int date = CouponObs(n_, c_);
     const bool pending = CouponPay(n_, c_) > n_.PriceDate;
