@@ -143,7 +143,7 @@ TEST(NoteModel, FourCallersAgreeOnHandMadeCases) {
     EXPECT_EQ(n.SC, (std::vector<double>{100.0 * c.perf[0], 100.0 * c.perf[1]}));
 #else
     {
-      const NoteFixture f = CaseNote(c);
+      NoteFixture f = CaseNote(c);
       const CoreArgs a = f.View();
       note::State s;
       s.memory = flags.data();
