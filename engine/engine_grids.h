@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core_args.h"
+#include "engine/note_state.h"
 #include "engine/payoff_rules.h"
 #include "engine/vol_surface.h"
 
@@ -58,12 +59,6 @@ struct EngineGrids {
   int D = 0;            // last observation day; days 1..D are simulated
   double trials = 0.0;  // NTrials: paths run while the path index is below it
 
-  KnockOutTouch touchMode = KnockOutTouch::Worst;
-  KnockIn knockIn = KnockIn::AtMaturityNoLoss;
-  CouponWatch couponWatch = CouponWatch::Never;
-  PayoffLimits limits;
-  MaturityTerms maturity;
-
   std::vector<double> p0;            // pricing-date performances
   std::vector<double> kiBarrier;     // per stock
   // Per stock: knock-out memory flag as each path starts, the caller's flag
@@ -93,6 +88,12 @@ struct EngineGrids {
   // Every date's window (window length x NStock, slot-major) as each path
   // starts it: the known fixings of the first, 0.0 everywhere else.
   std::vector<double> window;
+
+  // The note's rules and events as the path loop runs them: they point into
+  // the tables above (kiBarrier, date, strike, coupon), which a move keeps.
+  note::Rules rules;
+  std::vector<note::DateTerms> dateTerms;      // per remaining observation date
+  std::vector<note::CouponTerms> couponTerms;  // per remaining coupon
 };
 
 // Builds the grids for a shifted view (see SimulateELS). Requires NStrike >= 1.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/note_state.h"
 #include "engine/payoff_rules.h"
 #include "numerics/conventions.h"
 
@@ -30,7 +31,6 @@ int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& 
 
   int settled = 0;
   int breach = view.BeCouponBarrierHitted;
-  const PayoffLimits limits = PayoffLimitsOf(view);
 
   // Discount factors of the pending payment dates. With no date (coupon)
   // left there is no payment day to read.
@@ -51,48 +51,39 @@ int SettleFixedOutcome(const CoreArgs& view, int* BeKO_Copy, const CoreResults& 
   }
 
   if ((status == 1 || status == 3) && remaining_dates > 0) {
-    // Touch redemption: every stock already touched the knock-out barrier.
-    bool all_touched = true;
-    for (int i = 0; i < NStock; ++i) {
-      if (BeKO_Copy[i] != 1) {
-        all_touched = false;
-        break;
-      }
-    }
+    // The pending date's state: a touch when every stock already touched the
+    // knock-out barrier (the memory flags alone; the barrier is not tested
+    // here), and the knock-in carried in.
+    note::State state;
+    state.memory = BeKO_Copy;
+    state.touch = note::AllRemembered(BeKO_Copy, NStock) ? 1 : 0;
+    state.knockIn = view.BeKI_Hitted;
     const int Lw = view.KO_WindowLen[0];
-    if (all_touched) {
-      RecordOutcome(out, 0, DFko, TouchPayoff(limits, view.PayOffAmount3[0]));
-      settled = 1;
-    } else if (Lw >= 1 && view.SC != nullptr && NStock >= 1) {
+    // Without any known close (window length below 1) only a touch can be
+    // valued from fixings: otherwise nothing is recorded for the date and
+    // the note is not settled here.
+    const bool closes = Lw >= 1 && view.SC != nullptr && NStock >= 1;
+    if (state.touch == 1 || closes) {
       // The window's closes as performances; the observation date itself is
       // the last row.
-      std::vector<double> win(static_cast<std::size_t>(Lw) * NStock);
-      FixingPerformances(view, Lw, win.data());
-      const double* last = win.data() + static_cast<std::size_t>(Lw - 1) * NStock;
-
-      // Strike levels from the highest block down.
-      const LevelBlocks lv = LevelBlocksOf(view);
-      const int b = FirstPassingLevel(lv.strike, NStock, win.data(), Lw, view.KO_AvgFlag[0] != 0);
-      if (b >= 0) {
-        const double worst = WorstOf(last, NStock);
-        RecordOutcome(out, 0, DFko, SlopePayoff(limits, Gain(worst), lv.slope[b][0], lv.amount[b][0]));
+      std::vector<double> win(closes ? static_cast<std::size_t>(Lw) * NStock : 0);
+      if (closes) FixingPerformances(view, Lw, win.data());
+      const double* last = closes ? win.data() + static_cast<std::size_t>(Lw - 1) * NStock : nullptr;
+      note::Rules rules = note::RulesOf(view);
+      if (remaining_dates == 1) rules.maturity = MaturityTermsOf(view);
+      const note::DateOutcome o = note::OnObservation<0>(state, rules, note::DateTermsOf(view, 0), last, win.data());
+      if (o.result == note::DateResult::Redeemed) {
+        RecordOutcome(out, 0, DFko, o.payoff);
         settled = 1;
-      } else if (remaining_dates == 1) {
-        // Final observation without redemption: maturity payoff.
-        const MaturityOutcome m = MaturityPayoff(MaturityTermsOf(view), limits, view.KI_Barrier,
-                                                 last, NStock, view.BeKI_Hitted != 0);
-        RecordOutcome(out, m.knockedIn ? 2 : 1, DFko, m.payoff);
+      } else if (o.result == note::DateResult::Matured) {
+        RecordOutcome(out, o.knockedIn ? 2 : 1, DFko, o.payoff);
         settled = 1;
       } else {
-        // A date that does not redeem pays its redemption coupon and starts
-        // a fresh knock-out period.
+        // A date that does not redeem pays its redemption coupon; its
+        // knock-out period's flags are cleared.
         out.ResultPrice[0] += kNotionalScale * DFko * view.RedemCoupon[0];
-        for (int i = 0; i < NStock; ++i) BeKO_Copy[i] = 0;
       }
     }
-    // Without any known close (window length below 1) the date cannot be
-    // valued from fixings: nothing is recorded for it and the note is not
-    // settled here.
   }
 
   record.settled = settled;

@@ -1,10 +1,11 @@
-// The note's barrier modes and payoff rules, stated once for the path loop
-// and for the settlement of a pending date from its known fixings: the
-// strike-level test of an observation window, the payoff limits, the gain,
-// the maturity payoff and the discount factor of a payment.
+// The note's barrier modes and the single checks of its rules: the barrier
+// tests of a day's closes, the strike-level test of an observation window,
+// the payoff limits, the gain, the maturity payoff and the discount factor
+// of a payment. engine/note_state.h sequences them into a day and an
+// observation date for every caller.
 //
-// Every rule keeps one order of floating-point operations, so both callers
-// give the same bits on the same closes.
+// Every rule keeps one order of floating-point operations, so every caller
+// gives the same bits on the same closes.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,19 @@
 #include "numerics/curves.h"
 
 namespace morvik {
+
+// Per-stock thresholds: stock i's is at[i * stride], so a stride of 0 gives
+// every stock the one barrier at[0].
+struct Threshold {
+  const double* at = nullptr;
+  int stride = 0;
+};
+
+// Stock i's barrier, from one barrier for all, a per-stock array or a
+// Threshold: the tests below take any of them.
+inline double BarrierAt(double b, int) { return b; }
+inline double BarrierAt(const double* b, int i) { return b[i]; }
+inline double BarrierAt(const Threshold& t, int i) { return t.at[i * t.stride]; }
 
 // Knock-out touch (KnockBarrierFlag[0]): 0, the worst performance reaches
 // the barrier; any other value, every stock has reached it on some day of
@@ -28,11 +42,11 @@ enum class MemoryFlagCounts : unsigned char { OnlyOne, NonZero };
 // above the barrier has its flag set to 1 (all of them, before the touch is
 // decided), and the touch comes when every flag then counts as set. The one
 // rule for the pricing date, each simulated day and each day of a history.
-template <MemoryFlagCounts Counts>
-inline bool RememberTouches(int* flags, const double* y, int S, double barrier) {
+template <MemoryFlagCounts Counts, class Barrier>
+inline bool RememberTouches(int* flags, const double* y, int S, const Barrier& barrier) {
   bool all = true;
   for (int i = 0; i < S; ++i) {
-    if (y[i] >= barrier) flags[i] = 1;
+    if (y[i] >= BarrierAt(barrier, i)) flags[i] = 1;
     all = all && (Counts == MemoryFlagCounts::OnlyOne ? flags[i] == 1 : flags[i] != 0);
   }
   return all;
@@ -200,18 +214,28 @@ inline MaturityTerms MaturityTermsOf(const CoreArgs& a) {
   return MaturityTermsOf(a.PayOffSlope3, a.PayOffAmount3, a.NStrike, a.KnockBarrierFlag1);
 }
 
-// Does some stock close strictly below its barrier?
-inline bool AnyBelow(const double* y, const double* barrier, int S) {
+// The first stock (in order) that closes strictly below its barrier; -1
+// when none does.
+template <class Barrier>
+inline int FirstBelow(const double* y, const Barrier& barrier, int S) {
   for (int i = 0; i < S; ++i) {
-    if (y[i] < barrier[i]) return true;
+    if (y[i] < BarrierAt(barrier, i)) return i;
   }
-  return false;
+  return -1;
 }
 
-// Does some stock close at or below the coupon barrier (a breach)?
-inline bool AnyAtOrBelow(const double* y, double barrier, int S) {
+// Does some stock close strictly below its barrier?
+template <class Barrier>
+inline bool AnyBelow(const double* y, const Barrier& barrier, int S) {
+  return FirstBelow(y, barrier, S) >= 0;
+}
+
+// Does some stock close at or below its barrier (a coupon breach; on the
+// pricing date, also a knock-in)?
+template <class Barrier>
+inline bool AnyAtOrBelow(const double* y, const Barrier& barrier, int S) {
   for (int i = 0; i < S; ++i) {
-    if (y[i] <= barrier) return true;
+    if (y[i] <= BarrierAt(barrier, i)) return true;
   }
   return false;
 }
@@ -225,8 +249,9 @@ struct MaturityOutcome {
 // a stock closes strictly below its knock-in barrier. A knocked-in note pays
 // on worst - 1 unless its mode pays the gain only; otherwise the note pays on
 // its gain, or on worst - 1 when the slope is negative.
+template <class Barrier>
 inline MaturityOutcome MaturityPayoff(const MaturityTerms& m, const PayoffLimits& p,
-                                      const double* kiBarrier, const double* y, int S,
+                                      const Barrier& kiBarrier, const double* y, int S,
                                       bool knockedIn) {
   MaturityOutcome o;
   o.knockedIn = knockedIn || AnyBelow(y, kiBarrier, S);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/engine_grids.h"
+#include "engine/note_state.h"
 #include "engine/payoff_rules.h"
 #include "engine/simulate.h"
 #include "engine/vol_surface.h"
@@ -40,41 +41,20 @@ void BuildFxVolRow(int quantoFlag, const double* T, const double* V, int n, doub
 
 namespace {
 
-// The knock-in, coupon-breach and knock-out touch states on the pricing date
-// (equality counts as a hit here).
+// The knock-in, coupon-breach and knock-out touch states on the pricing date.
+// In memory mode the pricing date's closes set the flags of the paths'
+// starting copy (the caller's flags are never written).
 void PricingDateStates(const CoreArgs& a, EngineGrids& g) {
-  const int S = a.NStock;
-  g.kiInit = a.BeKI_Hitted;
-  if (g.knockIn == KnockIn::DailyWithLoss) {
-    for (int i = 0; i < S; ++i) {
-      if (g.p0[i] <= g.kiBarrier[i]) {
-        g.kiInit = 1;
-        break;
-      }
-    }
-  }
-
+  note::State s;
+  s.memory = g.memoryInit.data();
+  s.knockIn = a.BeKI_Hitted;
+  s.breach = a.BeCouponBarrierHitted;
   // With no coupon left there is no barrier to read and the state is unused.
-  g.couponBreachInit = a.BeCouponBarrierHitted;
-  if (g.couponWatch == CouponWatch::Daily && g.NCoupon > 0 &&
-      AnyAtOrBelow(g.p0.data(), g.coupon[0].barrier, S)) {
-    g.couponBreachInit = 1;
-  }
-
-  // Knock-out touch against the first period's barrier. In memory mode the
-  // pricing date's closes set the flags of the paths' starting copy (the
-  // caller's flags are never written).
-  bool allMemory = true;
-  for (int i = 0; i < S; ++i) allMemory = allMemory && g.memoryInit[i] == 1;
-  const double barrier = g.date[0].barrier;
-  if (allMemory) {
-    g.touchInit = 1;
-  } else if (g.touchMode == KnockOutTouch::Worst) {
-    g.touchInit = WorstOf(g.p0.data(), S) >= barrier ? 1 : 0;
-  } else {
-    const bool all = RememberTouches<MemoryFlagCounts::OnlyOne>(g.memoryInit.data(), g.p0.data(), S, barrier);
-    g.touchInit = all ? 1 : 0;
-  }
+  const note::CouponTerms* coupon = g.NCoupon > 0 ? &g.couponTerms[0] : nullptr;
+  note::OnPricingDate(s, g.rules, g.dateTerms[0].knockOut, coupon, g.p0.data());
+  g.kiInit = s.knockIn;
+  g.couponBreachInit = s.breach;
+  g.touchInit = s.touch;
 }
 
 // Per-day rate, quanto and dividend entries, and the surfaces with their
@@ -170,6 +150,19 @@ void ScheduleTables(const CoreArgs& a, int fixedCount, EngineGrids& g) {
     cp.df = PaymentDiscount(a, a.Coupon_PayDays[c]);
   }
 
+  // The events of each date and coupon, on the tables above.
+  g.dateTerms.resize(K);
+  for (int d = 0; d < K; ++d) {
+    const ObservationDate& o = g.date[d];
+    const double* strike = g.strike.data() + static_cast<std::size_t>(d) * kLevels * S;
+    const double* const levels[kLevels] = {strike, strike + S, strike + 2 * S, strike + 3 * S};
+    const std::size_t at = static_cast<std::size_t>(d) * kLevels;
+    g.dateTerms[d] = note::DateTermsOf(&o.barrier, levels, g.slope.data() + at, g.amount.data() + at, o.windowLen,
+                                       o.average, d == K - 1, o.redemCoupon);
+  }
+  g.couponTerms.resize(g.NCoupon);
+  for (int c = 0; c < g.NCoupon; ++c) g.couponTerms[c] = note::CouponTermsOf(&g.coupon[c].barrier, g.coupon[c].amount);
+
   // Known fixings of the first window, oldest first, never more than the
   // window holds.
   const int L0 = a.KO_WindowLen[0] > 0 ? a.KO_WindowLen[0] : 0;
@@ -185,11 +178,6 @@ void BuildEngineGrids(const CoreArgs& a, int fixedCount, EngineGrids& g) {
   g.NCoupon = a.NCoupon > 0 ? a.NCoupon : 0;
   g.D = a.KO_ObsDays[a.NStrike - 1];
   g.trials = a.NTrials;
-  g.touchMode = KnockOutTouchOf(a.KnockBarrierFlag0);
-  g.knockIn = KnockInOf(a.KnockBarrierFlag1);
-  g.couponWatch = CouponWatchOf(a.CouponBarrierFlag);
-  g.limits = PayoffLimitsOf(a);
-  g.maturity = MaturityTermsOf(a);
 
   g.p0.resize(S);
   g.cash.resize(S);
@@ -199,6 +187,9 @@ void BuildEngineGrids(const CoreArgs& a, int fixedCount, EngineGrids& g) {
   }
   g.kiBarrier.assign(a.KI_Barrier, a.KI_Barrier + S);
   g.memoryInit.assign(a.BeKO_Hitted, a.BeKO_Hitted + S);
+  g.rules = note::RulesOf(a);
+  g.rules.maturity = MaturityTermsOf(a);
+  g.rules.knockInBarrier = note::KnockInEvent(g.kiBarrier.data());
   ScheduleTables(a, fixedCount, g);
   PricingDateStates(a, g);
   DailyGrids(a, g);

@@ -8,6 +8,7 @@
 
 #include "engine/engine_grids.h"
 #include "engine/normal_source.h"
+#include "engine/note_state.h"
 #include "engine/path_normals.h"
 #include "engine/payoff_rules.h"
 #include "engine/vol_surface.h"
@@ -22,26 +23,6 @@ namespace {
 // Element copies of a few doubles: cheaper than a library call per day.
 inline void CopyRow(const double* from, double* to, int n) {
   for (int i = 0; i < n; ++i) to[i] = from[i];
-}
-
-// Observation-date test of date d on the path's closes y and the date's
-// window `win`. Returns true and sets `payoff` when the path redeems.
-bool ObservationRedeems(const EngineGrids& g, int d, int touch, const double* y, const double* win,
-                        double& payoff) {
-  const int S = g.NStock;
-  const double* amount = g.amount.data() + static_cast<std::size_t>(d) * kLevels;
-  if (touch == 1) {
-    payoff = TouchPayoff(g.limits, amount[0]);
-    return true;
-  }
-  const ObservationDate& o = g.date[d];
-  const double* strike = g.strike.data() + static_cast<std::size_t>(d) * kLevels * S;
-  const double* const levels[kLevels] = {strike, strike + S, strike + 2 * S, strike + 3 * S};
-  const int b = FirstPassingLevel(levels, S, win, o.windowLen, o.average);
-  if (b < 0) return false;
-  const double slope = g.slope[static_cast<std::size_t>(d) * kLevels + b];
-  payoff = SlopePayoff(g.limits, Gain(WorstOf(y, S)), slope, amount[b]);
-  return true;
 }
 
 // One path of a valuation, from the pricing date to its redemption or
@@ -59,14 +40,12 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
   const int D = g.D;
   const double dt = 1.0 / kDaysPerYear;
   const double sqdt = std::sqrt(1.0 / kDaysPerYear);
-  const KnockOutTouch touchMode = g.touchMode;
-  const bool kiDaily = g.knockIn == KnockIn::DailyWithLoss;
-  const CouponWatch watch = g.couponWatch;
+  // Copies the loop keeps in registers: no store of the path can reach them.
+  const note::Rules rules = g.rules;
   const VolSurface* surface = g.surface.data();
   const unsigned char* cash = g.cash.data();
   const unsigned char* plain = g.plainDrift.data();
   const double* p0 = g.p0.data();
-  const double* kiBarrier = g.kiBarrier.data();
   int* mem = w.mem.data();
   int* place = w.place.data();
   double* x = w.x.data();
@@ -76,42 +55,43 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
   CopyRow(p0, x, S);
   for (int i = 0; i < S; ++i) mem[i] = g.memoryInit[i];
   for (int i = 0; i < S; ++i) place[i] = SurfacePlaceOf(surface[i], x[i]);
-  int touch = g.touchInit;
-  int ki = g.kiInit;
-  int breach = g.couponBreachInit;
+  note::State st;
+  st.memory = mem;
+  st.touch = g.touchInit;
+  st.knockIn = g.kiInit;
+  st.breach = g.couponBreachInit;
   int c = 0;
   double couponValue = 0.0;
   double runningValue = 0.0;
 
-  // The path's outcome: a redemption on date `d` worth `payoff`, or the
-  // maturity payoff on the final performances y; returns its present value.
-  auto finish = [&](bool redeemed, int d, double payoff) {
-    double pv;
-    if (redeemed) {
-      pv = g.date[d].df * payoff + couponValue + runningValue;
-      t.prob[d] += 1.0;
-      t.cf[d] += payoff;
-    } else {
-      const MaturityOutcome m = MaturityPayoff(g.maturity, g.limits, kiBarrier, y, S, ki != 0);
-      const int slot = m.knockedIn ? K + 1 : K;
-      pv = g.date[K - 1].df * m.payoff + couponValue + runningValue;
-      t.prob[slot] += 1.0;
-      t.cf[slot] += m.payoff;
-    }
+  // The path's outcome: slot `slot` with `payoff`, paid on date `payDate`'s
+  // payment day; returns its present value.
+  auto finish = [&](int slot, int payDate, double payoff) {
+    const double pv = g.date[payDate].df * payoff + couponValue + runningValue;
+    t.prob[slot] += 1.0;
+    t.cf[slot] += payoff;
     return pv;
+  };
+  auto mature = [&]() {
+    const MaturityOutcome m = note::AtMaturity<NS>(st, g.rules, y);
+    return finish(m.knockedIn ? K + 1 : K, K - 1, m.payoff);
   };
 
   if (D < 1) {
     CopyRow(x, y, S);
-    return finish(false, 0, 0.0);
+    return mature();
   }
 
-  // The current observation period: its date, window and barrier.
+  // The current observation period: its date, window and events, and the
+  // current coupon.
   int d = 0;
   int T = g.date[0].day;
   int winStart = T - g.date[0].windowLen;
   double* win = window + g.date[0].windowAt;
-  double barrier = g.date[0].barrier;
+  const note::DateTerms* date = g.dateTerms.data();
+  note::Event knockOut = date->knockOut;
+  const note::CouponTerms* coupon = NC > 0 ? g.couponTerms.data() : nullptr;
+  int couponDay = NC > 0 ? g.coupon[0].day : 0;
 
   for (int n = 1;; ++n) {
     // Each stock's step on its local volatility at the day's start.
@@ -134,52 +114,39 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
     }
     normals.template Produce<NS>();
 
-    // Coupon barrier watch and coupon payment.
-    if (c < NC) {
-      const CouponDate& cp = g.coupon[c];
-      const bool watched =
-          watch == CouponWatch::Daily || (watch == CouponWatch::OnDate && n == cp.day);
-      if (watched && AnyAtOrBelow(y, cp.barrier, S)) breach = 1;
-      if (n == cp.day) {
-        if (breach == 0) {
-          t.couponProb[c] += 1.0;
-          t.couponCf[c] += cp.amount;
-          couponValue += cp.amount * cp.df;
-        }
-        breach = 0;
-        ++c;
+    // The day's coupon watch and payment, knock-out touch and knock-in.
+    note::OnDay<NS>(st, rules, coupon, n == couponDay, knockOut, y, [&](bool paid) {
+      if (paid) {
+        t.couponProb[c] += 1.0;
+        t.couponCf[c] += coupon->amount;
+        couponValue += coupon->amount * g.coupon[c].df;
       }
-    }
-
-    // Knock-out touch against the current period's barrier; in memory mode
-    // the day's touches are remembered until the period's observation date.
-    if (touch == 0) {
-      if (touchMode == KnockOutTouch::Worst) {
-        touch = WorstOf(y, S) >= barrier ? 1 : 0;
-      } else {
-        touch = RememberTouches<MemoryFlagCounts::NonZero>(mem, y, S, barrier) ? 1 : 0;
-      }
-    }
-
-    // Knock-in, monitored daily in its daily mode (strictly below).
-    if (kiDaily && ki == 0 && AnyBelow(y, kiBarrier, S)) ki = 1;
+      ++c;
+      coupon = c < NC ? coupon + 1 : nullptr;
+      couponDay = c < NC ? g.coupon[c].day : 0;
+    });
 
     // Closes inside the current observation window.
     if (winStart < n && n <= T) CopyRow(y, win + static_cast<std::size_t>(n - winStart - 1) * S, S);
 
     if (n == T) {
-      double payoff = 0.0;
-      if (ObservationRedeems(g, d, touch, y, win, payoff)) return finish(true, d, payoff);
-      if (d < K - 1) runningValue += g.date[d].df * g.date[d].redemCoupon;
-      std::fill(mem, mem + S, 0);
+      // The date's rules, out of line, on a copy of the state and on the
+      // grids' rules: the loop's own state and rules then never leave
+      // registers.
+      note::State at = st;
+      const note::DateOutcome o = note::OnObservation<NS>(at, g.rules, *date, y, win);
+      st = at;
+      if (o.result == note::DateResult::Redeemed) return finish(d, d, o.payoff);
+      if (o.result == note::DateResult::Matured) return finish(o.knockedIn ? K + 1 : K, K - 1, o.payoff);
+      runningValue += g.date[d].df * date->redemCoupon;
       ++d;
-      if (d >= K) return finish(false, 0, 0.0);  // the final observation date has passed
+      ++date;
+      knockOut = date->knockOut;
       T = g.date[d].day;
       winStart = T - g.date[d].windowLen;
       win = window + g.date[d].windowAt;
-      barrier = g.date[d].barrier;
     }
-    if (n == D) return finish(false, 0, 0.0);
+    if (n == D) return mature();
     double* next = y;
     y = x;
     x = next;

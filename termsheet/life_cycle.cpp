@@ -1,15 +1,16 @@
 // The past of a note: states and fixings placed or worked out from closes.
 //
-// The walk over the history applies, day by day, the tests the engine
-// applies to a simulated day (engine/simulate.cpp) and, on an observation
-// date, the settlement of a pending date (engine/fixed_outcome.cpp): the
-// same comparisons, the same order, the same arithmetic on performances
-// (close / base price).
+// The walk over the history runs, day by day, the note's own rules
+// (engine/note_state.h) that the engine runs on a simulated day and on an
+// observation date: the same comparisons, the same order, the same
+// arithmetic on performances (close / base price).
 #include "termsheet/life_cycle.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
+#include "engine/note_state.h"
 #include "engine/payoff_rules.h"
 #include "interface/layout.h"
 #include "interface/validation.h"
@@ -160,8 +161,7 @@ void PlaceGivenPast(const PastInput& past, NoteInputs& n, LifeCycle& life) {
 // The walk over the closes since the note's start.
 class HistoryWalk {
  public:
-  HistoryWalk(const PastInput& past, const NoteInputs& n, LifeCycle& life, std::vector<FieldIssue>& warnings)
-      : past_(past), n_(n), life_(life), warnings_(warnings), S_(n.NStock), N_(n.NStrike), Q_(n.NCoupon) {}
+  HistoryWalk(const PastInput& past, const NoteInputs& n, LifeCycle& life, std::vector<FieldIssue>& warnings);
 
   void Run(NoteInputs& out);
 
@@ -171,9 +171,10 @@ class HistoryWalk {
   // The closes of day `n` (days from the pricing date): the last row on or
   // before it; on the pricing date the row of that day, or else the spot.
   const std::vector<double>& Closes(int n);
-  void Coupon(int n, const std::vector<double>& px, const std::vector<double>& y);
-  void Touch(const std::vector<double>& y);
-  void KnockIn(int n, const std::vector<double>& y);
+  // The day's coupon watch and payment, knock-out touch and knock-in.
+  void DayTests(int n, const std::vector<double>& px, const std::vector<double>& y);
+  // Date d's events, on the term sheet's arrays.
+  note::DateTerms DateTermsAt(int d) const;
   // The closes of date d's window from its first day to day `upTo` at the
   // latest, date-major, and their dates.
   void WindowCloses(int d, int upTo, std::vector<double>& closes, std::vector<int>& days);
@@ -194,12 +195,11 @@ class HistoryWalk {
   std::vector<int> rowDay_;
   std::vector<double> spot_;
 
-  // States as the engine keeps them along a path.
+  // The note's rules, and its states as the engine keeps them along a path.
+  note::Rules rules_;
   int d_ = 0, c_ = 0;
-  int touch_ = 0;
   std::vector<int> mem_;
-  int ki_ = 0;
-  int breach_ = 0;
+  note::State state_;
 
   // What the pricing call receives.
   int pendingD_ = -1, pendingC_ = -1;
@@ -208,6 +208,41 @@ class HistoryWalk {
   std::vector<double> sc_, couponSc_;
   std::vector<int> scDays_;
 };
+
+// The highest of the four blocks of the payoff arrays holds the touch amount
+// and the maturity terms.
+HistoryWalk::HistoryWalk(const PastInput& past, const NoteInputs& n, LifeCycle& life,
+                         std::vector<FieldIssue>& warnings)
+    : past_(past), n_(n), life_(life), warnings_(warnings), S_(n.NStock), N_(n.NStrike), Q_(n.NCoupon) {
+  const std::size_t top = (layout::kTiers - 1) * layout::OutcomeSlots(N_);
+  rules_.S = S_;
+  rules_.touchMode = KnockOutTouchOf(n_.KnockBarrierFlag[0]);
+  rules_.knockIn = KnockInOf(n_.KnockBarrierFlag[1]);
+  rules_.couponWatch = CouponWatchOf(n_.CouponBarrierFlag);
+  rules_.limits = PayoffLimitsOf(n_.NAFlag, n_.PayOffLimit[0], n_.PayOffLimit[1]);
+  rules_.maturity = MaturityTermsOf(n_.PayOffSlope.data() + top, n_.PayOffAmount.data() + top, N_, n_.KnockBarrierFlag[1]);
+  rules_.knockInBarrier = note::KnockInEvent(n_.KI_Barrier.data());
+  mem_.assign(static_cast<std::size_t>(S_), 0);
+  state_.memory = mem_.data();
+}
+
+// Level b of the engine's order (highest first) is block kLevels - 1 - b of
+// the strike, slope and amount arrays.
+note::DateTerms HistoryWalk::DateTermsAt(int d) const {
+  const double* strike[kLevels];
+  double slope[kLevels];
+  double amount[kLevels];
+  for (int b = 0; b < kLevels; ++b) {
+    const std::size_t block = static_cast<std::size_t>(kLevels - 1 - b);
+    strike[b] = &n_.X[layout::StrikeBlockLength(S_, N_) * block + static_cast<std::size_t>(d) * S_];
+    slope[b] = n_.PayOffSlope[block * layout::OutcomeSlots(N_) + d];
+    amount[b] = n_.PayOffAmount[block * layout::OutcomeSlots(N_) + d];
+  }
+  const bool average = n_.DatesInfo[layout::DatesBlock(N_, layout::kWindowRules) + d] != 0;
+  const bool last = d == N_ - 1;
+  return note::DateTermsOf(&n_.KO_Barrier[d], strike, slope, amount, Win(n_, d), average, last,
+                           last ? 0.0 : n_.RedemCoupon[d]);
+}
 
 void HistoryWalk::CheckRows() {
   const std::vector<DatedRow>& h = past_.history;
@@ -269,57 +304,42 @@ void HistoryWalk::WindowCloses(int d, int upTo, std::vector<double>& closes, std
 std::vector<int> HistoryWalk::Flags() const {
   // Worst-of touches set every flag: the library reads "all flags set" as a
   // touch in either mode.
-  if (n_.KnockBarrierFlag[0] == 0) return std::vector<int>(static_cast<std::size_t>(S_), touch_);
+  if (n_.KnockBarrierFlag[0] == 0) return std::vector<int>(static_cast<std::size_t>(S_), state_.touch);
   return mem_;
 }
 
-void HistoryWalk::Coupon(int n, const std::vector<double>& px, const std::vector<double>& y) {
-  if (c_ >= Q_) return;
-  const int cDay = Day(CouponObs(n_, c_));
-  const CouponWatch watch = CouponWatchOf(n_.CouponBarrierFlag);
-  if (watch == CouponWatch::Daily || (watch == CouponWatch::OnDate && n == cDay)) {
-    if (AnyAtOrBelow(y.data(), n_.CouponBarrier[c_], S_)) breach_ = 1;
-  }
-  if (n != cDay) return;
-  const int date = CouponObs(n_, c_);
-  const bool pending = CouponPay(n_, c_) > n_.PriceDate;
-  if (pending) {
-    pendingC_ = c_;
-    pendingBreach_ = breach_;
-    couponSc_ = px;
-  }
-  const std::string label = "coupon " + std::to_string(c_ + 1);
-  if (breach_ == 0) {
-    life_.events.push_back({date, label + (pending ? ": due, paid on " : ": paid on ") +
-                                      FormatIsoDate(CouponPay(n_, c_)), n_.Coupon[c_]});
-  } else {
-    life_.events.push_back({date, label + ": barrier breached, nothing paid", 0.0});
-  }
-  breach_ = 0;
-  ++c_;
-}
-
-void HistoryWalk::Touch(const std::vector<double>& y) {
-  if (d_ >= N_ || touch_ != 0) return;
-  const double barrier = n_.KO_Barrier[d_];
-  if (KnockOutTouchOf(n_.KnockBarrierFlag[0]) == KnockOutTouch::Worst) {
-    touch_ = WorstOf(y.data(), S_) >= barrier ? 1 : 0;
-    return;
-  }
-  touch_ = RememberTouches<MemoryFlagCounts::NonZero>(mem_.data(), y.data(), S_, barrier) ? 1 : 0;
-}
-
-void HistoryWalk::KnockIn(int n, const std::vector<double>& y) {
-  if (KnockInOf(n_.KnockBarrierFlag[1]) != KnockIn::DailyWithLoss || ki_ != 0) return;
-  for (int i = 0; i < S_; ++i) {
-    if (y[i] < n_.KI_Barrier[i]) {
-      ki_ = 1;
-      life_.knockInDate = AddDays(n_.PriceDate, n);
-      life_.events.push_back({life_.knockInDate,
-                              "knock-in: " + n_.underlyingNames[i] + " at " + Percent(y[i]) + " of its base price",
-                              0.0});
-      return;
+void HistoryWalk::DayTests(int n, const std::vector<double>& px, const std::vector<double>& y) {
+  const bool couponLeft = c_ < Q_;
+  const note::CouponTerms coupon = couponLeft ? note::CouponTermsOf(&n_.CouponBarrier[c_], n_.Coupon[c_]) : note::CouponTerms{};
+  const bool couponDate = couponLeft && n == Day(CouponObs(n_, c_));
+  // After the last date (of a note without dates) no period is left: a
+  // barrier that no close reaches.
+  static constexpr double kUnreached = std::numeric_limits<double>::infinity();
+  const note::Event knockOut{Threshold{d_ < N_ ? &n_.KO_Barrier[d_] : &kUnreached, 0},
+                             note::Consequence::KnockOutTouch};
+  const auto couponDue = [&](bool paid) {
+    const int date = CouponObs(n_, c_);
+    const bool pending = CouponPay(n_, c_) > n_.PriceDate;
+    if (pending) {
+      pendingC_ = c_;
+      pendingBreach_ = paid ? 0 : 1;
+      couponSc_ = px;
     }
+    const std::string label = "coupon " + std::to_string(c_ + 1);
+    if (paid) {
+      life_.events.push_back({date, label + (pending ? ": due, paid on " : ": paid on ") +
+                                        FormatIsoDate(CouponPay(n_, c_)), n_.Coupon[c_]});
+    } else {
+      life_.events.push_back({date, label + ": barrier breached, nothing paid", 0.0});
+    }
+    ++c_;
+  };
+  const int i = note::OnDay<0>(state_, rules_, couponLeft ? &coupon : nullptr, couponDate, knockOut, y.data(), couponDue);
+  if (i >= 0) {
+    life_.knockInDate = AddDays(n_.PriceDate, n);
+    life_.events.push_back({life_.knockInDate,
+                            "knock-in: " + n_.underlyingNames[i] + " at " + Percent(y[i]) + " of its base price",
+                            0.0});
   }
 }
 
@@ -336,37 +356,12 @@ void HistoryWalk::Settle(NoteState state, int slot, int d, double payoff, bool p
 bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
   if (d_ >= N_ || n != Day(Obs(n_, d_))) return false;
   const int d = d_;
-  const int L = Win(n_, d);
-  const bool average = n_.DatesInfo[layout::DatesBlock(N_, layout::kWindowRules) + d] != 0;
-  const PayoffLimits limits = PayoffLimitsOf(n_.NAFlag, n_.PayOffLimit[0], n_.PayOffLimit[1]);
-  // The highest of the four blocks of the payoff arrays holds the touch
-  // amount and the maturity terms.
-  const std::size_t top = (layout::kTiers - 1) * layout::OutcomeSlots(N_);
   std::vector<double> closes, window;
   std::vector<int> days;
   WindowCloses(d, n, closes, days);
   for (std::size_t k = 0; k < closes.size(); ++k) window.push_back(closes[k] / n_.UnderlyingPrice[2 * (k % S_) + 1]);
 
-  bool redeemed = false;
-  double payoff = 0.0;
-  if (touch_ == 1) {
-    redeemed = true;
-    payoff = TouchPayoff(limits, n_.PayOffAmount[top + d]);
-  } else {
-    // The tiers from the highest block down; the first that passes redeems.
-    const double* strikes[kLevels];
-    for (int level = 0; level < kLevels; ++level) {
-      const int block = kLevels - 1 - level;
-      strikes[level] = &n_.X[layout::StrikeBlockLength(S_, N_) * block + static_cast<std::size_t>(d) * S_];
-    }
-    const int level = FirstPassingLevel(strikes, S_, window.data(), L, average);
-    if (level >= 0) {
-      const std::size_t at = (kLevels - 1 - level) * layout::OutcomeSlots(N_) + d;
-      redeemed = true;
-      payoff = SlopePayoff(limits, Gain(WorstOf(y.data(), S_)), n_.PayOffSlope[at], n_.PayOffAmount[at]);
-    }
-  }
-
+  // The call of a pending date receives the flags as the date is observed.
   const bool pending = Pay(n_, d) > n_.PriceDate;
   if (pending) {
     pendingD_ = d;
@@ -374,33 +369,29 @@ bool HistoryWalk::Observation(int n, const std::vector<double>& y) {
     sc_ = closes;
     scDays_ = days;
   }
+  const note::DateOutcome o = note::OnObservation<0>(state_, rules_, DateTermsAt(d), y.data(), window.data());
+
   const std::string label = "date " + std::to_string(d + 1) + " of " + std::to_string(N_) + ": ";
-  if (redeemed) {
-    Settle(NoteState::kRedeemed, d, d, payoff, pending,
-           label + (touch_ ? "redeemed by the knock-out touch" : "redeemed"));
+  if (o.result == note::DateResult::Redeemed) {
+    Settle(NoteState::kRedeemed, d, d, o.payoff, pending,
+           label + (o.level < 0 ? "redeemed by the knock-out touch" : "redeemed"));
     return true;
   }
   const double rc = d < N_ - 1 ? n_.RedemCoupon[d] : 0.0;
   life_.events.push_back({Obs(n_, d), label + (rc != 0.0 ? "not redeemed, redemption coupon" : "not redeemed"), rc});
-  std::fill(mem_.begin(), mem_.end(), 0);
-  touch_ = 0;
   ++d_;
-  if (d_ < N_) return false;
+  if (o.result == note::DateResult::Continues) return false;
 
   // The final observation passed: the maturity payoff on its closes.
-  const MaturityTerms terms =
-      MaturityTermsOf(n_.PayOffSlope.data() + top, n_.PayOffAmount.data() + top, N_, n_.KnockBarrierFlag[1]);
-  const MaturityOutcome m = MaturityPayoff(terms, limits, n_.KI_Barrier.data(), y.data(), S_, ki_ != 0);
-  const int slot = m.knockedIn ? N_ + 1 : N_;
-  Settle(NoteState::kMatured, slot, d, m.payoff, pending,
-         std::string("matured ") + (m.knockedIn ? "after a knock-in" : "without knock-in"));
+  const int slot = o.knockedIn ? N_ + 1 : N_;
+  Settle(NoteState::kMatured, slot, d, o.payoff, pending,
+         std::string("matured ") + (o.knockedIn ? "after a knock-in" : "without knock-in"));
   return true;
 }
 
 void HistoryWalk::Run(NoteInputs& out) {
   CheckRows();
   life_.fromHistory = true;
-  mem_.assign(static_cast<std::size_t>(S_), 0);
   const int start = rowDay_.front();
   const std::string& startPath = past_.history.front().path;
   if (N_ > 0 && Day(Obs(n_, 0)) - Win(n_, 0) + 1 <= start) {
@@ -416,8 +407,8 @@ void HistoryWalk::Run(NoteInputs& out) {
   int kiBefore = 0, breachBefore = 0, dBefore = 0, cBefore = 0;
   std::vector<int> flagsBefore(static_cast<std::size_t>(S_), 0);
   const auto keepStates = [&]() {
-    kiBefore = ki_;
-    breachBefore = breach_;
+    kiBefore = state_.knockIn;
+    breachBefore = state_.breach;
     flagsBefore = Flags();
     dBefore = d_;
     cBefore = c_;
@@ -428,9 +419,7 @@ void HistoryWalk::Run(NoteInputs& out) {
     if (n == 0) keepStates();
     const std::vector<double>& px = Closes(n);
     for (int i = 0; i < S_; ++i) y[i] = px[i] / n_.UnderlyingPrice[2 * i + 1];
-    Coupon(n, px, y);
-    Touch(y);
-    KnockIn(n, y);
+    DayTests(n, px, y);
     ended = Observation(n, y);
     if (ended && n < 0) keepStates();
   }
