@@ -11,7 +11,7 @@
 #include "engine/core_valuation.h"
 #include "engine/fixed_outcome.h"
 #include "engine/note_state.h"
-#include "tests/engine/note_fixture.h"
+#include "testing/core_note.h"
 #ifdef MORVIK_HAVE_PRICE_TOOL
 #include "interface/layout.h"
 #include "termsheet/life_cycle.h"
@@ -21,7 +21,7 @@
 namespace morvik {
 namespace {
 
-using testing::NoteFixture;
+using testing::CoreNote;
 
 // Two stocks, one observation date (day 10, paid on day 15, one-day window).
 // A touch or level X3 pays 1.05; level X2 pays 1.03 plus the worst's gain;
@@ -46,8 +46,8 @@ const Case kCases[] = {
     {"maturity knocked in", {0.55, 0.9}, 0, 1e9, 1e9, 1e9, 2, 0.55},
 };
 
-NoteFixture CaseNote(const Case& c) {
-  NoteFixture f(2, {10}, {15});
+CoreNote CaseNote(const Case& c) {
+  CoreNote f(2, {10}, {15});
   f.KnockBarrierFlag0 = c.touchFlag;
   f.KO_Barrier = {c.koBarrier};
   f.SetStrike(3, 0, c.x3);
@@ -60,7 +60,7 @@ NoteFixture CaseNote(const Case& c) {
 }
 
 // The slot that holds the one path's outcome, or -1.
-int OutcomeSlot(const NoteFixture& f) {
+int OutcomeSlot(const CoreNote& f) {
   int slot = -1;
   for (int s = 0; s < f.NStrike + 2; ++s) {
     if (f.ELS_Prob[s] != 0.0) {
@@ -76,7 +76,7 @@ int OutcomeSlot(const NoteFixture& f) {
 // price 100, priced on 2025-01-13 from daily closes at the case's levels:
 // the observation (2025-01-11) is known, its payment (2025-01-16) pending.
 LifeCycle WalkHistory(const Case& c, NoteInputs& n) {
-  const NoteFixture f = CaseNote(c);
+  const CoreNote f = CaseNote(c);
   const int start = 20250101;
   n.PriceDate = 20250113;
   n.NStock = 2;
@@ -120,7 +120,7 @@ TEST(NoteModel, FourCallersAgreeOnHandMadeCases) {
     SCOPED_TRACE(c.name);
     // The path loop, priced at the note's start: the pricing-date tests and
     // ten simulated days on the same closes.
-    NoteFixture run = CaseNote(c);
+    CoreNote run = CaseNote(c);
     for (int i = 0; i < 2; ++i) run.SetPerformance(i, c.perf[i]);
     ASSERT_EQ(MorvikCore(run.View(), run.Results()), 1);
     EXPECT_EQ(OutcomeSlot(run), c.slot);
@@ -143,7 +143,7 @@ TEST(NoteModel, FourCallersAgreeOnHandMadeCases) {
     EXPECT_EQ(n.SC, (std::vector<double>{100.0 * c.perf[0], 100.0 * c.perf[1]}));
 #else
     {
-      NoteFixture f = CaseNote(c);
+      CoreNote f = CaseNote(c);
       const CoreArgs a = f.View();
       note::State s;
       s.memory = flags.data();
@@ -153,7 +153,7 @@ TEST(NoteModel, FourCallersAgreeOnHandMadeCases) {
 #endif
 
     // The settlement of the pending date from its one fixing row.
-    NoteFixture settle = CaseNote(c);
+    CoreNote settle = CaseNote(c);
     settle.SC = {100.0 * c.perf[0], 100.0 * c.perf[1]};
     settle.FixedFlag = {1, 0};
     settle.BeKI_Hitted = knockIn;
@@ -168,7 +168,7 @@ TEST(NoteModel, FourCallersAgreeOnHandMadeCases) {
 // The events a smoothed estimator reads: which threshold moves which cash
 // flow, as the rules test them.
 TEST(NoteModel, EventsNameTheirThresholdsAndConsequences) {
-  NoteFixture f = CaseNote(kCases[1]);
+  CoreNote f = CaseNote(kCases[1]);
   const CoreArgs a = f.View();
   const note::Rules r = note::RulesOf(a);
   const note::DateTerms t = note::DateTermsOf(a, 0);
