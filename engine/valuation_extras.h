@@ -10,7 +10,8 @@
 
 namespace morvik {
 
-// Called with the fraction of the work done (0 < fraction <= 1).
+// Called with the fraction of the work done (0 <= fraction <= 1): the one
+// progress hook of the library and of the layers above it.
 struct ProgressCallback {
   void (*fn)(void* ctx, double fraction) = nullptr;
   void* ctx = nullptr;

@@ -24,7 +24,7 @@ bool OptionsValid(const ValuationOptions& o) {
     if (first >= static_cast<std::uint64_t>(kSeeds)) return false;
     if (first + static_cast<std::uint64_t>(o.replications) > static_cast<std::uint64_t>(kSeeds)) return false;
   }
-  return (o.progress != nullptr || o.progressCtx == nullptr) && (o.stop != nullptr || o.stopCtx == nullptr);
+  return (o.progress.fn != nullptr || o.progress.ctx == nullptr) && (o.stop != nullptr || o.stopCtx == nullptr);
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.seed = options.seed.value_or(0);
     request.replications = options.replications;
     request.runner = options.runner;
-    request.progress = ProgressCallback{options.progress, options.progressCtx};
+    request.progress = options.progress;
     StopSignal stop(options.stop, options.stopCtx);
     if (options.stop != nullptr) request.stop = &stop;
     request.checkpoints = options.checkpoints;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/valuation_extras.h"
 #include "interface/extended_args.h"
 #include "interface/validation.h"
 #include "logging/log_writer.h"
@@ -44,8 +45,7 @@ struct ValuationOptions {
   // sensitivities are grouped over it); aligned, from the thread that runs
   // the runner's task 0, and 1.0 last from the calling thread. Not called
   // when nothing is simulated (a note settled on its fixings, a rejection).
-  void (*progress)(void* ctx, double fraction) = nullptr;
-  void* progressCtx = nullptr;
+  ProgressCallback progress;
   // Asked whether to stop, from the thread progress is reported from, every
   // kStopPollPaths paths or so of that thread's (whether or not there is a
   // progress hook); true stops every valuation of the call at its next

@@ -75,11 +75,11 @@ NoteResult Stopped() {
 
 // The library's progress, a share `part` of the note's, to the request's hook.
 struct CallProgress {
-  const ProgressHook* hook = nullptr;
+  const ProgressCallback* hook = nullptr;
   double part = 1.0;
   static void Report(void* ctx, double fraction) {
     const CallProgress& p = *static_cast<const CallProgress*>(ctx);
-    (*p.hook)(fraction * p.part);
+    p.hook->fn(p.hook->ctx, fraction * p.part);
   }
 };
 
@@ -171,7 +171,7 @@ NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   const bool ladder = request.ladder;
   const auto report = [&](double fraction) {
-    if (request.progress) request.progress(fraction);
+    if (request.progress.fn != nullptr) request.progress.fn(request.progress.ctx, fraction);
   };
   const std::vector<double> moves = LadderMoves();
   report(0.0);
@@ -189,10 +189,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   // the first of the ladder's points.
   CallProgress progress{&request.progress, ladder ? 1.0 / static_cast<double>(moves.size()) : 1.0};
   ValuationOptions first = options;
-  if (request.progress) {
-    first.progress = &CallProgress::Report;
-    first.progressCtx = &progress;
-  }
+  if (request.progress.fn != nullptr) first.progress = ProgressCallback{&CallProgress::Report, &progress};
   if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
   ValuationResult v = ValueNote(n.Inputs(), first);
   if (v.status == kValuationInterrupted) return Stopped();

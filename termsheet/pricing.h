@@ -16,13 +16,6 @@
 
 namespace morvik {
 
-// How far the pricing of one note has got, as a fraction from 0 to 1. It is
-// called with 0 before the note's call and 1 when the note is done, after
-// each point of a ladder, and in between as a call's paths complete where
-// the library's entry reports them. It may be called from the thread that
-// prices the note, never from two threads at once for one note.
-using ProgressHook = std::function<void(double fraction)>;
-
 // Asked every so many paths from the thread that prices the note (see
 // ValuationOptions::stop); true stops the pricing of the note, whose result
 // then has status kValuationInterrupted and no figures. Must not throw.
@@ -39,7 +32,11 @@ struct PriceRequest {
   // Threads for one note: the revaluations of its greeks on the default
   // stream, its blocks of paths on the aligned stream.
   long long threads = 1;
-  ProgressHook progress;   // optional
+  // How far the pricing of the note has got (optional): 0 before the note's
+  // call, 1 when the note is done, after each point of a ladder, and in
+  // between as the call's paths complete. Called from the thread that
+  // prices the note, never from two threads at once for one note.
+  ProgressCallback progress;
   StopHook stop;           // optional
   // The random numbers: the default stream (seeds 0 to kMaxDefaultSeed, none:
   // the fixed stream of the library's exports) or the path-addressed

@@ -189,8 +189,7 @@ TEST_F(ConcurrencyTest, AlignedBlocksOnSeveralThreadsReproduceOneThread) {
       const TaskRunner runner = ThreadRunner(3);
       ValuationOptions threaded = options;
       threaded.runner = &runner;
-      threaded.progress = &Seen::Report;
-      threaded.progressCtx = &seen[t];
+      threaded.progress = ProgressCallback{&Seen::Report, &seen[t]};
       results[t] = ValueNote(note.View(), threaded);
     });
   for (std::thread& th : callers) th.join();

@@ -231,8 +231,7 @@ TEST(ValueNote, ProgressRisesToOneInAtMostAHundredAndOneReports) {
     o.stream = k.stream;
     o.runner = k.runner;
     o.replications = k.replications;
-    o.progress = &Reports::Take;
-    o.progressCtx = &rep;
+    o.progress = ProgressCallback{&Reports::Take, &rep};
     ASSERT_EQ(ValueNote(c.Inputs(), o).status, 1);
     const std::vector<double>& f = rep.fractions;
     ASSERT_GE(f.size(), 2u);

@@ -536,16 +536,16 @@ TEST(PricePrecision, StreamsSeedsConvergenceAndReplications) {
 TEST(PriceBookRun, ProgressLineOnlyOnATerminal) {
   std::ostringstream drawn;
   ProgressLine line(drawn, 2, true);
-  const ProgressHook first = line.ForNote(0);
-  ASSERT_TRUE(static_cast<bool>(first));
-  first(0.25);
+  const ProgressCallback first = line.ForNote(0);
+  ASSERT_NE(first.fn, nullptr);
+  first.fn(first.ctx, 0.25);
   EXPECT_EQ(drawn.str(), "\rpriced 0 of 2 notes; running: 25 %");
   line.NoteDone(0);
   line.Finish();
   EXPECT_EQ(drawn.str().substr(drawn.str().rfind('\r')), "\rpriced 1 of 2 notes" + std::string(15, ' ') + "\n");  // the longer line blanked
   std::ostringstream quiet;
   ProgressLine off(quiet, 2, false);
-  EXPECT_FALSE(static_cast<bool>(off.ForNote(0)));
+  EXPECT_EQ(off.ForNote(0).fn, nullptr);
   off.NoteDone(0);
   off.Finish();
   EXPECT_TRUE(quiet.str().empty());

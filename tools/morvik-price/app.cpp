@@ -209,7 +209,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     return kExitUnusable;
   }
 
-  // Parsed here, checked by the request's rule (and the jobs by the book's).
+  // Parsed here; the request is checked by its rule, the jobs here.
   PriceRequest request;
   long long jobs = 1, threads = 1, replications = 1, trials = 0, seed = 0;
   std::string problem;

@@ -10,15 +10,22 @@
 namespace morvik {
 
 ProgressLine::ProgressLine(std::ostream& err, std::size_t notes, bool enabled)
-    : err_(err), enabled_(enabled), fraction_(notes, -1.0) {}
+    : err_(err), enabled_(enabled), fraction_(notes, -1.0) {
+  notes_.reserve(notes);
+  for (std::size_t k = 0; k < notes; ++k) notes_.push_back(Slot{this, k});
+}
 
-ProgressHook ProgressLine::ForNote(std::size_t k) {
-  if (!enabled_) return ProgressHook();
-  return [this, k](double fraction) {
-    std::lock_guard<std::mutex> hold(lock_);
-    fraction_[k] = std::clamp(fraction, 0.0, 1.0);
-    Draw(false);
-  };
+ProgressCallback ProgressLine::ForNote(std::size_t k) {
+  if (!enabled_) return ProgressCallback{};
+  return ProgressCallback{&ProgressLine::NoteProgress, &notes_[k]};
+}
+
+void ProgressLine::NoteProgress(void* ctx, double fraction) {
+  const Slot& slot = *static_cast<const Slot*>(ctx);
+  ProgressLine& line = *slot.line;
+  std::lock_guard<std::mutex> hold(line.lock_);
+  line.fraction_[slot.note] = std::clamp(fraction, 0.0, 1.0);
+  line.Draw(false);
 }
 
 void ProgressLine::NoteDone(std::size_t k) {
@@ -85,7 +92,7 @@ double EstimateSeconds(const NoteInputs& n, const PriceRequest& request, long lo
   pilot.NTrials = static_cast<double>(kPilotTrials);
   pilot.CalcFlag[1] = 0;
   PriceRequest quiet = request;
-  quiet.progress = ProgressHook();
+  quiet.progress = ProgressCallback{};
   const auto start = std::chrono::steady_clock::now();
   PriceNote(pilot, quiet);
   pilotSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -23,19 +23,27 @@ class ProgressLine {
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  // The hook for note k's request (empty when disabled).
-  ProgressHook ForNote(std::size_t k);
+  // The hook for note k's request (no function when disabled); valid while
+  // the line lives.
+  ProgressCallback ForNote(std::size_t k);
   void NoteDone(std::size_t k);
   // Ends the line.
   void Finish();
 
  private:
+  // A note's hook context: the line and the note's index.
+  struct Slot {
+    ProgressLine* line;
+    std::size_t note;
+  };
+  static void NoteProgress(void* ctx, double fraction);
   void Draw(bool force);  // under lock_
 
   std::ostream& err_;
   const bool enabled_;
   std::mutex lock_;
   std::vector<double> fraction_;  // < 0: not started; 1: done
+  std::vector<Slot> notes_;
   std::size_t done_ = 0;
   std::size_t lastWidth_ = 0;
   std::chrono::steady_clock::time_point lastDraw_{};
