@@ -213,7 +213,8 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
     when it rejected the note, and ``error`` says what went wrong; ``error``
     is None on every other row. The numbers do not depend on the cluster."""
     options = {"trials": trials, "greeks": bool(greeks), "full": bool(full)}
-    note_request(options)  # a wrong option raises before any work
+    request = note_request(options)
+    _morvik.check_request(request["compute"], request["trials"])  # a wrong option raises before any work
     if dashboard and (client is not None or scheduler):
         raise ValueError("dashboard is for the local cluster; a running cluster serves its own")
     entries = book_entries(notes)

@@ -24,7 +24,8 @@ def error_rows(label, error):
 
 def note_request(options):
     """The pricing request of every note of a book, from its ``options``
-    (``trials``, ``greeks``, ``full``); a wrong option raises ValueError."""
+    (``trials``, ``greeks``, ``full``); an option of the wrong type raises
+    ValueError (their ranges are the library's check, _morvik.check_request)."""
     return _request(options.get("trials"), options.get("greeks", False), options.get("full", False), None,
                     "default", 1, 1, False)
 

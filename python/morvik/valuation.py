@@ -18,9 +18,9 @@ def _whole(value):
 
 def _request(trials, greeks, full, seed, stream, threads, replications, convergence):
     """The request's arguments of the C++ call: the keyword arguments read
-    into the library's types here, their ranges checked by the library's
-    rule of a request, so that a wrong option raises before anything is
-    priced."""
+    into the library's types here; their ranges are the library's rule of a
+    request, which ``_morvik.price`` applies before anything is priced (and
+    ``_morvik.check_request`` where a wrong option must raise earlier)."""
     if stream not in _STREAMS:
         raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
     for name, value in (("trials", trials), ("seed", seed)):
@@ -29,10 +29,9 @@ def _request(trials, greeks, full, seed, stream, threads, replications, converge
     for name, value in (("threads", threads), ("replications", replications)):
         if not _whole(value):
             raise ValueError(f"{name} takes a whole number, not {value!r}")
-    request = {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
-               "seed": _int(seed), "aligned": stream == "aligned", "replications": int(replications)}
-    _morvik.check_request(**request)
-    return {**request, "convergence": bool(convergence)}
+    return {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
+            "seed": _int(seed), "aligned": stream == "aligned", "replications": int(replications),
+            "convergence": bool(convergence)}
 
 
 def _int(value):

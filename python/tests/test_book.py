@@ -265,3 +265,10 @@ def test_the_output_folder_is_checked_before_pricing(tmp_path, monkeypatch, caps
         assert book.main([STEPDOWN, "--out", str(out)]) == 2
         assert f"morvik book: cannot write {out}: " in capsys.readouterr().err
     assert sorted(os.listdir(tmp_path)) == ["file", "folder.csv"]
+
+
+def test_a_book_with_an_option_out_of_range_raises_before_any_work():
+    # The library's check of a request runs before a cluster starts.
+    for bad in (0, 10**10):
+        with pytest.raises(ValueError, match="trials takes a whole number from 1"):
+            book.price_book([STEPDOWN], trials=bad)
