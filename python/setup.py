@@ -56,9 +56,14 @@ setup(
     version=library_version(),
     description="Monte Carlo pricing of autocallable step-down notes on a basket of stocks",
     packages=["morvik"],
+    # The types: the package's hints (py.typed) and the extension's stub.
+    package_data={"morvik": ["py.typed", "_morvik.pyi"]},
     ext_modules=[Extension("morvik._morvik", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
     python_requires=">=3.9",
     install_requires=["numpy", "pandas", "matplotlib"],
+    # Books on a Dask cluster (morvik.book): pip install "morvik[book]"; on
+    # Debian, python3-dask and python3-distributed.
+    extras_require={"book": ["dask", "distributed"]},
     zip_safe=False,
 )

@@ -59,6 +59,15 @@ py::dict FlowColumns(const std::vector<SlotFlow>& flows) {
 
 bool HasFigures(const NoteReport& r) { return r.usable && r.priced && r.result.status >= 0; }
 
+// The kind of outcome slot `slot` of a note of `N` observation dates, the
+// key of the outcome frames beside the observation date: redemption on an
+// observation date before the last ("early") or on the last ("final"), then
+// the two maturity slots.
+const char* OutcomeKind(int N, int slot) {
+  if (slot < N) return slot == N - 1 ? "final" : "early";
+  return slot == N ? "maturity no knock-in" : "maturity knock-in";
+}
+
 // A row of the long-form table as a tuple: empty text and no trials None,
 // numbers float (NaN where the CSV has an empty field).
 py::tuple RowTuple(const CsvRow& row, const std::optional<std::string>& error) {
@@ -173,6 +182,15 @@ void BindReport(py::module_& m) {
             return labels;
           },
           "The outcome slots' names, in slot order")
+      .def(
+          "outcome_kinds",
+          [](const NoteReport& r) {
+            py::list kinds;
+            const int slots = HasFigures(r) ? r.note.NStrike + 2 : 0;
+            for (int s = 0; s < slots; ++s) kinds.append(OutcomeKind(r.note.NStrike, s));
+            return kinds;
+          },
+          "The outcome slots' kinds, in slot order: early, final, maturity no knock-in, maturity knock-in")
       .def("coupons", [](const NoteReport& r) { return FlowColumns(CouponFlows(r)); },
            "The coupons as columns, as outcomes() has them")
       .def(
@@ -204,6 +222,20 @@ void BindReport(py::module_& m) {
           "without greeks")
       .def_property_readonly("theta", [](const NoteReport& r) { return GreeksOf(r).theta; })
       .def_property_readonly("rho", [](const NoteReport& r) { return GreeksOf(r).rho; })
+      .def_property_readonly(
+          "theta_se",
+          [](const NoteReport& r) {
+            const NoteGreeks g = GreeksOf(r);
+            return g.theta && std::isfinite(g.thetaSE) ? std::optional<double>(g.thetaSE) : std::nullopt;
+          },
+          "theta's standard error; None without theta or when the library reports none")
+      .def_property_readonly(
+          "rho_se",
+          [](const NoteReport& r) {
+            const NoteGreeks g = GreeksOf(r);
+            return g.rho && std::isfinite(g.rhoSE) ? std::optional<double>(g.rhoSE) : std::nullopt;
+          },
+          "rho's standard error; None without rho or when the library reports none")
       .def(
           "convergence",
           [](const NoteReport& r) -> py::object {

@@ -7,7 +7,7 @@ a price here is the tool's price, bit for bit.
 
     import morvik
     note = morvik.load("examples/two_stock_stepdown.json")
-    v = morvik.price(note, greeks=True)
+    v = morvik.price(note, greeks=True)    # or morvik.price("examples/...json")
     v.price, v.outcomes, v.greeks          # numbers and pandas DataFrames
     v.plot()                               # a matplotlib Figure
     morvik.ladder(note).morvik.plot()      # spot ladder and its figure
@@ -20,12 +20,15 @@ a price here is the tool's price, bit for bit.
 - ``capi.calc_morvik_mc``: the full export on numpy arrays; ``library_path``:
   the shared library;
 - ``TermSheetError``, ``PricingError``: what can go wrong;
+- ``units``: the units of the figures (``GREEK_UNITS``), as the frames'
+  ``attrs["units"]`` state them;
 - ``python -m morvik price FILE...``: the command line.
 """
 
 from importlib import import_module as _import_module
+from types import ModuleType as _ModuleType
 
-from . import capi
+from . import capi, units
 from ._morvik import __version__
 from .calibration import Calibration, calibrate
 from .capi import library_path
@@ -36,10 +39,10 @@ from .valuation import Valuation, price
 
 __all__ = ["Calibration", "Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES",
            "VOL_MOVES", "calibrate", "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved",
-           "plots", "price"]
+           "plots", "price", "units"]
 
 
-def __getattr__(name):
+def __getattr__(name: str) -> _ModuleType:
     # morvik.plots loads matplotlib, so it is imported when first asked for.
     if name == "plots":
         return _import_module(".plots", __name__)

@@ -3,9 +3,12 @@
 ``python -m morvik book PATH... --out FILE [options]``: a book valued on a
 Dask cluster (morvik.book)."""
 
+from __future__ import annotations
+
 import signal
 import sys
 import threading
+from typing import Optional, Sequence
 
 from . import _morvik
 
@@ -15,7 +18,7 @@ USAGE = ("usage: python -m morvik price FILE... [options]\n"
          "--help after the command lists its options")
 
 
-def main(argv=None):
+def main(argv: Optional[Sequence[str]] = None) -> int:
     args = sys.argv[1:] if argv is None else list(argv)
     if args and args[0] == "book":
         from .book import main as book_main  # dask is loaded for books only

@@ -2,7 +2,7 @@
 
 ``price_book`` takes term sheets (files, folders of ``*.json``, dicts, notes)
 and returns one long-form table, the rows of ``morvik-price --csv`` with an
-``error`` column. Without a client it starts a ``distributed.LocalCluster`` of
+``error`` and a ``currency`` column. Without a client it starts a ``distributed.LocalCluster`` of
 worker processes on this machine; with ``scheduler="tcp://host:8786"`` it joins
 a running cluster. Term sheets travel to the workers as text and each worker
 prices with the library's own fixed random stream, so the table does not
@@ -12,10 +12,14 @@ A note that cannot be read, that the library rejects, or whose workers keep
 dying becomes a row with its error; the other notes go on.
 ``python -m morvik book`` is the command line (``main``)."""
 
+from __future__ import annotations
+
 import argparse
+import ast
 import json
 import logging
 import math
+import multiprocessing
 import numbers
 import os
 import sys
@@ -23,6 +27,7 @@ import tempfile
 import threading
 import time
 import uuid
+from typing import Any, Dict, List, Optional, Sequence, TextIO, Tuple, Union
 
 import dask
 import pandas as pd
@@ -30,9 +35,19 @@ from distributed import Client, LocalCluster, Nanny, as_completed
 from distributed.scheduler import KilledWorker
 
 from . import _morvik
-from .book_task import COLUMNS, error_rows, note_request, value_note
+from .book_task import COLUMNS, Row, error_rows, note_request, value_note
 from .errors import TermSheetError
 from .note import Note, dict_text, load
+
+# The table's columns: the rows' (book_task.COLUMNS), the standard error
+# spelt as everywhere in the package (the CSV file keeps the tool's header).
+_RENAMED = {"standard_error": "std_error"}
+TABLE: List[str] = [_RENAMED.get(c, c) for c in COLUMNS]
+# The columns of the tool's CSV and the error column, as the table names them.
+CSV_COLUMNS: List[str] = [_RENAMED.get(c, c) for c in _morvik.TABLE_COLUMNS]
+
+Source = Union[str, "os.PathLike[str]", Dict[str, Any], Note]
+Entry = Tuple[str, Optional[str], Optional[str]]
 
 # Settings of the scheduler of a local cluster. A task whose worker dies is
 # started again on another worker once; when that worker dies too, the note
@@ -50,17 +65,17 @@ RETRIES = 1
 
 # -- the notes of a book ------------------------------------------------------
 
-def _dict_label(sheet, k):
+def _dict_label(sheet: Dict[str, Any], k: int) -> str:
     name = sheet.get("name")
     return name if isinstance(name, str) and name else f"<dict {k + 1}>"
 
 
-def _sources(notes):
+def _sources(notes: Union[Source, Sequence[Source]]) -> List[Source]:
     """``notes`` as a flat list: a folder's ``*.json`` files in name order in
     its place."""
     if isinstance(notes, (str, os.PathLike, dict, Note)):
         notes = [notes]
-    sources = []
+    sources: List[Source] = []
     for source in notes:
         if isinstance(source, (str, os.PathLike)) and os.path.isdir(source):
             folder = os.fspath(source)
@@ -72,16 +87,20 @@ def _sources(notes):
     return sources
 
 
-def book_entries(notes):
+def book_entries(notes: Union[Source, Sequence[Source]]) -> List[Entry]:
     """The notes of a book as ``(label, text, error)``: term-sheet text to
     send to a worker, or the error of a file that could not be read (then
     text is None). ``notes`` is a path (a file, or a folder whose ``*.json``
     files are taken in name order), a dict or a ``Note``, or a list of them.
     A ``Note`` travels as its explicit form, which prices as the note."""
-    entries = []
+    entries: List[Entry] = []
     for k, source in enumerate(_sources(notes)):
         if isinstance(source, dict):
-            entries.append((_dict_label(source, k), dict_text(source), None))
+            label = _dict_label(source, k)
+            try:
+                entries.append((label, dict_text(source, label), None))
+            except TermSheetError as e:  # a value JSON cannot hold, named by its field
+                entries.append((label, None, str(e)))
         elif isinstance(source, Note):
             entries.append((source.label, source.expanded_text(), None))
         else:
@@ -89,7 +108,7 @@ def book_entries(notes):
     return entries
 
 
-def _file_entry(path):
+def _file_entry(path: str) -> Entry:
     try:
         with open(path, "rb") as f:
             return path, f.read().decode("utf-8"), None
@@ -113,22 +132,81 @@ LOOPBACK = "127.0.0.1"
 DASHBOARD_ADDRESS = f"{LOOPBACK}:8787"
 
 
-class _QuietNanny(Nanny):
+class _QuietNanny(Nanny):  # type: ignore[misc]  # distributed is untyped here
     """A worker process whose HTTP server serves no dashboard pages
     (LocalCluster turns them on with any worker_dashboard_address)."""
 
-    def __init__(self, *args, **kwargs):
+    def __init__(self, *args: Any, **kwargs: Any) -> None:
         kwargs["dashboard"] = False
         super().__init__(*args, **kwargs)
 
 
-def start_local_cluster(workers=None, dashboard=False):
+MAIN_GUARD = ("the local cluster's worker processes import the script again: value the book under "
+              "`if __name__ == \"__main__\":`")
+
+
+def _is_main_guard(statement: ast.stmt) -> bool:
+    """Whether ``statement`` is ``if __name__ == "__main__":`` (either way round)."""
+    if not isinstance(statement, ast.If) or not isinstance(statement.test, ast.Compare):
+        return False
+    test = statement.test
+    sides = [test.left, *test.comparators]
+    return (len(sides) == 2 and isinstance(test.ops[0], ast.Eq)
+            and any(isinstance(s, ast.Name) and s.id == "__name__" for s in sides)
+            and any(isinstance(s, ast.Constant) and s.value == "__main__" for s in sides))
+
+
+def _unguarded_script_line() -> Optional[int]:
+    """The line of the main script's top level that led here when it lies
+    outside ``if __name__ == "__main__":``, else None (a notebook, a function
+    called from the guard, a script that cannot be read)."""
+    main = sys.modules.get("__main__")
+    if main is None or not getattr(main, "__file__", None) or main.__dict__.get("__name__") != "__main__":
+        return None
+    frame = sys._getframe(1)
+    while frame is not None and not (frame.f_code.co_name == "<module>" and frame.f_globals is main.__dict__):
+        frame = frame.f_back  # type: ignore[assignment]
+    if frame is None:
+        return None
+    try:
+        with open(frame.f_code.co_filename, "rb") as f:
+            tree = ast.parse(f.read())
+    except (OSError, SyntaxError, ValueError):
+        return None
+    line = frame.f_lineno
+    for statement in tree.body:
+        if statement.lineno <= line <= (statement.end_lineno or statement.lineno):
+            return None if _is_main_guard(statement) else line
+    return None
+
+
+def _check_main_guard() -> None:
+    """A local cluster spawns its workers, and each imports the main script
+    again: a script that starts one outside ``if __name__ == "__main__":``
+    would start a cluster in every worker, and so on. The script's process
+    raises RuntimeError saying so before any worker is started; a worker
+    importing such a script (where the check above could not see the
+    script) stops with that one line, no traceback."""
+    if multiprocessing.parent_process() is not None and getattr(multiprocessing.current_process(),
+                                                                "_inheriting", False):
+        sys.stderr.write(f"morvik book: not started in a worker process: {MAIN_GUARD}\n")
+        sys.stderr.flush()
+        os._exit(3)
+    line = _unguarded_script_line()
+    if line is not None:
+        main = sys.modules["__main__"]
+        raise RuntimeError(f"{main.__file__}, line {line}: a book on a local cluster is started at the "
+                           f"script's top level; {MAIN_GUARD}")
+
+
+def start_local_cluster(workers: Optional[int] = None, dashboard: bool = False) -> Client:
     """A LocalCluster of ``workers`` processes (default: one per core), one
     thread each, with its client. The pricing runs in the worker processes:
     the library prices a note on one thread, and processes keep one note's
     crash from taking others with it. Everything listens on 127.0.0.1 only;
     ``dashboard`` serves the scheduler's dashboard there (DASHBOARD_ADDRESS,
     or another port when that one is taken: see ``client.dashboard_link``)."""
+    _check_main_guard()
     workers = workers or os.cpu_count() or 1
     with dask.config.set(SCHEDULER_CONFIG):
         cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, host=LOOPBACK,
@@ -139,7 +217,7 @@ def start_local_cluster(workers=None, dashboard=False):
     return Client(cluster)
 
 
-def _lost_error(label, exc):
+def _lost_error(label: str, exc: BaseException) -> str:
     if isinstance(exc, KilledWorker):
         return f"{label}: not valued, the workers pricing it died ({exc})"
     return f"{label}: not valued, {type(exc).__name__}: {exc}"
@@ -149,7 +227,7 @@ class _Progress:
     """One line on standard error, redrawn in place: notes done, failed,
     elapsed time and an estimate of the time left."""
 
-    def __init__(self, total, unreadable, stream):
+    def __init__(self, total: int, unreadable: int, stream: TextIO) -> None:
         # The estimate counts only notes valued here, not the unreadable ones.
         self.total, self.done, self.failed, self.unreadable = total, unreadable, unreadable, unreadable
         self.stream = stream
@@ -159,17 +237,17 @@ class _Progress:
         self.ticker = threading.Thread(target=self._tick, daemon=True)
         self.ticker.start()
 
-    def note_done(self, failed):
+    def note_done(self, failed: bool) -> None:
         with self.lock:
             self.done += 1
             self.failed += failed
         self.draw()
 
-    def _tick(self):
+    def _tick(self) -> None:
         while not self.stopped.wait(1.0):
             self.draw()
 
-    def draw(self, end=""):
+    def draw(self, end: str = "") -> None:
         with self.lock:
             elapsed = time.monotonic() - self.start
             line = f"book: {self.done}/{self.total} notes done, {self.failed} failed, {_clock(elapsed)} elapsed"
@@ -178,24 +256,28 @@ class _Progress:
             self.stream.write("\r" + line + "\x1b[K" + end)
             self.stream.flush()
 
-    def close(self):
+    def close(self) -> None:
         self.stopped.set()
         self.ticker.join()
         self.draw(end="\n")
 
 
-def _clock(seconds):
+def _clock(seconds: float) -> str:
     seconds = int(round(seconds))
     return f"{seconds // 3600}:{seconds // 60 % 60:02d}:{seconds % 60:02d}" if seconds >= 3600 else \
         f"{seconds // 60}:{seconds % 60:02d}"
 
 
-def price_book(notes, client=None, *, greeks=False, full=False, trials=None, workers=None, scheduler=None,
-               progress=None, dashboard=False):
+def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] = None, *, greeks: bool = False,
+               full: bool = False, trials: Optional[int] = None, workers: Optional[int] = None,
+               scheduler: Optional[str] = None, progress: Optional[bool] = None,
+               dashboard: bool = False) -> pd.DataFrame:
     """Values a book, one task per note, and returns its table: a DataFrame
-    with the columns ``note, pricing_date, trials, quantity, underlying,
-    value, standard_error, error``, the notes in the order given and each
-    note's rows in the order of ``morvik-price --csv``.
+    with the columns of ``morvik-price --csv`` (``note, pricing_date,
+    trials, quantity, underlying, value, std_error``; ``pricing_date`` as
+    datetime64, the standard error under the package's name), then
+    ``error`` and ``currency`` (the notional's), the notes in the order
+    given and each note's rows in the order of ``morvik-price --csv``.
 
     - ``notes``: paths (files, or folders of ``*.json``), dicts, ``Note``s;
     - ``client``: a ``distributed.Client`` to run on; without one, a client of
@@ -211,14 +293,18 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
 
     A note that fails has one ``status`` row: ``value`` is the library's code
     when it rejected the note, and ``error`` says what went wrong; ``error``
-    is None on every other row. The numbers do not depend on the cluster."""
+    is None on every other row. The numbers do not depend on the cluster.
+
+    In a script, call it under ``if __name__ == "__main__":``: the local
+    cluster's worker processes import the script again. Without the guard
+    it raises RuntimeError naming the line, before any worker starts."""
     options = {"trials": trials, "greeks": bool(greeks), "full": bool(full)}
     request = note_request(options)
     _morvik.check_request(request["compute"], request["trials"])  # a wrong option raises before any work
     if dashboard and (client is not None or scheduler):
         raise ValueError("dashboard is for the local cluster; a running cluster serves its own")
     entries = book_entries(notes)
-    results = [None] * len(entries)
+    results: List[Optional[List[Row]]] = [None] * len(entries)
     for k, (label, text, error) in enumerate(entries):
         if error is not None:
             results[k] = error_rows(label, error)
@@ -230,7 +316,7 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
     todo = [k for k, entry in enumerate(entries) if entry[2] is None]
     show = sys.stderr.isatty() if progress is None else progress
     bar = _Progress(len(entries), len(entries) - len(todo), sys.stderr) if show else None
-    futures = {}
+    futures: Dict[Any, int] = {}
     try:
         # One graph for the whole book: the scheduler sees every note at once
         # and hands them out in this order.
@@ -247,7 +333,7 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
             except Exception as e:  # noqa: BLE001 -- the note's workers died, or it was cancelled
                 results[k] = error_rows(entries[k][0], _lost_error(entries[k][0], e))
             if bar:
-                bar.note_done(any(row[-1] is not None for row in results[k]))
+                bar.note_done(any(row[COLUMNS.index("error")] is not None for row in results[k] or []))
     finally:
         if bar:
             bar.close()
@@ -256,10 +342,10 @@ def price_book(notes, client=None, *, greeks=False, full=False, trials=None, wor
             client.cancel(unfinished)
         if owned is not None:
             close_client(owned)
-    return _frame([row for rows in results for row in rows])
+    return _frame([row for rows in results for row in rows or []])
 
 
-def close_client(client):
+def close_client(client: Client) -> None:
     """Closes ``client`` and the local cluster it started, if any."""
     cluster = client.cluster
     client.close()
@@ -267,38 +353,47 @@ def close_client(client):
         cluster.close()
 
 
-def _frame(rows):
-    frame = pd.DataFrame.from_records(rows, columns=COLUMNS)
+def _frame(rows: Sequence[Row]) -> pd.DataFrame:
+    """The table of the rows (tuples in ``book_task.COLUMNS`` order)."""
+    frame = pd.DataFrame.from_records(list(rows), columns=TABLE)
     frame["trials"] = frame["trials"].astype("Int64")
-    for column in ("value", "standard_error"):
+    frame["pricing_date"] = pd.to_datetime(frame["pricing_date"], format="%Y-%m-%d")
+    for column in ("value", "std_error"):
         frame[column] = frame[column].astype(float)
     return frame
 
 
+def _written(frame: pd.DataFrame, columns: Sequence[str]) -> List[Tuple[Any, ...]]:
+    """The rows of ``columns`` as a file holds them: dates as ISO text,
+    missing values None."""
+    part = frame[list(columns)].astype(object)
+    part["pricing_date"] = frame["pricing_date"].dt.strftime("%Y-%m-%d").astype(object)
+    return [tuple(None if _missing(v) else v for v in values) for values in part.itertuples(index=False)]
+
+
 # -- writing the table ----------------------------------------------------------
 
-def shortest(v):
+def shortest(v: float) -> str:
     """A double as the library's reports write it: the shortest text that
     reads back to it ("" for NaN and infinity, as in the tool's CSV)."""
     return _morvik.shortest_double(v) if math.isfinite(v) else ""
 
 
-def _missing(value):
-    return value is None or value is pd.NA or (isinstance(value, float) and math.isnan(value))
+def _missing(value: Any) -> bool:
+    return value is None or value is pd.NA or value is pd.NaT or (isinstance(value, float) and math.isnan(value))
 
 
-def _csv_text(frame):
+def _csv_text(frame: pd.DataFrame) -> str:
     """The table as CSV, written by the library's row writer (the tool's
-    columns and the error column)."""
-    return _morvik.table_csv([tuple(None if _missing(v) else v for v in values)
-                              for values in frame.itertuples(index=False)])
+    columns under its header, and the error column)."""
+    return _morvik.table_csv(_written(frame, CSV_COLUMNS))
 
 
-def _json_text(frame):
+def _json_text(frame: pd.DataFrame) -> str:
     records = []
-    for values in frame.itertuples(index=False):
+    for values in _written(frame, TABLE):
         record = {}
-        for column, value in zip(COLUMNS, values):
+        for column, value in zip(TABLE, values):
             if value is None or value is pd.NA or (isinstance(value, float) and not math.isfinite(value)):
                 value = None
             elif isinstance(value, numbers.Integral):  # numpy's and pandas' integers too
@@ -308,7 +403,7 @@ def _json_text(frame):
     return json.dumps(records, indent=1, ensure_ascii=False, allow_nan=False) + "\n"
 
 
-def check_writable(path):
+def check_writable(path: str) -> None:
     """Raises OSError naming ``path`` unless a table can be written there: its
     folder exists and takes a new file (tried), and ``path`` is no folder.
     A book runner checks this before pricing, not after."""
@@ -325,10 +420,11 @@ def check_writable(path):
     os.unlink(probe)
 
 
-def write_table(frame, path):
+def write_table(frame: pd.DataFrame, path: str) -> None:
     """Writes a book's table to ``path``: CSV (``.csv``, the tool's long form
-    with the ``error`` column, loadable by a spreadsheet or
-    ``pandas.read_csv``) or JSON (``.json``, a list of rows, for
+    with the ``error`` column under the tool's header, loadable by a
+    spreadsheet or ``pandas.read_csv``) or JSON (``.json``, a list of rows
+    under the table's column names, dates as ISO text, for
     ``pandas.read_json``). The text goes to a temporary file in the same
     folder, which then replaces ``path`` in one step: an interrupted write
     leaves the previous file as it was, and no partial file."""
@@ -354,7 +450,7 @@ def write_table(frame, path):
 
 # -- the command line -------------------------------------------------------------
 
-def _parser():
+def _parser() -> argparse.ArgumentParser:
     p = argparse.ArgumentParser(
         prog="python -m morvik book",
         description="Values a book of term sheets on a Dask cluster, one task per note, and writes one table "
@@ -374,7 +470,7 @@ def _parser():
     return p
 
 
-def main(argv=None):
+def main(argv: Optional[Sequence[str]] = None) -> int:
     """``python -m morvik book PATHS... --out FILE [options]``. Exit status 0
     when every note was valued, 1 when some failed (their rows say why), 2 when
     the options are wrong or the table cannot be written."""

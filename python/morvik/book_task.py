@@ -5,24 +5,31 @@ once, with its first note, and keeps it for the rest of the book.
 
 The rows are the rows of ``morvik-price --csv`` for the note, as the
 library's row writer gives them (the numbers its CSV writes), plus an
-``error`` column."""
+``error`` column and the note's currency."""
+
+from __future__ import annotations
+
+from typing import Any, Dict, List, Optional, Tuple
 
 from . import _morvik  # loaded once per worker process
 from .errors import PricingError, TermSheetError
 from .note import loads
 from .valuation import _request
 
-# The table's columns: morvik-price --csv's, then the error column.
-COLUMNS = list(_morvik.TABLE_COLUMNS)
+# The columns of a row: morvik-price --csv's, the error column, then the
+# note's currency (None when the note could not be read).
+COLUMNS: List[str] = [*_morvik.TABLE_COLUMNS, "currency"]
+
+Row = Tuple[Any, ...]
 
 
-def error_rows(label, error):
+def error_rows(label: str, error: str, currency: Optional[str] = None) -> List[Row]:
     """The one row of a note that could not be valued: its status row (no
     value) and what went wrong."""
-    return _morvik.failed_rows(label, error)
+    return [(*row, currency) for row in _morvik.failed_rows(label, error)]
 
 
-def note_request(options):
+def note_request(options: Dict[str, Any]) -> Dict[str, Any]:
     """The pricing request of every note of a book, from its ``options``
     (``trials``, ``greeks``, ``full``); an option of the wrong type raises
     ValueError (their ranges are the library's check, _morvik.check_request)."""
@@ -30,7 +37,7 @@ def note_request(options):
                     "default", 1, 1, False)
 
 
-def value_note(label, text, options):
+def value_note(label: str, text: str, options: Dict[str, Any]) -> List[Row]:
     """Reads the term sheet ``text`` (named ``label``), prices it with
     ``options`` (``trials``, ``greeks``, ``full``) and returns its rows. A
     note that cannot be read or that the library rejects gives its error
@@ -43,5 +50,7 @@ def value_note(label, text, options):
     request = note_request(options)
     report = _morvik.price(note, request["compute"], request["trials"])
     if report.error is not None:
-        return report.table_rows(str(PricingError(label, report.status, report.error)))
-    return report.table_rows()
+        rows = report.table_rows(str(PricingError(label, report.status, report.error)))
+    else:
+        rows = report.table_rows()
+    return [(*row, note.currency) for row in rows]

@@ -2,18 +2,28 @@
 who already hold the flat arrays of interface/morvik.h, and the path of the
 shared library for hosts that load it themselves."""
 
+from __future__ import annotations
+
 import os
-from collections import namedtuple
+from typing import Any, NamedTuple
+
+import numpy as np
+import numpy.typing as npt
 
 from . import _morvik
 
 # The inputs of ZUNP_CalcMorvikMC, in the export's order (interface/morvik.h).
 INPUT_NAMES = tuple(_morvik.input_names())
 
-CalcResult = namedtuple("CalcResult", ["status", "ELS_Prob_n_Cf", "ELS_Coupon_Prob_n_Cf", "ResultPrice"])
+class CalcResult(NamedTuple):
+    """The export's status and its three outputs."""
+    status: int
+    ELS_Prob_n_Cf: npt.NDArray[np.float64]
+    ELS_Coupon_Prob_n_Cf: npt.NDArray[np.float64]
+    ResultPrice: npt.NDArray[np.float64]
 
 
-def calc_morvik_mc(strict=False, **arrays):
+def calc_morvik_mc(strict: bool = False, **arrays: Any) -> CalcResult:
     """ZUNP_CalcMorvikMC with every input named as in interface/morvik.h
     (PriceDate, NotionalAMT, UnderlyingPrice, ..., FixedFlag, CalcFlag).
 
@@ -35,7 +45,7 @@ def calc_morvik_mc(strict=False, **arrays):
     return CalcResult(*_morvik.calc_morvik_mc(arrays, strict=bool(strict)))
 
 
-def library_path():
+def library_path() -> str:
     """The path of the shared library libmorvik.so shipped in the package,
     exporting ZUNP_CalcMorvikMC, MorvikMC, CdrD2ExcD and ExcD2CdrD (load it
     with ctypes.CDLL, say)."""

@@ -1,6 +1,8 @@
 """The errors morvik raises: a term sheet that cannot be read, a note the
 library rejects."""
 
+from __future__ import annotations
+
 
 class MorvikError(Exception):
     """Base class of morvik's errors."""
@@ -23,7 +25,8 @@ class TermSheetError(MorvikError, ValueError):
     - ``not_json``: the text is not valid JSON.
     """
 
-    def __init__(self, label, kind, path, line, column, message, description, not_json=False):
+    def __init__(self, label: str, kind: str, path: str, line: int, column: int, message: str, description: str,
+                 not_json: bool = False) -> None:
         super().__init__(f"{label}: {description}")
         self.label = label
         self.kind = kind
@@ -40,7 +43,7 @@ class PricingError(MorvikError):
     sentence ``morvik-price`` prints, naming the input at fault. A note that
     could not be priced at all (memory ran out) has ``status`` None."""
 
-    def __init__(self, label, status, message):
+    def __init__(self, label: str, status: "int | None", message: str) -> None:
         super().__init__(f"{label}: rejected, {message}")
         self.label = label
         self.status = status

@@ -3,14 +3,23 @@ grids moved (the spot ladder, a spot x vol grid) or with more and more
 trials (convergence). Each scenario is a copy of the note whose call arrays
 the library changed, priced through the same call as ``price``, price only."""
 
+from __future__ import annotations
+
 from concurrent.futures import ThreadPoolExecutor
+from typing import Callable, List, Optional, Sequence, Tuple, TypeVar, Union
 
 import numpy as np
 import pandas as pd
 
 from . import _morvik
 from .errors import PricingError
+from .note import Note, NoteLike, as_note
 from .valuation import _ladder_frame, price
+
+T = TypeVar("T")
+R = TypeVar("R")
+# An underlying: None for all, a name or an index.
+Underlying = Union[None, str, int]
 
 # The spot moves of morvik-price --ladder (-30 % to +30 % in steps of 10 %),
 # as the library has them.
@@ -21,7 +30,7 @@ VOL_MOVES = (-0.02, -0.01, 0.0, 0.01, 0.02)
 VOL_FLOOR = _morvik.VOL_FLOOR
 
 
-def _which(note, underlying):
+def _which(note: Note, underlying: Underlying) -> List[int]:
     """Indices of the underlyings that move: all, or one given by index or name."""
     names = note.underlyings
     if underlying is None:
@@ -35,17 +44,18 @@ def _which(note, underlying):
     raise ValueError(f"underlying is None, a name or an index from 0 to {len(names) - 1}, not {underlying!r}")
 
 
-def moved(note, spot_move=0.0, vol_move=0.0, underlying=None):
+def moved(note: NoteLike, spot_move: float = 0.0, vol_move: float = 0.0, underlying: Underlying = None) -> Note:
     """A copy of ``note`` with the spots of the chosen underlyings moved by the
     fraction ``spot_move`` (spot x (1 + move); base prices and fixings stay,
     as in the tool's ladder) and their whole local volatility grids shifted
     by ``vol_move`` (floored at ``VOL_FLOOR``, 1e-12). It computes the price
     only. The library moves the copy's arrays (its layout of the volatility
-    blocks)."""
+    blocks). ``note`` is a Note, a path or a dict."""
+    note = as_note(note)
     return note._moved(spot_move, vol_move, _which(note, underlying))
 
 
-def _map(function, items, jobs):
+def _map(function: Callable[[T], R], items: Sequence[T], jobs: int) -> List[R]:
     """``function`` on every item, ``jobs`` at a time on Python threads (the
     library releases the GIL while it prices); results in the items' order."""
     if jobs <= 1:
@@ -54,9 +64,9 @@ def _map(function, items, jobs):
         return list(pool.map(function, items))
 
 
-def _prices(notes, trials, jobs):
+def _prices(notes: Sequence[Note], trials: Optional[int], jobs: int) -> List[Tuple[float, Optional[int]]]:
     """(price, status) of each note; a rejected note has price NaN."""
-    def one(n):
+    def one(n: Note) -> Tuple[float, Optional[int]]:
         try:
             v = price(n, trials=trials)
         except PricingError as e:
@@ -66,33 +76,41 @@ def _prices(notes, trials, jobs):
     return _map(one, notes, jobs)
 
 
-def ladder(note, moves=LADDER_MOVES, underlying=None, trials=None, jobs=1):
+def ladder(note: NoteLike, moves: Sequence[float] = LADDER_MOVES, underlying: Underlying = None,
+           trials: Optional[int] = None, jobs: int = 1) -> pd.DataFrame:
     """Prices for spot moves (fractions: -0.1 is a 10 % fall) of all
     underlyings together, or of one (``underlying``: name or index). Columns
     ``price``, ``status`` (the call's; a rejected point has price NaN) and
     ``change`` from the price at move 0 (NaN when 0 is not among the moves).
     The default moves and ``underlying=None`` give ``morvik-price --ladder``.
     ``jobs`` points are priced at a time, on Python threads."""
-    moves = [float(m) for m in moves]
-    results = _prices([moved(note, m, 0.0, underlying) for m in moves], trials, jobs)
-    return _ladder_frame(moves, [p for p, _ in results], [s for _, s in results])
-
-
-def grid(note, spot_moves=LADDER_MOVES, vol_moves=VOL_MOVES, underlying=None, trials=None, jobs=1):
-    """Prices on a grid of spot moves (rows) and parallel local volatility
-    shifts (columns, 0.01 = one vol point) of all underlyings or of one."""
-    spot_moves = [float(m) for m in spot_moves]
-    vol_moves = [float(v) for v in vol_moves]
-    points = [(s, v) for s in spot_moves for v in vol_moves]
-    results = _prices([moved(note, s, v, underlying) for s, v in points], trials, jobs)
-    values = np.array([p for p, _ in results], dtype=float).reshape(len(spot_moves), len(vol_moves))
-    frame = pd.DataFrame(values, index=pd.Index(spot_moves, name="spot_move"),
-                         columns=pd.Index(vol_moves, name="vol_move"))
-    frame.attrs["morvik"] = "grid"
+    note = as_note(note)
+    points = [float(m) for m in moves]
+    results = _prices([moved(note, m, 0.0, underlying) for m in points], trials, jobs)
+    frame = _ladder_frame(points, [p for p, _ in results], [s for _, s in results])
+    frame.attrs["units"] = {"spot_move": "fraction of the spot", "price": note.currency, "change": note.currency}
     return frame
 
 
-def convergence(note, trials=50000, seed=None, stream="default"):
+def grid(note: NoteLike, spot_moves: Sequence[float] = LADDER_MOVES, vol_moves: Sequence[float] = VOL_MOVES,
+         underlying: Underlying = None, trials: Optional[int] = None, jobs: int = 1) -> pd.DataFrame:
+    """Prices on a grid of spot moves (rows) and parallel local volatility
+    shifts (columns, 0.01 = one vol point) of all underlyings or of one."""
+    note = as_note(note)
+    spots = [float(m) for m in spot_moves]
+    vols = [float(v) for v in vol_moves]
+    points = [(s, v) for s in spots for v in vols]
+    results = _prices([moved(note, s, v, underlying) for s, v in points], trials, jobs)
+    values = np.array([p for p, _ in results], dtype=float).reshape(len(spots), len(vols))
+    frame = pd.DataFrame(values, index=pd.Index(spots, name="spot_move"), columns=pd.Index(vols, name="vol_move"))
+    frame.attrs["morvik"] = "grid"
+    frame.attrs["units"] = {"spot_move": "fraction of the spot", "vol_move": "volatility (0.01 = one point)",
+                            "price": note.currency}
+    return frame
+
+
+def convergence(note: NoteLike, trials: int = 50000, seed: Optional[int] = None,
+                stream: str = "default") -> Optional[pd.DataFrame]:
     """The running price and its standard error at 1000, 2000, 5000, ...
     paths and at ``trials``, all from one run: the first n paths of a run are
     the same whatever its length, so each point is what a run of n trials

@@ -3,20 +3,28 @@ exactly as ``morvik-price`` does, and ``Valuation`` holds the result: the
 library's report of the note, its figures as numbers and pandas DataFrames,
 and the tool's JSON document written by the library's own writer."""
 
+from __future__ import annotations
+
+import copy
+from typing import Any, Dict, List, Optional, Sequence, Tuple
+
 import numpy as np
 import pandas as pd
 
 from . import _morvik
 from .errors import PricingError
+from .note import Note, NoteLike, as_note, html_table
+from .units import FLOW_UNITS, GREEK_UNITS, units
 
 _STREAMS = ("default", "aligned")
 
 
-def _whole(value):
+def _whole(value: object) -> bool:
     return isinstance(value, (int, np.integer)) and not isinstance(value, bool)
 
 
-def _request(trials, greeks, full, seed, stream, threads, replications, convergence):
+def _request(trials: Any, greeks: bool, full: bool, seed: Any, stream: str, threads: Any, replications: Any,
+             convergence: bool) -> Dict[str, Any]:
     """The request's arguments of the C++ call: the keyword arguments read
     into the library's types here; their ranges are the library's rule of a
     request, which ``_morvik.price`` applies before anything is priced (and
@@ -34,15 +42,17 @@ def _request(trials, greeks, full, seed, stream, threads, replications, converge
             "convergence": bool(convergence)}
 
 
-def _int(value):
+def _int(value: Any) -> Optional[int]:
     """A whole number as the library's 64-bit integer: one beyond that range
     is passed at its end, which is out of every field's range."""
     return None if value is None else max(-(2**63), min(int(value), 2**63 - 1))
 
 
-def price(note, trials=None, greeks=False, full=False, seed=None, stream="default", threads=1, ladder=False,
-          log=False, replications=1, convergence=False):
-    """Prices ``note`` as ``morvik-price`` does with the same options.
+def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, full: bool = False,
+          seed: Optional[int] = None, stream: str = "default", threads: int = 1, ladder: bool = False,
+          log: bool = False, replications: int = 1, convergence: bool = False) -> "Valuation":
+    """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
+    as ``morvik-price`` does with the same options.
 
     - ``trials``: replaces the term sheet's (1 to 1000000000); ``None`` keeps it;
     - ``greeks``: delta, gamma and vega by underlying; ``full``: also theta and
@@ -66,10 +76,22 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
+    note = as_note(note)
     report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
     if report.error is not None:
         raise PricingError(report.file, report.status, report.error)
     return Valuation(note, report)
+
+
+def _flow_frame(columns: Dict[str, Any], kinds: Sequence[str], currency: str) -> pd.DataFrame:
+    """Outcomes or coupons keyed by (kind, observation date): the report's
+    columns in their order (dates become datetime64[ns])."""
+    index = pd.MultiIndex.from_arrays([pd.Index(list(kinds), dtype=object),
+                                       pd.DatetimeIndex(columns.pop("observation"))],
+                                      names=["kind", "observation"])
+    frame = pd.DataFrame(columns, index=index)
+    frame.attrs["units"] = units(FLOW_UNITS, currency, list(frame.columns))
+    return frame
 
 
 class Valuation:
@@ -79,24 +101,29 @@ class Valuation:
 
     - ``price`` (notional's currency), ``price_pct`` (per cent of the notional),
       ``std_error`` (the price's standard error), ``stream``, ``seed``;
-    - ``outcomes``: one row per redemption outcome (each observation date,
-      maturity without and with knock-in): observation and payment dates,
-      probability, its standard error, mean cash flow over all trials
-      (undiscounted), discount factor and discounted value;
-    - ``coupons``: the same columns, one row per coupon;
-    - ``greeks``: delta, gamma and vega by underlying (None when not asked);
-      ``theta``, ``rho`` (None unless ``full``);
+    - ``outcomes``: one row per redemption outcome, keyed by ``kind``
+      (``early``, ``final``, ``maturity no knock-in``, ``maturity knock-in``)
+      and ``observation`` date: payment date, probability, its standard
+      error, mean cash flow over all trials (undiscounted), discount factor
+      and discounted value;
+    - ``coupons``: the same columns, one row per coupon (kind ``coupon``);
+      ``pd.concat([v.outcomes, v.coupons])`` is every flow of the note;
+    - ``greeks``: delta, gamma and vega by underlying, then their standard
+      errors (None when not asked); ``theta``, ``rho`` and their
+      ``theta_std_error``, ``rho_std_error`` (None unless ``full``);
     - ``breakdown``, ``life_cycle``, ``warnings``, ``state``, ``status``;
       ``ladder`` (the tool's spot ladder when asked), ``convergence`` (when
       asked: price and standard error by paths, plotted by
       ``frame.morvik.plot()``).
 
+    Frames carry their units in ``frame.attrs["units"]`` (``morvik.units``).
     A note with nothing left to price (redeemed or matured and paid) has
-    ``price`` None and empty frames; its ``life_cycle`` says how it ended."""
+    ``price`` None and empty frames; its ``life_cycle`` says how it ended.
+    A valuation pickles with its note and its JSON document."""
 
-    def __init__(self, note, report):
+    def __init__(self, note: Note, report: _morvik.Report) -> None:
         self.note = note
-        self._report = report
+        self._report: Optional[_morvik.Report] = report
         self.status = report.status
         self.state = report.state
         self.warnings = list(report.warnings)
@@ -111,25 +138,28 @@ class Valuation:
         self.breakdown = dict(report.breakdown)
         self.theta = report.theta
         self.rho = report.rho
-        # The report's columns, in their order (dates become datetime64[ns]).
-        self.outcomes = pd.DataFrame(report.outcomes(),
-                                     index=pd.Index(report.outcome_labels(), name="outcome", dtype=object))
+        self.theta_std_error = report.theta_se
+        self.rho_std_error = report.rho_se
+        self.outcomes = _flow_frame(report.outcomes(), report.outcome_kinds(), note.currency)
         coupons = report.coupons()
-        self.coupons = pd.DataFrame(coupons, index=pd.RangeIndex(1, len(coupons["probability"]) + 1, name="coupon"))
-        self.greeks = self._greeks(report)
+        self.coupons = _flow_frame(coupons, ["coupon"] * len(coupons["probability"]), note.currency)
+        self.greeks = self._greeks(report, note.currency)
         self.ladder = self._ladder(report)
 
     @staticmethod
-    def _greeks(report):
+    def _greeks(report: _morvik.Report, currency: str) -> Optional[pd.DataFrame]:
         greeks = report.greeks()
         if greeks is None:
             return None
         # Each greek, then its standard error (NaN where the library reports none).
         underlyings, columns = greeks
-        return pd.DataFrame(columns, index=pd.Index(underlyings, name="underlying", dtype=object))
+        named = {(k[:-3] + "_std_error" if k.endswith("_se") else k): v for k, v in columns.items()}
+        frame = pd.DataFrame(named, index=pd.Index(underlyings, name="underlying", dtype=object))
+        frame.attrs["units"] = units(GREEK_UNITS, currency, list(frame.columns))
+        return frame
 
     @staticmethod
-    def _convergence(report):
+    def _convergence(report: _morvik.Report) -> Optional[pd.DataFrame]:
         points = report.convergence()
         if points is None:
             return None
@@ -139,43 +169,83 @@ class Valuation:
         return frame
 
     @staticmethod
-    def _ladder(report):
+    def _ladder(report: _morvik.Report) -> Optional[pd.DataFrame]:
         points = report.ladder()
         if points is None:
             return None
         return _ladder_frame(*points)
 
-    def to_json(self):
+    def to_json(self) -> str:
         """The JSON document of ``morvik-price --json`` for this note, byte for
         byte (written by the library's JSON writer)."""
-        return self._report.to_json()
+        return self._report.to_json() if self._report is not None else str(self.__dict__["_json"])
 
-    def to_dict(self):
+    def to_dict(self) -> Dict[str, Any]:
         """``to_json()``'s document as Python values: ``{"notes": [{...}]}``,
         every number the library's (built from the report, not read from the
         text)."""
-        return self._report.to_dict()
+        if self._report is not None:
+            return self._report.to_dict()
+        document: Dict[str, Any] = copy.deepcopy(self.__dict__["_dict"])
+        return document
 
-    def plot(self, **kwargs):
-        """Outcome probabilities and discounted values (coupons beside them);
-        returns the matplotlib Figure. See ``morvik.plots.valuation_figure``."""
+    def __getstate__(self) -> Dict[str, Any]:
+        # The library's report stays behind; its JSON document and dict travel.
+        state = dict(self.__dict__)
+        state["_json"], state["_dict"] = self.to_json(), self.to_dict()
+        state["_report"] = None
+        return state
+
+    def __eq__(self, other: object) -> bool:
+        if not isinstance(other, Valuation):
+            return NotImplemented
+        return self.note == other.note and self.to_json() == other.to_json()
+
+    def __hash__(self) -> int:
+        return hash(self.to_json())
+
+    def plot(self, ax: Any = None, **kwargs: Any) -> Any:
+        """Outcome probabilities and discounted values (coupons beside them):
+        a new matplotlib Figure, or drawn on ``ax``, a pair of Axes, which it
+        returns. See ``morvik.plots.valuation_figure``."""
         from .plots import valuation_figure
-        return valuation_figure(self, **kwargs)
+        return valuation_figure(self, ax=ax, **kwargs)
 
-    def summary(self):
+    def summary(self) -> str:
         """One line: the price in money and per cent, or how the note ended."""
         if self.price is None:
-            return self.life_cycle["summary"]
+            return str(self.life_cycle["summary"])
         text = f"{self.price:,.2f} {self.note.currency}"
         if self.price_pct is not None:
             text += f" ({self.price_pct:.4f} % of the notional)"
         return f"{text}, {self.trials} trials"
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return f"<morvik.Valuation {self.note.name!r}: {self.summary()}>"
 
+    def _repr_html_(self) -> str:
+        currency = self.note.currency
+        rows: List[Tuple[str, str]] = [("state", self.state)]
+        if self.price is None:
+            rows.append(("summary", self.summary()))
+        else:
+            rows.append(("price", f"{self.price:,.2f} {currency}"))
+            if self.price_pct is not None:
+                rows.append(("per cent of notional", f"{self.price_pct:.4f} %"))
+            if self.std_error is not None:
+                rows.append(("standard error", f"{self.std_error:,.2f} {currency}"))
+        rows.append(("trials", f"{self.trials:,} ({self.stream} stream)"))
+        for name, value, error in (("theta", self.theta, self.theta_std_error),
+                                   ("rho", self.rho, self.rho_std_error)):
+            if value is not None:
+                text = f"{value:,.2f}" + ("" if error is None else f" ± {error:,.2f}")
+                rows.append((name, f"{text} ({GREEK_UNITS[name].format(currency=currency)})"))
+        if self.warnings:
+            rows.append(("warnings", str(len(self.warnings))))
+        return html_table(f"morvik.Valuation: {self.note.name}", rows)
 
-def _ladder_frame(moves, prices, statuses, base=None):
+
+def _ladder_frame(moves: Any, prices: Any, statuses: Any, base: Optional[float] = None) -> pd.DataFrame:
     """Prices by spot move; ``change`` from the price at move 0 (or ``base``)."""
     frame = pd.DataFrame({"price": np.array(prices, dtype=float), "status": np.array(statuses, dtype=int)},
                          index=pd.Index(np.array(moves, dtype=float), name="spot_move"))
@@ -191,9 +261,10 @@ class FrameAccessor:
     """``frame.morvik.plot()`` for the frames of ladder, grid and convergence.
     matplotlib is loaded by the first plot, not by ``import morvik``."""
 
-    def __init__(self, frame):
+    def __init__(self, frame: pd.DataFrame) -> None:
         self._frame = frame
 
-    def plot(self, **kwargs):
+    def plot(self, ax: Any = None, **kwargs: Any) -> Any:
+        """A new Figure, or the frame drawn on ``ax``, which it returns."""
         from .plots import frame_figure
-        return frame_figure(self._frame, **kwargs)
+        return frame_figure(self._frame, ax=ax, **kwargs)
