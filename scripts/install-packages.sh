@@ -5,7 +5,7 @@
 # tested (install-python.sh, test-all.sh).
 
 PYTHON_PACKAGES=(python3-dev python3-venv python3-pip python3-pybind11 pybind11-dev python3-numpy python3-pandas
-  python3-matplotlib python3-pytest python3-dask python3-distributed python3-psutil)
+  python3-matplotlib python3-pytest python3-dask python3-distributed python3-psutil mypy)
 
 install_packages() {
   local sudo=""

@@ -23,6 +23,9 @@ ctest --test-dir build/release -j "$JOBS" --output-on-failure
 echo "== Python package"
 MORVIK_BUILD_DIR=build/release bash scripts/install-python.sh
 MORVIK_PRICE=build/release/tools/morvik-price build/venv/bin/python -m pytest python/tests -q -p no:cacheprovider
+echo "== Python types: mypy --strict on the package, the extension's stub against the built module"
+(cd python && mypy --no-incremental)
+build/venv/bin/python -m mypy.stubtest morvik._morvik --allowlist python/stubtest-allowlist.txt
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 rm -rf build/sanitize

@@ -29,7 +29,7 @@ def test_greeks_and_full_json_byte_for_byte(tool):
     assert full.greeks.loc["Siemens", "vega"] == entry["greeks"][0]["vega"]
     # The default stream gives greeks without errors (the aligned stream or
     # replications give them).
-    assert v.theta is None and v.greeks.shape == (2, 6) and v.greeks["delta_se"].isna().all()
+    assert v.theta is None and v.greeks.shape == (2, 6) and v.greeks["delta_std_error"].isna().all()
 
 
 def test_frames_hold_the_tool_numbers(tool, tmp_path):
@@ -40,7 +40,8 @@ def test_frames_hold_the_tool_numbers(tool, tmp_path):
                         ("discount_factor", "discount_factor"), ("discounted_value", "discounted_cash_flow")]:
         assert list(v.outcomes[column]) == [r[key] for r in rows], column
         assert list(v.coupons[column]) == [c[key] for c in entry["coupons"]], column
-    assert list(v.outcomes.index[-3:]) == ["final, date 8", "maturity, no knock-in", "maturity, knock-in"]
+    assert list(v.outcomes.index.get_level_values("kind")[-3:]) == ["final", "maturity no knock-in",
+                                                                    "maturity knock-in"]
     assert [d.isoformat() for d in v.outcomes["payment"].dt.date] == [r["payment"] for r in rows]
     assert list(v.outcomes["std_error"]) == [r["probability_se"] for r in rows]
     assert v.std_error == entry["price_se"] and v.std_error > 0.0
@@ -65,7 +66,7 @@ def test_seeds_streams_and_replications_as_the_tool(tool):
         assert v.to_json() == tool.json_text(STEPDOWN, "--trials", "400", "--greeks", *options), options
     aligned = morvik.price(note, trials=400, greeks=True, stream="aligned", seed=7)
     assert aligned.stream == "aligned" and aligned.seed == 7
-    assert (aligned.greeks[["delta_se", "gamma_se", "vega_se"]] > 0).all().all()
+    assert (aligned.greeks[["delta_std_error", "gamma_std_error", "vega_std_error"]] > 0).all().all()
     # One aligned valuation split over threads gives the same bits.
     assert morvik.price(note, trials=400, greeks=True, stream="aligned", seed=7, threads=3).to_json() == \
         aligned.to_json()

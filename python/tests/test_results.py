@@ -26,8 +26,9 @@ def test_json_and_dict_are_the_tools_document(tool):
     assert list(v.convergence.index) == [c["paths"] for c in entry["convergence"]]
     assert list(v.convergence["price"]) == [c["price"] for c in entry["convergence"]]
     assert list(v.ladder["price"]) == [r["price"] for r in entry["ladder"]]
-    assert list(v.greeks["vega_se"]) == [g["vega_se"] for g in entry["greeks"]]
+    assert list(v.greeks["vega_std_error"]) == [g["vega_se"] for g in entry["greeks"]]
     assert (v.theta, v.price_pct, v.seed) == (entry["theta"], entry["price_percent"], 11)
+    assert (v.theta_std_error, v.rho_std_error) == (entry["theta_se"], entry["rho_se"]) and v.rho_std_error > 0
     assert v.breakdown == entry["price_breakdown"] and v.life_cycle == entry["life_cycle"]
 
 
@@ -49,7 +50,9 @@ def test_book_lines_are_the_tools_lines_with_an_error(tool, tmp_path):
         assert mine.startswith(tools + ","), (mine, tools)
         assert (mine == tools + ",") == (errors[k] is None), mine
     assert frame.loc[frame["note"] == paths[-2], "value"].tolist() == [-2053.0]
-    assert list(frame.columns) == list(morvik._morvik.TABLE_COLUMNS)
+    # The tool's columns (the standard error under the package's one name), then the currency.
+    assert list(frame.columns) == [("std_error" if c == "standard_error" else c)
+                                   for c in morvik._morvik.TABLE_COLUMNS] + ["currency"]
 
 
 def test_a_scenario_moves_only_its_underlyings_block():
