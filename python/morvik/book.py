@@ -37,14 +37,14 @@ from distributed.scheduler import KilledWorker
 from . import _morvik
 from .book_task import COLUMNS, Row, error_rows, note_request, value_note
 from .errors import TermSheetError
+from .frames import BookTable
 from .note import Note, dict_text, load
 
 # The table's columns: the rows' (book_task.COLUMNS), the standard error
 # spelt as everywhere in the package (the CSV file keeps the tool's header).
-_RENAMED = {"standard_error": "std_error"}
-TABLE: List[str] = [_RENAMED.get(c, c) for c in COLUMNS]
+TABLE: List[str] = [BookTable.RENAMED.get(c, c) for c in COLUMNS]
 # The columns of the tool's CSV and the error column, as the table names them.
-CSV_COLUMNS: List[str] = [_RENAMED.get(c, c) for c in _morvik.TABLE_COLUMNS]
+CSV_COLUMNS: List[str] = [BookTable.RENAMED.get(c, c) for c in _morvik.TABLE_COLUMNS]
 
 Source = Union[str, "os.PathLike[str]", Dict[str, Any], Note]
 Entry = Tuple[str, Optional[str], Optional[str]]
@@ -355,7 +355,7 @@ def close_client(client: Client) -> None:
 
 def _frame(rows: Sequence[Row]) -> pd.DataFrame:
     """The table of the rows (tuples in ``book_task.COLUMNS`` order)."""
-    frame = pd.DataFrame.from_records(list(rows), columns=TABLE)
+    frame = BookTable.from_records(list(rows), columns=TABLE)
     frame["trials"] = frame["trials"].astype("Int64")
     frame["pricing_date"] = pd.to_datetime(frame["pricing_date"], format="%Y-%m-%d")
     for column in ("value", "std_error"):

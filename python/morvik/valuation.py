@@ -13,6 +13,7 @@ import pandas as pd
 
 from . import _morvik
 from .errors import PricingError
+from .frames import GreeksFrame
 from .note import Note, NoteLike, as_note, html_table
 from .units import FLOW_UNITS, GREEK_UNITS, units
 
@@ -154,7 +155,7 @@ class Valuation:
         # Each greek, then its standard error (NaN where the library reports none).
         underlyings, columns = greeks
         named = {(k[:-3] + "_std_error" if k.endswith("_se") else k): v for k, v in columns.items()}
-        frame = pd.DataFrame(named, index=pd.Index(underlyings, name="underlying", dtype=object))
+        frame = GreeksFrame(named, index=pd.Index(underlyings, name="underlying", dtype=object))
         frame.attrs["units"] = units(GREEK_UNITS, currency, list(frame.columns))
         return frame
 

@@ -49,6 +49,21 @@ def test_flow_frames_are_keyed_by_kind_and_observation_with_units(tool):
         assert unit in docs, unit
 
 
+def test_former_names_of_the_standard_error_read_the_renamed_columns_with_a_warning():
+    v = morvik.price(MID_LIFE, greeks=True, stream="aligned", seed=2, trials=300)
+    table = book._frame(value_note(MID_LIFE, open(MID_LIFE).read(), {"trials": 300}))
+    for frame, former, name in ((v.greeks, "vega_se", "vega_std_error"),
+                                (table, "standard_error", "std_error"),
+                                (table[table["quantity"] == "price"], "standard_error", "std_error")):
+        with pytest.warns(FutureWarning, match=f"'{former}' is now '{name}'"):
+            assert frame[former].equals(frame[name])
+        with pytest.warns(FutureWarning):
+            assert list(frame[[former]].columns) == [name]
+        assert former not in frame.columns
+    assert list(v.greeks.columns) == ["delta", "gamma", "vega", "delta_std_error", "gamma_std_error",
+                                      "vega_std_error"]
+
+
 def test_a_note_is_given_as_a_note_a_path_or_a_dict_anywhere():
     note = morvik.load(MID_LIFE)
     base = morvik.price(note, trials=400).price

@@ -50,3 +50,30 @@ def test_matplotlib_is_loaded_by_the_first_figure_not_by_import():
             "assert 'matplotlib' not in sys.modules\n"
             "assert morvik.plots.ladder_figure and 'matplotlib' in sys.modules\n")
     subprocess.run([sys.executable, "-c", code], check=True)
+
+
+def test_every_plot_draws_on_the_axes_it_is_given_and_returns_them(tmp_path):
+    from matplotlib.figure import Figure
+
+    note = morvik.load(MID_LIFE)
+    v = morvik.price(note, trials=1000)
+    fig = Figure()
+    axes = fig.subplots(2, 3).ravel()
+    assert v.plot(ax=(axes[0], axes[1])) == (axes[0], axes[1])
+    assert [p.get_width() for p in axes[0].patches] == list(v.outcomes["probability"] * 100.0)
+    assert [t.get_text() for t in axes[0].get_yticklabels()][-1] == "maturity knock-in, 2026-09-28"
+    lad = morvik.ladder(note, moves=(-0.1, 0.0, 0.1), trials=300)
+    grid = morvik.grid(note, spot_moves=(0.0, 0.1), vol_moves=(0.0,), trials=300)
+    conv = morvik.convergence(note, trials=1200)
+    for frame, ax in ((lad, axes[2]), (grid, axes[3]), (conv, axes[4])):
+        assert frame.morvik.plot(ax=ax) is ax
+        assert list(ax.lines[0].get_ydata()) == list(frame.iloc[:, 0]), frame.attrs["morvik"]
+    assert morvik.plots.ladder_figure(lad, ax=axes[5]) is axes[5] and len(axes[5].lines) == 1
+    _saved(fig, tmp_path / "axes.png")
+    (cal,) = morvik.calibrate("examples/implied_vol_index.json")
+    pair = Figure().subplots(1, 2)
+    assert cal.plot(ax=pair) == (pair[0], pair[1]) and len(pair[0].lines) == len(cal.implied.index)
+    with pytest.raises(TypeError, match="pair of matplotlib Axes"):
+        v.plot(ax=axes[0])
+    with pytest.raises(TypeError, match="ax is a matplotlib Axes"):
+        lad.morvik.plot(ax=fig)
