@@ -9,8 +9,9 @@ a price here is the tool's price, bit for bit.
     note = morvik.load("examples/two_stock_stepdown.json")
     v = morvik.price(note, greeks=True)    # or morvik.price("examples/...json")
     v.price, v.outcomes, v.greeks          # numbers and pandas DataFrames
-    v.plot()                               # a matplotlib Figure
-    morvik.ladder(note).morvik.plot()      # spot ladder and its figure
+    v.plot()                               # a matplotlib Figure (or ax=(a, b))
+    morvik.ladder(note).morvik.plot()      # spot ladder and its figure (or ax=a)
+    v.outcomes.loc["early"]                # frames keyed by kind and date, units in .attrs
 
 - ``load``, ``loads``, ``Note``: term sheets (docs/term-sheet.md);
 - ``calibrate``, ``Calibration``: implied-volatility quotes fitted into local

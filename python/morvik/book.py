@@ -2,9 +2,9 @@
 
 ``price_book`` takes term sheets (files, folders of ``*.json``, dicts, notes)
 and returns one long-form table, the rows of ``morvik-price --csv`` with an
-``error`` and a ``currency`` column. Without a client it starts a ``distributed.LocalCluster`` of
-worker processes on this machine; with ``scheduler="tcp://host:8786"`` it joins
-a running cluster. Term sheets travel to the workers as text and each worker
+``error`` and a ``currency`` column. Without a client it starts a
+``distributed.LocalCluster`` of worker processes on this machine; with
+``scheduler="tcp://host:8786"`` it joins a running cluster. Term sheets travel to the workers as text and each worker
 prices with the library's own fixed random stream, so the table does not
 depend on which worker valued which note, nor on how many there were.
 
@@ -145,15 +145,18 @@ MAIN_GUARD = ("the local cluster's worker processes import the script again: val
               "`if __name__ == \"__main__\":`")
 
 
-def _is_main_guard(statement: ast.stmt) -> bool:
-    """Whether ``statement`` is ``if __name__ == "__main__":`` (either way round)."""
+def _guards(statement: ast.stmt, line: int) -> bool:
+    """Whether ``line`` lies in the body of ``statement`` and that is
+    ``if __name__ == "__main__":`` (either way round), not its ``else``."""
     if not isinstance(statement, ast.If) or not isinstance(statement.test, ast.Compare):
         return False
     test = statement.test
     sides = [test.left, *test.comparators]
+    body = statement.body
     return (len(sides) == 2 and isinstance(test.ops[0], ast.Eq)
             and any(isinstance(s, ast.Name) and s.id == "__name__" for s in sides)
-            and any(isinstance(s, ast.Constant) and s.value == "__main__" for s in sides))
+            and any(isinstance(s, ast.Constant) and s.value == "__main__" for s in sides)
+            and body[0].lineno <= line <= (body[-1].end_lineno or body[-1].lineno))
 
 
 def _unguarded_script_line() -> Optional[int]:
@@ -176,7 +179,7 @@ def _unguarded_script_line() -> Optional[int]:
     line = frame.f_lineno
     for statement in tree.body:
         if statement.lineno <= line <= (statement.end_lineno or statement.lineno):
-            return None if _is_main_guard(statement) else line
+            return None if _guards(statement, line) else line
     return None
 
 
