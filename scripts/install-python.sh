@@ -27,11 +27,11 @@ step "building the extension through CMake (${MORVIK_BUILD_DIR:-build/python}) a
 LOG="$VENV/install.log"
 # pip's verbose output goes to the log; the build's progress lines ("[ 42%] ...")
 # and errors are shown as they come.
-status=0
-"$VENV/bin/python" -m pip install -v --no-index --no-build-isolation --no-cache-dir ./python >"$LOG" 2>&1 &
-pip_pid=$!
-tail -n +1 -f "$LOG" --pid="$pip_pid" | grep --line-buffered -E '^\s*\[ *[0-9]+%\]|error:|Error:|ERROR' | sed -u 's/^\s*/  /' || true
-wait "$pip_pid" || status=$?
+set +e
+"$VENV/bin/python" -m pip install -v --no-index --no-build-isolation --no-cache-dir ./python 2>&1 | tee "$LOG" |
+  grep --line-buffered -E '^\s*\[ *[0-9]+%\]|error:|Error:|ERROR' | sed -u 's/^\s*/  /'
+status=${PIPESTATUS[0]}
+set -e
 if [ "$status" -ne 0 ]; then
   echo "install-python: pip failed (status $status); the end of $LOG:" >&2
   tail -n 40 "$LOG" >&2
