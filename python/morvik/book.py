@@ -188,10 +188,12 @@ def _check_main_guard() -> None:
     again: a script that starts one outside ``if __name__ == "__main__":``
     would start a cluster in every worker, and so on. The script's process
     raises RuntimeError saying so before any worker is started; a worker
-    importing such a script (where the check above could not see the
-    script) stops with that one line, no traceback."""
-    if multiprocessing.parent_process() is not None and getattr(multiprocessing.current_process(),
-                                                                "_inheriting", False):
+    importing such a script (where the check above could not read the
+    script) stops with that one line, no traceback; Dask then starts other
+    workers, which stop alike, until the script is interrupted."""
+    # multiprocessing's own mark of a spawned process still importing the
+    # main script (its parent_process() is set only after that import).
+    if getattr(multiprocessing.current_process(), "_inheriting", False):
         sys.stderr.write(f"morvik book: not started in a worker process: {MAIN_GUARD}\n")
         sys.stderr.flush()
         os._exit(3)
