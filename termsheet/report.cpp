@@ -398,7 +398,11 @@ std::vector<CsvRow> CsvRows(const NoteReport& r) {
     rows.push_back(std::move(one));
   };
   row("status", "", r.priced ? static_cast<double>(r.result.status) : std::nan(""));
-  if (!r.usable) return rows;
+  if (!r.usable) {
+    rows.back().error = r.inputError;
+    return rows;
+  }
+  if (r.priced && r.result.status < 0) rows.back().error = "rejected, " + r.result.rejection;
   if (!r.priced) {
     if (r.life.slot >= 0) row("settled_amount", "", r.life.payoff * n.NotionalAMT);
     return rows;
@@ -434,9 +438,9 @@ std::vector<CsvRow> CsvRows(const NoteReport& r) {
 }
 
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
-  out << CsvHeader(false) << "\n";
+  out << CsvHeader(true) << "\n";
   for (const NoteReport& r : notes) {
-    for (const CsvRow& row : CsvRows(r)) out << CsvLine(row, false) << "\n";
+    for (const CsvRow& row : CsvRows(r)) out << CsvLine(row, true) << "\n";
   }
 }
 

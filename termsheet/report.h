@@ -130,8 +130,9 @@ void WriteTextReport(std::ostream& out, const NoteReport& r);
 // the shortest form that reads back to the library's value.
 std::string JsonReport(const std::vector<NoteReport>& notes);
 
-// The columns of the long-form CSV, in order. A book's table (the Python
-// package's) has these and then kErrorColumn.
+// The columns of the long-form CSV, in order; the tool's CSV and a book's
+// table (the Python package's) have these and then kErrorColumn: why a note
+// has no figures.
 inline constexpr std::array<const char*, 7> kCsvColumns = {
     "note", "pricing_date", "trials", "quantity", "underlying", "value", "standard_error"};
 inline constexpr const char* kErrorColumn = "error";
@@ -146,7 +147,7 @@ struct CsvRow {
   std::string underlying;
   double value = 0.0;
   double standardError = 0.0;
-  std::string error;  // a book's error column; the tool's rows have none
+  std::string error;  // why the note has no figures; empty for a priced note
 };
 
 // The rows of one note, one per quantity: its status (the call's code, or
@@ -154,7 +155,8 @@ struct CsvRow {
 // settled, for a priced note the price, the price in per cent of the
 // notional, the probabilities of early redemption, of maturity and of knock
 // in, and the greeks asked for (delta, gamma, vega by underlying, then theta
-// and rho).
+// and rho). A note that could not be read or was rejected has its reason,
+// as the tool writes it on standard error, in `error`.
 std::vector<CsvRow> CsvRows(const NoteReport& r);
 
 // The header line and one row as a line of the CSV, without the line break:
@@ -162,7 +164,8 @@ std::vector<CsvRow> CsvRows(const NoteReport& r);
 std::string CsvHeader(bool errorColumn);
 std::string CsvLine(const CsvRow& row, bool errorColumn);
 
-// Long-form CSV: CsvHeader, then the CsvRows of every note, a line each.
+// Long-form CSV: CsvHeader with the error column, then the CsvRows of every
+// note, a line each.
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
 
 // One CSV field: `s` as it is, or in double quotes (inner quotes doubled)

@@ -27,7 +27,7 @@ def note_request(options):
     (``trials``, ``greeks``, ``full``); an option of the wrong type raises
     ValueError (their ranges are the library's check, _morvik.check_request)."""
     return _request(options.get("trials"), options.get("greeks", False), options.get("full", False), None,
-                    "default", 1, 1, False)
+                    "default", 1, None, False)
 
 
 def value_note(label, text, options):

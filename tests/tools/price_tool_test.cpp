@@ -295,6 +295,11 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(r.err, corr + ": rejected, code -2025: " + StatusMessage(-2025))) << r.err;
   EXPECT_TRUE(Contains(r.err, "correlation[0][1]")) << r.err;
   EXPECT_TRUE(r.out.empty());
+  // Its CSV row gives the reason in the last column.
+  const std::vector<CsvRow> rows = CsvRows(ReadAndPrice(corr, PriceRequest{}));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_TRUE(Contains(r.err, corr + ": " + rows[0].error + "\n")) << rows[0].error;
+  EXPECT_TRUE(Contains(CsvLine(rows[0], true), ",\"rejected, code -2025: ")) << CsvLine(rows[0], true);
   // The report of a rejected note, or of a file that did not read, gives the
   // reason and no figures.
   PriceRequest few;
@@ -416,16 +421,25 @@ TEST(PriceBookRun, LadderMovesEveryUnderlyingTogether) {
   EXPECT_TRUE(Contains(text.out, "-30 %"));
 }
 
-// Cells of a CSV line whose cells hold no quotes.
+// Cells of a CSV line; a quoted cell has its quotes removed and inner
+// quotes undoubled.
 std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', start);
-    cells.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) return cells;
-    start = comma + 1;
+  std::vector<std::string> cells(1);
+  bool quoted = false;
+  for (std::size_t k = 0; k < line.size(); ++k) {
+    const char c = line[k];
+    if (quoted && c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+      cells.back() += '"';
+      ++k;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      cells.emplace_back();
+    } else {
+      cells.back() += c;
+    }
   }
+  return cells;
 }
 
 TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
@@ -439,7 +453,7 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], "note,pricing_date,trials,quantity,underlying,value,standard_error");
+  EXPECT_EQ(lines[0], "note,pricing_date,trials,quantity,underlying,value,standard_error,error");
   // Per priced note: status, price, price_percent, three probabilities, a
   // delta, gamma and vega per underlying, theta and rho; the broken note
   // has its status row only.
@@ -447,7 +461,7 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   std::map<std::string, double> step;
   for (std::size_t k = 1; k < lines.size(); ++k) {
     const std::vector<std::string> c = Cells(lines[k]);
-    ASSERT_EQ(c.size(), 7u) << lines[k];
+    ASSERT_EQ(c.size(), 8u) << lines[k];
     // Errors for the price and the probabilities; none for the status, nor
     // for the greeks on the default stream.
     const bool hasError = c[3] == "price" || c[3] == "price_percent" || c[3].find("probability") != std::string::npos;
@@ -455,8 +469,12 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
     if (c[0] == broken) {
       EXPECT_EQ(c[3], "status");
       EXPECT_TRUE(c[5].empty());
+      // Its reason, as standard error gives it.
+      EXPECT_TRUE(Contains(c[7], "not valid JSON")) << lines[k];
+      EXPECT_TRUE(Contains(r.err, broken + ": " + c[7] + "\n")) << c[7];
       continue;
     }
+    EXPECT_TRUE(c[7].empty()) << lines[k];
     EXPECT_EQ(c[1], "2025-06-30");
     EXPECT_EQ(c[2], "300");
     char* end = nullptr;

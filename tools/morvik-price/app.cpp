@@ -35,9 +35,12 @@ holidays a date rule.
 run completes (an interrupted run leaves the previous file); it is never one
 of the term sheets, nor an existing file that is not such a CSV.
 
-Units: amounts in the notional's currency, probabilities in per cent; --trials
-is a whole number from 1 to 1000000000 (fewer than 1000 gives a warning; a run
-estimated above a minute prints the estimate first).
+Units: amounts in the notional's currency. Probabilities are fractions in the
+JSON and CSV (0.25 = 25 %) and per cent in the text report; price_percent is
+per cent of the notional. --trials is a whole number from 1 to 1000000000
+(fewer than 1000 gives a warning). A basket of more than 10 underlyings is
+announced before it is priced, and a run estimated from its first paths at
+more than a minute prints the estimate.
 
 Greeks, by bumping inputs and revaluing on the same random numbers:
   delta  half the price change between a 1 % rise and a 1 % fall of one spot
@@ -168,7 +171,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
   bool convergence = false;
   std::string trialsText, jobsText = "1", threadsText = "1", csv, seedText, streamText = "default",
-                          replicationsText = "1";
+                          replicationsText;
   app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
       ->required()
       ->type_name("FILE");
@@ -196,7 +199,9 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_option("--replications", replicationsText,
                  "the mean of K runs on seeds N to N+K-1 (2 to 64), each greek with the spread of its K values")
       ->type_name("K");
-  app.add_flag("--convergence", convergence, "the running price and its error at 1000, 2000, 5000, ... paths");
+  app.add_flag("--convergence", convergence,
+               "the running price and its error at 1000, 2000, 5000, ... paths (of one run: not with "
+               "--replications)");
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
@@ -215,7 +220,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   std::string problem;
   if ((!trialsText.empty() && !ReadWhole(kTrialsField, trialsText, trials, problem)) ||
       !ReadWhole(kJobsField, jobsText, jobs, problem) || !ReadWhole(kThreadsField, threadsText, threads, problem) ||
-      !ReadWhole(kReplicationsField, replicationsText, replications, problem) ||
+      (!replicationsText.empty() && !ReadWhole(kReplicationsField, replicationsText, replications, problem)) ||
       (!seedText.empty() && !ReadWhole(kSeedField, seedText, seed, problem))) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
@@ -229,7 +234,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   if (!seedText.empty()) request.seed = seed;
   request.aligned = streamText == "aligned";
   request.threads = threads;
-  request.replications = replications;
+  if (!replicationsText.empty()) request.replications = replications;
   request.convergence = convergence;
   if (problem.empty()) problem = RequestProblem(request, "--");
   if (!problem.empty()) {
