@@ -88,6 +88,33 @@ std::vector<SlotFlow> OutcomeFlows(const NoteReport& r);
 // The coupons of a priced note in schedule order (empty as OutcomeFlows).
 std::vector<SlotFlow> CouponFlows(const NoteReport& r);
 
+// One projected payment of a priced note, its payment still to come: a
+// redemption outcome, a coupon, or a redemption coupon (paid on the paths
+// that reach its date and do not redeem there). `amount` is its mean over
+// all trials, undiscounted; its standard error is the payment times the
+// probability's when the payment is one amount on every path that gets it,
+// NaN (not known) when it depends on the path (a slope, tiers of different
+// amounts). Slots settled on the pricing date have errors of 0.
+struct ProjectedFlow {
+  int payment = 0;
+  int observation = 0;
+  const char* kind = "";  // "redemption", "maturity", "coupon", "redemption_coupon"
+  std::string label;      // OutcomeLabel, "coupon 3", "redemption coupon, date 2"
+  double probability = 0.0;
+  double probabilitySE = 0.0;
+  double amount = 0.0;
+  double amountSE = 0.0;
+  double discountFactor = 0.0;
+  double discounted = 0.0;
+  double discountedSE = 0.0;
+  bool settled = false;
+};
+
+// The projected cash flows of a priced note in payment-date order (slot
+// order within a date); their discounted values add up to the price but
+// for rounding. Empty for a note without figures.
+std::vector<ProjectedFlow> CashFlowSchedule(const NoteReport& r);
+
 // How the reports name outcome slot `slot` of a note of `N` observation
 // dates: "early, date 3", "final, date 8", "maturity, no knock-in",
 // "maturity, knock-in".

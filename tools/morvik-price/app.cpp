@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -103,8 +102,11 @@ std::string OptionError(const CLI::ParseError& e) {
   return s;
 }
 
-void PrintWarnings(std::ostream& err, const NoteReport& r) {
-  for (const std::string& w : r.warnings) err << r.file << ": warning: " << w << "\n";
+// "FILE: warning: ..." lines of the warnings from the `from`-th on.
+std::string WarningLines(const std::string& file, const std::vector<std::string>& warnings, std::size_t from) {
+  std::string text;
+  for (std::size_t k = from; k < warnings.size(); ++k) text += file + ": warning: " + warnings[k] + "\n";
+  return text;
 }
 
 }  // namespace
@@ -113,7 +115,6 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
                                   bool progress, std::ostream& err) {
   std::vector<NoteReport> reports(files.size());
   std::atomic<std::size_t> next{0};
-  std::mutex errLock;
   ProgressLine line(err, files.size(), progress);
   auto worker = [&]() {
     for (;;) {
@@ -126,22 +127,14 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
         if (!ReadTermSheetFile(files[k], note, error)) {
           r = UnusableReport(files[k], error);
         } else {
+          // Its warnings before a long run: those of its terms now, those
+          // of the pricing as it ends.
+          line.Print(WarningLines(files[k], note.warnings, 0));
+          RunEstimate clock(line, k, files[k], request.trials.value_or(static_cast<long long>(note.inputs.NTrials)));
           PriceRequest mine = request;
-          mine.progress = line.ForNote(k);
-          const NoteInputs asked = WithRequest(note.inputs, request);
-          if (!NothingToPrice(note.life)) {
-            long long pilotTrials = 0;
-            double pilotSeconds = 0.0;
-            const double seconds = EstimateSeconds(asked, mine, pilotTrials, pilotSeconds);
-            if (seconds > kLongRunSeconds) {
-              std::lock_guard<std::mutex> hold(errLock);
-              err << files[k] << ": about " << FormatDuration(seconds) << " for "
-                  << static_cast<long long>(asked.NTrials) << " trials (a pilot of " << pilotTrials << " took "
-                  << ShortestDouble(std::round(pilotSeconds * 100.0) / 100.0) << " s)\n"
-                  << std::flush;
-            }
-          }
+          mine.progress = clock.Hook();
           r = PriceTermSheet(note, mine);
+          line.Print(WarningLines(files[k], r.warnings, note.warnings.size()));
         }
       } catch (const std::exception& e) {
         // Out of memory while copying a note: this note fails, the book goes on.
@@ -282,7 +275,6 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
       status = kExitUnusable;
       continue;
     }
-    PrintWarnings(err, r);
     if (r.priced && r.result.status < 0) {
       err << r.file << ": rejected, " << r.result.rejection << "\n";
       if (status == kExitPriced) status = kExitRejected;
