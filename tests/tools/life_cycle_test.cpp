@@ -267,7 +267,7 @@ TEST(LifeCycle, HistoryClosesAreCheckedForTypingErrors) {
   EXPECT_EQ(Refused(with(6080000)),
             "past.history[1]: Samsung Electronics closes at 6080000 on 2025-08-01 after 60800 on 2025-06-30 (up "
             "9900 %): a close 5 times the one before or more, or a fifth of it or less, is taken for a typing error");
-  EXPECT_EQ(Refused(with(12160)).substr(0, 100),
+  EXPECT_EQ(Refused(with(12160)).substr(0, 104),
             "past.history[1]: Samsung Electronics closes at 12160 on 2025-08-01 after 60800 on 2025-06-30 (down 80 %)");
   // Just inside the limit either way: warnings, on the way there and back.
   const auto moves = [&](double samsung) {

@@ -606,7 +606,7 @@ TEST(PriceBookRun, MessagesAndEstimatesKeepTheProgressLine) {
   first.fn(first.ctx, 0.25);
   // A message while the line is drawn: the line blanked, the message, the line again.
   line.Print("a.json: warning: w\n");
-  EXPECT_EQ(drawn.str(), "\rpriced 0 of 2 notes; running: 25 %\r" + std::string(35, ' ') +
+  EXPECT_EQ(drawn.str(), "\rpriced 0 of 2 notes; running: 25 %\r" + std::string(34, ' ') +
                              "\ra.json: warning: w\n\rpriced 0 of 2 notes; running: 25 %");
   drawn.str("");
   {

@@ -37,9 +37,10 @@ of the term sheets, nor an existing file that is not such a CSV.
 Units: amounts in the notional's currency. Probabilities are fractions in the
 JSON and CSV (0.25 = 25 %) and per cent in the text report; price_percent is
 per cent of the notional. --trials is a whole number from 1 to 1000000000
-(fewer than 1000 gives a warning). A basket of more than 10 underlyings is
-announced before it is priced, and a run estimated from its first paths at
-more than a minute prints the estimate.
+(fewer than 1000 gives a warning). Before a note is priced: a warning for a
+basket of more than 10 underlyings, and a rough bound of its time when that
+passes 10 minutes; a run its first 1 % of paths estimates at more than a
+minute (or announced) prints the estimate.
 
 Greeks, by bumping inputs and revaluing on the same random numbers:
   delta  half the price change between a 1 % rise and a 1 % fall of one spot
@@ -130,7 +131,16 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
           // Its warnings before a long run: those of its terms now, those
           // of the pricing as it ends.
           line.Print(WarningLines(files[k], note.warnings, 0));
-          RunEstimate clock(line, k, files[k], request.trials.value_or(static_cast<long long>(note.inputs.NTrials)));
+          // A run that may be long is announced from a rough bound; the
+          // estimate follows from its first paths.
+          const double bound = BoundSeconds(WithRequest(note.inputs, request), request);
+          const bool announced = bound > kAnnouncedBoundSeconds && !NothingToPrice(note.life);
+          if (announced) {
+            line.Print(files[k] + ": may take up to " + FormatDuration(bound) +
+                       " (a rough bound); an estimate follows its first 1 % of paths\n");
+          }
+          RunEstimate clock(line, k, files[k], request.trials.value_or(static_cast<long long>(note.inputs.NTrials)),
+                            announced);
           PriceRequest mine = request;
           mine.progress = clock.Hook();
           r = PriceTermSheet(note, mine);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "dates/calendar.h"
+
 namespace morvik {
 
 ProgressLine::ProgressLine(std::ostream& err, std::size_t notes, bool enabled)
@@ -70,8 +72,8 @@ void ProgressLine::Draw(bool force) {
   err_ << "\r" << line << std::flush;
 }
 
-RunEstimate::RunEstimate(ProgressLine& line, std::size_t note, std::string file, long long trials)
-    : line_(line), forward_(line.ForNote(note)), file_(std::move(file)), trials_(trials) {}
+RunEstimate::RunEstimate(ProgressLine& line, std::size_t note, std::string file, long long trials, bool announced)
+    : line_(line), forward_(line.ForNote(note)), file_(std::move(file)), trials_(trials), announced_(announced) {}
 
 ProgressCallback RunEstimate::Hook() {
   start_ = std::chrono::steady_clock::now();
@@ -86,10 +88,36 @@ void RunEstimate::Report(void* ctx, double fraction) {
   e.decided_ = true;
   const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - e.start_).count();
   const double seconds = spent / std::min(fraction, 1.0);
-  if (!(seconds > kLongRunSeconds)) return;
+  if (!e.announced_ && !(seconds > kLongRunSeconds)) return;
   e.line_.Print(e.file_ + ": about " + FormatDuration(seconds) + " for " + std::to_string(e.trials_) +
                 " trials (from its first " + std::to_string(static_cast<int>(std::floor(100.0 * fraction))) +
                 " % of paths)\n");
+}
+
+namespace {
+
+// Rough cost of one simulated stock-day, pessimistic for this machine class
+// (about 16 ns measured on one core of it, 45 ns with every core busy).
+constexpr double kSecondsPerStockDay = 60e-9;
+
+// Valuations of one call: the price, and for the greeks two spot bumps,
+// three for gamma and two volatility bumps per stock, then theta and rho;
+// the ladder's six moved points.
+double Valuations(const NoteInputs& n, bool ladder) {
+  double v = 1.0;
+  if (n.CalcFlag[0] >= 1) v += 7.0 * n.NStock;
+  if (n.CalcFlag[0] >= 2) v += 4.0;
+  if (ladder) v += 6.0;
+  return v;
+}
+
+}  // namespace
+
+double BoundSeconds(const NoteInputs& n, const PriceRequest& request) {
+  if (n.NStrike < 1 || n.DatesInfo.empty()) return 0.0;
+  const double days = std::max(1, CdrDDiff(n.PriceDate, n.DatesInfo[static_cast<std::size_t>(n.NStrike) - 1]));
+  const double runs = static_cast<double>(request.replications.value_or(1));
+  return n.NTrials * runs * days * n.NStock * Valuations(n, request.ladder) * kSecondsPerStockDay;
 }
 
 std::string FormatDuration(double seconds) {

@@ -61,12 +61,13 @@ inline constexpr double kEstimateShare = 0.01;
 
 // Times the pricing of one note from its own progress: when the first
 // kEstimateShare of it is done, the time it took, extrapolated, is the
-// estimate; above kLongRunSeconds the line prints "FILE: about 5 min 20 s
-// for 1000000 trials (from its first 1 % of paths)". Every report goes on to
-// the progress line's hook of the note.
+// estimate; above kLongRunSeconds (or whatever it is, when `announced`: a
+// bound was printed before) the line prints "FILE: about 5 min 20 s for
+// 1000000 trials (from its first 1 % of paths)". Every report goes on to the
+// progress line's hook of the note.
 class RunEstimate {
  public:
-  RunEstimate(ProgressLine& line, std::size_t note, std::string file, long long trials);
+  RunEstimate(ProgressLine& line, std::size_t note, std::string file, long long trials, bool announced = false);
   RunEstimate(const RunEstimate&) = delete;
   RunEstimate& operator=(const RunEstimate&) = delete;
 
@@ -81,9 +82,20 @@ class RunEstimate {
   const ProgressCallback forward_;
   const std::string file_;
   const long long trials_;
+  const bool announced_;
   std::chrono::steady_clock::time_point start_;
   bool decided_ = false;
 };
+
+// A rough upper bound of the seconds the pricing of `n` (the request's
+// compute mode and trials applied) takes with the request's ladder and
+// replications: paths x days to the last observation x underlyings x
+// valuations, at a pessimistic cost per simulated stock-day. Nothing runs.
+double BoundSeconds(const NoteInputs& n, const PriceRequest& request);
+
+// A bound above this is announced before the run, whose first 1 % of paths
+// may take a while.
+inline constexpr double kAnnouncedBoundSeconds = 600.0;
 
 // "1 h 05 min", "3 min 20 s", "45 s".
 std::string FormatDuration(double seconds);
