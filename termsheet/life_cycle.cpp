@@ -181,6 +181,12 @@ void SettleFromFixings(const PastInput& past, NoteInputs& n, LifeCycle& life) {
   std::vector<int> days;
   for (int k = 0; k < Win(n, d); ++k) days.push_back(AddDays(Obs(n, d), k - Win(n, d) + 1));
   const std::vector<double> closes = PlaceRows(past.fixings, days, "past.fixings", WindowText(n, d));
+  // Settled here, not by the library: its check of a fixing.
+  for (const DatedRow& r : past.fixings) {
+    for (const double p : r.prices) {
+      if (!std::isfinite(p) || !(p > 0.0)) Fail(r.path, "expected closes above 0, got " + PricesText(r.prices));
+    }
+  }
 
   const int S = n.NStock;
   std::vector<double> y(static_cast<std::size_t>(S)), window(closes.size());

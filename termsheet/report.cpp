@@ -495,11 +495,12 @@ std::vector<CsvRow> CsvRows(const NoteReport& r) {
     rows.push_back(std::move(one));
   };
   row("status", "", r.priced ? static_cast<double>(r.result.status) : std::nan(""));
+  // A failed note's reason: the line standard error gives for it.
   if (!r.usable) {
-    rows.back().error = r.inputError;
+    rows.back().error = r.file + ": " + r.inputError;
     return rows;
   }
-  if (r.priced && r.result.status < 0) rows.back().error = "rejected, " + r.result.rejection;
+  if (r.priced && r.result.status < 0) rows.back().error = r.file + ": rejected, " + r.result.rejection;
   if (!r.priced) {
     if (r.life.slot >= 0) row("settled_amount", "", r.life.payoff * n.NotionalAMT);
     return rows;

@@ -182,8 +182,10 @@ struct CsvRow {
 // settled, for a priced note the price, the price in per cent of the
 // notional, the probabilities of early redemption, of maturity and of knock
 // in, and the greeks asked for (delta, gamma, vega by underlying, then theta
-// and rho). A note that could not be read or was rejected has its reason,
-// as the tool writes it on standard error, in `error`.
+// and rho). A note that could not be read or was rejected has its reason in
+// `error`: the line the tool writes for it on standard error ("FILE:
+// rejected, code -2025: ..."), as a book's error is the message of its
+// exception.
 std::vector<CsvRow> CsvRows(const NoteReport& r);
 
 // The header line and one row as a line of the CSV, without the line break:

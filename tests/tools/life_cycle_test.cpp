@@ -318,6 +318,8 @@ TEST(LifeCycle, FixingsByHandOfAPaidDateSettleIt) {
   EXPECT_EQ(Refused(step), "past.fixings[0]: no fixings are needed: the window of redemption[0] (2025-12-26 to "
                            "2025-12-26) was paid on 2025-12-31 and its closes do not redeem the note; no "
                            "observation window has begun on 2026-01-05 with its payment still to come");
+  step["past"]["fixings"] = Json::array({Row(20251226, 60800, 0)});
+  EXPECT_EQ(Refused(step), "past.fixings[0]: expected closes above 0, got 60800, 0");
   step["past"]["fixings"] = Json::array({Row(20251225, 60800, 203500)});
   EXPECT_EQ(Refused(step).substr(0, 60), "past.fixings[0]: 2025-12-25 is not a day of the window of re");
 

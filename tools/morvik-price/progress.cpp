@@ -89,9 +89,14 @@ void RunEstimate::Report(void* ctx, double fraction) {
   const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - e.start_).count();
   const double seconds = spent / std::min(fraction, 1.0);
   if (!e.announced_ && !(seconds > kLongRunSeconds)) return;
-  e.line_.Print(e.file_ + ": about " + FormatDuration(seconds) + " for " + std::to_string(e.trials_) +
-                " trials (from its first " + std::to_string(static_cast<int>(std::floor(100.0 * fraction))) +
-                " % of paths)\n");
+  try {
+    e.line_.Print(e.file_ + ": about " + FormatDuration(seconds) + " for " + std::to_string(e.trials_) +
+                  " trials (from its first " + std::to_string(static_cast<int>(std::floor(100.0 * fraction))) +
+                  " % of paths)\n");
+  } catch (...) {
+    // Out of memory for the message: the run goes on without it (the
+    // library's hook must not throw).
+  }
 }
 
 namespace {
