@@ -222,16 +222,16 @@ void WriteGreeks(std::ostream& out, const NoteReport& r) {
   const bool errors = HasGreekErrors(res, S);
   out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")";
   out << (errors ? ", each with its standard error below it\n" : "\n");
-  out << "  " << Cell("underlying", kUnderlyingWidth) << Cell("delta (1 % spot)", 22, true) << Cell("gamma (1 % spot)", 22, true)
-      << Cell("vega (1 vol pt)", 22, true) << "\n";
+  out << "  " << Cell("underlying", kUnderlyingWidth) << Cell("delta (1 % spot)", 22, true)
+      << Cell("gamma (1 % spot)", 22, true) << Cell("vega (1 vol pt)", 22, true) << "\n";
   bool noisy = false;
   for (int i = 0; i < S; ++i) {
     const std::size_t d = layout::Delta(S, i), g = layout::Gamma(S, i), v = layout::Vega(S, i);
     out << "  " << Cell(n.underlyingNames[i], kUnderlyingWidth) << Cell(GreekCell(res, d), 22, true)
         << Cell(GreekCell(res, g), 22, true) << Cell(GreekCell(res, v), 22, true) << "\n";
     if (errors) {
-      out << "  " << Cell("", kUnderlyingWidth) << Cell(ErrorCell(res, d), 22, true) << Cell(ErrorCell(res, g), 22, true)
-          << Cell(ErrorCell(res, v), 22, true) << "\n";
+      out << "  " << Cell("", kUnderlyingWidth) << Cell(ErrorCell(res, d), 22, true)
+          << Cell(ErrorCell(res, g), 22, true) << Cell(ErrorCell(res, v), 22, true) << "\n";
     }
     for (const std::size_t slot : {d, g, v}) noisy = noisy || NoisyGreek(res, slot);
   }
@@ -347,8 +347,9 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
                0);
   if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "Life cycle: " + StateSentence(r.life, n) + ".", 0);
   for (const CalibratedUnderlying& c : n.calibrated) {
-    WriteWrapped(out, "Local volatility of " + FitWidth(n.underlyingNames[static_cast<std::size_t>(c.underlying)], kUnderlyingWidth) + " " +
-                          FitSentence(c.report) + (c.repaired ? ", arbitrage repaired." : "."),
+    const std::string& name = n.underlyingNames[static_cast<std::size_t>(c.underlying)];
+    WriteWrapped(out, "Local volatility of " + FitWidth(name, kUnderlyingWidth) + " " + FitSentence(c.report) +
+                          (c.repaired ? ", arbitrage repaired." : "."),
                  0);
   }
   out << "\n";
