@@ -25,6 +25,13 @@ using namespace sheet;
 // A stretch without closes longer than this is worth a warning.
 constexpr int kLongGap = 7;
 
+// One stock's move from one close of the history to the next: a close this
+// many times the previous one or more, or this fraction of it or less, is
+// taken for a typing error (a decimal point or digits slipped); a move
+// beyond kLargeMove (up 50 %, or down by a third) gets a warning.
+constexpr double kImplausibleMove = 5.0;
+constexpr double kLargeMove = 1.5;
+
 // Windows longer than this (a century) are left to the library's checks.
 constexpr int kLongestWindow = 36600;
 
@@ -120,6 +127,93 @@ std::vector<double> PlaceRows(const std::vector<DatedRow>& rows, const std::vect
   return closes;
 }
 
+// The note's rules as the engine keeps them. The highest of the four blocks
+// of the payoff arrays holds the touch amount and the maturity terms.
+note::Rules RulesOf(const NoteInputs& n) {
+  const std::size_t top = (layout::kTiers - 1) * layout::OutcomeSlots(n.NStrike);
+  note::Rules rules;
+  rules.S = n.NStock;
+  rules.touchMode = KnockOutTouchOf(n.KnockBarrierFlag[0]);
+  rules.knockIn = KnockInOf(n.KnockBarrierFlag[1]);
+  rules.couponWatch = CouponWatchOf(n.CouponBarrierFlag);
+  rules.limits = PayoffLimitsOf(n.NAFlag, n.PayOffLimit[0], n.PayOffLimit[1]);
+  rules.maturity = MaturityTermsOf(n.PayOffSlope.data() + top, n.PayOffAmount.data() + top, n.NStrike,
+                                   n.KnockBarrierFlag[1]);
+  rules.knockInBarrier = note::KnockInEvent(n.KI_Barrier.data());
+  return rules;
+}
+
+// Date d's events, on the term sheet's arrays. Level b of the engine's order
+// (highest first) is block kLevels - 1 - b of the strike, slope and amount
+// arrays.
+note::DateTerms DateTermsOf(const NoteInputs& n, int d) {
+  const int S = n.NStock, N = n.NStrike;
+  const double* strike[kLevels];
+  double slope[kLevels];
+  double amount[kLevels];
+  for (int b = 0; b < kLevels; ++b) {
+    const std::size_t block = static_cast<std::size_t>(kLevels - 1 - b);
+    strike[b] = &n.X[layout::StrikeBlockLength(S, N) * block + static_cast<std::size_t>(d) * S];
+    slope[b] = n.PayOffSlope[block * layout::OutcomeSlots(N) + d];
+    amount[b] = n.PayOffAmount[block * layout::OutcomeSlots(N) + d];
+  }
+  const bool average = n.DatesInfo[layout::DatesBlock(N, layout::kWindowRules) + d] != 0;
+  const bool last = d == N - 1;
+  return note::DateTermsOf(&n.KO_Barrier[d], strike, slope, amount, Win(n, d), average, last,
+                           last ? 0.0 : n.RedemCoupon[d]);
+}
+
+// Fixings given by hand when no window needs them: those of the last date
+// whose payment has passed settle it, as the library settles a date whose
+// closes are known, with the states given beside them. A date they redeem
+// (or the final date) ends the note, paid; otherwise they are not needed,
+// and the error says why.
+void SettleFromFixings(const PastInput& past, NoteInputs& n, LifeCycle& life) {
+  int d = -1;
+  for (int s = 0; s < n.NStrike; ++s) {
+    if (Pay(n, s) <= n.PriceDate && Obs(n, s) <= n.PriceDate) d = s;
+  }
+  const std::string none = "no observation window has begun on " + FormatIsoDate(n.PriceDate) +
+                           " with its payment still to come";
+  if (d < 0 || Win(n, d) < 1 || Win(n, d) > kLongestWindow) {
+    Fail(past.fixings.front().path, "no fixings are needed: " + none);
+  }
+  std::vector<int> days;
+  for (int k = 0; k < Win(n, d); ++k) days.push_back(AddDays(Obs(n, d), k - Win(n, d) + 1));
+  const std::vector<double> closes = PlaceRows(past.fixings, days, "past.fixings", WindowText(n, d));
+  // Settled here, not by the library: its check of a fixing.
+  for (const DatedRow& r : past.fixings) {
+    for (const double p : r.prices) {
+      if (!std::isfinite(p) || !(p > 0.0)) Fail(r.path, "expected closes above 0, got " + PricesText(r.prices));
+    }
+  }
+
+  const int S = n.NStock;
+  std::vector<double> y(static_cast<std::size_t>(S)), window(closes.size());
+  for (std::size_t k = 0; k < closes.size(); ++k) window[k] = closes[k] / n.UnderlyingPrice[2 * (k % S) + 1];
+  for (int i = 0; i < S; ++i) y[i] = window[window.size() - static_cast<std::size_t>(S) + i];
+  std::vector<int> memory = n.BeKO_Hitted;
+  note::State state;
+  state.memory = memory.data();
+  state.touch = note::AllRemembered(memory.data(), S) ? 1 : 0;
+  state.knockIn = n.BeKI_Hitted;
+  const note::DateOutcome o = note::OnObservation<0>(state, RulesOf(n), DateTermsOf(n, d), y.data(), window.data());
+  if (o.result == note::DateResult::Continues) {
+    Fail(past.fixings.front().path, "no fixings are needed: " + WindowText(n, d) + " was paid on " +
+                                        FormatIsoDate(Pay(n, d)) + " and its closes do not redeem the note; " +
+                                        none);
+  }
+  life.state = o.result == note::DateResult::Redeemed ? NoteState::kRedeemed : NoteState::kMatured;
+  life.slot = life.state == NoteState::kRedeemed ? d : (o.knockedIn ? n.NStrike + 1 : n.NStrike);
+  life.observation = Obs(n, d);
+  life.payment = Pay(n, d);
+  life.payoff = o.payoff;
+  life.paid = true;
+  life.fixingDates = days;
+  n.SC = closes;
+  n.FixedFlag[0] = static_cast<int>(days.size());
+}
+
 void PlaceGivenPast(const PastInput& past, NoteInputs& n, LifeCycle& life) {
   n.BeKI_Hitted = past.knockIn;
   n.BeCouponBarrierHitted = past.couponBreach;
@@ -132,6 +226,10 @@ void PlaceGivenPast(const PastInput& past, NoteInputs& n, LifeCycle& life) {
   if (d >= 0) {
     what = WindowText(n, d);
     if (need.back() < Obs(n, d)) what += " up to the pricing date";
+  }
+  if (need.empty() && !past.fixings.empty()) {
+    SettleFromFixings(past, n, life);
+    return;
   }
   if (past.hasFixings || !need.empty()) {
     n.SC = PlaceRows(past.fixings, need, "past.fixings", what);
@@ -168,6 +266,9 @@ class HistoryWalk {
  private:
   int Day(int date) const { return DaysBetween(n_.PriceDate, date); }
   void CheckRows();
+  // Stock i's move from the row before to `row`: an error when implausible,
+  // a warning when large.
+  void CheckMove(const DatedRow& before, const DatedRow& row, int i);
   // The closes of day `n` (days from the pricing date): the last row on or
   // before it; on the pricing date the row of that day, or else the spot.
   const std::vector<double>& Closes(int n);
@@ -209,39 +310,30 @@ class HistoryWalk {
   std::vector<int> scDays_;
 };
 
-// The highest of the four blocks of the payoff arrays holds the touch amount
-// and the maturity terms.
 HistoryWalk::HistoryWalk(const PastInput& past, const NoteInputs& n, LifeCycle& life,
                          std::vector<FieldIssue>& warnings)
-    : past_(past), n_(n), life_(life), warnings_(warnings), S_(n.NStock), N_(n.NStrike), Q_(n.NCoupon) {
-  const std::size_t top = (layout::kTiers - 1) * layout::OutcomeSlots(N_);
-  rules_.S = S_;
-  rules_.touchMode = KnockOutTouchOf(n_.KnockBarrierFlag[0]);
-  rules_.knockIn = KnockInOf(n_.KnockBarrierFlag[1]);
-  rules_.couponWatch = CouponWatchOf(n_.CouponBarrierFlag);
-  rules_.limits = PayoffLimitsOf(n_.NAFlag, n_.PayOffLimit[0], n_.PayOffLimit[1]);
-  rules_.maturity = MaturityTermsOf(n_.PayOffSlope.data() + top, n_.PayOffAmount.data() + top, N_, n_.KnockBarrierFlag[1]);
-  rules_.knockInBarrier = note::KnockInEvent(n_.KI_Barrier.data());
+    : past_(past), n_(n), life_(life), warnings_(warnings), S_(n.NStock), N_(n.NStrike), Q_(n.NCoupon),
+      rules_(RulesOf(n)) {
   mem_.assign(static_cast<std::size_t>(S_), 0);
   state_.memory = mem_.data();
 }
 
-// Level b of the engine's order (highest first) is block kLevels - 1 - b of
-// the strike, slope and amount arrays.
-note::DateTerms HistoryWalk::DateTermsAt(int d) const {
-  const double* strike[kLevels];
-  double slope[kLevels];
-  double amount[kLevels];
-  for (int b = 0; b < kLevels; ++b) {
-    const std::size_t block = static_cast<std::size_t>(kLevels - 1 - b);
-    strike[b] = &n_.X[layout::StrikeBlockLength(S_, N_) * block + static_cast<std::size_t>(d) * S_];
-    slope[b] = n_.PayOffSlope[block * layout::OutcomeSlots(N_) + d];
-    amount[b] = n_.PayOffAmount[block * layout::OutcomeSlots(N_) + d];
+note::DateTerms HistoryWalk::DateTermsAt(int d) const { return DateTermsOf(n_, d); }
+
+void HistoryWalk::CheckMove(const DatedRow& before, const DatedRow& row, int i) {
+  const double from = before.prices[i];
+  const double to = row.prices[i];
+  const double ratio = to / from;
+  if (!(ratio > kLargeMove || ratio < 1.0 / kLargeMove)) return;
+  const std::string move = n_.underlyingNames[i] + " closes at " + ShortestDouble(to) + " on " +
+                           FormatIsoDate(row.date) + " after " + ShortestDouble(from) + " on " +
+                           FormatIsoDate(before.date) + " (" + (ratio > 1.0 ? "up " : "down ") +
+                           Percent(std::fabs(ratio - 1.0)) + ")";
+  if (ratio >= kImplausibleMove || ratio <= 1.0 / kImplausibleMove) {
+    Fail(row.path, move + ": a close 5 times the one before or more, or a fifth of it or less, is taken for a "
+                          "typing error");
   }
-  const bool average = n_.DatesInfo[layout::DatesBlock(N_, layout::kWindowRules) + d] != 0;
-  const bool last = d == N_ - 1;
-  return note::DateTermsOf(&n_.KO_Barrier[d], strike, slope, amount, Win(n_, d), average, last,
-                           last ? 0.0 : n_.RedemCoupon[d]);
+  warnings_.push_back({row.path, move + ": a move of more than 50 % up or a third down; check the closes"});
 }
 
 void HistoryWalk::CheckRows() {
@@ -256,7 +348,11 @@ void HistoryWalk::CheckRows() {
     }
     for (int i = 0; i < S_; ++i) {
       const double p = h[k].prices[i];
-      if (!std::isfinite(p) || !(p > 0.0)) Fail(h[k].path, "expected closes above 0, got " + PricesText(h[k].prices));
+      if (!std::isfinite(p) || !(p > 0.0)) {
+        Fail(h[k].path, "the close of " + n_.underlyingNames[i] + " on " + FormatIsoDate(h[k].date) + " is " +
+                            ShortestDouble(p) + ": expected closes above 0, got " + PricesText(h[k].prices));
+      }
+      if (k > 0) CheckMove(h[k - 1], h[k], i);
     }
     rowDay_.push_back(Day(h[k].date));
     if (k > 0 && rowDay_[k] - rowDay_[k - 1] > kLongGap) {
@@ -326,6 +422,7 @@ void HistoryWalk::DayTests(int n, const std::vector<double>& px, const std::vect
       couponSc_ = px;
     }
     const std::string label = "coupon " + std::to_string(c_ + 1);
+    life_.couponPaid[static_cast<std::size_t>(c_)] = paid ? 1 : 0;
     if (paid) {
       life_.events.push_back({date, label + (pending ? ": due, paid on " : ": paid on ") +
                                         FormatIsoDate(CouponPay(n_, c_)), n_.Coupon[c_]});
@@ -512,6 +609,7 @@ void HistoryWalk::Agree(NoteInputs& out) {
 
 void ApplyPast(const PastInput& past, NoteInputs& n, LifeCycle& life, std::vector<FieldIssue>& warnings) {
   life = LifeCycle{};
+  life.couponPaid.assign(static_cast<std::size_t>(std::max(n.NCoupon, 0)), -1);
   n.BeKO_Hitted.assign(static_cast<std::size_t>(n.NStock), 0);
   n.SC.clear();
   n.Coupon_SC.clear();

@@ -70,6 +70,9 @@ struct LifeCycle {
   double payoff = 0.0;
   bool paid = false;
   int knockInDate = 0;  // first close below a knock-in barrier (daily monitoring)
+  // Per coupon: 1 paid, 0 not paid (its barrier breached), -1 not known
+  // (observed after the walk, or no history).
+  std::vector<int> couponPaid;
   std::vector<PastEvent> events;
   // The dates of the rows the call receives in SC and Coupon_SC.
   std::vector<int> fixingDates;

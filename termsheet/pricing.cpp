@@ -58,7 +58,7 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
   if (request.seed) o.seed = static_cast<std::uint64_t>(*request.seed);
   o.stream = request.aligned ? StreamKind::kAligned : StreamKind::kDefault;
   o.runner = runner;
-  o.replications = static_cast<int>(request.replications);
+  o.replications = static_cast<int>(request.replications.value_or(1));
   return o;
 }
 
@@ -141,18 +141,22 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
   if (outside(kThreadsField, request.threads)) {
     return FieldProblem(kThreadsField, std::to_string(request.threads), prefix);
   }
-  if (outside(kReplicationsField, request.replications)) {
-    return FieldProblem(kReplicationsField, std::to_string(request.replications), prefix);
+  if (request.replications && outside(kReplicationsField, *request.replications)) {
+    return FieldProblem(kReplicationsField, std::to_string(*request.replications), prefix);
+  }
+  if (request.replications && request.convergence) {
+    return prefix + "convergence follows one run: it cannot be combined with " + prefix + "replications";
   }
   const long long seed = request.seed.value_or(0);
   if (outside(kSeedField, seed)) return FieldProblem(kSeedField, std::to_string(seed), prefix);
   if (request.aligned) return std::string();
-  const long long last = seed + request.replications - 1;
+  const long long runs = request.replications.value_or(1);
+  const long long last = seed + runs - 1;
   if (seed > kMaxDefaultSeed || last > kMaxDefaultSeed) {
     std::string text = "the default stream has seeds 0 to " + std::to_string(kMaxDefaultSeed) + ": seed " +
                        std::to_string(seed);
-    if (request.replications > 1) {
-      text += " with " + std::to_string(request.replications) + " replications needs seeds up to " +
+    if (runs > 1) {
+      text += " with " + std::to_string(runs) + " replications needs seeds up to " +
               std::to_string(last);
     }
     return text;
@@ -176,7 +180,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   const std::vector<double> moves = LadderMoves();
   report(0.0);
   NoteResult r;
-  r.replications = static_cast<int>(request.replications);
+  r.replications = static_cast<int>(request.replications.value_or(1));
   r.aligned = request.aligned;
   if (request.seed) r.seed = static_cast<std::uint64_t>(*request.seed);
   const TaskRunner runner = ThreadRunner(static_cast<int>(request.threads));

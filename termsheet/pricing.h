@@ -43,8 +43,12 @@ struct PriceRequest {
   // ("aligned") stream (seeds 0 to kMaxAlignedSeed; none: 0).
   std::optional<long long> seed;
   bool aligned = false;
-  long long replications = 1;  // > 1: the mean of that many runs on consecutive seeds
-  bool convergence = false;  // running price and error at 1000, 2000, 5000, ... paths
+  // The mean of that many runs (2 to kMaxReplications) on consecutive seeds;
+  // none: one run.
+  std::optional<long long> replications;
+  // Running price and error at 1000, 2000, 5000, ... paths: of one run, so
+  // not with replications.
+  bool convergence = false;
 };
 
 // Seeds of the default stream: 0 to kMaxDefaultSeed.
@@ -63,7 +67,7 @@ struct RequestField {
 };
 inline constexpr RequestField kTrialsField{"trials", 1, kMaxTrials};
 inline constexpr RequestField kThreadsField{"threads", 1, kMaxThreads};
-inline constexpr RequestField kReplicationsField{"replications", 1, kMaxReplications};
+inline constexpr RequestField kReplicationsField{"replications", 2, kMaxReplications};
 inline constexpr RequestField kSeedField{"seed", 0, kMaxAlignedSeed};
 
 // "<prefix><name> takes a whole number from <lo> to <hi>, not "<given>"":
@@ -74,7 +78,7 @@ std::string FieldProblem(const RequestField& field, const std::string& given, co
 // The one check of a request: why its compute mode, trials, threads, seed
 // and replications cannot be used, as one sentence without a final stop, or
 // empty when they can (replications run on the seeds from the request's, 0
-// when none, on). `prefix` goes before a field's name ("--" for options).
+// when none, on; convergence is of one run and refused beside them). `prefix` goes before a field's name ("--" for options).
 std::string RequestProblem(const PriceRequest& request, const std::string& prefix = "");
 
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.

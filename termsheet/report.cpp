@@ -2,8 +2,10 @@
 // report shares with them: money, widths, the price's breakdown.
 #include "termsheet/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "interface/layout.h"
 #include "termsheet/json_text.h"
@@ -121,6 +123,84 @@ std::vector<SlotFlow> CouponFlows(const NoteReport& r) {
   return flows;
 }
 
+namespace {
+
+// Whether outcome slot `slot` pays one amount on every path that ends in
+// it: no slope, and on an observation date the same amount at every tier
+// (the touch pays the highest tier's).
+bool FixedPayment(const NoteInputs& n, int slot) {
+  const int N = n.NStrike;
+  const auto at = [&](int block) { return static_cast<std::size_t>(block) * layout::OutcomeSlots(N) + slot; };
+  if (slot >= N) return n.PayOffSlope[at(layout::kTiers - 1)] == 0.0;
+  for (int b = 0; b < layout::kTiers; ++b) {
+    if (n.PayOffSlope[at(b)] != 0.0 || n.PayOffAmount[at(b)] != n.PayOffAmount[at(0)]) return false;
+  }
+  return true;
+}
+
+ProjectedFlow Projected(const SlotFlow& f, const char* kind, std::string label, bool settled, double perPath) {
+  ProjectedFlow p;
+  p.payment = f.payment;
+  p.observation = f.observation;
+  p.kind = kind;
+  p.label = std::move(label);
+  p.probability = f.probability;
+  p.probabilitySE = settled ? 0.0 : f.probabilitySE;
+  p.amount = f.cashFlow;
+  p.amountSE = settled ? 0.0 : perPath * p.probabilitySE;
+  p.discountFactor = f.discountFactor;
+  p.discounted = f.discounted;
+  p.discountedSE = f.discountFactor * p.amountSE;
+  p.settled = settled;
+  return p;
+}
+
+}  // namespace
+
+std::vector<ProjectedFlow> CashFlowSchedule(const NoteReport& r) {
+  std::vector<ProjectedFlow> flows;
+  if (!HasFigures(r)) return flows;
+  const NoteInputs& n = r.note;
+  const NoteResult& res = r.result;
+  const int N = n.NStrike;
+  const std::vector<SlotFlow> outcomes = OutcomeFlows(r);
+  for (int s = 0; s < N + 2; ++s) {
+    const SlotFlow& f = outcomes[static_cast<std::size_t>(s)];
+    if (f.payment <= n.PriceDate) continue;
+    // The payment of a fixed slot: its mean over the paths that end there.
+    const double perPath = !FixedPayment(n, s) ? std::nan("") : f.probability > 0.0 ? f.cashFlow / f.probability : 0.0;
+    flows.push_back(Projected(f, s < N ? "redemption" : "maturity", OutcomeLabel(N, s), SettledAt(res.eventSettled, s),
+                              perPath));
+  }
+  const std::vector<SlotFlow> coupons = CouponFlows(r);
+  for (std::size_t c = 0; c < coupons.size(); ++c) {
+    const SlotFlow& f = coupons[c];
+    if (f.payment <= n.PriceDate) continue;
+    flows.push_back(Projected(f, "coupon", "coupon " + std::to_string(c + 1), SettledAt(res.couponSettled, c),
+                              n.Coupon[c] * n.NotionalAMT));
+  }
+  // A date's redemption coupon: on the paths that reach it and do not
+  // redeem there (BreakDownPrice's rule).
+  double redeemedBy = 0.0;
+  for (int d = 0; d + 1 < N; ++d) {
+    const SlotFlow& f = outcomes[static_cast<std::size_t>(d)];
+    redeemedBy += f.probability;
+    if (f.payment <= n.PriceDate || n.RedemCoupon[d] == 0.0) continue;
+    const bool settled = SettledAt(res.eventSettled, static_cast<std::size_t>(d));
+    const double reach = 1.0 - redeemedBy;
+    const double paid = n.RedemCoupon[d] * n.NotionalAMT;
+    SlotFlow rc = f;
+    rc.probability = reach;
+    rc.probabilitySE = ProportionSE(reach, n.NTrials, res.replications);
+    rc.cashFlow = paid * reach;
+    rc.discounted = f.discountFactor * paid * reach;
+    flows.push_back(Projected(rc, "redemption_coupon", "redemption coupon, date " + std::to_string(d + 1), settled, paid));
+  }
+  std::stable_sort(flows.begin(), flows.end(),
+                   [](const ProjectedFlow& a, const ProjectedFlow& b) { return a.payment < b.payment; });
+  return flows;
+}
+
 NoteGreeks GreeksOf(const NoteReport& r) {
   NoteGreeks g;
   if (!HasFigures(r) || !HasGreeks(r)) return g;
@@ -208,6 +288,23 @@ Json NoteJson(const NoteReport& r) {
   Json cps = Json::array();
   for (const SlotFlow& f : CouponFlows(r)) cps.push_back(FlowJson(f));
   j["coupons"] = cps;
+  Json schedule = Json::array();
+  for (const ProjectedFlow& f : CashFlowSchedule(r)) {
+    Json row = {{"payment", FormatIsoDate(f.payment)},
+                {"observation", FormatIsoDate(f.observation)},
+                {"kind", f.kind},
+                {"label", f.label},
+                {"probability", f.probability},
+                {"amount", f.amount},
+                {"discount_factor", f.discountFactor},
+                {"discounted", f.discounted},
+                {"settled", f.settled}};
+    row["probability_se"] = NumberOrNull(f.probabilitySE);
+    row["amount_se"] = NumberOrNull(f.amountSE);
+    row["discounted_se"] = NumberOrNull(f.discountedSE);
+    schedule.push_back(std::move(row));
+  }
+  j["cash_flows"] = std::move(schedule);
   if (HasGreeks(r)) {
     const NoteGreeks greeks = GreeksOf(r);
     Json g = Json::array();
@@ -398,7 +495,12 @@ std::vector<CsvRow> CsvRows(const NoteReport& r) {
     rows.push_back(std::move(one));
   };
   row("status", "", r.priced ? static_cast<double>(r.result.status) : std::nan(""));
-  if (!r.usable) return rows;
+  // A failed note's reason: the line standard error gives for it.
+  if (!r.usable) {
+    rows.back().error = r.file + ": " + r.inputError;
+    return rows;
+  }
+  if (r.priced && r.result.status < 0) rows.back().error = r.file + ": rejected, " + r.result.rejection;
   if (!r.priced) {
     if (r.life.slot >= 0) row("settled_amount", "", r.life.payoff * n.NotionalAMT);
     return rows;
@@ -434,9 +536,9 @@ std::vector<CsvRow> CsvRows(const NoteReport& r) {
 }
 
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes) {
-  out << CsvHeader(false) << "\n";
+  out << CsvHeader(true) << "\n";
   for (const NoteReport& r : notes) {
-    for (const CsvRow& row : CsvRows(r)) out << CsvLine(row, false) << "\n";
+    for (const CsvRow& row : CsvRows(r)) out << CsvLine(row, true) << "\n";
   }
 }
 

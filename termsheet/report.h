@@ -88,6 +88,33 @@ std::vector<SlotFlow> OutcomeFlows(const NoteReport& r);
 // The coupons of a priced note in schedule order (empty as OutcomeFlows).
 std::vector<SlotFlow> CouponFlows(const NoteReport& r);
 
+// One projected payment of a priced note, its payment still to come: a
+// redemption outcome, a coupon, or a redemption coupon (paid on the paths
+// that reach its date and do not redeem there). `amount` is its mean over
+// all trials, undiscounted; its standard error is the payment times the
+// probability's when the payment is one amount on every path that gets it,
+// NaN (not known) when it depends on the path (a slope, tiers of different
+// amounts). Slots settled on the pricing date have errors of 0.
+struct ProjectedFlow {
+  int payment = 0;
+  int observation = 0;
+  const char* kind = "";  // "redemption", "maturity", "coupon", "redemption_coupon"
+  std::string label;      // OutcomeLabel, "coupon 3", "redemption coupon, date 2"
+  double probability = 0.0;
+  double probabilitySE = 0.0;
+  double amount = 0.0;
+  double amountSE = 0.0;
+  double discountFactor = 0.0;
+  double discounted = 0.0;
+  double discountedSE = 0.0;
+  bool settled = false;
+};
+
+// The projected cash flows of a priced note in payment-date order (slot
+// order within a date); their discounted values add up to the price but
+// for rounding. Empty for a note without figures.
+std::vector<ProjectedFlow> CashFlowSchedule(const NoteReport& r);
+
 // How the reports name outcome slot `slot` of a note of `N` observation
 // dates: "early, date 3", "final, date 8", "maturity, no knock-in",
 // "maturity, knock-in".
@@ -130,8 +157,9 @@ void WriteTextReport(std::ostream& out, const NoteReport& r);
 // the shortest form that reads back to the library's value.
 std::string JsonReport(const std::vector<NoteReport>& notes);
 
-// The columns of the long-form CSV, in order. A book's table (the Python
-// package's) has these and then kErrorColumn.
+// The columns of the long-form CSV, in order; the tool's CSV and a book's
+// table (the Python package's) have these and then kErrorColumn: why a note
+// has no figures.
 inline constexpr std::array<const char*, 7> kCsvColumns = {
     "note", "pricing_date", "trials", "quantity", "underlying", "value", "standard_error"};
 inline constexpr const char* kErrorColumn = "error";
@@ -146,7 +174,7 @@ struct CsvRow {
   std::string underlying;
   double value = 0.0;
   double standardError = 0.0;
-  std::string error;  // a book's error column; the tool's rows have none
+  std::string error;  // why the note has no figures; empty for a priced note
 };
 
 // The rows of one note, one per quantity: its status (the call's code, or
@@ -154,7 +182,10 @@ struct CsvRow {
 // settled, for a priced note the price, the price in per cent of the
 // notional, the probabilities of early redemption, of maturity and of knock
 // in, and the greeks asked for (delta, gamma, vega by underlying, then theta
-// and rho).
+// and rho). A note that could not be read or was rejected has its reason in
+// `error`: the line the tool writes for it on standard error ("FILE:
+// rejected, code -2025: ..."), as a book's error is the message of its
+// exception.
 std::vector<CsvRow> CsvRows(const NoteReport& r);
 
 // The header line and one row as a line of the CSV, without the line break:
@@ -162,7 +193,8 @@ std::vector<CsvRow> CsvRows(const NoteReport& r);
 std::string CsvHeader(bool errorColumn);
 std::string CsvLine(const CsvRow& row, bool errorColumn);
 
-// Long-form CSV: CsvHeader, then the CsvRows of every note, a line each.
+// Long-form CSV: CsvHeader with the error column, then the CsvRows of every
+// note, a line each.
 void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
 
 // One CSV field: `s` as it is, or in double quotes (inner quotes doubled)

@@ -51,13 +51,18 @@ void WriteWrapped(std::ostream& out, const std::string& text, int indent, int wi
   if (!line.empty()) out << std::string(static_cast<std::size_t>(indent), ' ') << line << "\n";
 }
 
+// Columns an underlying's name takes in a table, and at most in a sentence.
+constexpr int kUnderlyingWidth = 32;
+
+// The note's name and file; a name too long for a line is cut to one line,
+// as an underlying's name is cut to its column.
 void WriteTitle(std::ostream& out, const NoteReport& r) {
   const std::string title = r.note.name + "  (" + r.file + ")";
   if (DisplayWidth(title) <= kReportWidth) {
     out << title << "\n";
     return;
   }
-  WriteWrapped(out, r.note.name, 0);
+  out << FitWidth(r.note.name, kReportWidth) << "\n";
   WriteWrapped(out, "(" + r.file + ")", 0);
 }
 
@@ -119,7 +124,7 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
     if (s < N) {
       obs = n.DatesInfo[s];
       pay = n.DatesInfo[N + s];
-      if (pay <= n.PriceDate) label += " (paid)";
+      if (pay <= n.PriceDate) label += " (past)";
     } else {
       obs = n.DatesInfo[N - 1];
       pay = n.DatesInfo[2 * N - 1];
@@ -151,6 +156,17 @@ void WriteOutcomes(std::ostream& out, const NoteReport& r) {
   WriteWrapped(out, text, 2);
 }
 
+// What became of coupon j when its payment date has passed: paid or
+// missed (its barrier breached) as the closes show, or only past when no
+// closes say.
+std::string CouponMark(const NoteReport& r, int j) {
+  const NoteInputs& n = r.note;
+  if (n.CouponDatesInfo[n.NCoupon + j] > n.PriceDate) return std::string();
+  const std::size_t k = static_cast<std::size_t>(j);
+  const int paid = k < r.life.couponPaid.size() ? r.life.couponPaid[k] : -1;
+  return paid == 1 ? " (paid)" : paid == 0 ? " (missed)" : " (past)";
+}
+
 void WriteCoupons(std::ostream& out, const NoteReport& r) {
   const NoteInputs& n = r.note;
   const NoteResult& res = r.result;
@@ -167,16 +183,15 @@ void WriteCoupons(std::ostream& out, const NoteReport& r) {
   all.insert(all.end(), disc.begin(), disc.end());
   const int W = std::min(MoneyWidth(all, 15), (kReportWidth - 65) / 2);
   out << "\nCoupons (" << (n.currency.empty() ? "notional currency" : n.currency) << ")\n";
-  out << "  " << Cell("#", 10) << Cell("observation", 12) << Cell("payment", 11) << Cell("barrier", 8, true)
-      << Cell("amount", 9, true) << Cell("probability", 13, true) << Cell("mean amount", W, true)
+  out << "  " << Cell("#", 12) << Cell("observation", 12) << Cell("payment", 11) << Cell("barrier", 8, true)
+      << Cell("amount", 9, true) << Cell("probability", 12, true) << Cell("mean amount", W, true)
       << Cell("discounted", W, true) << "\n";
   for (int j = 0; j < Q; ++j) {
     const int pay = n.CouponDatesInfo[Q + j];
-    std::string label = std::to_string(j + 1);
-    if (pay <= n.PriceDate) label += " (paid)";
-    out << "  " << Cell(label, 10) << Cell(FormatIsoDate(n.CouponDatesInfo[j]), 12) << Cell(FormatIsoDate(pay), 11)
-        << Cell(Percent(n.CouponBarrier[j], 1), 8, true) << Cell(Percent(n.Coupon[j], 3), 9, true)
-        << Cell(Percent(res.coupons[layout::CouponProb(Q, j)], 2), 13, true) << Cell(FormatMoney(cf[j]), W, true)
+    out << "  " << Cell(std::to_string(j + 1) + CouponMark(r, j), 12) << Cell(FormatIsoDate(n.CouponDatesInfo[j]), 12)
+        << Cell(FormatIsoDate(pay), 11) << Cell(Percent(n.CouponBarrier[j], 1), 8, true)
+        << Cell(Percent(n.Coupon[j], 3), 9, true)
+        << Cell(Percent(res.coupons[layout::CouponProb(Q, j)], 2), 12, true) << Cell(FormatMoney(cf[j]), W, true)
         << Cell(pay > n.PriceDate ? FormatMoney(disc[j]) : "-", W, true) << "\n";
   }
 }
@@ -207,16 +222,16 @@ void WriteGreeks(std::ostream& out, const NoteReport& r) {
   const bool errors = HasGreekErrors(res, S);
   out << "\nGreeks by underlying (" << (n.currency.empty() ? "notional currency" : n.currency) << ")";
   out << (errors ? ", each with its standard error below it\n" : "\n");
-  out << "  " << Cell("underlying", 32) << Cell("delta (1 % spot)", 22, true) << Cell("gamma (1 % spot)", 22, true)
-      << Cell("vega (1 vol pt)", 22, true) << "\n";
+  out << "  " << Cell("underlying", kUnderlyingWidth) << Cell("delta (1 % spot)", 22, true)
+      << Cell("gamma (1 % spot)", 22, true) << Cell("vega (1 vol pt)", 22, true) << "\n";
   bool noisy = false;
   for (int i = 0; i < S; ++i) {
     const std::size_t d = layout::Delta(S, i), g = layout::Gamma(S, i), v = layout::Vega(S, i);
-    out << "  " << Cell(n.underlyingNames[i], 32) << Cell(GreekCell(res, d), 22, true)
+    out << "  " << Cell(n.underlyingNames[i], kUnderlyingWidth) << Cell(GreekCell(res, d), 22, true)
         << Cell(GreekCell(res, g), 22, true) << Cell(GreekCell(res, v), 22, true) << "\n";
     if (errors) {
-      out << "  " << Cell("", 32) << Cell(ErrorCell(res, d), 22, true) << Cell(ErrorCell(res, g), 22, true)
-          << Cell(ErrorCell(res, v), 22, true) << "\n";
+      out << "  " << Cell("", kUnderlyingWidth) << Cell(ErrorCell(res, d), 22, true)
+          << Cell(ErrorCell(res, g), 22, true) << Cell(ErrorCell(res, v), 22, true) << "\n";
     }
     for (const std::size_t slot : {d, g, v}) noisy = noisy || NoisyGreek(res, slot);
   }
@@ -332,8 +347,9 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
                0);
   if (r.life.fromHistory || r.life.state != NoteState::kAlive) WriteWrapped(out, "Life cycle: " + StateSentence(r.life, n) + ".", 0);
   for (const CalibratedUnderlying& c : n.calibrated) {
-    WriteWrapped(out, "Local volatility of " + n.underlyingNames[static_cast<std::size_t>(c.underlying)] + " " +
-                          FitSentence(c.report) + (c.repaired ? ", arbitrage repaired." : "."),
+    const std::string& name = n.underlyingNames[static_cast<std::size_t>(c.underlying)];
+    WriteWrapped(out, "Local volatility of " + FitWidth(name, kUnderlyingWidth) + " " + FitSentence(c.report) +
+                          (c.repaired ? ", arbitrage repaired." : "."),
                  0);
   }
   out << "\n";

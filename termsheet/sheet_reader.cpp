@@ -112,6 +112,58 @@ void WarnBeyondQuotes(const NoteInputs& n, std::vector<FieldIssue>& warnings) {
   }
 }
 
+// Terms that are legal but hardly meant: an amount (a tier's, the
+// maturity's, a redemption coupon or a coupon) beyond kMostAmount of the
+// notional either way; a basket of more than kLargeBasket underlyings,
+// whose run takes long. Each kind of amount is named once, at its first
+// case, with the count of the others.
+constexpr double kMostAmount = 1.0;
+constexpr int kLargeBasket = 10;
+
+void WarnAbsurdTerms(const NoteInputs& n, std::vector<FieldIssue>& warnings) {
+  if (n.NStock > kLargeBasket) {
+    warnings.push_back({"underlyings", std::to_string(n.NStock) + " underlyings are more than " +
+                                           std::to_string(kLargeBasket) +
+                                           ": the run takes long (its time grows with the underlyings, the "
+                                           "greeks' with their square)"});
+  }
+  const auto amounts = [&](const char* what, const std::vector<std::pair<std::string, double>>& found) {
+    std::size_t beyond = 0;
+    const std::pair<std::string, double>* first = nullptr;
+    for (const auto& f : found) {
+      if (!(std::fabs(f.second) > kMostAmount)) continue;
+      if (beyond++ == 0) first = &f;
+    }
+    if (first == nullptr) return;
+    std::string text = ShortestDouble(100.0 * first->second) + " % of the notional is " + what +
+                       " beyond 100 % of the notional either way (amounts are fractions: 0.05 is 5 %)";
+    if (beyond > 1) text += "; " + std::to_string(beyond - 1) + " more like it";
+    warnings.push_back({first->first, text});
+  };
+  const int N = n.NStrike;
+  std::vector<std::pair<std::string, double>> tiers, redemptionCoupons, maturity, coupons;
+  for (int s = 0; s < N; ++s) {
+    const std::string rp = At("redemption", static_cast<std::size_t>(s));
+    double most = 0.0;
+    for (int b = 0; b < 4; ++b) {
+      const double a = n.PayOffAmount[static_cast<std::size_t>(b) * (N + 2) + s];
+      if (std::fabs(a) > std::fabs(most)) most = a;
+    }
+    tiers.emplace_back(Key(rp, "tiers"), most);
+    if (s < N - 1) redemptionCoupons.emplace_back(Key(rp, "redemption_coupon"), n.RedemCoupon[s]);
+  }
+  const std::size_t top = 3 * static_cast<std::size_t>(N + 2) + N;
+  maturity.emplace_back("maturity.no_knock_in.amount", n.PayOffAmount[top]);
+  maturity.emplace_back("maturity.knock_in.amount", n.PayOffAmount[top + 1]);
+  for (int j = 0; j < n.NCoupon; ++j) {
+    coupons.emplace_back(Key(At("coupons.schedule", static_cast<std::size_t>(j)), "amount"), n.Coupon[j]);
+  }
+  amounts("a redemption amount", tiers);
+  amounts("a redemption coupon", redemptionCoupons);
+  amounts("a maturity amount", maturity);
+  amounts("a coupon", coupons);
+}
+
 // Dividend model of one underlying: none, a constant yield, a yield curve in
 // days, or cash amounts on dates (or day offsets from the pricing date).
 void ReadDividends(const Json* v, const std::string& path, NoteInputs& n) {
@@ -509,6 +561,7 @@ void ReadExplicitSheet(const Json& root, NoteInputs& n, PastInput& past, std::ve
   WarnBeyondQuotes(n, warnings);
   ReadMaturity(root, n);
   ReadCoupons(root, n);
+  WarnAbsurdTerms(n, warnings);
   ReadPast(root, n, past);
   ReadSettings(root, n);
   n.BeKO_Hitted.assign(static_cast<std::size_t>(n.NStock), 0);

@@ -28,7 +28,8 @@ namespace {
 // options set it (--greeks/--full, --trials, --ladder, --log, --threads,
 // --seed, --stream, --replications, --convergence), checked by the same rule.
 PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
-                     std::optional<long long> seed, bool aligned, long long replications, bool convergence) {
+                     std::optional<long long> seed, bool aligned, std::optional<long long> replications,
+                     bool convergence) {
   PriceRequest request;
   request.compute = compute;
   request.trials = trials;
@@ -73,26 +74,26 @@ void BindPricing(py::module_& m) {
   m.def(
       "check_request",
       [](int compute, std::optional<long long> trials, long long threads, std::optional<long long> seed, bool aligned,
-         long long replications) {
+         std::optional<long long> replications) {
         Request(compute, trials, threads, false, false, seed, aligned, replications, false);
       },
       py::arg("compute") = -1, py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("seed") = py::none(),
-      py::arg("aligned") = false, py::arg("replications") = 1,
+      py::arg("aligned") = false, py::arg("replications") = py::none(),
       "Raises ValueError with the library's sentence when the request cannot be used (the check of price)");
   m.def(
       "price",
       [](const Note& note, int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
-         std::optional<long long> seed, bool aligned, long long replications, bool convergence) {
+         std::optional<long long> seed, bool aligned, std::optional<long long> replications, bool convergence) {
         return PriceInterruptibly(
             note, Request(compute, trials, threads, ladder, log, seed, aligned, replications, convergence));
       },
       py::arg("note"), py::arg("compute"), py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("ladder") = false,
       py::arg("log") = false, py::arg("seed") = py::none(), py::arg("aligned") = false,
-      py::arg("replications") = 1, py::arg("convergence") = false,
+      py::arg("replications") = py::none(), py::arg("convergence") = false,
       "The note priced as morvik-price prices it, as a Report.\n"
       "compute: -1 the term sheet's, 1 greeks, 2 full; trials: None the term sheet's; seed: None for the\n"
-      "stream's own; aligned: the path-addressed stream; replications: runs on consecutive seeds;\n"
-      "convergence: the running price at 1000, 2000, 5000, ... paths.");
+      "stream's own; aligned: the path-addressed stream; replications: 2 to 64 runs on consecutive seeds\n"
+      "(None: one run); convergence: the running price at 1000, 2000, 5000, ... paths (one run only).");
 }
 
 void BindFullCall(py::module_& m) {

@@ -34,7 +34,7 @@ def note_request(options: Dict[str, Any]) -> Dict[str, Any]:
     (``trials``, ``greeks``, ``full``); an option of the wrong type raises
     ValueError (their ranges are the library's check, _morvik.check_request)."""
     return _request(options.get("trials"), options.get("greeks", False), options.get("full", False), None,
-                    "default", 1, 1, False)
+                    "default", 1, None, False)
 
 
 def value_note(label: str, text: str, options: Dict[str, Any]) -> List[Row]:

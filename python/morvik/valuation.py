@@ -32,14 +32,13 @@ def _request(trials: Any, greeks: bool, full: bool, seed: Any, stream: str, thre
     ``_morvik.check_request`` where a wrong option must raise earlier)."""
     if stream not in _STREAMS:
         raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
-    for name, value in (("trials", trials), ("seed", seed)):
+    for name, value in (("trials", trials), ("seed", seed), ("replications", replications)):
         if value is not None and not _whole(value):
             raise ValueError(f"{name} takes a whole number, not {value!r}")
-    for name, value in (("threads", threads), ("replications", replications)):
-        if not _whole(value):
-            raise ValueError(f"{name} takes a whole number, not {value!r}")
+    if not _whole(threads):
+        raise ValueError(f"threads takes a whole number, not {threads!r}")
     return {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
-            "seed": _int(seed), "aligned": stream == "aligned", "replications": int(replications),
+            "seed": _int(seed), "aligned": stream == "aligned", "replications": _int(replications),
             "convergence": bool(convergence)}
 
 
@@ -51,7 +50,7 @@ def _int(value: Any) -> Optional[int]:
 
 def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, full: bool = False,
           seed: Optional[int] = None, stream: str = "default", threads: int = 1, ladder: bool = False,
-          log: bool = False, replications: int = 1, convergence: bool = False) -> "Valuation":
+          log: bool = False, replications: Optional[int] = None, convergence: bool = False) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
@@ -66,8 +65,8 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
     - ``threads``: threads for one note: the revaluations of the greeks on
       the default stream, blocks of paths on the aligned one (same results
       for any count);
-    - ``replications``: the mean of that many runs on consecutive seeds, each
-      greek with the standard error of its spread;
+    - ``replications``: the mean of that many runs (2 to 64) on consecutive
+      seeds, each greek with the standard error of its spread; ``None``: one run;
     - ``convergence``: the running price and its error at 1000, 2000, 5000,
       ... paths of the same run, in ``Valuation.convergence``;
     - ``ladder``: the tool's spot ladder (``--ladder``), in ``Valuation.ladder``;

@@ -78,6 +78,11 @@ def test_options_are_checked_before_pricing():
         morvik.price(note, seed=64)
     with pytest.raises(ValueError, match="replications"):
         morvik.price(note, seed=62, replications=3)
+    # The tool's rule: 2 to 64 runs (None is one), convergence of one run only.
+    with pytest.raises(ValueError, match="replications takes a whole number from 2 to 64"):
+        morvik.price(note, replications=1)
+    with pytest.raises(ValueError, match="convergence follows one run"):
+        morvik.price(note, replications=2, convergence=True)
     with pytest.raises(ValueError, match="seed"):
         morvik.price(note, seed=-1)
     with pytest.raises(ValueError, match="stream"):

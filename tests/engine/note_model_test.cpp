@@ -110,7 +110,11 @@ LifeCycle WalkHistory(const Case& c, NoteInputs& n) {
   LifeCycle life;
   std::vector<sheet::FieldIssue> warnings;
   ApplyPast(past, n, life, warnings);
-  EXPECT_TRUE(warnings.empty()) << c.name;
+  // A one-day fall to 55 % is queried as a large move; nothing else warns.
+  for (const sheet::FieldIssue& w : warnings) {
+    EXPECT_NE(w.message.find("a move of more than 50 % up or a third down"), std::string::npos)
+        << c.name << ": " << w.message;
+  }
   return life;
 }
 #endif

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -248,6 +249,169 @@ TEST(LifeCycle, ARedeemedOrMaturedNoteIsReportedNotPriced) {
   const NoteReport unknown = PriceTermSheet(Read(over), PriceRequest{});
   EXPECT_FALSE(unknown.priced);
   EXPECT_EQ(unknown.life.state, NoteState::kOver);
+}
+
+// A close typed x100 would redeem the note by the knock-out touch: a move
+// of 5 times or a fifth is refused, naming the stock and both closes; a
+// move of more than 50 % up or a third down warns; a close at or below 0 is
+// refused naming the stock.
+TEST(LifeCycle, HistoryClosesAreCheckedForTypingErrors) {
+  Json step = Example("two_stock_stepdown.json");
+  step["price_date"] = "2025-09-01";
+  for (Json& r : step["redemption"]) r["knock_out_barrier"] = 1.05;
+  const auto with = [&](double samsung) {
+    step["past"] = {{"history", Json::array({Row(20250630, 60800, 203500), Row(20250801, samsung, 203500),
+                                             Row(20250804, 60800, 203500)})}};
+    return step;
+  };
+  EXPECT_EQ(Refused(with(6080000)),
+            "past.history[1]: Samsung Electronics closes at 6080000 on 2025-08-01 after 60800 on 2025-06-30 (up "
+            "9900 %): a close 5 times the one before or more, or a fifth of it or less, is taken for a typing error");
+  EXPECT_EQ(Refused(with(12160)).substr(0, 104),
+            "past.history[1]: Samsung Electronics closes at 12160 on 2025-08-01 after 60800 on 2025-06-30 (down 80 %)");
+  // Just inside the limit either way: warnings, on the way there and back.
+  const auto moves = [&](double samsung) {
+    std::string found;
+    for (const std::string& w : Read(with(samsung)).warnings) {
+      if (w.find("a move of more than") != std::string::npos) found += w.substr(w.find("past.history")) + "\n";
+    }
+    return found;
+  };
+  const std::string fall = moves(12160.01);
+  EXPECT_EQ(std::count(fall.begin(), fall.end(), '\n'), 2) << fall;
+  EXPECT_EQ(Read(with(303999.99)).inputs.BeKO_Hitted, (std::vector<int>{0, 0}));
+  EXPECT_EQ(moves(91200.01),
+            "past.history[1]: Samsung Electronics closes at 91200.01 on 2025-08-01 after 60800 on 2025-06-30 (up 50 "
+            "%): a move of more than 50 % up or a third down; check the closes\n"
+            "past.history[2]: Samsung Electronics closes at 60800 on 2025-08-04 after 91200.01 on 2025-08-01 (down "
+            "33.3333 %): a move of more than 50 % up or a third down; check the closes\n");
+  EXPECT_EQ(moves(91200), "");  // 50 % up, a third down: not more
+
+  EXPECT_EQ(Refused(with(0)), "past.history[1]: the close of Samsung Electronics on 2025-08-01 is 0: expected closes "
+                              "above 0, got 0, 203500");
+  EXPECT_EQ(Refused(with(-5)).rfind("past.history[1]: the close of Samsung Electronics on 2025-08-01 is -5: ", 0), 0u);
+}
+
+// Fixings typed by hand for a date whose payment has passed settle it as the
+// history would: the note redeemed (or matured) and paid, nothing priced.
+// Fixings that do not redeem it are refused, saying so.
+TEST(LifeCycle, FixingsByHandOfAPaidDateSettleIt) {
+  Json step = Example("two_stock_stepdown.json");
+  step["price_date"] = "2026-01-05";
+  step["past"] = {{"fixings", Json::array({Row(20251226, 60800, 203500)})}};
+  const Note byHand = Read(step);
+  const NoteReport r = PriceTermSheet(byHand, PriceRequest{});
+  EXPECT_FALSE(r.priced);
+  EXPECT_EQ(StateSentence(r.life, r.note),
+            "redeemed on 2025-12-26 (date 1 of 6), paid on 2025-12-31: 102.75 % of the notional");
+  std::ostringstream text;
+  WriteTextReport(text, r);
+  EXPECT_NE(text.str().find("Paid: 1,027,500,000.00 KRW"), std::string::npos) << text.str();
+  // The expanded form keeps the fixings and reads back to the same end.
+  Note again;
+  TermSheetError e;
+  ASSERT_TRUE(ReadTermSheet(ExpandedText(byHand), "x.json", again, e)) << Describe(e);
+  EXPECT_EQ(again.life.state, NoteState::kRedeemed);
+  EXPECT_EQ(again.life.payoff, 1.0275);
+
+  step["past"]["fixings"] = Json::array({Row(20251226, 30000, 203500)});
+  EXPECT_EQ(Refused(step), "past.fixings[0]: no fixings are needed: the window of redemption[0] (2025-12-26 to "
+                           "2025-12-26) was paid on 2025-12-31 and its closes do not redeem the note; no "
+                           "observation window has begun on 2026-01-05 with its payment still to come");
+  step["past"]["fixings"] = Json::array({Row(20251226, 60800, 0)});
+  EXPECT_EQ(Refused(step), "past.fixings[0]: expected closes above 0, got 60800, 0");
+  step["past"]["fixings"] = Json::array({Row(20251225, 60800, 203500)});
+  EXPECT_EQ(Refused(step).substr(0, 60), "past.fixings[0]: 2025-12-25 is not a day of the window of re");
+
+  // After the final date, with the knock-in given: matured at the worst
+  // performance.
+  step["price_date"] = "2028-07-10";
+  step["past"] = {{"knock_in_hit", true}, {"fixings", Json::array({Row(20280626, 42560, 203500)})}};
+  const Note matured = Read(step);
+  EXPECT_EQ(matured.life.state, NoteState::kMatured);
+  EXPECT_EQ(matured.life.slot, 7);
+  EXPECT_EQ(matured.life.payoff, 0.7);
+  EXPECT_TRUE(NothingToPrice(matured.life));
+}
+
+// A past coupon is marked paid or missed when the closes show which, and
+// only past when nothing does; a past redemption date is past, not paid.
+TEST(LifeCycle, PastDatesAreLabelledByWhatIsKnown) {
+  Json step = Example("two_stock_stepdown.json");
+  step["price_date"] = "2025-09-01";
+  const auto coupon = [](const char* obs, const char* pay) {
+    return Json{{"observation", obs}, {"payment", pay}, {"barrier", 0.75}, {"amount", 0.01}};
+  };
+  step["coupons"] = {{"barrier_monitoring", "observation"},
+                     {"schedule", Json::array({coupon("2025-07-31", "2025-08-05"), coupon("2025-08-15", "2025-08-20"),
+                                               coupon("2025-12-26", "2025-12-31")})}};
+  step["settings"]["trials"] = 200;
+  const auto report = [](const Json& sheet) {
+    std::ostringstream text;
+    WriteTextReport(text, PriceTermSheet(Read(sheet), PriceRequest{}));
+    return text.str();
+  };
+  const std::string byHand = report(step);
+  EXPECT_NE(byHand.find("  1 (past)    2025-07-31"), std::string::npos) << byHand;
+  EXPECT_NE(byHand.find("  2 (past)    2025-08-15"), std::string::npos) << byHand;
+  EXPECT_EQ(byHand.find("(paid)"), std::string::npos) << byHand;
+
+  step["past"] = {{"history", Json::array({Row(20250630, 60800, 203500), Row(20250731, 60800, 203500),
+                                           Row(20250815, 44000, 203500), Row(20250901, 60800, 203500)})}};
+  const std::string fromHistory = report(step);
+  EXPECT_NE(fromHistory.find("  1 (paid)    2025-07-31"), std::string::npos) << fromHistory;
+  EXPECT_NE(fromHistory.find("  2 (missed)  2025-08-15"), std::string::npos) << fromHistory;
+  EXPECT_NE(fromHistory.find("  3           2025-12-26"), std::string::npos) << fromHistory;
+
+  // The mid-life note's first dates passed without redeeming it.
+  Json midLife = Example("mid_life_pending_coupon.json");
+  midLife["settings"]["trials"] = 200;
+  const std::string mid = report(midLife);
+  EXPECT_NE(mid.find("early, date 1 (past)"), std::string::npos) << mid;
+  EXPECT_EQ(mid.find("(paid)"), std::string::npos) << mid;
+}
+
+// Terms that are legal but hardly meant warn, each kind once; so does a
+// basket of more than 10 underlyings.
+TEST(TermSheetWarnings, AbsurdAmountsAndLargeBasketsWarn) {
+  const auto warnings = [](const Json& sheet) {
+    std::string all;
+    for (const std::string& w : Read(sheet).warnings) all += w + "\n";
+    return all;
+  };
+  Json step = Example("two_stock_stepdown.json");
+  EXPECT_EQ(warnings(step), "");
+  step["coupons"] = {{"barrier_monitoring", "observation"},
+                     {"schedule", Json::array({{{"observation", "2025-07-31"}, {"payment", "2025-08-05"},
+                                                {"barrier", 0.75}, {"amount", 720000}},
+                                               {{"observation", "2025-08-29"}, {"payment", "2025-09-03"},
+                                                {"barrier", 0.75}, {"amount", -2}}})}};
+  step["redemption"][2]["tiers"][0]["amount"] = 8.25;
+  const std::string w = warnings(step);
+  EXPECT_NE(w.find("coupons.schedule[0].amount: 72000000 % of the notional is a coupon beyond 100 % of the notional "
+                   "either way (amounts are fractions: 0.05 is 5 %); 1 more like it\n"),
+            std::string::npos)
+      << w;
+  EXPECT_NE(w.find("redemption[2].tiers: 825 % of the notional is a redemption amount beyond 100 %"),
+            std::string::npos)
+      << w;
+  EXPECT_EQ(w.find("maturity"), std::string::npos) << w;
+
+  Json basket = Example("two_stock_stepdown.json");
+  const Json one = basket["underlyings"][0];
+  const auto stocks = [&](std::size_t count) {
+    basket["underlyings"] = Json::array();
+    basket["correlation"] = Json::array();
+    for (std::size_t i = 0; i < count; ++i) {
+      basket["underlyings"].push_back(one);
+      Json row = Json::array();
+      for (std::size_t j = 0; j < count; ++j) row.push_back(i == j ? 1.0 : 0.0);
+      basket["correlation"].push_back(row);
+    }
+    return warnings(basket);
+  };
+  EXPECT_EQ(stocks(10), "");
+  EXPECT_NE(stocks(11).find("underlyings: 11 underlyings are more than 10: the run takes long"), std::string::npos);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -167,6 +169,15 @@ TEST(PriceRequestOptions, TheRequestsCheckNamesEachFieldOutOfRange) {
   EXPECT_EQ(problem([](PriceRequest& r) { r.seed = kMaxAlignedSeed; r.aligned = true; r.replications = 64; }), "");
   EXPECT_NE(problem([](PriceRequest& r) { r.seed = 64; }), "");
   EXPECT_NE(problem([](PriceRequest& r) { r.replications = 1LL << 40; }), "");
+  // Replications are 2 to 64 runs, or none (one run); convergence follows one run.
+  EXPECT_EQ(problem([](PriceRequest& r) { r.replications = 1; }),
+            "replications takes a whole number from 2 to 64, not \"1\"");
+  EXPECT_EQ(problem([](PriceRequest& r) { r.replications = 2; }), "");
+  EXPECT_EQ(problem([](PriceRequest& r) { r.convergence = true; }), "");
+  PriceRequest both;
+  both.replications = 3;
+  both.convergence = true;
+  EXPECT_EQ(RequestProblem(both, "--"), "--convergence follows one run: it cannot be combined with --replications");
 }
 
 TEST(PriceExamples, EveryExampleParsesAndPrices) {
@@ -295,6 +306,11 @@ TEST(PriceErrors, RejectedNoteGivesCodeSentenceAndIndex) {
   EXPECT_TRUE(Contains(r.err, corr + ": rejected, code -2025: " + StatusMessage(-2025))) << r.err;
   EXPECT_TRUE(Contains(r.err, "correlation[0][1]")) << r.err;
   EXPECT_TRUE(r.out.empty());
+  // Its CSV row gives the reason in the last column.
+  const std::vector<CsvRow> rows = CsvRows(ReadAndPrice(corr, PriceRequest{}));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].error.rfind(corr + ": rejected, code -2025: ", 0), 0u) << rows[0].error;
+  EXPECT_TRUE(Contains(r.err, rows[0].error + "\n")) << rows[0].error;
   // The report of a rejected note, or of a file that did not read, gives the
   // reason and no figures.
   PriceRequest few;
@@ -416,16 +432,25 @@ TEST(PriceBookRun, LadderMovesEveryUnderlyingTogether) {
   EXPECT_TRUE(Contains(text.out, "-30 %"));
 }
 
-// Cells of a CSV line whose cells hold no quotes.
+// Cells of a CSV line; a quoted cell has its quotes removed and inner
+// quotes undoubled.
 std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', start);
-    cells.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) return cells;
-    start = comma + 1;
+  std::vector<std::string> cells(1);
+  bool quoted = false;
+  for (std::size_t k = 0; k < line.size(); ++k) {
+    const char c = line[k];
+    if (quoted && c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+      cells.back() += '"';
+      ++k;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      cells.emplace_back();
+    } else {
+      cells.back() += c;
+    }
   }
+  return cells;
 }
 
 TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
@@ -439,7 +464,7 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], "note,pricing_date,trials,quantity,underlying,value,standard_error");
+  EXPECT_EQ(lines[0], "note,pricing_date,trials,quantity,underlying,value,standard_error,error");
   // Per priced note: status, price, price_percent, three probabilities, a
   // delta, gamma and vega per underlying, theta and rho; the broken note
   // has its status row only.
@@ -447,7 +472,7 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
   std::map<std::string, double> step;
   for (std::size_t k = 1; k < lines.size(); ++k) {
     const std::vector<std::string> c = Cells(lines[k]);
-    ASSERT_EQ(c.size(), 7u) << lines[k];
+    ASSERT_EQ(c.size(), 8u) << lines[k];
     // Errors for the price and the probabilities; none for the status, nor
     // for the greeks on the default stream.
     const bool hasError = c[3] == "price" || c[3] == "price_percent" || c[3].find("probability") != std::string::npos;
@@ -455,8 +480,12 @@ TEST(PriceBookRun, CsvHasOneValuePerCellInLongForm) {
     if (c[0] == broken) {
       EXPECT_EQ(c[3], "status");
       EXPECT_TRUE(c[5].empty());
+      // Its reason, as standard error gives it.
+      EXPECT_EQ(c[7].rfind(broken + ": line 1, column 16: not valid JSON", 0), 0u) << lines[k];
+      EXPECT_TRUE(Contains(r.err, c[7] + "\n")) << c[7];
       continue;
     }
+    EXPECT_TRUE(c[7].empty()) << lines[k];
     EXPECT_EQ(c[1], "2025-06-30");
     EXPECT_EQ(c[2], "300");
     char* end = nullptr;
@@ -528,6 +557,13 @@ TEST(PricePrecision, StreamsSeedsConvergenceAndReplications) {
   EXPECT_EQ(Tool({kStepDown, "--seed", "62", "--replications", "3"}).status, kExitUnusable);
   EXPECT_EQ(Tool({kStepDown, "--stream", "sobol"}).status, kExitUnusable);
   EXPECT_EQ(Tool({kStepDown, "--replications", "0"}).status, kExitUnusable);
+  // One run is no replication, as --help says; convergence is of one run.
+  const ToolRun one = Tool({kStepDown, "--replications", "1"});
+  EXPECT_EQ(one.status, kExitUnusable);
+  EXPECT_EQ(one.err, "morvik-price: --replications takes a whole number from 2 to 64, not \"1\".\n");
+  const ToolRun mixed = Tool({kStepDown, "--convergence", "--replications", "3"});
+  EXPECT_EQ(mixed.status, kExitUnusable);
+  EXPECT_EQ(mixed.err, "morvik-price: --convergence follows one run: it cannot be combined with --replications.\n");
   EXPECT_EQ(Tool({kStepDown, "--stream", "aligned", "--seed", "64", "--trials", "100"}).status, kExitPriced);
 }
 
@@ -547,8 +583,9 @@ TEST(PriceBookRun, ProgressLineOnlyOnATerminal) {
   ProgressLine off(quiet, 2, false);
   EXPECT_EQ(off.ForNote(0).fn, nullptr);
   off.NoteDone(0);
+  off.Print("c.json: warning: w\n");
   off.Finish();
-  EXPECT_TRUE(quiet.str().empty());
+  EXPECT_EQ(quiet.str(), "c.json: warning: w\n");
 
   const std::vector<std::string> book = {"morvik-price", kStepDown, kQuanto, "--trials", "300", "--json"};
   std::vector<const char*> argv;
@@ -557,6 +594,35 @@ TEST(PriceBookRun, ProgressLineOnlyOnATerminal) {
     std::ostringstream out, err;
     EXPECT_EQ(RunMorvikPrice(static_cast<int>(argv.size()), argv.data(), out, err, terminal), kExitPriced);
     EXPECT_EQ(Contains(err.str(), "\rpriced 2 of 2 notes"), terminal) << err.str();
+  }
+}
+
+// Messages go between redraws of the line; a note's run is estimated from
+// its first paths.
+TEST(PriceBookRun, MessagesAndEstimatesKeepTheProgressLine) {
+  std::ostringstream drawn;
+  ProgressLine line(drawn, 2, true);
+  const ProgressCallback first = line.ForNote(0);
+  first.fn(first.ctx, 0.25);
+  // A message while the line is drawn: the line blanked, the message, the line again.
+  line.Print("a.json: warning: w\n");
+  EXPECT_EQ(drawn.str(), "\rpriced 0 of 2 notes; running: 25 %\r" + std::string(34, ' ') +
+                             "\ra.json: warning: w\n\rpriced 0 of 2 notes; running: 25 %");
+  drawn.str("");
+  {
+    // A note's estimate comes from its first 1 % of paths, once; its
+    // progress goes on to the line. 0.7 s for 1 % is a run of over a minute.
+    RunEstimate clock(line, 1, "b.json", 5000);
+    const ProgressCallback hook = clock.Hook();
+    hook.fn(hook.ctx, 0.001);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    hook.fn(hook.ctx, 0.01);
+    hook.fn(hook.ctx, 0.02);
+    const std::string said = drawn.str();
+    EXPECT_TRUE(Contains(said, "running: 25 %, 1 %")) << said;
+    EXPECT_TRUE(Contains(said, "\rb.json: about 1 min ")) << said;
+    EXPECT_TRUE(Contains(said, " for 5000 trials (from its first 1 % of paths)\n")) << said;
+    EXPECT_EQ(said.find("about"), said.rfind("about")) << said;
   }
 }
 
@@ -633,6 +699,13 @@ TEST(PriceErrors, SuspiciousValuesWarnAndThePriceFollows) {
                                      "above 100 % of the base price")) << r.err;
   EXPECT_TRUE(Contains(r.err, file + ": warning: trials: 300 trials are fewer than 1000")) << r.err;
   EXPECT_FALSE(Contains(Tool({kStepDown, "--trials", "1000"}).err, "warning")) ;
+  // A coupon of 72 million % of the notional (amounts are fractions).
+  const std::string absurd = dir.Write("absurd.json", ExampleWith(kStepDown, "\"amount\": 0.055", "\"amount\": 720000"));
+  const ToolRun big = Tool({absurd, "--trials", "1000"});
+  EXPECT_EQ(big.status, kExitPriced) << big.err;
+  EXPECT_TRUE(Contains(big.err, absurd + ": warning: line ")) << big.err;
+  EXPECT_TRUE(Contains(big.err, "redemption[1].tiers: 72000000 % of the notional is a redemption amount beyond 100 %"))
+      << big.err;
 }
 
 // Lines fit 100 columns whatever the names; beside each mean cash flow its
@@ -646,7 +719,9 @@ TEST(PriceReport, TextFitsItsWidthAndDiscountsEveryOutcome) {
     text.replace(at, from.size(), to);
   };
   replace("\"name\": \"Siemens\"", "\"name\": \"Siemens Aktiengesellschaft, registered shares, Xetra close (EUR)\"");
-  replace("\"EUR 2y memory autocall on Siemens and SAP, in mid-life\"", "\"" + std::string(140, 'N') + "\"");
+  std::string name;  // 60000 columns in 10000 words: cut to one line, as names are cut
+  for (int k = 0; k < 10000; ++k) name += "Nnnnn ";
+  replace("\"EUR 2y memory autocall on Siemens and SAP, in mid-life\"", "\"" + name + "\"");
   std::string korean;  // five times Samsung Electronics in Hangul: 44 columns
   for (int k = 0; k < 5; ++k) korean += std::string(k ? " " : "") + "\xEC\x82\xBC\xEC\x84\xB1\xEC\xA0\x84\xEC\x9E\x90";
   replace("\"name\": \"SAP\"", "\"name\": \"" + korean + "\"");
@@ -655,6 +730,7 @@ TEST(PriceReport, TextFitsItsWidthAndDiscountsEveryOutcome) {
   ASSERT_EQ(r.status, kExitPriced) << r.err;
   std::istringstream lines(r.out);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(DisplayWidth(line), kReportWidth) << line;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + file.size() + 4), FitWidth(name, kReportWidth) + "\n(" + file + ")\n");
   EXPECT_TRUE(Contains(r.out, "discounted"));
   EXPECT_TRUE(Contains(r.out, "Siemens Aktiengesellschaft, r..."));
 
@@ -670,6 +746,50 @@ TEST(PriceReport, TextFitsItsWidthAndDiscountsEveryOutcome) {
   const double price = doc["price"].get<double>();
   EXPECT_LT(std::fabs(b["rest"].get<double>()), 1e-9 * price);  // rounding only
   EXPECT_GT(b["discounted_coupons"].get<double>(), 0.0);
+}
+
+// The projected cash flows: payments still to come in date order, whose
+// discounted values make the price; a fixed payment's error is its amount
+// times the probability's, a payment with a slope has none.
+TEST(PriceReport, CashFlowScheduleMakesThePrice) {
+  PriceRequest few;
+  few.trials = 2000;
+  for (const std::string& file : {kMidLife, kPhoenix, kStepDown}) {
+    const NoteReport r = ReadAndPrice(file, few);
+    ASSERT_TRUE(r.priced && r.result.status >= 0) << file;
+    const std::vector<ProjectedFlow> flows = CashFlowSchedule(r);
+    ASSERT_FALSE(flows.empty());
+    double sum = 0.0;
+    for (std::size_t k = 0; k < flows.size(); ++k) {
+      const ProjectedFlow& f = flows[k];
+      EXPECT_GT(f.payment, r.note.PriceDate) << f.label;
+      if (k > 0) {
+        EXPECT_LE(flows[k - 1].payment, f.payment) << f.label;
+      }
+      EXPECT_EQ(f.discounted, f.discountFactor * f.amount) << f.label;
+      sum += f.discounted;
+      const std::string kind = f.kind;
+      if (kind == "coupon" && !f.settled) {
+        const int c = std::stoi(f.label.substr(7)) - 1;
+        EXPECT_EQ(f.amountSE, r.note.Coupon[c] * r.note.NotionalAMT * f.probabilitySE) << f.label;
+        EXPECT_GT(f.amountSE, 0.0) << f.label;
+      }
+      if (f.label == "maturity, knock-in") {
+        EXPECT_TRUE(std::isnan(f.amountSE));  // the worst performance: a slope
+      }
+      if (f.label == "maturity, no knock-in" && f.probability > 0.0) {
+        EXPECT_NEAR(f.amountSE / f.probabilitySE, f.amount / f.probability, 1e-6 * r.note.NotionalAMT);
+      }
+    }
+    EXPECT_NEAR(sum, r.result.resultPrice[0], 1e-9 * r.note.NotionalAMT) << file;
+    const json doc = json::parse(JsonReport({r}))["notes"][0]["cash_flows"];
+    ASSERT_EQ(doc.size(), flows.size());
+    EXPECT_EQ(doc[0]["discounted"].get<double>(), flows[0].discounted);
+  }
+  // The mid-life note's coupon observed before the pricing date, paid first,
+  // is settled: no error.
+  const std::vector<ProjectedFlow> mid = CashFlowSchedule(ReadAndPrice(kMidLife, few));
+  EXPECT_TRUE(mid[0].settled && mid[0].probabilitySE == 0.0 && mid[0].amountSE == 0.0) << mid[0].label;
 }
 
 // --expand prints a term sheet in the explicit form that prices exactly as

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -35,9 +34,13 @@ holidays a date rule.
 run completes (an interrupted run leaves the previous file); it is never one
 of the term sheets, nor an existing file that is not such a CSV.
 
-Units: amounts in the notional's currency, probabilities in per cent; --trials
-is a whole number from 1 to 1000000000 (fewer than 1000 gives a warning; a run
-estimated above a minute prints the estimate first).
+Units: amounts in the notional's currency. Probabilities are fractions in the
+JSON and CSV (0.25 = 25 %) and per cent in the text report; price_percent is
+per cent of the notional. --trials is a whole number from 1 to 1000000000
+(fewer than 1000 gives a warning). Before a note is priced: a warning for a
+basket of more than 10 underlyings, and a rough bound of its time when that
+passes 10 minutes; a run its first 1 % of paths estimates at more than a
+minute (or announced) prints the estimate.
 
 Greeks, by bumping inputs and revaluing on the same random numbers:
   delta  half the price change between a 1 % rise and a 1 % fall of one spot
@@ -100,8 +103,11 @@ std::string OptionError(const CLI::ParseError& e) {
   return s;
 }
 
-void PrintWarnings(std::ostream& err, const NoteReport& r) {
-  for (const std::string& w : r.warnings) err << r.file << ": warning: " << w << "\n";
+// "FILE: warning: ..." lines of the warnings from the `from`-th on.
+std::string WarningLines(const std::string& file, const std::vector<std::string>& warnings, std::size_t from) {
+  std::string text;
+  for (std::size_t k = from; k < warnings.size(); ++k) text += file + ": warning: " + warnings[k] + "\n";
+  return text;
 }
 
 }  // namespace
@@ -110,7 +116,6 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
                                   bool progress, std::ostream& err) {
   std::vector<NoteReport> reports(files.size());
   std::atomic<std::size_t> next{0};
-  std::mutex errLock;
   ProgressLine line(err, files.size(), progress);
   auto worker = [&]() {
     for (;;) {
@@ -123,22 +128,23 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
         if (!ReadTermSheetFile(files[k], note, error)) {
           r = UnusableReport(files[k], error);
         } else {
-          PriceRequest mine = request;
-          mine.progress = line.ForNote(k);
-          const NoteInputs asked = WithRequest(note.inputs, request);
-          if (!NothingToPrice(note.life)) {
-            long long pilotTrials = 0;
-            double pilotSeconds = 0.0;
-            const double seconds = EstimateSeconds(asked, mine, pilotTrials, pilotSeconds);
-            if (seconds > kLongRunSeconds) {
-              std::lock_guard<std::mutex> hold(errLock);
-              err << files[k] << ": about " << FormatDuration(seconds) << " for "
-                  << static_cast<long long>(asked.NTrials) << " trials (a pilot of " << pilotTrials << " took "
-                  << ShortestDouble(std::round(pilotSeconds * 100.0) / 100.0) << " s)\n"
-                  << std::flush;
-            }
+          // Its warnings before a long run: those of its terms now, those
+          // of the pricing as it ends.
+          line.Print(WarningLines(files[k], note.warnings, 0));
+          // A run that may be long is announced from a rough bound; the
+          // estimate follows from its first paths.
+          const double bound = BoundSeconds(WithRequest(note.inputs, request), request);
+          const bool announced = bound > kAnnouncedBoundSeconds && !NothingToPrice(note.life);
+          if (announced) {
+            line.Print(files[k] + ": may take up to " + FormatDuration(bound) +
+                       " (a rough bound); an estimate follows its first 1 % of paths\n");
           }
+          RunEstimate clock(line, k, files[k], request.trials.value_or(static_cast<long long>(note.inputs.NTrials)),
+                            announced);
+          PriceRequest mine = request;
+          mine.progress = clock.Hook();
           r = PriceTermSheet(note, mine);
+          line.Print(WarningLines(files[k], r.warnings, note.warnings.size()));
         }
       } catch (const std::exception& e) {
         // Out of memory while copying a note: this note fails, the book goes on.
@@ -168,7 +174,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
   bool convergence = false;
   std::string trialsText, jobsText = "1", threadsText = "1", csv, seedText, streamText = "default",
-                          replicationsText = "1";
+                          replicationsText;
   app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
       ->required()
       ->type_name("FILE");
@@ -196,7 +202,9 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_option("--replications", replicationsText,
                  "the mean of K runs on seeds N to N+K-1 (2 to 64), each greek with the spread of its K values")
       ->type_name("K");
-  app.add_flag("--convergence", convergence, "the running price and its error at 1000, 2000, 5000, ... paths");
+  app.add_flag("--convergence", convergence,
+               "the running price and its error at 1000, 2000, 5000, ... paths (of one run: not with "
+               "--replications)");
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
@@ -215,7 +223,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   std::string problem;
   if ((!trialsText.empty() && !ReadWhole(kTrialsField, trialsText, trials, problem)) ||
       !ReadWhole(kJobsField, jobsText, jobs, problem) || !ReadWhole(kThreadsField, threadsText, threads, problem) ||
-      !ReadWhole(kReplicationsField, replicationsText, replications, problem) ||
+      (!replicationsText.empty() && !ReadWhole(kReplicationsField, replicationsText, replications, problem)) ||
       (!seedText.empty() && !ReadWhole(kSeedField, seedText, seed, problem))) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
@@ -229,7 +237,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   if (!seedText.empty()) request.seed = seed;
   request.aligned = streamText == "aligned";
   request.threads = threads;
-  request.replications = replications;
+  if (!replicationsText.empty()) request.replications = replications;
   request.convergence = convergence;
   if (problem.empty()) problem = RequestProblem(request, "--");
   if (!problem.empty()) {
@@ -277,7 +285,6 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
       status = kExitUnusable;
       continue;
     }
-    PrintWarnings(err, r);
     if (r.priced && r.result.status < 0) {
       err << r.file << ": rejected, " << r.result.rejection << "\n";
       if (status == kExitPriced) status = kExitRejected;

@@ -21,8 +21,10 @@ inline constexpr RequestField kJobsField{"jobs", 1, kMaxJobs};
 
 // Reads and prices every file, `jobs` notes at a time (one note per thread).
 // Reports come back in the order of the files, whatever `jobs` is. With
-// `progress` a progress line goes to `err`; an estimate goes there before
-// a note whose run will take more than a minute.
+// `progress` a progress line goes to `err`. A note's warnings go there
+// before it is priced (those of the pricing itself after it), and so does
+// the estimate of a run that its first paths show will take more than a
+// minute.
 std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, int jobs,
                                   bool progress, std::ostream& err);
 
