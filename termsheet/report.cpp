@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "interface/layout.h"
+#include "calls/layout.h"
 #include "termsheet/json_text.h"
 
 namespace morvik {
