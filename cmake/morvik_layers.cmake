@@ -25,8 +25,9 @@ set(MORVIK_USES_sensitivities engine numerics)
 # It returns the public header's status codes, so it sees that one file of
 # interface/ (a C header that includes nothing).
 set(MORVIK_USES_calls sensitivities engine numerics dates logging interface/morvik.h)
-# interface/: the C exports only, each a thin adapter onto the layers below.
-set(MORVIK_USES_interface calls engine dates)
+# interface/: the C exports only, each a thin adapter onto the call layer (the
+# date conversions onto dates/): argument marshalling and catching, no logic.
+set(MORVIK_USES_interface calls dates)
 
 # Units above the library, lowest first, and the folders each one's include
 # path holds (its own first). The calibration and the term-sheet layer are
