@@ -14,7 +14,7 @@
 #include <ctime>
 #include <vector>
 
-#include "interface/extended_entry.h"
+#include "calls/extended_entry.h"
 #include "numerics/addressed_normal.h"
 #include "numerics/random.h"
 #include "termsheet/task_threads.h"

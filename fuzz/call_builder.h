@@ -22,11 +22,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "interface/extended_args.h"
+#include "calls/extended_args.h"
+#include "calls/full_call.h"
+#include "calls/layout.h"
+#include "calls/status_messages.h"
 #include "interface/morvik.h"
-#include "interface/full_call.h"
-#include "interface/layout.h"
-#include "interface/status_messages.h"
 #include "testing/test_notes.h"
 
 namespace morvik::fuzzing {

@@ -4,7 +4,7 @@
 // The parameter list is expanded from the argument lists in
 // engine/core_args.h and compiled against the prototype in morvik.h, so the
 // lists cannot drift from the header in type or order.
-#include "engine/core_valuation.h"
+#include "calls/core_call.h"
 #include "interface/morvik.h"
 
 #define MORVIK_CORE_PARAMETER(name, type) type name,

@@ -3,11 +3,11 @@
 // C++ exception leaves this function.
 //
 // The parameter list is expanded from the argument list
-// (interface/full_call_inputs.h) and compiled against the prototype in
+// (calls/full_call_inputs.h) and compiled against the prototype in
 // morvik.h: a list that differs from the header in a type or the order is a
 // conflicting declaration of a C function, which does not compile.
-#include "interface/extended_args.h"
-#include "interface/extended_entry.h"
+#include "calls/extended_args.h"
+#include "calls/extended_entry.h"
 #include "interface/morvik.h"
 
 #define MORVIK_PARAMETER(name, kind, rule) morvik::inputs::kind::Arg name,

@@ -10,10 +10,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/note_state.h"
-#include "engine/payoff_rules.h"
-#include "interface/layout.h"
-#include "interface/validation.h"
+#include "calls/layout.h"
+#include "calls/note_rules.h"
+#include "calls/validation.h"
 #include "termsheet/json_text.h"
 #include "termsheet/term_dates.h"
 

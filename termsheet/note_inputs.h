@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "interface/full_call.h"
+#include "calls/full_call.h"
 #include "termsheet/implied_vol.h"
 
 namespace morvik {

@@ -6,12 +6,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "interface/extended_entry.h"
-#include "interface/layout.h"
-#include "interface/morvik.h"
-#include "interface/status_messages.h"
-#include "interface/validation.h"
-#include "interface/valuation.h"
+#include "calls/extended_entry.h"
+#include "calls/layout.h"
+#include "calls/status_messages.h"
+#include "calls/validation.h"
+#include "calls/valuation.h"
 #include "termsheet/task_threads.h"
 
 namespace morvik {

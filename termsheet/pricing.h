@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "interface/valuation.h"
-#include "numerics/conventions.h"
-#include "numerics/random.h"
+#include "calls/conventions.h"
+#include "calls/valuation.h"
 #include "termsheet/term_sheet.h"
 
 namespace morvik {

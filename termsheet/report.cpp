@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "interface/layout.h"
+#include "calls/layout.h"
 #include "termsheet/json_text.h"
 
 namespace morvik {

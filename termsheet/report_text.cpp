@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "interface/layout.h"
-#include "interface/validation.h"
+#include "calls/layout.h"
+#include "calls/validation.h"
 #include "termsheet/report.h"
 
 namespace morvik {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "sensitivities/task_runner.h"
+#include "calls/task_runner.h"
 
 namespace morvik {
 

@@ -1,5 +1,5 @@
 // Notes for the tests, benchmarks and hardening runs at the full call's
-// level (interface/full_call.h), with the modifiers tests apply to them and
+// level (calls/full_call.h), with the modifiers tests apply to them and
 // helpers for comparing a call's outputs bit for bit.
 //
 // Named notes (each a valid call unless it says otherwise):
@@ -18,9 +18,9 @@
 
 #include <vector>
 
+#include "calls/assembly.h"
+#include "calls/full_call.h"
 #include "engine/core_valuation.h"
-#include "interface/assembly.h"
-#include "interface/full_call.h"
 #include "sensitivities/aligned_valuation.h"
 
 namespace morvik::testing {

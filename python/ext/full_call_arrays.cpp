@@ -11,7 +11,7 @@
 
 #include <pybind11/numpy.h>
 
-#include "interface/layout.h"
+#include "calls/layout.h"
 
 namespace morvik::python {
 namespace {

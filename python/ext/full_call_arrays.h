@@ -10,7 +10,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "interface/full_call.h"
+#include "calls/full_call.h"
 
 namespace morvik::python {
 

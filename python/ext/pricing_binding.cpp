@@ -15,8 +15,8 @@
 
 #include "bindings.h"
 #include "full_call_arrays.h"
-#include "interface/extended_entry.h"
-#include "interface/valuation.h"
+#include "calls/extended_entry.h"
+#include "calls/valuation.h"
 #include "interrupt.h"
 #include "termsheet/json_text.h"
 #include "termsheet/pricing.h"

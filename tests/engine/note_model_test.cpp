@@ -13,7 +13,7 @@
 #include "engine/note_state.h"
 #include "testing/core_note.h"
 #ifdef MORVIK_HAVE_PRICE_TOOL
-#include "interface/layout.h"
+#include "calls/layout.h"
 #include "termsheet/life_cycle.h"
 #include "termsheet/term_dates.h"
 #endif

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "interface/full_call.h"
+#include "calls/full_call.h"
 #include "termsheet/term_sheet.h"
 #include "testing/test_notes.h"
 

@@ -11,13 +11,13 @@
 #include <thread>
 #include <vector>
 
-#include "interface/assembly.h"
-#include "interface/extended_entry.h"
+#include "calls/assembly.h"
+#include "calls/extended_entry.h"
+#include "calls/valuation.h"
 #include "interface/morvik.h"
-#include "interface/valuation.h"
+#include "termsheet/task_threads.h"
 #include "testing/test_notes.h"
 #include "tests/support/temp_cwd.h"
-#include "termsheet/task_threads.h"
 
 namespace morvik::hardening {
 namespace {

@@ -1,4 +1,4 @@
-// The argument lists (interface/full_call_inputs.h, engine/core_args.h)
+// The argument lists (calls/full_call_inputs.h, engine/core_args.h)
 // against the manual: the prototypes of ZUNP_CalcMorvikMC and MorvikMC in
 // morvik.h name the same parameters with the same types in the same order.
 // (Types and order are also enforced by the compiler through the exports'
@@ -11,8 +11,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "calls/extended_args.h"
 #include "engine/core_args.h"
-#include "interface/extended_args.h"
 
 namespace morvik {
 namespace {

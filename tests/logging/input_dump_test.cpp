@@ -1,4 +1,4 @@
-#include "interface/input_dump.h"
+#include "calls/input_dump.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "interface/full_call.h"
+#include "calls/full_call.h"
 #include "logging/log_writer.h"
 #include "tests/support/temp_cwd.h"
 #include "tests/support/text_lines.h"

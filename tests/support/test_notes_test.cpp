@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "interface/validation.h"
+#include "calls/validation.h"
 #include "testing/core_note.h"
 
 namespace morvik {

@@ -25,13 +25,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "interface/full_call.h"
+#include "calls/full_call.h"
+#include "calls/status_messages.h"
 #include "interface/morvik.h"
-#include "interface/status_messages.h"
 #include "testing/test_notes.h"
+#include "tests/support/text_lines.h"
 #include "tools/morvik-price/app.h"
 #include "tools/morvik-price/progress.h"
-#include "tests/support/text_lines.h"
 
 namespace morvik {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/core_args.h"
-#include "interface/full_call_inputs.h"
+#include "calls/full_call_inputs.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,13 +1,13 @@
 // The full pricing call on an ExtendedArgs view (the export
 // ZUNP_CalcMorvikMC forwards here with the system clock), and the steps it
-// shares with the library's other full entries (interface/valuation.h).
+// shares with the library's other full entries (calls/valuation.h).
 #pragma once
 
 #include <vector>
 
+#include "calls/extended_args.h"
+#include "calls/validation.h"
 #include "engine/core_args.h"
-#include "interface/extended_args.h"
-#include "interface/validation.h"
 #include "logging/log_writer.h"
 #include "sensitivities/precise_valuation.h"
 #include "sensitivities/sensitivities.h"
@@ -29,7 +29,7 @@ inline constexpr int kValuationInterrupted = -10;
 // bit-identical to none, see ValueWithSensitivities); the export passes none.
 int CalcMorvikMC(const ExtendedArgs& args, LogClock clock = nullptr, const TaskRunner* runner = nullptr) noexcept;
 
-// A full call's three outputs in the export's layout (interface/layout.h),
+// A full call's three outputs in the export's layout (calls/layout.h),
 // scaled to the notional, and, for a call the validation rejects, where its
 // failed check looked.
 struct CallOutputs {
@@ -49,7 +49,7 @@ int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest
                 CallOutputs& outputs, bool toCaller) noexcept;
 
 // The greeks of `mode` scaled to `notional` into their slots of a
-// ResultPrice row (interface/layout.h) of NStock stocks.
+// ResultPrice row (calls/layout.h) of NStock stocks.
 void PlaceGreeks(const Greeks& greeks, int NStock, int mode, double notional, std::vector<double>& sens);
 
 }  // namespace morvik

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "calls/extended_args.h"
 #include "engine/core_args.h"
-#include "interface/extended_args.h"
 
 namespace morvik {
 

@@ -4,11 +4,11 @@
 // Validation, assembly and the input dump read the extended entry's 49
 // parameters through this struct; its fields are the parameter names of
 // ZUNP_CalcMorvikMC, in the same order, expanded from the argument list in
-// interface/full_call_inputs.h.
+// calls/full_call_inputs.h.
 #pragma once
 
-#include "interface/full_call_inputs.h"
-#include "interface/layout.h"
+#include "calls/full_call_inputs.h"
+#include "calls/layout.h"
 
 namespace morvik {
 
@@ -20,7 +20,7 @@ struct ExtendedArgs {
 };
 
 // The length rules the argument list names: Of(a) is how many values the
-// array holds for the counts in `a` (interface/layout.h). A missing count
+// array holds for the counts in `a` (calls/layout.h). A missing count
 // array counts as all zeros, so a rule may be applied to unchecked input.
 // kDerived: the rule reads a count array (check that array first); kFixed:
 // a length that no count changes (0 when counts decide).

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "interface/assembly.h"
+#include "calls/assembly.h"
 #include "numerics/curves.h"
 #include "testing/test_notes.h"
 

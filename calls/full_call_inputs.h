@@ -5,8 +5,8 @@
 // does the same for its three outputs. `kind` names how the argument is
 // passed (inputs::Int, Double, Ints, Doubles and the outputs' OutDoubles);
 // `rule` names how long an array is, given the counts of the call
-// (interface/layout.h holds the formulas; the rules live in
-// interface/extended_args.h, next to the view they read). The view
+// (calls/layout.h holds the formulas; the rules live in
+// calls/extended_args.h, next to the view they read). The view
 // (ExtendedArgs), the owning call (FullCall), the export's definition and
 // the Python binding are all expanded from this list; the export's
 // definition is compiled against its prototype in morvik.h, so the list

@@ -1,6 +1,10 @@
 // One sentence per status code of the full pricing call, for people.
 #pragma once
 
+// The status codes themselves are the public header's, included here for
+// the layers above, which see no other file of interface/.
+#include "interface/morvik.h"
+
 namespace morvik {
 
 // The sentence for a status code of ZUNP_CalcMorvikMC: what succeeded, or

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "calls/extended_entry.h"
+#include "calls/valuation.h"
 #include "dates/calendar.h"
-#include "interface/extended_entry.h"
 #include "interface/morvik.h"
-#include "interface/valuation.h"
 #include "numerics/conventions.h"
 #include "numerics/curves.h"
 #include "testing/test_notes.h"

@@ -1,13 +1,13 @@
 // The internal full entry: CalcMorvikMC's call with a valuation step that
 // keeps the precision of its figures.
-#include "interface/valuation.h"
+#include "calls/valuation.h"
 
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "interface/extended_entry.h"
-#include "interface/layout.h"
+#include "calls/extended_entry.h"
+#include "calls/layout.h"
 #include "interface/morvik.h"
 #include "numerics/conventions.h"
 #include "numerics/random.h"

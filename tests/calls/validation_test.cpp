@@ -2,7 +2,7 @@
 //
 // Every array lives in an exactly sized vector, so a check that reads past
 // the length its counts give is caught by the address sanitizer run.
-#include "interface/validation.h"
+#include "calls/validation.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "calls/assembly.h"
 #include "engine/core_valuation.h"
-#include "interface/assembly.h"
 #include "testing/test_notes.h"
 
 namespace morvik {

@@ -6,15 +6,15 @@
 // and no array is read past the length its counts give it. A NaN or an
 // infinity fails the first check that reads it, with that check's code; the
 // only non-finite value accepted is a cap of +inf (no cap).
-#include "interface/validation.h"
+#include "calls/validation.h"
 
 #include <cmath>
 #include <cstdint>
 #include <new>
 #include <vector>
 
+#include "calls/layout.h"
 #include "dates/calendar.h"
-#include "interface/layout.h"
 #include "interface/morvik.h"
 #include "numerics/cholesky.h"
 

@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "calls/extended_args.h"
+#include "calls/validation.h"
 #include "engine/valuation_extras.h"
-#include "interface/extended_args.h"
-#include "interface/validation.h"
 #include "logging/log_writer.h"
 #include "sensitivities/task_runner.h"
 
@@ -21,7 +21,7 @@ namespace morvik {
 // default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
 // than 1 replication, a progress or stop hook's context without function.
 // A call its stop hook stopped returns kValuationInterrupted
-// (interface/extended_entry.h).
+// (calls/extended_entry.h).
 inline constexpr int kBadValuationOptions = -9;
 
 enum class StreamKind {
@@ -72,7 +72,7 @@ struct ConvergenceRow {
 
 struct ValuationResult {
   int status = 0;  // as CalcMorvikMC, or kBadValuationOptions, or kValuationInterrupted
-  // The export's three outputs in its layout (interface/layout.h); empty
+  // The export's three outputs in its layout (calls/layout.h); empty
   // unless the call priced.
   std::vector<double> ELS_Prob_n_Cf, ELS_Coupon_Prob_n_Cf, ResultPrice;
   // Standard errors, scaled like the figures they belong to: the price's;

@@ -6,17 +6,17 @@
 // three output arrays are written only at the very end, by plain stores that
 // cannot fail. So a rejected call, and a call that runs out of memory at any
 // point, leave the outputs exactly as the caller passed them.
-#include "interface/extended_entry.h"
+#include "calls/extended_entry.h"
 
 #include <cstddef>
 #include <utility>
 #include <vector>
 
-#include "interface/assembly.h"
-#include "interface/input_dump.h"
-#include "interface/layout.h"
+#include "calls/assembly.h"
+#include "calls/input_dump.h"
+#include "calls/layout.h"
+#include "calls/validation.h"
 #include "interface/morvik.h"
-#include "interface/validation.h"
 #include "logging/log_writer.h"
 #include "numerics/conventions.h"
 #include "sensitivities/sensitivities.h"

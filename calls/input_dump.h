@@ -1,7 +1,7 @@
 // The dump of every input of the full pricing call, one line per input.
 #pragma once
 
-#include "interface/extended_args.h"
+#include "calls/extended_args.h"
 
 namespace morvik {
 

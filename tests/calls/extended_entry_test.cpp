@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "interface/assembly.h"
+#include "calls/assembly.h"
+#include "calls/extended_entry.h"
 #include "engine/core_valuation.h"
-#include "interface/extended_entry.h"
 #include "interface/morvik.h"
 #include "logging/log_writer.h"
 #include "testing/test_notes.h"

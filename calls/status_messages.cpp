@@ -1,7 +1,7 @@
 // The code-to-sentence table sits next to the validation checks that return
 // the codes (named in interface/morvik.h); keep the three in step (the fuzz check
 // takes IsKnownStatus as the list of codes the call may return).
-#include "interface/status_messages.h"
+#include "calls/status_messages.h"
 
 #include "interface/morvik.h"
 

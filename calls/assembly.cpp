@@ -2,12 +2,12 @@
 // pricing call. Inputs are taken as validated; nothing here reports an input
 // error. Counts below zero are read as zero so that no array is ever indexed
 // with a negative length.
-#include "interface/assembly.h"
+#include "calls/assembly.h"
 
 #include <cstddef>
 
+#include "calls/layout.h"
 #include "dates/calendar.h"
-#include "interface/layout.h"
 #include "numerics/conventions.h"
 #include "numerics/curves.h"
 #include "sensitivities/time_shift.h"

@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "interface/layout.h"
+#include "calls/layout.h"
 
 namespace morvik {
 namespace {

@@ -1,17 +1,17 @@
 // The dump of every input of the full pricing call, one line per input.
 //
-// One line per entry of the argument list (interface/full_call_inputs.h),
+// One line per entry of the argument list (calls/full_call_inputs.h),
 // each array as long as its length rule gives. The dump runs before
 // validation and trusts the caller's counts; the rules guard their own
 // arithmetic (64-bit lengths, saturated here to int), read a negative count
 // as no values and a missing count array as zeros.
-#include "interface/input_dump.h"
+#include "calls/input_dump.h"
 
 #include <climits>
 #include <cstdio>
 #include <string>
 
-#include "interface/layout.h"
+#include "calls/layout.h"
 #include "logging/log_writer.h"
 
 namespace morvik {

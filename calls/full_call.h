@@ -2,12 +2,12 @@
 // ZUNP_CalcMorvikMC, with its three outputs. The command-line tool, the
 // Python package, the benchmarks, the fuzz targets and the tests fill one
 // and call the export through it. Its members are expanded from the
-// argument list (interface/full_call_inputs.h).
+// argument list (calls/full_call_inputs.h).
 #pragma once
 
 #include <vector>
 
-#include "interface/extended_args.h"
+#include "calls/extended_args.h"
 
 namespace morvik {
 
@@ -34,7 +34,7 @@ struct FullCall {
 #undef MORVIK_OWNED_FIELD
 
   // Sizes the three outputs for the counts and CalcFlag[0] (see
-  // interface/layout.h), every slot 0.0.
+  // calls/layout.h), every slot 0.0.
   void SizeOutputs();
 
   // The call's view of the input arrays, outputs null. An empty array is

@@ -1,7 +1,7 @@
 // Input validation of the full pricing call.
 #pragma once
 
-#include "interface/extended_args.h"
+#include "calls/extended_args.h"
 
 namespace morvik {
 

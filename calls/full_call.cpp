@@ -1,8 +1,8 @@
 // The owning full call: its view, and the export called with the
 // arguments in the order of the argument list.
-#include "interface/full_call.h"
+#include "calls/full_call.h"
 
-#include "interface/layout.h"
+#include "calls/layout.h"
 #include "interface/morvik.h"
 
 namespace morvik {
