@@ -1,5 +1,5 @@
 // The full call's inputs in and out of Python: one table, expanded from the
-// argument list (interface/full_call_inputs.h), names every input, its
+// argument list (calls/full_call_inputs.h), names every input, its
 // member of FullCall and the length its counts give.
 #include "full_call_arrays.h"
 

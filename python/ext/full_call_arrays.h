@@ -2,7 +2,7 @@
 // parameter names (PriceDate, NotionalAMT, UnderlyingPrice, ..., CalcFlag),
 // and back. Values are always copied, so a caller's array is never written,
 // and every array is checked against the length its counts give
-// (interface/layout.h) before any call can read it.
+// (calls/layout.h) before any call can read it.
 #pragma once
 
 #include <string>

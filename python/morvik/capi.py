@@ -31,7 +31,7 @@ def calc_morvik_mc(strict: bool = False, **arrays: Any) -> CalcResult:
     row-major); int inputs must hold whole numbers. None, text (numpy string
     arrays too) and other objects raise TypeError naming the input. Inputs
     are copied, never written, and each array is checked against the length
-    its counts give (interface/layout.h) before the call: a short array
+    its counts give (calls/layout.h) before the call: a short array
     raises ValueError; a longer one gives a UserWarning naming it, its length
     and the length needed (the call reads only that many), or ValueError
     with ``strict=True``. A missing or unknown name raises TypeError, and
