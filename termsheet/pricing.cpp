@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
+#include <sstream>
 
 #include "interface/extended_entry.h"
 #include "interface/layout.h"
@@ -12,6 +14,7 @@
 #include "interface/status_messages.h"
 #include "interface/validation.h"
 #include "interface/valuation.h"
+#include "termsheet/sobol_table.h"
 #include "termsheet/task_threads.h"
 
 namespace morvik {
@@ -57,6 +60,11 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
   ValuationOptions o;
   if (request.seed) o.seed = static_cast<std::uint64_t>(*request.seed);
   o.stream = request.aligned ? StreamKind::kAligned : StreamKind::kDefault;
+  if (request.sobol) {
+    o.stream = StreamKind::kSobol;
+    o.sobol = &JoeKuoDirections();
+    o.scrambles = static_cast<int>(request.scrambles);
+  }
   o.runner = runner;
   o.replications = static_cast<int>(request.replications);
   return o;
@@ -146,7 +154,18 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
   }
   const long long seed = request.seed.value_or(0);
   if (outside(kSeedField, seed)) return FieldProblem(kSeedField, std::to_string(seed), prefix);
-  if (request.aligned) return std::string();
+  if (request.sobol && outside(kScramblesField, request.scrambles)) {
+    return FieldProblem(kScramblesField, std::to_string(request.scrambles), prefix);
+  }
+  if (request.sobol && request.convergence) {
+    return prefix + "convergence is not kept on the sobol stream: the first paths of a run are not a run of fewer "
+                    "trials";
+  }
+  if (request.sobol && request.trials) {
+    const std::string problem = ScramblesProblem(request, static_cast<double>(*request.trials), prefix);
+    if (!problem.empty()) return problem;
+  }
+  if (request.aligned || request.sobol) return std::string();
   const long long last = seed + request.replications - 1;
   if (seed > kMaxDefaultSeed || last > kMaxDefaultSeed) {
     std::string text = "the default stream has seeds 0 to " + std::to_string(kMaxDefaultSeed) + ": seed " +
@@ -159,6 +178,19 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
   }
   return std::string();
 }
+
+std::string ScramblesProblem(const PriceRequest& request, double trials, const std::string& prefix) {
+  if (!request.sobol || request.scrambles < 1 || !(trials >= 1.0) || !std::isfinite(trials)) return std::string();
+  if (trials == std::floor(trials) && std::fmod(trials, static_cast<double>(request.scrambles)) == 0.0)
+    return std::string();
+  std::ostringstream t;
+  t << std::setprecision(17) << trials;
+  return "the sobol stream shares the trials equally among its " + std::to_string(request.scrambles) +
+         " scramblings: " + t.str() + " trials is not a whole multiple of " + std::to_string(request.scrambles) +
+         " (change " + prefix + "trials or " + prefix + "scrambles)";
+}
+
+const char* StreamName(const NoteResult& r) { return r.sobol ? "sobol" : r.aligned ? "aligned" : "default"; }
 
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   NoteInputs n = note;
@@ -177,7 +209,9 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   report(0.0);
   NoteResult r;
   r.replications = static_cast<int>(request.replications);
-  r.aligned = request.aligned;
+  r.aligned = request.aligned && !request.sobol;
+  r.sobol = request.sobol;
+  r.scrambles = request.sobol ? static_cast<int>(request.scrambles) : 0;
   if (request.seed) r.seed = static_cast<std::uint64_t>(*request.seed);
   const TaskRunner runner = ThreadRunner(static_cast<int>(request.threads));
   ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
@@ -191,6 +225,12 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   ValuationOptions first = options;
   if (request.progress.fn != nullptr) first.progress = ProgressCallback{&CallProgress::Report, &progress};
   if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
+  const std::string scrambles = ScramblesProblem(request, n.NTrials);
+  if (!scrambles.empty()) {
+    r.status = kBadValuationOptions;
+    r.rejection = scrambles;
+    return r;
+  }
   ValuationResult v = ValueNote(n.Inputs(), first);
   if (v.status == kValuationInterrupted) return Stopped();
   r.status = v.status;
