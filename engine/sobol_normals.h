@@ -3,17 +3,23 @@
 // each stock's daily normals are the increments of a Brownian bridge over
 // the path's day steps (numerics/brownian_bridge.h). Coordinates go to the
 // bridge's construction steps coarsest first, stock by stock in turn:
-// coordinate j * S + i is stock i's normal of construction step j. A
-// table of `dims` dimensions covers the first floor(dims / S) construction
-// steps; the finer steps take the path-addressed normals of the same seed
-// (AddressedNormals, construction step j in the day word). The split is
-// cheap in accuracy: a bridge step's variance halves with each level, so
-// the finest levels carry little of the payoff's variance and gain little
-// from low discrepancy, while the direction-number table (Joe and Kuo, 3667
-// dimensions from Boost) would not reach them on long daily notes. Each
-// day's row is then correlated through the lower factor as the other
-// streams' rows are. A path's normals depend on no other path, so blocks
-// of paths run on any thread with the same results.
+// coordinate j * S + i is stock i's normal of construction step j.
+//
+// A table of `dims` dimensions covers the first floor(dims / S)
+// construction steps; the finer steps take the path-addressed normals of
+// the same seed (AddressedNormals, construction step j in the day word).
+// The split costs little accuracy: a bridge step's variance halves with
+// each level, so the finest levels carry little of the payoff's variance
+// and gain little from low discrepancy, while the direction-number table
+// (Joe and Kuo's, 3667 dimensions as Boost ships it) cannot reach them on
+// long daily notes of several stocks.
+//
+// The bridge is set lazily: a day's row needs only the steps whose gap
+// starts on or before it, so a path that redeems early never computes the
+// normals of its later fine steps. The values do not depend on how far a
+// path runs. Each day's row is then correlated through the lower factor as
+// the other streams' rows are. A path's normals depend on no other path,
+// so blocks of paths run on any thread with the same results.
 #pragma once
 
 #include <cstdint>
@@ -48,10 +54,8 @@ class SobolNormals {
         walk_(*plan.dirs, J_ * stocks),
         seeds_(static_cast<std::size_t>(J_ * stocks), 0u),
         bridge_(D_),
-        z_(static_cast<std::size_t>(D_) * static_cast<std::size_t>(stocks), 0.0),
-        inc_(z_.size(), 0.0),
-        w_(static_cast<std::size_t>(D_), 0.0),
-        dw_(static_cast<std::size_t>(D_), 0.0),
+        w_(static_cast<std::size_t>(D_) * static_cast<std::size_t>(stocks), 0.0),
+        z_(static_cast<std::size_t>((stocks + 3) / 4 * 4), 0.0),
         row_(static_cast<std::size_t>(stocks), 0.0) {}
 
   // Construction steps on Sobol coordinates for `days` steps of `stocks`.
@@ -61,11 +65,12 @@ class SobolNormals {
   }
 
   void StartPath(long long p) {
+    path_ = p;
     const long long r = p / plan_.points;
     const std::uint32_t k = static_cast<std::uint32_t>(p % plan_.points);
-    const int n = J_ * S_;
     if (r != scramble_) {
       scramble_ = r;
+      const int n = J_ * S_;
       for (int d = 0; d < n; ++d)
         seeds_[static_cast<std::size_t>(d)] =
             ScrambleSeed(plan_.seed, static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(d));
@@ -75,30 +80,9 @@ class SobolNormals {
     } else {
       walk_.Seek(k);
     }
-    // Normals by stock, in construction order: z_[i * D + j].
-    const std::uint32_t* x = walk_.Coordinates();
-    for (int j = 0; j < J_; ++j) {
-      for (int i = 0; i < S_; ++i) {
-        const std::size_t d = static_cast<std::size_t>(j * S_ + i);
-        z_[static_cast<std::size_t>(i) * D_ + j] = Normal(OpenUniform(OwenScramble(x[d], seeds_[d])));
-      }
-    }
-    double q[4];
-    for (int j = J_; j < D_; ++j) {
-      for (int g = 0; 4 * g < S_; ++g) {
-        const int used = S_ - 4 * g < 4 ? S_ - 4 * g : 4;
-        AddressedNormals(plan_.seed, static_cast<std::uint64_t>(p), static_cast<std::uint32_t>(j),
-                         static_cast<std::uint32_t>(g), q, used);
-        for (int u = 0; u < used; ++u) z_[static_cast<std::size_t>(4 * g + u) * D_ + j] = q[u];
-      }
-    }
-    // Each stock's bridge, its increments into the day-major rows.
-    for (int i = 0; i < S_; ++i) {
-      bridge_.Build(z_.data() + static_cast<std::size_t>(i) * D_, w_.data(), dw_.data());
-      for (int d = 0; d < D_; ++d) inc_[static_cast<std::size_t>(d) * S_ + i] = dw_[static_cast<std::size_t>(d)];
-    }
+    set_ = 0;
     day_ = 0;
-    if (D_ > 0) CorrelateRow<0>(L_, S_, inc_.data(), row_.data());
+    if (D_ > 0) Draw<0>();
   }
   // The current day's row; valid until Produce().
   const double* Row(int /*stocks*/) const { return row_.data(); }
@@ -106,7 +90,7 @@ class SobolNormals {
   template <int NS>
   void Produce() {
     ++day_;
-    if (day_ < D_) CorrelateRow<NS>(L_, S_, inc_.data() + static_cast<std::size_t>(day_) * S_, row_.data());
+    if (day_ < D_) Draw<NS>();
   }
 
  private:
@@ -117,6 +101,38 @@ class SobolNormals {
     return InverseNormal(u);
   }
 
+  // The bridge's steps the current day needs, then its increments
+  // correlated. w_[i * D + t]: stock i's motion at time t + 1.
+  template <int NS>
+  void Draw() {
+    const int S = NS > 0 ? NS : S_;
+    const std::size_t D = static_cast<std::size_t>(D_);
+    const int upTo = bridge_.Needed(day_);
+    const std::uint32_t* x = walk_.Coordinates();
+    for (; set_ < upTo; ++set_) {
+      const int j = bridge_.Order(set_);
+      if (j < J_) {
+        for (int i = 0; i < S; ++i) {
+          const std::size_t d = static_cast<std::size_t>(j * S + i);
+          bridge_.Set(j, Normal(OpenUniform(OwenScramble(x[d], seeds_[d]))), w_.data() + i * D);
+        }
+      } else {
+        for (int g = 0; 4 * g < S; ++g) {
+          const int used = S - 4 * g < 4 ? S - 4 * g : 4;
+          AddressedNormals(plan_.seed, static_cast<std::uint64_t>(path_), static_cast<std::uint32_t>(j),
+                           static_cast<std::uint32_t>(g), z_.data() + 4 * g, used);
+        }
+        for (int i = 0; i < S; ++i) bridge_.Set(j, z_[static_cast<std::size_t>(i)], w_.data() + i * D);
+      }
+    }
+    const std::size_t t = static_cast<std::size_t>(day_);
+    for (int i = 0; i < S; ++i) {
+      const double* w = w_.data() + i * D;
+      z_[static_cast<std::size_t>(i)] = t == 0 ? w[0] : w[t] - w[t - 1];
+    }
+    CorrelateRow<NS>(L_, S, z_.data(), row_.data());
+  }
+
   const double* L_;
   int S_;
   int D_;
@@ -125,8 +141,10 @@ class SobolNormals {
   SobolWalk walk_;
   std::vector<std::uint32_t> seeds_;
   long long scramble_ = -1;
+  long long path_ = 0;
   BrownianBridge bridge_;
-  std::vector<double> z_, inc_, w_, dw_, row_;
+  std::vector<double> w_, z_, row_;
+  int set_ = 0;  // steps of the bridge's order set on this path
   int day_ = 0;
 };
 

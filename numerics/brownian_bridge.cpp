@@ -1,7 +1,9 @@
 // The Brownian bridge's construction order and weights (Jäckel, "Monte
-// Carlo methods in finance", 10.8.3), on unit time steps.
+// Carlo methods in finance", 10.8.3), on unit time steps, and the order in
+// which the days need its steps.
 #include "numerics/brownian_bridge.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace morvik {
@@ -14,10 +16,11 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
   leftWeight_.assign(n, 0.0);
   rightWeight_.assign(n, 0.0);
   sd_.assign(n, 0.0);
+  order_.assign(n, 0);
+  needed_.assign(n, 0);
   if (n_ == 0) return;
-  // map[k]: the construction step that sets point k, 0 while unset (the
-  // last point is set by step 0 and marked 1 here).
-  std::vector<int> map(n, 0);
+  // map[k]: whether point k is set yet.
+  std::vector<char> map(n, 0);
   map[n - 1] = 1;
   bridge_[0] = n_ - 1;
   sd_[0] = std::sqrt(static_cast<double>(n_));
@@ -28,7 +31,7 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
     while (map[static_cast<std::size_t>(k)] == 0) ++k;
     // Points j..k-1 are unset, k is set: the middle of the gap is next.
     const int l = j + ((k - 1 - j) >> 1);
-    map[static_cast<std::size_t>(l)] = i;
+    map[static_cast<std::size_t>(l)] = 1;
     const std::size_t s = static_cast<std::size_t>(i);
     bridge_[s] = l;
     left_[s] = j;
@@ -40,22 +43,22 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
     j = k + 1;
     if (j >= n_) j = 0;
   }
+  // A step is first needed by the first point of its gap (the points of
+  // the gap below it are set by its children, which read it); its parents'
+  // gaps start no later, and a stable sort keeps them first.
+  for (int i = 0; i < n_; ++i) order_[static_cast<std::size_t>(i)] = i;
+  std::stable_sort(order_.begin(), order_.end(),
+                   [&](int a, int b) { return left_[static_cast<std::size_t>(a)] < left_[static_cast<std::size_t>(b)]; });
+  int t = 0;
+  for (int d = 0; d < n_; ++d) {
+    while (t < n_ && left_[static_cast<std::size_t>(order_[static_cast<std::size_t>(t)])] <= d) ++t;
+    needed_[static_cast<std::size_t>(d)] = t;
+  }
 }
 
 void BrownianBridge::Build(const double* z, double* w, double* dw) const {
   if (n_ == 0) return;
-  w[n_ - 1] = sd_[0] * z[0];
-  for (int i = 1; i < n_; ++i) {
-    const std::size_t s = static_cast<std::size_t>(i);
-    const int j = left_[s];
-    const int k = right_[s];
-    const int l = bridge_[s];
-    if (j != 0) {
-      w[l] = leftWeight_[s] * w[j - 1] + rightWeight_[s] * w[k] + sd_[s] * z[i];
-    } else {
-      w[l] = rightWeight_[s] * w[k] + sd_[s] * z[i];
-    }
-  }
+  for (int i = 0; i < n_; ++i) Set(i, z[i], w);
   dw[0] = w[0];
   for (int i = 1; i < n_; ++i) dw[i] = w[i] - w[i - 1];
 }
