@@ -9,29 +9,33 @@ import pandas as pd
 from . import _morvik
 from .errors import PricingError
 
-_STREAMS = ("default", "aligned")
+_STREAMS = ("default", "aligned", "sobol")
 
 
 def _whole(value):
     return isinstance(value, (int, np.integer)) and not isinstance(value, bool)
 
 
-def _request(trials, greeks, full, seed, stream, threads, replications, convergence):
+def _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles=None):
     """The request's arguments of the C++ call: the keyword arguments read
     into the library's types here; their ranges are the library's rule of a
     request, which ``_morvik.price`` applies before anything is priced (and
     ``_morvik.check_request`` where a wrong option must raise earlier)."""
     if stream not in _STREAMS:
-        raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
+        raise ValueError(f"stream is 'default', 'aligned' or 'sobol', not {stream!r}")
+    if scrambles is not None and stream != "sobol":
+        raise ValueError("scrambles belongs to stream='sobol'")
     for name, value in (("trials", trials), ("seed", seed)):
         if value is not None and not _whole(value):
             raise ValueError(f"{name} takes a whole number, not {value!r}")
-    for name, value in (("threads", threads), ("replications", replications)):
+    if scrambles is None:
+        scrambles = 16
+    for name, value in (("threads", threads), ("replications", replications), ("scrambles", scrambles)):
         if not _whole(value):
             raise ValueError(f"{name} takes a whole number, not {value!r}")
     return {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
             "seed": _int(seed), "aligned": stream == "aligned", "replications": int(replications),
-            "convergence": bool(convergence)}
+            "convergence": bool(convergence), "sobol": stream == "sobol", "scrambles": _int(scrambles)}
 
 
 def _int(value):
@@ -41,7 +45,7 @@ def _int(value):
 
 
 def price(note, trials=None, greeks=False, full=False, seed=None, stream="default", threads=1, ladder=False,
-          log=False, replications=1, convergence=False):
+          log=False, replications=1, convergence=False, scrambles=None):
     """Prices ``note`` as ``morvik-price`` does with the same options.
 
     - ``trials``: replaces the term sheet's (1 to 1000000000); ``None`` keeps it;
@@ -51,7 +55,11 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
       it elsewhere; ``None`` or 0 is the exports' fixed stream), or
       ``"aligned"``, normals addressed by path, day and stock (any ``seed``),
       which gives every greek a standard error and splits one valuation's
-      paths over ``threads``;
+      paths over ``threads``, or ``"sobol"``, scrambled Sobol points through
+      a Brownian bridge, otherwise as ``"aligned"``: ``scrambles``
+      independent scramblings (default 16, 2 to 1024, dividing the trials)
+      share the trials, and every standard error is the spread of their
+      means (``convergence`` is refused there);
     - ``threads``: threads for one note: the revaluations of the greeks on
       the default stream, blocks of paths on the aligned one (same results
       for any count);
@@ -65,7 +73,7 @@ def price(note, trials=None, greeks=False, full=False, seed=None, stream="defaul
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
-    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
+    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles)
     report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
     if report.error is not None:
         raise PricingError(report.file, report.status, report.error)

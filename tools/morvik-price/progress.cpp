@@ -87,17 +87,20 @@ double EstimateSeconds(const NoteInputs& n, const PriceRequest& request, long lo
   if (n.NStrike < 1) return 0.0;
   const int days = std::max(1, CdrDDiff(n.PriceDate, n.DatesInfo[n.NStrike - 1]));
   const double bound = n.NTrials * days * n.NStock * Valuations(n, request.ladder) * kSecondsPerStockDay;
-  if (bound < kLongRunSeconds / 2 || n.NTrials <= 2.0 * kPilotTrials) return 0.0;
+  // On the sobol stream the pilot's trials are whole scramblings too.
+  const long long share = request.sobol && request.scrambles > 1 ? request.scrambles : 1;
+  const long long trials = (kPilotTrials + share - 1) / share * share;
+  if (bound < kLongRunSeconds / 2 || n.NTrials <= 2.0 * static_cast<double>(trials)) return 0.0;
   NoteInputs pilot = n;
-  pilot.NTrials = static_cast<double>(kPilotTrials);
+  pilot.NTrials = static_cast<double>(trials);
   pilot.CalcFlag[1] = 0;
   PriceRequest quiet = request;
   quiet.progress = ProgressCallback{};
   const auto start = std::chrono::steady_clock::now();
   PriceNote(pilot, quiet);
   pilotSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  pilotTrials = kPilotTrials;
-  return pilotSeconds * (n.NTrials / static_cast<double>(kPilotTrials));
+  pilotTrials = trials;
+  return pilotSeconds * (n.NTrials / static_cast<double>(trials));
 }
 
 std::string FormatDuration(double seconds) {
