@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/install-packages.sh
-install_packages build-essential cmake nlohmann-json3-dev libcli11-dev libquantlib0-dev "${PYTHON_PACKAGES[@]}"
+install_packages build-essential cmake nlohmann-json3-dev libcli11-dev libquantlib0-dev libboost-dev "${PYTHON_PACKAGES[@]}"
 
 VENV=build/venv
 if [ ! -x "$VENV/bin/python" ]; then

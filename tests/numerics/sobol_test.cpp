@@ -50,14 +50,15 @@ TEST(Sobol, UnscrambledPointsAreJoeKuosAndBoostsAndTheWalkFollowsThem) {
     EXPECT_EQ(Coordinate(t, 1000, p.dim), p.at1000) << p.dim;
     EXPECT_EQ(Coordinate(t, 987654, p.dim), p.at987654) << p.dim;
   }
-  // Every dimension against Boost's own generator (Gray-code order from
-  // point 0), and the walk's step-by-step points against direct ones.
+  // Every dimension against Boost's own generator (Gray-code order; it
+  // starts at point 1), and the walk's step-by-step points against direct
+  // ones.
   boost::random::sobol_engine<std::uint32_t, 32> boost(t.dims);
   SobolWalk walk(t, t.dims);
-  walk.Seek(0);
+  walk.Seek(1);
   std::vector<std::uint32_t> direct(static_cast<std::size_t>(t.dims));
-  for (std::uint32_t k = 0; k < 64; ++k) {
-    if (k > 0) walk.Next();
+  for (std::uint32_t k = 1; k <= 64; ++k) {
+    if (k > 1) walk.Next();
     SobolPointAt(t, k, 0, t.dims, direct.data());
     int wrong = 0;
     for (int d = 0; d < t.dims; ++d) {

@@ -563,19 +563,19 @@ TEST(PricePrecision, SobolStreamAndItsScramblings) {
 
   // A long run's pilot is whole scramblings too (else it is rejected at
   // once and the estimate is nonsense).
-  Note note;
+  Note longRun;
   TermSheetError error;
-  ASSERT_TRUE(ReadTermSheetFile(kStepDown, note, error));
-  note.inputs.NTrials = 96000000;
+  ASSERT_TRUE(ReadTermSheetFile(kStepDown, longRun, error));
+  longRun.inputs.NTrials = 96000000;
   PriceRequest request;
   request.sobol = true;
   request.scrambles = 48;
   long long pilotTrials = 0;
   double pilotSeconds = 0.0;
-  const double seconds = EstimateSeconds(note.inputs, request, pilotTrials, pilotSeconds);
+  const double seconds = EstimateSeconds(longRun.inputs, request, pilotTrials, pilotSeconds);
   EXPECT_EQ(pilotTrials, 1008);
   EXPECT_NEAR(seconds, pilotSeconds * 96000000 / 1008, 1e-9 * seconds);
-  NoteInputs pilot = note.inputs;
+  NoteInputs pilot = longRun.inputs;
   pilot.NTrials = 1008;
   EXPECT_EQ(PriceNote(pilot, request).status, 1);
 }
