@@ -63,7 +63,7 @@ TEST(SobolStream, IsTheSameOnAnyNumberOfThreadsWithAnErrorForEveryFigure) {
 // aligned stream: within four combined standard errors.
 TEST(SobolStream, AgreesWithTheAlignedStream) {
   for (const NoteKind kind : {NoteKind::kTwoStocks, NoteKind::kThreeStocks}) {
-    FullCall c = PathNote(kind, 16000, 1, 0);
+    FullCall c = PathNote(kind, 8000, 1, 0);
     ValuationOptions aligned;
     aligned.stream = StreamKind::kAligned;
     aligned.seed = 11;
