@@ -29,10 +29,11 @@ void SobolDimension(std::uint32_t poly, const std::uint32_t* m, std::uint32_t v[
 
 void SobolPointAt(const SobolDirections& dirs, std::uint32_t index, int first, int n, std::uint32_t* x) {
   const std::uint32_t gray = index ^ (index >> 1);
+  const std::size_t dims = static_cast<std::size_t>(dirs.dims);
   for (int d = 0; d < n; ++d) {
-    const std::uint32_t* v = dirs.v.data() + 32u * static_cast<std::size_t>(first + d);
+    const std::uint32_t* v = dirs.v.data() + static_cast<std::size_t>(first + d);
     std::uint32_t c = 0;
-    for (std::uint32_t g = gray; g != 0; g &= g - 1) c ^= v[std::countr_zero(g)];
+    for (std::uint32_t g = gray; g != 0; g &= g - 1) c ^= v[static_cast<std::size_t>(std::countr_zero(g)) * dims];
     x[d] = c;
   }
 }
@@ -52,8 +53,10 @@ void SobolWalk::Seek(std::uint32_t index) {
 
 void SobolWalk::Next() {
   ++index_;
-  const std::uint32_t* v = dirs_.v.data() + std::countr_zero(index_);
-  for (int d = 0; d < n_; ++d) x_[static_cast<std::size_t>(d)] ^= v[32u * static_cast<std::size_t>(d)];
+  const std::uint32_t* v =
+      dirs_.v.data() + static_cast<std::size_t>(std::countr_zero(index_)) * static_cast<std::size_t>(dirs_.dims);
+  std::uint32_t* x = x_.data();
+  for (int d = 0; d < n_; ++d) x[d] ^= v[d];
 }
 
 }  // namespace morvik

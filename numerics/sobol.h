@@ -10,9 +10,11 @@
 namespace morvik {
 
 // Direction numbers of the first `dims` dimensions, 32 per dimension:
-// v[32 * d + k] is the number XORed in for bit k of a point's Gray code
-// (bit 31 of the number is the coordinate's first binary digit). Dimension 0
-// is the van der Corput sequence (v = 2^(31-k)).
+// v[k * dims + d] is dimension d's number XORed in for bit k of a point's
+// Gray code (bit 31 of the number is the coordinate's first binary digit).
+// Bit by bit, so that the step from one point to the next reads one
+// contiguous row. Dimension 0 is the van der Corput sequence
+// (v = 2^(31-k)).
 struct SobolDirections {
   int dims = 0;
   std::vector<std::uint32_t> v;
@@ -25,7 +27,8 @@ struct SobolDirections {
 // initial values (Bratley and Fox): `poly` holds the polynomial's
 // coefficients, bit j that of x^j, with the leading and the constant term
 // set (degree s = the highest bit set, s >= 1); m[0..s-1] are the odd
-// initial values (m[j] < 2^(j+1)). Writes v[0..31]. For dimension 0 use
+// initial values (m[j] < 2^(j+1)). Writes v[0..31], bit k's number in
+// v[k]. For dimension 0 use
 // poly = 1 (degree 0): every m is 1.
 void SobolDimension(std::uint32_t poly, const std::uint32_t* m, std::uint32_t v[32]);
 

@@ -18,12 +18,17 @@ SobolDirections ReadBoostTable() {
   t.dims = static_cast<int>(Table::max_dimension);
   t.v.assign(32u * static_cast<std::size_t>(t.dims), 0u);
   std::uint32_t m[32] = {};
-  SobolDimension(1u, m, t.v.data());
-  for (int d = 1; d < t.dims; ++d) {
-    const std::uint32_t poly = Table::polynomial(static_cast<std::size_t>(d - 1));
-    const int degree = static_cast<int>(std::bit_width(poly)) - 1;
-    for (int k = 0; k < degree && k < 32; ++k) m[k] = Table::minit(static_cast<std::size_t>(d - 1), static_cast<std::size_t>(k));
-    SobolDimension(poly, m, t.v.data() + 32u * static_cast<std::size_t>(d));
+  std::uint32_t v[32];
+  for (int d = 0; d < t.dims; ++d) {
+    std::uint32_t poly = 1u;  // dimension 0
+    if (d > 0) {
+      poly = Table::polynomial(static_cast<std::size_t>(d - 1));
+      const int degree = static_cast<int>(std::bit_width(poly)) - 1;
+      for (int k = 0; k < degree && k < 32; ++k)
+        m[k] = Table::minit(static_cast<std::size_t>(d - 1), static_cast<std::size_t>(k));
+    }
+    SobolDimension(poly, m, v);
+    for (std::size_t k = 0; k < 32; ++k) t.v[k * static_cast<std::size_t>(t.dims) + static_cast<std::size_t>(d)] = v[k];
   }
   return t;
 }
