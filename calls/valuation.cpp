@@ -19,12 +19,21 @@ namespace {
 
 bool OptionsValid(const ValuationOptions& o) {
   if (o.replications < 1) return false;
+  if (o.stream == StreamKind::kSobol && (o.sobol == nullptr || !o.sobol->Valid() || o.scrambles < 2)) return false;
   if (o.stream == StreamKind::kDefault) {
     const std::uint64_t first = o.seed.value_or(0);
     if (first >= static_cast<std::uint64_t>(kSeeds)) return false;
     if (first + static_cast<std::uint64_t>(o.replications) > static_cast<std::uint64_t>(kSeeds)) return false;
   }
   return (o.progress.fn != nullptr || o.progress.ctx == nullptr) && (o.stop != nullptr || o.stopCtx == nullptr);
+}
+
+// On the quasi-random stream, trials that are a whole multiple of the
+// scramblings; trials that are no count at all are the validation's to
+// reject.
+bool SobolTrialsFit(const ValuationOptions& o, double trials) {
+  if (o.stream != StreamKind::kSobol || !(trials >= 1.0) || !std::isfinite(trials)) return true;
+  return trials == std::floor(trials) && std::fmod(trials, static_cast<double>(o.scrambles)) == 0.0;
 }
 
 }  // namespace
@@ -40,20 +49,24 @@ std::vector<long long> ConvergenceCheckpoints(double trials) {
 
 ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& options, LogClock clock) noexcept {
   ValuationResult result;
-  if (!OptionsValid(options)) {
+  if (!OptionsValid(options) || !SobolTrialsFit(options, args.NTrials)) {
     result.status = kBadValuationOptions;
     return result;
   }
   try {
     PrecisionRequest request;
     request.aligned = options.stream == StreamKind::kAligned;
+    if (options.stream == StreamKind::kSobol) {
+      request.sobol = options.sobol;
+      request.scrambles = options.scrambles;
+    }
     request.seed = options.seed.value_or(0);
     request.replications = options.replications;
     request.runner = options.runner;
     request.progress = options.progress;
     StopSignal stop(options.stop, options.stopCtx);
     if (options.stop != nullptr) request.stop = &stop;
-    request.checkpoints = options.checkpoints;
+    if (options.stream != StreamKind::kSobol) request.checkpoints = options.checkpoints;
     PrecisionReport rep;
     CallOutputs outputs;
     result.status = RunFullCall(args, clock, request, rep, outputs, false);

@@ -13,13 +13,17 @@
 #include "calls/validation.h"
 #include "engine/valuation_extras.h"
 #include "logging/log_writer.h"
+#include "numerics/sobol.h"
 #include "sensitivities/task_runner.h"
 
 namespace morvik {
 
 // Status of a call whose options are out of range (nothing is valued): a
 // default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
-// than 1 replication, a progress or stop hook's context without function.
+// than 1 replication, a progress or stop hook's context without function;
+// on the quasi-random stream, no valid direction numbers, fewer than 2
+// scramblings, or (for a note whose NTrials is a number >= 1) trials that
+// are not a whole multiple of the scramblings.
 // A call its stop hook stopped returns kValuationInterrupted
 // (calls/extended_entry.h).
 inline constexpr int kBadValuationOptions = -9;
@@ -27,6 +31,9 @@ inline constexpr int kBadValuationOptions = -9;
 enum class StreamKind {
   kDefault,  // the generator of numerics/random.h read path after path (the exports' stream)
   kAligned,  // path-addressed normals (engine/path_normals.h): paths in blocks over threads
+  // Scrambled Sobol points through a Brownian bridge (engine/sobol_normals.h),
+  // path-addressed and in blocks over threads as kAligned.
+  kSobol,
 };
 
 struct ValuationOptions {
@@ -60,6 +67,14 @@ struct ValuationOptions {
   // K > 1: the mean of K valuations on the seeds seed .. seed + K - 1 (no
   // seed: 0 .. K - 1), each greek with the spread of its K values.
   int replications = 1;
+  // kSobol: the direction numbers (held by the caller for the call), and
+  // the independent scramblings of the seed that share the trials: the
+  // estimate is the mean of their means and every standard error (price,
+  // probabilities, greeks) the spread of those means. Convergence points
+  // are not kept (a part of the paths is not a valuation of fewer trials):
+  // the table holds the final row only.
+  const SobolDirections* sobol = nullptr;
+  int scrambles = 16;
 };
 
 // The price after `paths` paths (what a call of `paths` trials gives, bit

@@ -14,6 +14,7 @@
 #include "engine/vol_surface.h"
 #include "engine/shared_stream.h"
 #include "engine/simulate.h"
+#include "engine/sobol_normals.h"
 #include "numerics/conventions.h"
 
 namespace morvik {
@@ -315,6 +316,13 @@ void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from,
                           PathScratch& w, RunTally& acc) {
   if (job.done) return;
   PathNormals normals(job.g.chol.data(), job.g.NStock, seed);
+  RunPathsFor(job.g, acc, w, normals, from, to);
+}
+
+void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from, long long to, PathScratch& w,
+                        RunTally& acc) {
+  if (job.done) return;
+  SobolNormals normals(job.g.chol.data(), job.g.NStock, job.g.D, plan);
   RunPathsFor(job.g, acc, w, normals, from, to);
 }
 

@@ -106,6 +106,11 @@ int SimulateELS(const CoreArgs& view, int fixedCount, const CoreResults& out, in
 void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from, long long to,
                           PathScratch& w, RunTally& acc);
 
+// The same on the quasi-random stream of `plan` (engine/sobol_normals.h).
+struct SobolPlan;
+void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from, long long to, PathScratch& w,
+                        RunTally& acc);
+
 // A run's sums as they start: zero sums sized for the job, with the job's
 // checkpoints above `from`.
 void StartTally(const SimJob& job, long long from, RunTally& acc);

@@ -16,7 +16,7 @@ step() { echo "install-python: $*"; }
 
 source scripts/install-packages.sh
 step "Debian packages (apt-get; the first run on a fresh machine takes minutes)..."
-install_packages build-essential cmake nlohmann-json3-dev libcli11-dev libquantlib0-dev "${PYTHON_PACKAGES[@]}"
+install_packages build-essential cmake nlohmann-json3-dev libcli11-dev libquantlib0-dev libboost-dev "${PYTHON_PACKAGES[@]}"
 
 VENV=build/venv
 if [ ! -x "$VENV/bin/python" ]; then

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/install-packages.sh
-install_packages build-essential cmake nlohmann-json3-dev libcli11-dev libquantlib0-dev
+install_packages build-essential cmake nlohmann-json3-dev libcli11-dev libquantlib0-dev libboost-dev
 
 cmake -S . -B build/example -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF >/dev/null
 cmake --build build/example -j "$(nproc)" --target morvik-price >/dev/null

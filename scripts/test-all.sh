@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/install-packages.sh
-install_packages build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libquantlib0-dev clang libclang-rt-14-dev valgrind \
+install_packages build-essential cmake libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libquantlib0-dev libboost-dev clang libclang-rt-14-dev valgrind \
   "${PYTHON_PACKAGES[@]}"
 
 JOBS="$(nproc)"

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "engine/core_valuation.h"
+#include "engine/sobol_normals.h"
 #include "numerics/conventions.h"
 #include "sensitivities/revaluation_plan.h"
+#include "sensitivities/scramble_errors.h"
 
 namespace morvik {
 
@@ -36,6 +38,17 @@ struct BlockRun {
   ProgressMeter progress;
   StopSignal* stop = nullptr;
   std::vector<std::exception_ptr> errors;  // per task
+  // Quasi-random stream: blocks never straddle two scramblings, and the
+  // batches of the errors are the scramblings (perBatch blocks each).
+  const SobolPlan* sobol = nullptr;
+  long long perBatch = 1;
+
+  // The paths [from, to) of block b.
+  void Range(long long b, long long& from, long long& to) const {
+    const long long end = sobol == nullptr ? paths : (b / perBatch + 1) * sobol->points;
+    from = sobol == nullptr ? b * kBlockPaths : (b / perBatch) * sobol->points + (b % perBatch) * kBlockPaths;
+    to = from + kBlockPaths < end ? from + kBlockPaths : end;
+  }
 
   // Task k: blocks taken in turn until none is left. An exception is carried
   // back to the calling thread instead of leaving the task. Task 0 reports
@@ -49,14 +62,18 @@ struct BlockRun {
       for (;;) {
         const long long b = run.next.fetch_add(1);
         if (b >= run.blocks) break;
-        const long long from = b * kBlockPaths;
-        const long long to = from + kBlockPaths < run.paths ? from + kBlockPaths : run.paths;
+        long long from = 0, to = 0;
+        run.Range(b, from, to);
         for (std::size_t r = 0; r < run.members.size(); ++r) {
           const Member& m = *run.members[r];
           if (!m.active) continue;
           RunTally& t = run.tallies[r * static_cast<std::size_t>(run.blocks) + static_cast<std::size_t>(b)];
           StartTally(m.sim, from, t);
-          SimulateAlignedBlock(m.sim, run.seed, from, to, scratch[r], t);
+          if (run.sobol != nullptr) {
+            SimulateSobolBlock(m.sim, *run.sobol, from, to, scratch[r], t);
+          } else {
+            SimulateAlignedBlock(m.sim, run.seed, from, to, scratch[r], t);
+          }
         }
         const long long done = run.finished.fetch_add(1) + 1;
         if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
@@ -92,7 +109,8 @@ void GreeksFromRow(const std::vector<double>& row, Greeks& g) {
 }
 
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
-                 const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras) {
+                 const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
+                 const SobolPlan* sobol) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   ResetGreeks(greeks, args.NStock, 0.0);
   ResetGreeks(greekSE, args.NStock, nan);
@@ -112,7 +130,13 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     m.active = StartValuation(*plan.sets[r], plan.outs[r], r == 0 ? extras : nullptr, m.rest, m.sim);
     if (m.active && m.sim.paths > run.paths) run.paths = m.sim.paths;
   }
-  run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
+  run.sobol = sobol;
+  if (sobol != nullptr) {
+    run.perBatch = (sobol->points + kBlockPaths - 1) / kBlockPaths;
+    run.blocks = run.paths > 0 ? run.perBatch * sobol->scrambles : 0;
+  } else {
+    run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
+  }
   run.tallies.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(run.blocks));
 
   const int width = runner != nullptr && runner->run != nullptr && runner->width > 1 ? runner->width : 1;
@@ -127,24 +151,35 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   run.progress.Report(1.0);
 
   // Each valuation's sums, block after block.
-  const std::size_t B = static_cast<std::size_t>(run.blocks);
+  const std::size_t blocks = static_cast<std::size_t>(run.blocks);
   for (int r = 0; r < n; ++r) {
     Member& m = *run.members[static_cast<std::size_t>(r)];
     if (!m.active) continue;
     StartTally(m.sim, 0, m.sim.acc);
-    for (std::size_t b = 0; b < B; ++b) AppendTally(m.sim.acc, run.tallies[static_cast<std::size_t>(r) * B + b]);
+    for (std::size_t b = 0; b < blocks; ++b)
+      AppendTally(m.sim.acc, run.tallies[static_cast<std::size_t>(r) * blocks + b]);
     FinishSimulation(m.sim);
   }
+  const std::size_t per = static_cast<std::size_t>(run.perBatch);
+  const std::size_t B = static_cast<std::size_t>(run.blocks) / per;  // batches
+  if (sobol != nullptr && extras != nullptr && run.members[0]->active)
+    ScrambleErrors(run.members[0]->sim, run.tallies.data(), B, per, *extras);
   if (mode < 1) return 1;
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
 
-  // Batch means: block b's greeks from the valuations' block prices.
+  // Batch means: batch b's greeks from the valuations' batch prices (a
+  // batch is a block, or a scrambling's blocks on the quasi-random stream).
   if (B < 2) return 1;
-  auto blockPrice = [&](std::size_t r, std::size_t b) {
+  auto batchPrice = [&](std::size_t r, std::size_t b) {
     const Member& m = *run.members[r];
     if (!m.active) return plan.PriceAt(r);
-    const Tally& t = run.tallies[r * B + b].t;
-    return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
+    double pv = run.tallies[r * blocks + b * per].t.pvSum;
+    long long n = run.tallies[r * blocks + b * per].t.paths;
+    for (std::size_t k = 1; k < per; ++k) {
+      pv += run.tallies[r * blocks + b * per + k].t.pvSum;
+      n += run.tallies[r * blocks + b * per + k].t.paths;
+    }
+    return m.sim.settled + kNotionalScale * (pv / static_cast<double>(n));
   };
   const double total = static_cast<double>(run.paths);
   std::vector<std::vector<double>> rows(B);
@@ -152,22 +187,19 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   Greeks g;
   for (std::size_t b = 0; b < B; ++b) {
     ResetGreeks(g, args.NStock, 0.0);
-    plan.Combine([&](std::size_t r) { return blockPrice(r, b); }, g);
+    plan.Combine([&](std::size_t r) { return batchPrice(r, b); }, g);
     rows[b] = GreekRow(g);
-    const long long from = static_cast<long long>(b) * kBlockPaths;
-    weight[b] = static_cast<double>((from + kBlockPaths < run.paths ? kBlockPaths : run.paths - from)) / total;
+    long long from = 0, to = 0, last = 0;
+    run.Range(static_cast<long long>(b * per), from, to);
+    run.Range(static_cast<long long>(b * per + per - 1), last, to);
+    weight[b] = static_cast<double>(to - from) / total;
   }
   std::vector<double> se = GreekRow(greekSE);
   const std::size_t computed = mode >= 2 ? se.size() : se.size() - 2;
+  std::vector<double> column(B);
   for (std::size_t j = 0; j < computed; ++j) {
-    double mean = 0.0;
-    for (std::size_t b = 0; b < B; ++b) mean += weight[b] * rows[b][j];
-    double sum = 0.0;
-    for (std::size_t b = 0; b < B; ++b) {
-      const double d = rows[b][j] - mean;
-      sum += weight[b] * weight[b] * d * d;
-    }
-    se[j] = std::sqrt(sum * static_cast<double>(B) / static_cast<double>(B - 1));
+    for (std::size_t b = 0; b < B; ++b) column[b] = rows[b][j];
+    se[j] = BatchMeanSE(column, weight);
   }
   GreeksFromRow(se, greekSE);
   return 1;

@@ -34,8 +34,17 @@ inline constexpr long long kBlockPaths = 128;
 // others after every block. Returns 1, the core valuation's status; throws
 // std::bad_alloc when anything cannot be allocated, ValuationStopped when
 // stopped.
+//
+// `sobol` (optional) puts every valuation on the quasi-random stream of the
+// plan (engine/sobol_normals.h; its seed replaces `seed`; the paths must be
+// plan.scrambles * plan.points): blocks then stay inside one scrambling,
+// the batches of the greeks' errors are the scramblings, and the price's
+// and the probabilities' errors in `extras` are the spread of the
+// scramblings' means (ScrambleErrors).
+struct SobolPlan;
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
-                 const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras);
+                 const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
+                 const SobolPlan* sobol = nullptr);
 
 // Greeks as one row (delta, gamma, vega of every stock, then theta, rho)
 // and back.

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "engine/sobol_normals.h"
 #include "sensitivities/aligned_valuation.h"
 #include "sensitivities/revaluation.h"
 #include "sensitivities/revaluation_plan.h"
@@ -16,6 +17,14 @@ namespace {
 
 int ValueOnce(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
               std::uint64_t seed, Greeks& greeks, PrecisionReport& report) {
+  if (request.sobol != nullptr) {
+    SobolPlan plan;
+    plan.dirs = request.sobol;
+    plan.seed = seed;
+    plan.scrambles = request.scrambles;
+    plan.points = static_cast<long long>(std::ceil(args.NTrials)) / request.scrambles;
+    return ValueAligned(args, out, mode, seed, request.runner, greeks, report.greekSE, &report.extras, &plan);
+  }
   if (request.aligned)
     return ValueAligned(args, out, mode, seed, request.runner, greeks, report.greekSE, &report.extras);
   ResetGreeks(report.greekSE, args.NStock, std::numeric_limits<double>::quiet_NaN());

@@ -8,6 +8,7 @@
 
 #include "engine/core_args.h"
 #include "engine/valuation_extras.h"
+#include "numerics/sobol.h"
 #include "sensitivities/sensitivities.h"
 #include "sensitivities/task_runner.h"
 
@@ -15,6 +16,11 @@ namespace morvik {
 
 struct PrecisionRequest {
   bool aligned = false;     // the path-addressed stream instead of the default one
+  // The quasi-random stream (engine/sobol_normals.h) on these direction
+  // numbers instead, in `scrambles` scramblings of the call's paths (which
+  // they divide) under the seed.
+  const SobolDirections* sobol = nullptr;
+  int scrambles = 0;
   std::uint64_t seed = 0;   // default stream: 0 .. kSeeds - 1 (0 is the fixed stream)
   int replications = 1;     // K > 1: K valuations on seeds seed .. seed + K - 1
   const TaskRunner* runner = nullptr;
@@ -32,7 +38,9 @@ struct PrecisionReport {
 // The core valuation of `args` into `out` and the sensitivities of `mode`
 // (as ValueWithSensitivities). One valuation: on the default stream of the
 // seed through ValueWithSensitivities (no greek errors), or on the
-// path-addressed stream through ValueAligned (greek errors by batch means).
+// path-addressed stream through ValueAligned (greek errors by batch means),
+// or on the quasi-random stream through ValueAligned with a plan (errors
+// from the spread of the scramblings).
 // K replications: every output is the mean of K valuations on consecutive
 // seeds; the errors of the price and the probabilities are those of that
 // mean (root of the summed squared errors over K), each greek's is the

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
+#include <sstream>
 
 #include "calls/extended_entry.h"
 #include "calls/layout.h"
 #include "calls/status_messages.h"
 #include "calls/validation.h"
 #include "calls/valuation.h"
+#include "termsheet/sobol_table.h"
 #include "termsheet/task_threads.h"
 
 namespace morvik {
@@ -56,6 +59,11 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
   ValuationOptions o;
   if (request.seed) o.seed = static_cast<std::uint64_t>(*request.seed);
   o.stream = request.aligned ? StreamKind::kAligned : StreamKind::kDefault;
+  if (request.sobol) {
+    o.stream = StreamKind::kSobol;
+    o.sobol = &JoeKuoDirections();
+    o.scrambles = static_cast<int>(request.scrambles);
+  }
   o.runner = runner;
   o.replications = static_cast<int>(request.replications.value_or(1));
   return o;
@@ -148,7 +156,18 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
   }
   const long long seed = request.seed.value_or(0);
   if (outside(kSeedField, seed)) return FieldProblem(kSeedField, std::to_string(seed), prefix);
-  if (request.aligned) return std::string();
+  if (request.sobol && outside(kScramblesField, request.scrambles)) {
+    return FieldProblem(kScramblesField, std::to_string(request.scrambles), prefix);
+  }
+  if (request.sobol && request.convergence) {
+    return prefix + "convergence is not kept on the sobol stream: the first paths of a run are not a run of fewer "
+                    "trials";
+  }
+  if (request.sobol && request.trials) {
+    const std::string problem = ScramblesProblem(request, static_cast<double>(*request.trials), prefix);
+    if (!problem.empty()) return problem;
+  }
+  if (request.aligned || request.sobol) return std::string();
   const long long runs = request.replications.value_or(1);
   const long long last = seed + runs - 1;
   if (seed > kMaxDefaultSeed || last > kMaxDefaultSeed) {
@@ -162,6 +181,19 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
   }
   return std::string();
 }
+
+std::string ScramblesProblem(const PriceRequest& request, double trials, const std::string& prefix) {
+  if (!request.sobol || request.scrambles < 1 || !(trials >= 1.0) || !std::isfinite(trials)) return std::string();
+  if (trials == std::floor(trials) && std::fmod(trials, static_cast<double>(request.scrambles)) == 0.0)
+    return std::string();
+  std::ostringstream t;
+  t << std::setprecision(17) << trials;
+  return "the sobol stream shares the trials equally among its " + std::to_string(request.scrambles) +
+         " scramblings: " + t.str() + " trials is not a whole multiple of " + std::to_string(request.scrambles) +
+         " (change " + prefix + "trials or " + prefix + "scrambles)";
+}
+
+const char* StreamName(const NoteResult& r) { return r.sobol ? "sobol" : r.aligned ? "aligned" : "default"; }
 
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request) {
   NoteInputs n = note;
@@ -180,7 +212,9 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   report(0.0);
   NoteResult r;
   r.replications = static_cast<int>(request.replications.value_or(1));
-  r.aligned = request.aligned;
+  r.aligned = request.aligned && !request.sobol;
+  r.sobol = request.sobol;
+  r.scrambles = request.sobol ? static_cast<int>(request.scrambles) : 0;
   if (request.seed) r.seed = static_cast<std::uint64_t>(*request.seed);
   const TaskRunner runner = ThreadRunner(static_cast<int>(request.threads));
   ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
@@ -194,6 +228,12 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   ValuationOptions first = options;
   if (request.progress.fn != nullptr) first.progress = ProgressCallback{&CallProgress::Report, &progress};
   if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
+  const std::string scrambles = ScramblesProblem(request, n.NTrials);
+  if (!scrambles.empty()) {
+    r.status = kBadValuationOptions;
+    r.rejection = scrambles;
+    return r;
+  }
   ValuationResult v = ValueNote(n.Inputs(), first);
   if (v.status == kValuationInterrupted) return Stopped();
   r.status = v.status;

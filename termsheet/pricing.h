@@ -42,6 +42,12 @@ struct PriceRequest {
   // ("aligned") stream (seeds 0 to kMaxAlignedSeed; none: 0).
   std::optional<long long> seed;
   bool aligned = false;
+  // The quasi-random stream instead (scrambled Sobol points through a
+  // Brownian bridge; seeds as the aligned stream's), its trials shared by
+  // `scrambles` independent scramblings (2 to kMaxScrambles, dividing the
+  // trials): every standard error is the spread of their means.
+  bool sobol = false;
+  long long scrambles = 16;
   // The mean of that many runs (2 to kMaxReplications) on consecutive seeds;
   // none: one run.
   std::optional<long long> replications;
@@ -68,6 +74,8 @@ inline constexpr RequestField kTrialsField{"trials", 1, kMaxTrials};
 inline constexpr RequestField kThreadsField{"threads", 1, kMaxThreads};
 inline constexpr RequestField kReplicationsField{"replications", 2, kMaxReplications};
 inline constexpr RequestField kSeedField{"seed", 0, kMaxAlignedSeed};
+inline constexpr long long kMaxScrambles = 1024;
+inline constexpr RequestField kScramblesField{"scrambles", 2, kMaxScrambles};
 
 // "<prefix><name> takes a whole number from <lo> to <hi>, not "<given>"":
 // the sentence of RequestProblem for a value out of range, and of a front
@@ -79,6 +87,11 @@ std::string FieldProblem(const RequestField& field, const std::string& given, co
 // empty when they can (replications run on the seeds from the request's, 0
 // when none, on; convergence is of one run and refused beside them). `prefix` goes before a field's name ("--" for options).
 std::string RequestProblem(const PriceRequest& request, const std::string& prefix = "");
+
+// Why the quasi-random stream cannot share `trials` trials among the
+// request's scramblings (each needs the same whole number of them), or
+// empty when it can or the request is on another stream.
+std::string ScramblesProblem(const PriceRequest& request, double trials, const std::string& prefix = "");
 
 // The spot moves of the ladder: -30 % to +30 % in steps of 10 %.
 std::vector<double> LadderMoves();
@@ -117,8 +130,13 @@ struct NoteResult {
   std::vector<ConvergenceRow> convergence;  // with PriceRequest::convergence
   int replications = 1;             // runs behind every figure
   bool aligned = false;             // the stream and seed asked for
+  bool sobol = false;
+  int scrambles = 0;                // scramblings of the quasi-random stream
   std::optional<std::uint64_t> seed;
 };
+
+// "default", "aligned" or "sobol": the stream of a result.
+const char* StreamName(const NoteResult& r);
 
 // The standard error of the share `p` of `trials` trials taken over
 // `runs` runs (a binomial proportion, as the library reports each one).

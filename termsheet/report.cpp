@@ -271,7 +271,8 @@ Json NoteJson(const NoteReport& r) {
     j["price_interval_95"] = {res.resultPrice[0] - kInterval95 * res.priceSE,
                               res.resultPrice[0] + kInterval95 * res.priceSE};
   }
-  j["stream"] = res.aligned ? "aligned" : "default";
+  j["stream"] = StreamName(res);
+  if (res.sobol) j["scrambles"] = res.scrambles;
   j["seed"] = res.seed ? Json(*res.seed) : Json(nullptr);
   j["replications"] = res.replications;
   const PriceBreakdown b = BreakDownPrice(r);

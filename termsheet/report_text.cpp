@@ -249,7 +249,7 @@ void WriteGreeks(std::ostream& out, const NoteReport& r) {
   if (noisy) WriteWrapped(out, "! its standard error is above a third of its size: mostly Monte Carlo noise.", 0);
   if (!errors) {
     WriteWrapped(out,
-                 "The greeks' standard errors need --stream aligned or --replications K (see docs/term-sheet.md).",
+                 "The greeks' standard errors need --stream aligned or sobol, or --replications K (see docs/term-sheet.md).",
                  0);
   }
 }
@@ -281,8 +281,11 @@ void WritePrecision(std::ostream& out, const NoteReport& r) {
                  0);
   }
   std::string draws;
-  if (res.aligned || res.seed || res.replications > 1) {
-    draws = std::string("Random numbers: ") + (res.aligned ? "path-addressed (aligned) stream" : "default stream");
+  if (res.aligned || res.sobol || res.seed || res.replications > 1) {
+    draws = std::string("Random numbers: ") + (res.sobol     ? "scrambled Sobol points (" + std::to_string(res.scrambles) +
+                                                                   " scramblings, errors from their spread)"
+                                               : res.aligned ? "path-addressed (aligned) stream"
+                                                             : "default stream");
     const unsigned long long seed = res.seed.value_or(0);
     if (res.replications > 1) {
       draws += ", mean of " + std::to_string(res.replications) + " runs on seeds " + std::to_string(seed) + " to " +

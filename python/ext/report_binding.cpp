@@ -161,7 +161,7 @@ void BindReport(py::module_& m) {
                                           ? std::optional<double>(r.result.priceSE)
                                           : std::nullopt;
                              })
-      .def_property_readonly("stream", [](const NoteReport& r) { return r.result.aligned ? "aligned" : "default"; })
+      .def_property_readonly("stream", [](const NoteReport& r) { return StreamName(r.result); })
       .def_property_readonly("seed",
                              [](const NoteReport& r) {
                                return HasFigures(r) ? r.result.seed : std::optional<std::uint64_t>();

@@ -17,7 +17,7 @@ from .frames import GreeksFrame
 from .note import Note, NoteLike, as_note, html_table
 from .units import FLOW_UNITS, GREEK_UNITS, units
 
-_STREAMS = ("default", "aligned")
+_STREAMS = ("default", "aligned", "sobol")
 
 
 def _whole(value: object) -> bool:
@@ -25,21 +25,26 @@ def _whole(value: object) -> bool:
 
 
 def _request(trials: Any, greeks: bool, full: bool, seed: Any, stream: str, threads: Any, replications: Any,
-             convergence: bool) -> Dict[str, Any]:
+             convergence: bool, scrambles: Any = None) -> Dict[str, Any]:
     """The request's arguments of the C++ call: the keyword arguments read
     into the library's types here; their ranges are the library's rule of a
     request, which ``_morvik.price`` applies before anything is priced (and
     ``_morvik.check_request`` where a wrong option must raise earlier)."""
     if stream not in _STREAMS:
-        raise ValueError(f"stream is 'default' or 'aligned', not {stream!r}")
+        raise ValueError(f"stream is 'default', 'aligned' or 'sobol', not {stream!r}")
+    if scrambles is not None and stream != "sobol":
+        raise ValueError("scrambles belongs to stream='sobol'")
+    if scrambles is None:
+        scrambles = 16
     for name, value in (("trials", trials), ("seed", seed), ("replications", replications)):
         if value is not None and not _whole(value):
             raise ValueError(f"{name} takes a whole number, not {value!r}")
-    if not _whole(threads):
-        raise ValueError(f"threads takes a whole number, not {threads!r}")
+    for name, value in (("threads", threads), ("scrambles", scrambles)):
+        if not _whole(value):
+            raise ValueError(f"{name} takes a whole number, not {value!r}")
     return {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
             "seed": _int(seed), "aligned": stream == "aligned", "replications": _int(replications),
-            "convergence": bool(convergence)}
+            "convergence": bool(convergence), "sobol": stream == "sobol", "scrambles": _int(scrambles)}
 
 
 def _int(value: Any) -> Optional[int]:
@@ -50,7 +55,8 @@ def _int(value: Any) -> Optional[int]:
 
 def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, full: bool = False,
           seed: Optional[int] = None, stream: str = "default", threads: int = 1, ladder: bool = False,
-          log: bool = False, replications: Optional[int] = None, convergence: bool = False) -> "Valuation":
+          log: bool = False, replications: Optional[int] = None, convergence: bool = False,
+          scrambles: Optional[int] = None) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
@@ -61,7 +67,11 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
       it elsewhere; ``None`` or 0 is the exports' fixed stream), or
       ``"aligned"``, normals addressed by path, day and stock (any ``seed``),
       which gives every greek a standard error and splits one valuation's
-      paths over ``threads``;
+      paths over ``threads``, or ``"sobol"``, scrambled Sobol points through
+      a Brownian bridge, otherwise as ``"aligned"``: ``scrambles``
+      independent scramblings (default 16, 2 to 1024, dividing the trials)
+      share the trials, and every standard error is the spread of their
+      means (``convergence`` is refused there);
     - ``threads``: threads for one note: the revaluations of the greeks on
       the default stream, blocks of paths on the aligned one (same results
       for any count);
@@ -75,7 +85,7 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
-    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence)
+    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles)
     note = as_note(note)
     report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
     if report.error is not None:

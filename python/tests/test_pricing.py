@@ -72,6 +72,23 @@ def test_seeds_streams_and_replications_as_the_tool(tool):
         aligned.to_json()
 
 
+def test_sobol_stream_as_the_tool(tool):
+    note = morvik.load(STEPDOWN)
+    v = morvik.price(note, trials=256, greeks=True, stream="sobol", seed=3, scrambles=8)
+    assert v.to_json() == tool.json_text(STEPDOWN, "--trials", "256", "--greeks", "--stream", "sobol", "--seed", "3",
+                                         "--scrambles", "8")
+    assert v.stream == "sobol"
+    assert (v.greeks[["delta_se", "gamma_se", "vega_se"]] > 0).all().all()
+    with pytest.raises(ValueError, match="whole multiple of 16"):
+        morvik.price(note, trials=1000, stream="sobol")
+    with pytest.raises(ValueError, match="scrambles"):
+        morvik.price(note, trials=256, stream="sobol", scrambles=1)
+    with pytest.raises(ValueError, match="scrambles belongs"):
+        morvik.price(note, trials=256, scrambles=8)
+    with pytest.raises(ValueError, match="convergence"):
+        morvik.price(note, trials=256, stream="sobol", convergence=True)
+
+
 def test_options_are_checked_before_pricing():
     note = morvik.load(STEPDOWN)
     with pytest.raises(ValueError, match="seeds 0 to 63"):
@@ -86,7 +103,7 @@ def test_options_are_checked_before_pricing():
     with pytest.raises(ValueError, match="seed"):
         morvik.price(note, seed=-1)
     with pytest.raises(ValueError, match="stream"):
-        morvik.price(note, stream="sobol")
+        morvik.price(note, stream="halton")
     for bad in (0, 2.5, 10**10, 10**30):
         with pytest.raises(ValueError, match="trials"):
             morvik.price(note, trials=bad)

@@ -555,7 +555,7 @@ TEST(PricePrecision, StreamsSeedsConvergenceAndReplications) {
 
   EXPECT_EQ(Tool({kStepDown, "--seed", "64"}).status, kExitUnusable);
   EXPECT_EQ(Tool({kStepDown, "--seed", "62", "--replications", "3"}).status, kExitUnusable);
-  EXPECT_EQ(Tool({kStepDown, "--stream", "sobol"}).status, kExitUnusable);
+  EXPECT_EQ(Tool({kStepDown, "--stream", "halton"}).status, kExitUnusable);
   EXPECT_EQ(Tool({kStepDown, "--replications", "0"}).status, kExitUnusable);
   // One run is no replication, as --help says; convergence is of one run.
   const ToolRun one = Tool({kStepDown, "--replications", "1"});
@@ -565,6 +565,37 @@ TEST(PricePrecision, StreamsSeedsConvergenceAndReplications) {
   EXPECT_EQ(mixed.status, kExitUnusable);
   EXPECT_EQ(mixed.err, "morvik-price: --convergence follows one run: it cannot be combined with --replications.\n");
   EXPECT_EQ(Tool({kStepDown, "--stream", "aligned", "--seed", "64", "--trials", "100"}).status, kExitPriced);
+}
+
+// The quasi-random stream: the same on any number of threads, errors for
+// every greek, and the combinations it refuses, each with its reason.
+TEST(PricePrecision, SobolStreamAndItsScramblings) {
+  const std::vector<std::string> sobol = {kStepDown, "--json", "--greeks", "--trials", "256", "--stream", "sobol",
+                                          "--scrambles", "8", "--seed", "3"};
+  std::vector<std::string> threaded = sobol;
+  threaded.insert(threaded.end(), {"--threads", "3"});
+  const ToolRun a = Tool(sobol);
+  ASSERT_EQ(a.status, kExitPriced) << a.err;
+  EXPECT_EQ(a.out, Tool(threaded).out);
+  const json note = json::parse(a.out)["notes"][0];
+  EXPECT_EQ(note["stream"], "sobol");
+  EXPECT_EQ(note["scrambles"].get<int>(), 8);
+  for (const char* g : {"delta_se", "gamma_se", "vega_se"}) EXPECT_GT(note["greeks"][0][g].get<double>(), 0.0) << g;
+  EXPECT_TRUE(Contains(Tool({kStepDown, "--trials", "256", "--stream", "sobol"}).out, "16 scramblings"));
+
+  const auto refused = [](std::vector<std::string> args, const std::string& reason) {
+    const ToolRun r = Tool(args);
+    EXPECT_EQ(r.status, kExitUnusable) << r.out;
+    EXPECT_TRUE(Contains(r.err, reason)) << r.err;
+  };
+  refused({kStepDown, "--stream", "sobol", "--trials", "1000"}, "not a whole multiple of 16");
+  refused({kStepDown, "--stream", "sobol", "--scrambles", "1"}, "--scrambles takes a whole number from 2 to 1024");
+  refused({kStepDown, "--scrambles", "8"}, "--scrambles belongs to --stream sobol");
+  refused({kStepDown, "--stream", "sobol", "--convergence"}, "convergence is not kept on the sobol stream");
+  // The term sheet's own 10000 trials among 3 scramblings: that note is rejected.
+  const ToolRun sheet = Tool({kStepDown, "--stream", "sobol", "--scrambles", "3"});
+  EXPECT_EQ(sheet.status, kExitRejected);
+  EXPECT_TRUE(Contains(sheet.err, "10000 trials is not a whole multiple of 3")) << sheet.err;
 }
 
 // A book shows its progress on standard error only when that is a

@@ -55,10 +55,14 @@ Greeks, by bumping inputs and revaluing on the same random numbers:
 
 Precision: every price comes with its standard error and 95 % interval, and
 every probability with its binomial error (JSON, CSV). A greek's error needs
---stream aligned (batch means over blocks of paths) or --replications K (the
-spread over K runs); a greek marked "!" has an error above a third of its
-size. --seed N restarts the stream elsewhere: default stream seeds 0 to 63
-(0 is the library's fixed stream), aligned stream any whole number.
+--stream aligned (batch means over blocks of paths), --stream sobol or
+--replications K (the spread over K runs); a greek marked "!" has an error
+above a third of its size. --seed N restarts the stream elsewhere: default
+stream seeds 0 to 63 (0 is the library's fixed stream), aligned and sobol
+streams any whole number. --stream sobol draws scrambled Sobol points through
+a Brownian bridge over each underlying's days: --scrambles R independent
+scramblings (default 16) share the trials equally (R must divide them), and
+every standard error is the spread of their R means.
 
 Exit status: 0 every note priced (or over, with nothing left to price),
 1 the library rejected a note, 2 a term sheet or an option could not be used.
@@ -174,7 +178,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
   bool convergence = false;
   std::string trialsText, jobsText = "1", threadsText = "1", csv, seedText, streamText = "default",
-                          replicationsText;
+                          replicationsText, scramblesText;
   app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
       ->required()
       ->type_name("FILE");
@@ -194,17 +198,22 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
                  "revaluations, or with --stream aligned the blocks of paths of every valuation")
       ->type_name("N");
   app.add_option("--stream", streamText,
-                 "random numbers: default (the library's stream) or aligned (addressed by path, day and "
-                 "underlying: paths in blocks over threads, greeks with standard errors)")
+                 "random numbers: default (the library's stream), aligned (addressed by path, day and "
+                 "underlying: paths in blocks over threads, greeks with standard errors) or sobol (scrambled "
+                 "Sobol points through a Brownian bridge, as aligned otherwise)")
       ->type_name("KIND");
   app.add_option("--seed", seedText, "start the stream elsewhere: 0 to 63 (default stream), any whole number (aligned)")
       ->type_name("N");
   app.add_option("--replications", replicationsText,
                  "the mean of K runs on seeds N to N+K-1 (2 to 64), each greek with the spread of its K values")
       ->type_name("K");
+  app.add_option("--scrambles", scramblesText,
+                 "--stream sobol: independent scramblings sharing the trials, 2 to 1024 (default 16); the "
+                 "errors are the spread of their means")
+      ->type_name("R");
   app.add_flag("--convergence", convergence,
                "the running price and its error at 1000, 2000, 5000, ... paths (of one run: not with "
-               "--replications)");
+               "--replications or --stream sobol)");
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
@@ -219,23 +228,28 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
 
   // Parsed here; the request is checked by its rule, the jobs here.
   PriceRequest request;
-  long long jobs = 1, threads = 1, replications = 1, trials = 0, seed = 0;
+  long long jobs = 1, threads = 1, replications = 1, trials = 0, seed = 0, scrambles = 16;
   std::string problem;
   if ((!trialsText.empty() && !ReadWhole(kTrialsField, trialsText, trials, problem)) ||
       !ReadWhole(kJobsField, jobsText, jobs, problem) || !ReadWhole(kThreadsField, threadsText, threads, problem) ||
       (!replicationsText.empty() && !ReadWhole(kReplicationsField, replicationsText, replications, problem)) ||
+      (!scramblesText.empty() && !ReadWhole(kScramblesField, scramblesText, scrambles, problem)) ||
       (!seedText.empty() && !ReadWhole(kSeedField, seedText, seed, problem))) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
   if (jobs < kJobsField.lo || jobs > kJobsField.hi) {
     problem = FieldProblem(kJobsField, jobsText, "--");
-  } else if (streamText != "default" && streamText != "aligned") {
-    problem = "--stream takes default or aligned, not \"" + streamText + "\"";
+  } else if (streamText != "default" && streamText != "aligned" && streamText != "sobol") {
+    problem = "--stream takes default, aligned or sobol, not \"" + streamText + "\"";
+  } else if (!scramblesText.empty() && streamText != "sobol") {
+    problem = "--scrambles belongs to --stream sobol";
   }
   if (!trialsText.empty()) request.trials = trials;
   if (!seedText.empty()) request.seed = seed;
   request.aligned = streamText == "aligned";
+  request.sobol = streamText == "sobol";
+  request.scrambles = scrambles;
   request.threads = threads;
   if (!replicationsText.empty()) request.replications = replications;
   request.convergence = convergence;

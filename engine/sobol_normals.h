@@ -1,0 +1,151 @@
+// The quasi-random source of correlated normals: path p is point p % points
+// of scrambling p / points of the Sobol sequence (numerics/sobol.h), and
+// each stock's daily normals are the increments of a Brownian bridge over
+// the path's day steps (numerics/brownian_bridge.h). Coordinates go to the
+// bridge's construction steps coarsest first, stock by stock in turn:
+// coordinate j * S + i is stock i's normal of construction step j.
+//
+// A table of `dims` dimensions covers the first floor(dims / S)
+// construction steps; the finer steps take the path-addressed normals of
+// the same seed (AddressedNormals, construction step j in the day word).
+// The split costs little accuracy: a bridge step's variance halves with
+// each level, so the finest levels carry little of the payoff's variance
+// and gain little from low discrepancy, while the direction-number table
+// (Joe and Kuo's, 3667 dimensions as Boost ships it) cannot reach them on
+// long daily notes of several stocks.
+//
+// The bridge is set lazily: a day's row needs only the steps whose gap
+// starts on or before it, so a path that redeems early never computes the
+// normals of its later fine steps. The values do not depend on how far a
+// path runs. Each day's row is then correlated through the lower factor as
+// the other streams' rows are. A path's normals depend on no other path,
+// so blocks of paths run on any thread with the same results.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/correlate.h"
+#include "numerics/addressed_normal.h"
+#include "numerics/brownian_bridge.h"
+#include "numerics/inverse_normal.h"
+#include "numerics/philox.h"
+#include "numerics/sobol.h"
+
+namespace morvik {
+
+// What a valuation on the quasi-random stream reads: the direction
+// numbers, the seed of the scramblings, and how paths map to points.
+struct SobolPlan {
+  const SobolDirections* dirs = nullptr;
+  std::uint64_t seed = 0;
+  int scrambles = 0;
+  long long points = 0;  // per scrambling: the paths are scrambles * points
+};
+
+class SobolNormals {
+ public:
+  SobolNormals(const double* chol, int stocks, int days, const SobolPlan& plan)
+      : L_(chol),
+        S_(stocks),
+        D_(days > 0 ? days : 0),
+        J_(SobolSteps(plan.dirs->dims, stocks, days)),
+        plan_(plan),
+        walk_(*plan.dirs, J_ * stocks),
+        seeds_(static_cast<std::size_t>(J_ * stocks), 0u),
+        bridge_(D_),
+        w_(static_cast<std::size_t>(D_) * static_cast<std::size_t>(stocks), 0.0),
+        z_(static_cast<std::size_t>((stocks + 3) / 4 * 4), 0.0),
+        row_(static_cast<std::size_t>(stocks), 0.0) {}
+
+  // Construction steps on Sobol coordinates for `days` steps of `stocks`.
+  static int SobolSteps(int dims, int stocks, int days) {
+    const int j = stocks > 0 ? dims / stocks : 0;
+    return j < days ? j : (days > 0 ? days : 0);
+  }
+
+  void StartPath(long long p) {
+    path_ = p;
+    const long long r = p / plan_.points;
+    const std::uint32_t k = static_cast<std::uint32_t>(p % plan_.points);
+    if (r != scramble_) {
+      scramble_ = r;
+      const int n = J_ * S_;
+      for (int d = 0; d < n; ++d)
+        seeds_[static_cast<std::size_t>(d)] =
+            ScrambleSeed(plan_.seed, static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(d));
+      walk_.Seek(k);
+    } else if (k != 0 && k - 1 == walk_.Index()) {
+      walk_.Next();
+    } else {
+      walk_.Seek(k);
+    }
+    set_ = 0;
+    day_ = 0;
+    if (D_ > 0) Draw<0>();
+  }
+  // The current day's row; valid until Produce().
+  const double* Row(int /*stocks*/) const { return row_.data(); }
+  // Moves on to the next day's row.
+  template <int NS>
+  void Produce() {
+    ++day_;
+    if (day_ < D_) Draw<NS>();
+  }
+
+ private:
+  // InverseNormal, its centre inline (the same bits).
+  static double Normal(double u) {
+    const double q = u - 0.5;
+    if (q <= kInverseNormalCentre && q >= -kInverseNormalCentre) return InverseNormalCentre(q);
+    return InverseNormal(u);
+  }
+
+  // The bridge's steps the current day needs, then its increments
+  // correlated. w_[i * D + t]: stock i's motion at time t + 1.
+  template <int NS>
+  void Draw() {
+    const int S = NS > 0 ? NS : S_;
+    const std::size_t D = static_cast<std::size_t>(D_);
+    const int upTo = bridge_.Needed(day_);
+    const std::uint32_t* x = walk_.Coordinates();
+    for (; set_ < upTo; ++set_) {
+      const int j = bridge_.Order(set_);
+      if (j < J_) {
+        for (int i = 0; i < S; ++i) {
+          const std::size_t d = static_cast<std::size_t>(j * S + i);
+          bridge_.Set(j, Normal(OpenUniform(OwenScramble(x[d], seeds_[d]))), w_.data() + i * D);
+        }
+      } else {
+        for (int g = 0; 4 * g < S; ++g) {
+          const int used = S - 4 * g < 4 ? S - 4 * g : 4;
+          AddressedNormals(plan_.seed, static_cast<std::uint64_t>(path_), static_cast<std::uint32_t>(j),
+                           static_cast<std::uint32_t>(g), z_.data() + 4 * g, used);
+        }
+        for (int i = 0; i < S; ++i) bridge_.Set(j, z_[static_cast<std::size_t>(i)], w_.data() + i * D);
+      }
+    }
+    const std::size_t t = static_cast<std::size_t>(day_);
+    for (int i = 0; i < S; ++i) {
+      const double* w = w_.data() + i * D;
+      z_[static_cast<std::size_t>(i)] = t == 0 ? w[0] : w[t] - w[t - 1];
+    }
+    CorrelateRow<NS>(L_, S, z_.data(), row_.data());
+  }
+
+  const double* L_;
+  int S_;
+  int D_;
+  int J_;
+  SobolPlan plan_;
+  SobolWalk walk_;
+  std::vector<std::uint32_t> seeds_;
+  long long scramble_ = -1;
+  long long path_ = 0;
+  BrownianBridge bridge_;
+  std::vector<double> w_, z_, row_;
+  int set_ = 0;  // steps of the bridge's order set on this path
+  int day_ = 0;
+};
+
+}  // namespace morvik

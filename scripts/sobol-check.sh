@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Measures the quasi-random stream against the aligned one: prices each note
+# with --greeks on both streams for SEEDS seeds (default 20) at TRIALS
+# trials (default 10000), one thread, and prints per figure (price, each
+# delta and vega) the spread over the seeds, the root mean square of the
+# reported errors and their ratio, the CPU seconds per run, and the
+# variance ratio at equal CPU: (spread_aligned^2 x cpu_aligned) /
+# (spread_sobol^2 x cpu_sobol). With REPORTED=1 the reported errors stand
+# in for the spreads (for a few seeds of a large run). Slow: a measurement,
+# not a test.
+# Usage: scripts/sobol-check.sh [seeds] [trials] [note.json ...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SEEDS="${1:-20}"
+TRIALS="${2:-10000}"
+shift 2 || shift $# || true
+NOTES=("$@")
+[ ${#NOTES[@]} -gt 0 ] || NOTES=(examples/two_stock_stepdown.json examples/three_stock_monthly_coupons.json)
+BUILD="${BUILD:-build/example}"  # the tree of run-example.sh unless given
+if [ ! -x "$BUILD/tools/morvik-price" ] || [ -z "${NO_BUILD:-}" ]; then
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF >/dev/null
+  cmake --build "$BUILD" -j2 --target morvik-price >/dev/null
+fi
+OUT=$(mktemp -d)
+trap 'rm -rf "$OUT"' EXIT
+for note in "${NOTES[@]}"; do
+  base=$(basename "$note" .json)
+  for stream in aligned sobol; do
+    for ((k = 1; k <= SEEDS; k++)); do
+      /usr/bin/time -f "%U" -o "$OUT/$base.$stream.$k.cpu" "$BUILD/tools/morvik-price" "$note" --greeks \
+        --stream "$stream" --seed "$k" --trials "$TRIALS" --json > "$OUT/$base.$stream.$k.json"
+    done
+  done
+done
+/usr/bin/python3 - "$OUT" "$TRIALS" "${REPORTED:-0}" "${NOTES[@]}" <<'PY'
+import json, math, os, sys
+out, trials, reported, notes = sys.argv[1], sys.argv[2], sys.argv[3] == "1", sys.argv[4:]
+for note in notes:
+    base = os.path.splitext(os.path.basename(note))[0]
+    stats = {}
+    for stream in ("aligned", "sobol"):
+        runs = sorted(f for f in os.listdir(out) if f.startswith(f"{base}.{stream}.") and f.endswith(".json"))
+        values, errors, cpu = {}, {}, []
+        for f in runs:
+            n = json.load(open(os.path.join(out, f)))["notes"][0]
+            cpu.append(float(open(os.path.join(out, f[:-5] + ".cpu")).read().split()[-1]))
+            rows = [("price", n["price"], n["price_se"])]
+            for g in n["greeks"]:
+                for q in ("delta", "vega"):
+                    rows.append((q + " " + g["underlying"], g[q], g[q + "_se"]))
+            for name, v, se in rows:
+                values.setdefault(name, []).append(v)
+                errors.setdefault(name, []).append(se)
+        k = len(runs)
+        table = {}
+        for name in values:
+            v, e = values[name], errors[name]
+            mean = sum(v) / k
+            sd = math.sqrt(sum((x - mean) ** 2 for x in v) / (k - 1)) if k > 1 else float("nan")
+            rep = math.sqrt(sum(x * x for x in e) / k)
+            table[name] = (mean, rep, sd)
+        stats[stream] = (table, sum(cpu) / k, k)
+    (ta, ca, k), (ts, cs, _) = stats["aligned"], stats["sobol"]
+    print(f"{note}: {k} seeds, {trials} trials, --greeks, one thread; CPU s per run: aligned {ca:.2f}, "
+          f"sobol {cs:.2f} (x{cs / ca:.2f})")
+    print(f"  {'figure':28} {'mean aligned':>15} {'mean (sobol)':>15} {'sd aligned':>12} {'sd sobol':>12} "
+          f"{'rep/sd al':>9} {'rep/sd sob':>10} {'var ratio':>9} {'per CPU':>8}")
+    for name in ta:
+        ma, ra, sa = ta[name]
+        ms, rs, ss = ts[name]
+        da, ds = (ra, rs) if reported else (sa, ss)
+        vr = (da * da) / (ds * ds)
+        print(f"  {name[:28]:28} {ma:15.2f} {ms:15.2f} {sa:12.2f} {ss:12.2f} {ra / sa:9.3f} {rs / ss:10.3f} "
+              f"{vr:9.2f} {vr * ca / cs:8.2f}")
+PY
