@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "interface/valuation.h"
+#include "calls/valuation.h"
 #include "termsheet/sobol_table.h"
 #include "testing/test_notes.h"
 
