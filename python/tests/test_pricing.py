@@ -78,7 +78,7 @@ def test_sobol_stream_as_the_tool(tool):
     assert v.to_json() == tool.json_text(STEPDOWN, "--trials", "256", "--greeks", "--stream", "sobol", "--seed", "3",
                                          "--scrambles", "8")
     assert v.stream == "sobol"
-    assert (v.greeks[["delta_se", "gamma_se", "vega_se"]] > 0).all().all()
+    assert (v.greeks[["delta_std_error", "gamma_std_error", "vega_std_error"]] > 0).all().all()
     with pytest.raises(ValueError, match="whole multiple of 16"):
         morvik.price(note, trials=1000, stream="sobol")
     with pytest.raises(ValueError, match="scrambles"):
