@@ -25,7 +25,7 @@ bool OptionsValid(const ValuationOptions& o) {
     if (first >= static_cast<std::uint64_t>(kSeeds)) return false;
     if (first + static_cast<std::uint64_t>(o.replications) > static_cast<std::uint64_t>(kSeeds)) return false;
   }
-  return (o.progress.fn != nullptr || o.progress.ctx == nullptr) && (o.stop != nullptr || o.stopCtx == nullptr);
+  return (o.progress.fn != nullptr || o.progress.ctx == nullptr) && (o.stop.fn != nullptr || o.stop.ctx == nullptr);
 }
 
 // On the quasi-random stream, trials that are a whole multiple of the
@@ -64,8 +64,8 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.replications = options.replications;
     request.runner = options.runner;
     request.progress = options.progress;
-    StopSignal stop(options.stop, options.stopCtx);
-    if (options.stop != nullptr) request.stop = &stop;
+    StopSignal stop(options.stop);
+    if (options.stop.fn != nullptr) request.stop = &stop;
     if (options.stream != StreamKind::kSobol) request.checkpoints = options.checkpoints;
     PrecisionReport rep;
     CallOutputs outputs;

@@ -58,8 +58,7 @@ struct ValuationOptions {
   // progress hook); true stops every valuation of the call at its next
   // batch of paths, and the call returns kValuationInterrupted with no
   // outputs. Must not throw.
-  bool (*stop)(void* ctx) = nullptr;
-  void* stopCtx = nullptr;
+  StopCallback stop;
   // Path counts at which the running price and its error are reported
   // (rising; counts not below the run's paths are skipped; the run's own
   // count always ends the table). ConvergenceCheckpoints gives the usual ones.

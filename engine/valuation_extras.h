@@ -17,6 +17,13 @@ struct ProgressCallback {
   void* ctx = nullptr;
 };
 
+// Asked whether to stop (true: stop): the one stop hook of the library and
+// of the layers above it. Must not throw.
+struct StopCallback {
+  bool (*fn)(void* ctx) = nullptr;
+  void* ctx = nullptr;
+};
+
 // Reports whole percents only: at most 101 calls however often Report runs.
 struct ProgressMeter {
   ProgressCallback hook;
@@ -47,7 +54,7 @@ inline constexpr long long kStopPollPaths = 1024;
 class StopSignal {
  public:
   StopSignal() = default;
-  StopSignal(bool (*ask)(void* ctx), void* ctx) : ask_(ask), ctx_(ctx) {}
+  explicit StopSignal(StopCallback hook) : hook_(hook) {}
   StopSignal(const StopSignal&) = delete;
   StopSignal& operator=(const StopSignal&) = delete;
 
@@ -56,7 +63,7 @@ class StopSignal {
     sinceAsked_ += paths;
     if (sinceAsked_ >= kStopPollPaths) {
       sinceAsked_ = 0;
-      if (ask_ != nullptr && ask_(ctx_)) stopped_.store(true, std::memory_order_relaxed);
+      if (hook_.fn != nullptr && hook_.fn(hook_.ctx)) stopped_.store(true, std::memory_order_relaxed);
     }
     Check();
   }
@@ -74,8 +81,7 @@ class StopSignal {
   }
 
  private:
-  bool (*ask_)(void* ctx) = nullptr;
-  void* ctx_ = nullptr;
+  StopCallback hook_;
   long long sinceAsked_ = 0;  // the polling thread's only
   std::atomic<bool> stopped_{false};
 };

@@ -70,7 +70,6 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
 }
 
 // The request's stop hook as the library asks it.
-bool AskStop(void* ctx) { return (*static_cast<const StopHook*>(ctx))(); }
 
 // The result of a note its request's stop hook stopped: no figures.
 NoteResult Stopped() {
@@ -218,10 +217,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   if (request.seed) r.seed = static_cast<std::uint64_t>(*request.seed);
   const TaskRunner runner = ThreadRunner(static_cast<int>(request.threads));
   ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
-  if (request.stop) {
-    options.stop = &AskStop;
-    options.stopCtx = const_cast<StopHook*>(&request.stop);
-  }
+  options.stop = request.stop;
   // The note's own call reports its paths: all of the note's progress, or
   // the first of the ladder's points.
   CallProgress progress{&request.progress, ladder ? 1.0 / static_cast<double>(moves.size()) : 1.0};

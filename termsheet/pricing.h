@@ -15,11 +15,6 @@
 
 namespace morvik {
 
-// Asked every so many paths from the thread that prices the note (see
-// ValuationOptions::stop); true stops the pricing of the note, whose result
-// then has status kValuationInterrupted and no figures. Must not throw.
-using StopHook = std::function<bool()>;
-
 // What a caller asks for on top of the term sheet's settings. A front end
 // parses its own form (options, keyword arguments) into this and leaves
 // every range to RequestProblem.
@@ -36,7 +31,10 @@ struct PriceRequest {
   // between as the call's paths complete. Called from the thread that
   // prices the note, never from two threads at once for one note.
   ProgressCallback progress;
-  StopHook stop;           // optional
+  // Asked every so many paths from the thread that prices the note (see
+  // ValuationOptions::stop; optional); true stops the pricing of the note,
+  // whose result then has status kValuationInterrupted and no figures.
+  StopCallback stop;
   // The random numbers: the default stream (seeds 0 to kMaxDefaultSeed, none:
   // the fixed stream of the library's exports) or the path-addressed
   // ("aligned") stream (seeds 0 to kMaxAlignedSeed; none: 0).

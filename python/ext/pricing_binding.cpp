@@ -55,7 +55,7 @@ py::array_t<double> Array(const std::vector<double>& v) {
 // the signal handler's exception (KeyboardInterrupt) is raised.
 NoteReport PriceInterruptibly(const Note& note, PriceRequest request) {
   Interrupt interrupt;
-  request.stop = [&interrupt] { return interrupt.Ask(); };
+  request.stop = StopCallback{&Interrupt::Ask, &interrupt};
   NoteReport report;
   {
     py::gil_scoped_release unlocked;
@@ -127,8 +127,7 @@ void BindFullCall(py::module_& m) {
         // outputs bit for bit), with a stop hook for Ctrl-C.
         Interrupt interrupt;
         ValuationOptions options;
-        options.stop = &Interrupt::Ask;
-        options.stopCtx = &interrupt;
+        options.stop = StopCallback{&Interrupt::Ask, &interrupt};
         ValuationResult v;
         {
           py::gil_scoped_release unlocked;

@@ -278,8 +278,7 @@ TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
     // Asked every kStopPollPaths paths or so and never saying stop: the
     // same figures, bit for bit.
     StopAfter never;
-    o.stop = &StopAfter::Ask;
-    o.stopCtx = &never;
+    o.stop = StopCallback{&StopAfter::Ask, &never};
     const ValuationResult asked = ValueNote(c.Inputs(), o);
     ASSERT_EQ(asked.status, 1) << where;
     EXPECT_GE(never.asked, 2) << where;
@@ -290,7 +289,7 @@ TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
     // Saying stop at the second question: the call stops there, with no
     // figures and the distinct status, and is not asked again.
     StopAfter second{2};
-    o.stopCtx = &second;
+    o.stop.ctx = &second;
     const ValuationResult stopped = ValueNote(c.Inputs(), o);
     EXPECT_EQ(stopped.status, kValuationInterrupted) << where;
     EXPECT_EQ(second.asked, 2) << where;
@@ -298,7 +297,7 @@ TEST(ValueNote, AStopHookStopsEveryKindOfRunAndOtherwiseChangesNothing) {
   }
   ValuationOptions o;
   int ctx = 0;
-  o.stopCtx = &ctx;  // a context without its hook
+  o.stop.ctx = &ctx;  // a context without its hook
   EXPECT_EQ(ValueNote(PathNote(NoteKind::kTwoStocks, 100, 0, 0).Inputs(), o).status, kBadValuationOptions);
 }
 
