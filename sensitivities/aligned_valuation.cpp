@@ -1,63 +1,149 @@
 // Block-parallel valuation on the path-addressed stream: every valuation of
 // the call is prepared once, the caller's tasks take blocks of paths in
-// turn, and each valuation's block sums are added in block order at the end.
+// turn, each block's rows of normals are drawn once and read by every
+// valuation, and each valuation's block sums are added in block order.
 #include "sensitivities/aligned_valuation.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include "engine/core_valuation.h"
+#include "engine/path_normals.h"
+#include "engine/path_rows.h"
 #include "numerics/conventions.h"
+#include "sensitivities/block_order.h"
 #include "sensitivities/revaluation_plan.h"
 
 namespace morvik {
 
 namespace {
 
-// One valuation of the list: its schedule scan and its engine job.
+// Bytes of normals a task holds per cache of rows, at most (one path's rows
+// are taken whatever their size): the runs of paths that share the cache are
+// as long as it allows, up to a block. A five-year daily three-stock note
+// (44 KB of rows a path) runs 48 paths at a time.
+constexpr std::size_t kRowCacheBytes = std::size_t{2} << 20;
+
+// One valuation of the list: its schedule scan, its engine job and the
+// cache of rows it reads.
 struct Member {
   RemainingValuation rest;
   SimJob sim;
   bool active = false;
+  std::size_t cache = 0;
 };
+
+// Valuations whose rows are the same: one basket size and one lower factor
+// (every valuation of a note's bump table), and the most days any of them
+// steps through.
+struct RowShare {
+  const SimJob* first = nullptr;
+  int days = 0;
+};
+
+bool SameRows(const SimJob& a, const SimJob& b) {
+  return a.g.NStock == b.g.NStock && a.g.chol.size() == b.g.chol.size() &&
+         std::memcmp(a.g.chol.data(), b.g.chol.data(), a.g.chol.size() * sizeof(double)) == 0;
+}
+
+// The generator of a share's rows, one copy per slot of its cache.
+std::unique_ptr<PathRowSource> RowSourceFor(const SimJob& job, std::uint64_t seed, int slots) {
+  return std::make_unique<PathRowsFrom<PathNormals>>(PathNormals(job.g.chol.data(), job.g.NStock, seed), slots,
+                                                     job.g.NStock);
+}
 
 struct BlockRun {
   std::vector<std::unique_ptr<Member>> members;
+  std::vector<RowShare> shares;
   std::uint64_t seed = 0;
+  int stocks = 0;
   long long paths = 0;
   long long blocks = 0;
-  std::vector<RunTally> tallies;  // [r * blocks + b]
+  int runPaths = 1;  // paths a cache holds
+
+  // Batch means: block b's greeks at [b * greekCount + j], when wanted.
+  const RevaluationPlan* plan = nullptr;
+  std::size_t greekCount = 0;
+  std::vector<double> blockGreeks;
+
+  // Each valuation's sums, added in block order.
+  InBlockOrder<std::vector<RunTally>> order;
+
   std::atomic<long long> next{0};
   std::atomic<long long> finished{0};
   ProgressMeter progress;
   StopSignal* stop = nullptr;
   std::vector<std::exception_ptr> errors;  // per task
 
+  // Block b's greeks from the valuations' block prices (settled part plus
+  // 10000 times the block's mean present value).
+  void BlockGreeks(long long b, const std::vector<RunTally>& sums, Greeks& g) {
+    ResetGreeks(g, stocks, 0.0);
+    plan->Combine(
+        [&](std::size_t r) {
+          const Member& m = *members[r];
+          if (!m.active) return plan->PriceAt(r);
+          const Tally& t = sums[r].t;
+          return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
+        },
+        g);
+    const std::vector<double> row = GreekRow(g);
+    std::copy(row.begin(), row.end(), blockGreeks.begin() + static_cast<std::ptrdiff_t>(b) *
+                                                                static_cast<std::ptrdiff_t>(greekCount));
+  }
+
   // Task k: blocks taken in turn until none is left. An exception is carried
   // back to the calling thread instead of leaving the task. Task 0 reports
   // progress and polls the stop; the others check it.
   static void Work(void* ctx, int k) {
     BlockRun& run = *static_cast<BlockRun*>(ctx);
+    if (run.blocks == 0) return;  // nothing to simulate: no cache either
     try {
-      std::vector<PathScratch> scratch(run.members.size());
-      for (std::size_t r = 0; r < run.members.size(); ++r)
-        if (run.members[r]->active) scratch[r] = run.members[r]->sim.w;
+      const std::size_t n = run.members.size();
+      std::vector<std::unique_ptr<PathRowSource>> sources;
+      std::vector<std::unique_ptr<PathRowCache>> caches;
+      for (const RowShare& s : run.shares) {
+        sources.push_back(RowSourceFor(*s.first, run.seed, run.runPaths));
+        caches.push_back(std::make_unique<PathRowCache>(*sources.back(), run.runPaths, s.days, s.first->g.NStock));
+      }
+      std::vector<PathScratch> scratch(n);
+      std::vector<PathRowReader> readers;
+      for (std::size_t r = 0; r < n; ++r) {
+        const Member& m = *run.members[r];
+        if (m.active) scratch[r] = m.sim.w;
+        readers.emplace_back(*caches[m.active ? m.cache : 0]);
+      }
+      std::vector<RunTally> sums(n);
+      Greeks g;
       for (;;) {
         const long long b = run.next.fetch_add(1);
         if (b >= run.blocks) break;
         const long long from = b * kBlockPaths;
         const long long to = from + kBlockPaths < run.paths ? from + kBlockPaths : run.paths;
-        for (std::size_t r = 0; r < run.members.size(); ++r) {
-          const Member& m = *run.members[r];
-          if (!m.active) continue;
-          RunTally& t = run.tallies[r * static_cast<std::size_t>(run.blocks) + static_cast<std::size_t>(b)];
-          StartTally(m.sim, from, t);
-          SimulateAlignedBlock(m.sim, run.seed, from, to, scratch[r], t);
+        sums.resize(n);  // empty when the last block was held
+        for (std::size_t r = 0; r < n; ++r)
+          if (run.members[r]->active) StartTally(run.members[r]->sim, from, sums[r]);
+        // Valuation after valuation over each run of paths: the first to
+        // reach a day of a path draws its row, the others read it.
+        for (long long first = from; first < to; first += run.runPaths) {
+          const long long last = first + run.runPaths < to ? first + run.runPaths : to;
+          for (const auto& c : caches) c->Start(first, static_cast<int>(last - first));
+          for (std::size_t r = 0; r < n; ++r) {
+            const Member& m = *run.members[r];
+            if (m.active) SimulateAlignedRows(m.sim, readers[r], first, last, scratch[r], sums[r]);
+          }
         }
+        if (!run.blockGreeks.empty()) run.BlockGreeks(b, sums, g);
+        run.order.Put(b, sums, [&run](const std::vector<RunTally>& block) {
+          for (std::size_t r = 0; r < run.members.size(); ++r)
+            if (run.members[r]->active) AppendTally(run.members[r]->sim.acc, block[r]);
+        });
         const long long done = run.finished.fetch_add(1) + 1;
         if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
         if (run.stop != nullptr) run.stop->After(to - from, k == 0);
@@ -102,6 +188,8 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
 
   BlockRun run;
   run.seed = seed;
+  run.stocks = args.NStock;
+  run.plan = &plan;
   if (extras != nullptr) {
     run.progress.hook = extras->progress;
     run.stop = extras->stop;
@@ -110,10 +198,27 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     run.members.push_back(std::make_unique<Member>());
     Member& m = *run.members.back();
     m.active = StartValuation(*plan.sets[r], plan.outs[r], r == 0 ? extras : nullptr, m.rest, m.sim);
-    if (m.active && m.sim.paths > run.paths) run.paths = m.sim.paths;
+    if (!m.active) continue;
+    if (m.sim.paths > run.paths) run.paths = m.sim.paths;
+    StartTally(m.sim, 0, m.sim.acc);
+    std::size_t c = 0;
+    while (c < run.shares.size() && !SameRows(*run.shares[c].first, m.sim)) ++c;
+    if (c == run.shares.size()) run.shares.push_back(RowShare{&m.sim, 0});
+    if (m.sim.g.D > run.shares[c].days) run.shares[c].days = m.sim.g.D;
+    m.cache = c;
   }
   run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
-  run.tallies.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(run.blocks));
+  std::size_t pathBytes = 0;
+  for (const RowShare& s : run.shares)
+    pathBytes += static_cast<std::size_t>(s.days) * static_cast<std::size_t>(s.first->g.NStock) * sizeof(double);
+  const std::size_t fit = pathBytes > 0 ? kRowCacheBytes / pathBytes : static_cast<std::size_t>(kBlockPaths);
+  run.runPaths = fit < 1 ? 1 : fit > static_cast<std::size_t>(kBlockPaths) ? static_cast<int>(kBlockPaths)
+                                                                            : static_cast<int>(fit);
+  const std::size_t B = static_cast<std::size_t>(run.blocks);
+  if (mode >= 1 && B >= 2) {
+    run.greekCount = GreekRow(greekSE).size();
+    run.blockGreeks.assign(B * run.greekCount, 0.0);
+  }
 
   const int width = runner != nullptr && runner->run != nullptr && runner->width > 1 ? runner->width : 1;
   run.errors.assign(static_cast<std::size_t>(width), nullptr);
@@ -126,34 +231,19 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     if (e) std::rethrow_exception(e);
   run.progress.Report(1.0);
 
-  // Each valuation's sums, block after block.
-  const std::size_t B = static_cast<std::size_t>(run.blocks);
   for (int r = 0; r < n; ++r) {
     Member& m = *run.members[static_cast<std::size_t>(r)];
-    if (!m.active) continue;
-    StartTally(m.sim, 0, m.sim.acc);
-    for (std::size_t b = 0; b < B; ++b) AppendTally(m.sim.acc, run.tallies[static_cast<std::size_t>(r) * B + b]);
-    FinishSimulation(m.sim);
+    if (m.active) FinishSimulation(m.sim);
   }
   if (mode < 1) return 1;
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
 
-  // Batch means: block b's greeks from the valuations' block prices.
+  // Batch means: the spread of the blocks' greeks, weighted by block size.
   if (B < 2) return 1;
-  auto blockPrice = [&](std::size_t r, std::size_t b) {
-    const Member& m = *run.members[r];
-    if (!m.active) return plan.PriceAt(r);
-    const Tally& t = run.tallies[r * B + b].t;
-    return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
-  };
+  const std::size_t G = run.greekCount;
   const double total = static_cast<double>(run.paths);
-  std::vector<std::vector<double>> rows(B);
   std::vector<double> weight(B);
-  Greeks g;
   for (std::size_t b = 0; b < B; ++b) {
-    ResetGreeks(g, args.NStock, 0.0);
-    plan.Combine([&](std::size_t r) { return blockPrice(r, b); }, g);
-    rows[b] = GreekRow(g);
     const long long from = static_cast<long long>(b) * kBlockPaths;
     weight[b] = static_cast<double>((from + kBlockPaths < run.paths ? kBlockPaths : run.paths - from)) / total;
   }
@@ -161,10 +251,10 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   const std::size_t computed = mode >= 2 ? se.size() : se.size() - 2;
   for (std::size_t j = 0; j < computed; ++j) {
     double mean = 0.0;
-    for (std::size_t b = 0; b < B; ++b) mean += weight[b] * rows[b][j];
+    for (std::size_t b = 0; b < B; ++b) mean += weight[b] * run.blockGreeks[b * G + j];
     double sum = 0.0;
     for (std::size_t b = 0; b < B; ++b) {
-      const double d = rows[b][j] - mean;
+      const double d = run.blockGreeks[b * G + j] - mean;
       sum += weight[b] * weight[b] * d * d;
     }
     se[j] = std::sqrt(sum * static_cast<double>(B) / static_cast<double>(B - 1));
