@@ -103,6 +103,7 @@ class PathRowCache {
   }
 
   long long First() const { return first_; }
+  int Stocks() const { return S_; }
 
   // The rows of slot `slot`, day after day, and how many of them are drawn.
   const double* RowsOf(int slot) const {
@@ -138,32 +139,41 @@ class PathRowCache {
 };
 
 // One valuation's view of the cache, with the path loop's source shape:
-// StartPath(p) for a path of the cache's run, then one Row() per day.
+// StartPath(p) for a path of the cache's run, then Row() day after day (each
+// call hands out the next day's row, as SharedReader does; Produce() has
+// nothing to do). It keeps only pointers, which the path loop's stores of
+// ints and doubles cannot alias, so that they stay in registers.
 class PathRowReader {
  public:
   explicit PathRowReader(PathRowCache& cache) : cache_(&cache) {}
 
   void StartPath(long long p) {
     slot_ = static_cast<int>(p - cache_->First());
-    rows_ = cache_->RowsOf(slot_);
-    drawn_ = cache_->DrawnOf(slot_);
-    day_ = 0;
+    base_ = cache_->RowsOf(slot_);
+    next_ = base_;
+    drawnEnd_ = base_ + static_cast<std::size_t>(*cache_->DrawnOf(slot_)) * static_cast<std::size_t>(cache_->Stocks());
   }
   const double* Row(int stocks) {
-    if (day_ >= *drawn_) [[unlikely]] cache_->DrawUpTo(slot_, day_);
-    return rows_ + static_cast<std::size_t>(day_) * static_cast<std::size_t>(stocks);
+    if (next_ == drawnEnd_) [[unlikely]] DrawMore();
+    const double* row = next_;
+    next_ += stocks;
+    return row;
   }
   template <int NS>
-  void Produce() {
-    ++day_;
-  }
+  void Produce() {}
 
  private:
+  void DrawMore() {
+    const std::size_t S = static_cast<std::size_t>(cache_->Stocks());
+    cache_->DrawUpTo(slot_, static_cast<int>(static_cast<std::size_t>(next_ - base_) / S));
+    drawnEnd_ = base_ + static_cast<std::size_t>(*cache_->DrawnOf(slot_)) * S;
+  }
+
   PathRowCache* cache_;
-  const double* rows_ = nullptr;
-  const int* drawn_ = nullptr;
+  const double* base_ = nullptr;      // the path's day 0
+  const double* next_ = nullptr;      // the row Row() hands out next
+  const double* drawnEnd_ = nullptr;  // past the last row drawn
   int slot_ = 0;
-  int day_ = 0;
 };
 
 }  // namespace morvik

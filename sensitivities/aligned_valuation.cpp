@@ -66,6 +66,10 @@ struct BlockRun {
   long long paths = 0;
   long long blocks = 0;
   int runPaths = 1;  // paths a cache holds
+  // The one valuation with paths to run, when there is only one: nothing to
+  // share, so it draws its rows as it steps (a row drawn right after each
+  // step runs alongside the step's chain of arithmetic).
+  const std::unique_ptr<Member>* alone = nullptr;
 
   // Batch means: block b's greeks at [b * greekCount + j], when wanted.
   const RevaluationPlan* plan = nullptr;
@@ -109,6 +113,7 @@ struct BlockRun {
       std::vector<std::unique_ptr<PathRowSource>> sources;
       std::vector<std::unique_ptr<PathRowCache>> caches;
       for (const RowShare& s : run.shares) {
+        if (run.alone != nullptr) break;
         sources.push_back(RowSourceFor(*s.first, run.seed, run.runPaths));
         caches.push_back(std::make_unique<PathRowCache>(*sources.back(), run.runPaths, s.days, s.first->g.NStock));
       }
@@ -117,7 +122,7 @@ struct BlockRun {
       for (std::size_t r = 0; r < n; ++r) {
         const Member& m = *run.members[r];
         if (m.active) scratch[r] = m.sim.w;
-        readers.emplace_back(*caches[m.active ? m.cache : 0]);
+        if (run.alone == nullptr) readers.emplace_back(*caches[m.active ? m.cache : 0]);
       }
       std::vector<RunTally> sums(n);
       Greeks g;
@@ -129,9 +134,14 @@ struct BlockRun {
         sums.resize(n);  // empty when the last block was held
         for (std::size_t r = 0; r < n; ++r)
           if (run.members[r]->active) StartTally(run.members[r]->sim, from, sums[r]);
+        if (run.alone != nullptr) {
+          // A single valuation draws its rows as it steps, with no cache.
+          const std::size_t r = static_cast<std::size_t>(run.alone - run.members.data());
+          SimulateAlignedBlock((*run.alone)->sim, run.seed, from, to, scratch[r], sums[r]);
+        }
         // Valuation after valuation over each run of paths: the first to
         // reach a day of a path draws its row, the others read it.
-        for (long long first = from; first < to; first += run.runPaths) {
+        for (long long first = from; run.alone == nullptr && first < to; first += run.runPaths) {
           const long long last = first + run.runPaths < to ? first + run.runPaths : to;
           for (const auto& c : caches) c->Start(first, static_cast<int>(last - first));
           for (std::size_t r = 0; r < n; ++r) {
@@ -208,6 +218,13 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     m.cache = c;
   }
   run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
+  std::size_t active = 0;
+  for (const auto& m : run.members) {
+    if (!m->active) continue;
+    ++active;
+    run.alone = &m;
+  }
+  if (active != 1) run.alone = nullptr;
   std::size_t pathBytes = 0;
   for (const RowShare& s : run.shares)
     pathBytes += static_cast<std::size_t>(s.days) * static_cast<std::size_t>(s.first->g.NStock) * sizeof(double);
