@@ -27,7 +27,7 @@ namespace {
 // Bytes of normals a task holds per cache of rows, at most (one path's rows
 // are taken whatever their size): the runs of paths that share the cache are
 // as long as it allows, up to a block. A five-year daily three-stock note
-// (44 KB of rows a path) runs 48 paths at a time.
+// (1827 days, 43 KB of rows a path) runs 47 paths at a time.
 constexpr std::size_t kRowCacheBytes = std::size_t{2} << 20;
 
 // One valuation of the list: its schedule scan, its engine job and the
