@@ -38,7 +38,7 @@ for trials in 10000 100000; do
       for ((rep = 0; rep < REPS; ++rep)); do
         for ((k = 0; k < ${#labels[@]}; ++k)); do
           /usr/bin/time -f '%U %S %M' -o "$TMP/t" "${tools[$k]}" "examples/$note.json" "$flag" \
-            --trials "$trials" --stream "${streams[$k]}" >/dev/null
+            --trials "$trials" --stream "${streams[$k]}" >/dev/null 2>&1
           read -r user sys rss <"$TMP/t"
           cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
           if [[ -z "${best[$k]:-}" ]] || awk -v a="$cpu" -v b="${best[$k]}" 'BEGIN { exit !(a < b) }'; then
