@@ -10,6 +10,7 @@
 #include "engine/normal_source.h"
 #include "engine/note_state.h"
 #include "engine/path_normals.h"
+#include "engine/path_rows.h"
 #include "engine/payoff_rules.h"
 #include "engine/vol_surface.h"
 #include "engine/shared_stream.h"
@@ -324,6 +325,12 @@ void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from
   if (job.done) return;
   SobolNormals normals(job.g.chol.data(), job.g.NStock, job.g.D, plan);
   RunPathsFor(job.g, acc, w, normals, from, to);
+}
+
+void SimulateAlignedRows(const SimJob& job, PathRowReader& rows, long long from, long long to, PathScratch& w,
+                         RunTally& acc) {
+  if (job.done) return;
+  RunPathsFor(job.g, acc, w, rows, from, to);
 }
 
 void FinishSimulation(SimJob& job) {

@@ -111,6 +111,15 @@ struct SobolPlan;
 void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from, long long to, PathScratch& w,
                         RunTally& acc);
 
+class PathRowReader;
+
+// SimulateAlignedBlock with the rows read through `rows` (engine/path_rows.h),
+// a cache that other valuations of the same paths share: paths [from, to)
+// must lie in the cache's current run. Gives the same sums as
+// SimulateAlignedBlock when the cache draws from that stream.
+void SimulateAlignedRows(const SimJob& job, PathRowReader& rows, long long from, long long to, PathScratch& w,
+                         RunTally& acc);
+
 // A run's sums as they start: zero sums sized for the job, with the job's
 // checkpoints above `from`.
 void StartTally(const SimJob& job, long long from, RunTally& acc);

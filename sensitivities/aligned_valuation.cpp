@@ -1,18 +1,24 @@
 // Block-parallel valuation on the path-addressed stream: every valuation of
 // the call is prepared once, the caller's tasks take blocks of paths in
-// turn, and each valuation's block sums are added in block order at the end.
+// turn, each block's rows of normals are drawn once and read by every
+// valuation, and each valuation's block sums are added in block order.
 #include "sensitivities/aligned_valuation.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include "engine/core_valuation.h"
+#include "engine/path_normals.h"
+#include "engine/path_rows.h"
 #include "engine/sobol_normals.h"
 #include "numerics/conventions.h"
+#include "sensitivities/block_order.h"
 #include "sensitivities/revaluation_plan.h"
 #include "sensitivities/scramble_errors.h"
 
@@ -20,28 +26,72 @@ namespace morvik {
 
 namespace {
 
-// One valuation of the list: its schedule scan and its engine job.
+// Bytes of normals a task holds per cache of rows, at most (one path's rows
+// are taken whatever their size): the runs of paths that share the cache are
+// as long as it allows, up to a block. A five-year daily three-stock note
+// (1827 days, 43 KB of rows a path) runs 47 paths at a time.
+constexpr std::size_t kRowCacheBytes = std::size_t{2} << 20;
+
+// One valuation of the list: its schedule scan, its engine job and the
+// cache of rows it reads.
 struct Member {
   RemainingValuation rest;
   SimJob sim;
   bool active = false;
+  std::size_t cache = 0;
 };
+
+// Valuations whose rows are the same: one basket size and one lower factor
+// (every valuation of a note's bump table), and the most days any of them
+// steps through.
+struct RowShare {
+  const SimJob* first = nullptr;
+  int days = 0;
+};
+
+// On the quasi-random stream a path's rows also depend on its days (the
+// Brownian bridge spans them).
+bool SameRows(const SimJob& a, const SimJob& b, bool sobol) {
+  return a.g.NStock == b.g.NStock && a.g.chol.size() == b.g.chol.size() &&
+         std::memcmp(a.g.chol.data(), b.g.chol.data(), a.g.chol.size() * sizeof(double)) == 0 &&
+         (!sobol || a.g.D == b.g.D);
+}
+
+// The generator of a share's rows, one copy per slot of its cache.
+std::unique_ptr<PathRowSource> RowSourceFor(const SimJob& job, std::uint64_t seed, const SobolPlan* sobol,
+                                            int slots) {
+  if (sobol != nullptr) {
+    return std::make_unique<PathRowsFrom<SobolNormals>>(
+        SobolNormals(job.g.chol.data(), job.g.NStock, job.g.D, *sobol), slots, job.g.NStock);
+  }
+  return std::make_unique<PathRowsFrom<PathNormals>>(PathNormals(job.g.chol.data(), job.g.NStock, seed), slots,
+                                                     job.g.NStock);
+}
 
 struct BlockRun {
   std::vector<std::unique_ptr<Member>> members;
+  std::vector<RowShare> shares;
   std::uint64_t seed = 0;
+  int stocks = 0;
   long long paths = 0;
   long long blocks = 0;
-  std::vector<RunTally> tallies;  // [r * blocks + b]
-  std::atomic<long long> next{0};
-  std::atomic<long long> finished{0};
-  ProgressMeter progress;
-  StopSignal* stop = nullptr;
-  std::vector<std::exception_ptr> errors;  // per task
+  int runPaths = 1;  // paths a cache holds
+  // The one valuation with paths to run, when there is only one: nothing to
+  // share, so it draws its rows as it steps (a row drawn right after each
+  // step runs alongside the step's chain of arithmetic).
+  const std::unique_ptr<Member>* alone = nullptr;
+
+  // Batch means: block b's greeks at [b * greekCount + j], when wanted.
+  const RevaluationPlan* plan = nullptr;
+  std::size_t greekCount = 0;
+  std::vector<double> blockGreeks;
+
   // Quasi-random stream: blocks never straddle two scramblings, and the
-  // batches of the errors are the scramblings (perBatch blocks each).
+  // batches of the errors are the scramblings (perBatch blocks each), whose
+  // sums per valuation are kept at [r * scrambles + batch].
   const SobolPlan* sobol = nullptr;
   long long perBatch = 1;
+  std::vector<RunTally> batchSums;
 
   // The paths [from, to) of block b.
   void Range(long long b, long long& from, long long& to) const {
@@ -50,31 +100,94 @@ struct BlockRun {
     to = from + kBlockPaths < end ? from + kBlockPaths : end;
   }
 
+  // Each valuation's sums, added in block order.
+  InBlockOrder<std::vector<RunTally>> order;
+
+  std::atomic<long long> next{0};
+  std::atomic<long long> finished{0};
+  ProgressMeter progress;
+  StopSignal* stop = nullptr;
+  std::vector<std::exception_ptr> errors;  // per task
+
+  // Block b's greeks from the valuations' block prices (settled part plus
+  // 10000 times the block's mean present value).
+  void BlockGreeks(long long b, const std::vector<RunTally>& sums, Greeks& g) {
+    ResetGreeks(g, stocks, 0.0);
+    plan->Combine(
+        [&](std::size_t r) {
+          const Member& m = *members[r];
+          if (!m.active) return plan->PriceAt(r);
+          const Tally& t = sums[r].t;
+          return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
+        },
+        g);
+    const std::vector<double> row = GreekRow(g);
+    std::copy(row.begin(), row.end(), blockGreeks.begin() + static_cast<std::ptrdiff_t>(b) *
+                                                                static_cast<std::ptrdiff_t>(greekCount));
+  }
+
   // Task k: blocks taken in turn until none is left. An exception is carried
   // back to the calling thread instead of leaving the task. Task 0 reports
   // progress and polls the stop; the others check it.
   static void Work(void* ctx, int k) {
     BlockRun& run = *static_cast<BlockRun*>(ctx);
+    if (run.blocks == 0) return;  // nothing to simulate: no cache either
     try {
-      std::vector<PathScratch> scratch(run.members.size());
-      for (std::size_t r = 0; r < run.members.size(); ++r)
-        if (run.members[r]->active) scratch[r] = run.members[r]->sim.w;
+      const std::size_t n = run.members.size();
+      std::vector<std::unique_ptr<PathRowSource>> sources;
+      std::vector<std::unique_ptr<PathRowCache>> caches;
+      for (const RowShare& s : run.shares) {
+        if (run.alone != nullptr) break;
+        sources.push_back(RowSourceFor(*s.first, run.seed, run.sobol, run.runPaths));
+        caches.push_back(std::make_unique<PathRowCache>(*sources.back(), run.runPaths, s.days, s.first->g.NStock));
+      }
+      std::vector<PathScratch> scratch(n);
+      std::vector<PathRowReader> readers;
+      for (std::size_t r = 0; r < n; ++r) {
+        const Member& m = *run.members[r];
+        if (m.active) scratch[r] = m.sim.w;
+        if (run.alone == nullptr) readers.emplace_back(*caches[m.active ? m.cache : 0]);
+      }
+      std::vector<RunTally> sums(n);
+      Greeks g;
       for (;;) {
         const long long b = run.next.fetch_add(1);
         if (b >= run.blocks) break;
         long long from = 0, to = 0;
         run.Range(b, from, to);
-        for (std::size_t r = 0; r < run.members.size(); ++r) {
-          const Member& m = *run.members[r];
-          if (!m.active) continue;
-          RunTally& t = run.tallies[r * static_cast<std::size_t>(run.blocks) + static_cast<std::size_t>(b)];
-          StartTally(m.sim, from, t);
+        sums.resize(n);  // empty when the last block was held
+        for (std::size_t r = 0; r < n; ++r)
+          if (run.members[r]->active) StartTally(run.members[r]->sim, from, sums[r]);
+        if (run.alone != nullptr) {
+          // A single valuation draws its rows as it steps, with no cache.
+          const std::size_t r = static_cast<std::size_t>(run.alone - run.members.data());
           if (run.sobol != nullptr) {
-            SimulateSobolBlock(m.sim, *run.sobol, from, to, scratch[r], t);
+            SimulateSobolBlock((*run.alone)->sim, *run.sobol, from, to, scratch[r], sums[r]);
           } else {
-            SimulateAlignedBlock(m.sim, run.seed, from, to, scratch[r], t);
+            SimulateAlignedBlock((*run.alone)->sim, run.seed, from, to, scratch[r], sums[r]);
           }
         }
+        // Valuation after valuation over each run of paths: the first to
+        // reach a day of a path draws its row, the others read it.
+        for (long long first = from; run.alone == nullptr && first < to; first += run.runPaths) {
+          const long long last = first + run.runPaths < to ? first + run.runPaths : to;
+          for (const auto& c : caches) c->Start(first, static_cast<int>(last - first));
+          for (std::size_t r = 0; r < n; ++r) {
+            const Member& m = *run.members[r];
+            if (m.active) SimulateAlignedRows(m.sim, readers[r], first, last, scratch[r], sums[r]);
+          }
+        }
+        if (!run.blockGreeks.empty()) run.BlockGreeks(b, sums, g);
+        run.order.Put(b, sums, [&run](long long number, const std::vector<RunTally>& block) {
+          const std::size_t R = run.members.size();
+          const std::size_t batches = run.batchSums.size() / R;
+          const std::size_t batch = static_cast<std::size_t>(number / run.perBatch);
+          for (std::size_t r = 0; r < R; ++r) {
+            if (!run.members[r]->active) continue;
+            AppendTally(run.members[r]->sim.acc, block[r]);
+            if (batches > 0) AppendTally(run.batchSums[r * batches + batch], block[r]);
+          }
+        });
         const long long done = run.finished.fetch_add(1) + 1;
         if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
         if (run.stop != nullptr) run.stop->After(to - from, k == 0);
@@ -120,6 +233,9 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
 
   BlockRun run;
   run.seed = seed;
+  run.stocks = args.NStock;
+  run.plan = &plan;
+  run.sobol = sobol;
   if (extras != nullptr) {
     run.progress.hook = extras->progress;
     run.stop = extras->stop;
@@ -128,16 +244,47 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     run.members.push_back(std::make_unique<Member>());
     Member& m = *run.members.back();
     m.active = StartValuation(*plan.sets[r], plan.outs[r], r == 0 ? extras : nullptr, m.rest, m.sim);
-    if (m.active && m.sim.paths > run.paths) run.paths = m.sim.paths;
+    if (!m.active) continue;
+    if (m.sim.paths > run.paths) run.paths = m.sim.paths;
+    StartTally(m.sim, 0, m.sim.acc);
+    std::size_t c = 0;
+    while (c < run.shares.size() && !SameRows(*run.shares[c].first, m.sim, sobol != nullptr)) ++c;
+    if (c == run.shares.size()) run.shares.push_back(RowShare{&m.sim, 0});
+    if (m.sim.g.D > run.shares[c].days) run.shares[c].days = m.sim.g.D;
+    m.cache = c;
   }
-  run.sobol = sobol;
   if (sobol != nullptr) {
     run.perBatch = (sobol->points + kBlockPaths - 1) / kBlockPaths;
     run.blocks = run.paths > 0 ? run.perBatch * sobol->scrambles : 0;
+    if (run.blocks > 0) {
+      run.batchSums.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(sobol->scrambles));
+      for (int r = 0; r < n; ++r) {
+        const Member& m = *run.members[static_cast<std::size_t>(r)];
+        for (int k = 0; m.active && k < sobol->scrambles; ++k)
+          StartTally(m.sim, 0, run.batchSums[static_cast<std::size_t>(r * sobol->scrambles + k)]);
+      }
+    }
   } else {
     run.blocks = (run.paths + kBlockPaths - 1) / kBlockPaths;
   }
-  run.tallies.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(run.blocks));
+  std::size_t active = 0;
+  for (const auto& m : run.members) {
+    if (!m->active) continue;
+    ++active;
+    run.alone = &m;
+  }
+  if (active != 1) run.alone = nullptr;
+  std::size_t pathBytes = 0;
+  for (const RowShare& s : run.shares)
+    pathBytes += static_cast<std::size_t>(s.days) * static_cast<std::size_t>(s.first->g.NStock) * sizeof(double);
+  const std::size_t fit = pathBytes > 0 ? kRowCacheBytes / pathBytes : static_cast<std::size_t>(kBlockPaths);
+  run.runPaths = fit < 1 ? 1 : fit > static_cast<std::size_t>(kBlockPaths) ? static_cast<int>(kBlockPaths)
+                                                                            : static_cast<int>(fit);
+  const std::size_t B = static_cast<std::size_t>(run.blocks);
+  if (mode >= 1 && B >= 2 && sobol == nullptr) {
+    run.greekCount = GreekRow(greekSE).size();
+    run.blockGreeks.assign(B * run.greekCount, 0.0);
+  }
 
   const int width = runner != nullptr && runner->run != nullptr && runner->width > 1 ? runner->width : 1;
   run.errors.assign(static_cast<std::size_t>(width), nullptr);
@@ -150,55 +297,51 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     if (e) std::rethrow_exception(e);
   run.progress.Report(1.0);
 
-  // Each valuation's sums, block after block.
-  const std::size_t blocks = static_cast<std::size_t>(run.blocks);
   for (int r = 0; r < n; ++r) {
     Member& m = *run.members[static_cast<std::size_t>(r)];
-    if (!m.active) continue;
-    StartTally(m.sim, 0, m.sim.acc);
-    for (std::size_t b = 0; b < blocks; ++b)
-      AppendTally(m.sim.acc, run.tallies[static_cast<std::size_t>(r) * blocks + b]);
-    FinishSimulation(m.sim);
+    if (m.active) FinishSimulation(m.sim);
   }
-  const std::size_t per = static_cast<std::size_t>(run.perBatch);
-  const std::size_t B = static_cast<std::size_t>(run.blocks) / per;  // batches
-  if (sobol != nullptr && extras != nullptr && run.members[0]->active)
-    ScrambleErrors(run.members[0]->sim, run.tallies.data(), B, per, *extras);
+  // Batches: the blocks, or on the quasi-random stream the scramblings.
+  const std::size_t batches = sobol != nullptr ? static_cast<std::size_t>(sobol->scrambles) : B;
+  if (sobol != nullptr && B > 0 && extras != nullptr && run.members[0]->active)
+    ScrambleErrors(run.members[0]->sim, run.batchSums.data(), batches, 1, *extras);
   if (mode < 1) return 1;
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
 
-  // Batch means: batch b's greeks from the valuations' batch prices (a
-  // batch is a block, or a scrambling's blocks on the quasi-random stream).
-  if (B < 2) return 1;
-  auto batchPrice = [&](std::size_t r, std::size_t b) {
-    const Member& m = *run.members[r];
-    if (!m.active) return plan.PriceAt(r);
-    double pv = run.tallies[r * blocks + b * per].t.pvSum;
-    long long n = run.tallies[r * blocks + b * per].t.paths;
-    for (std::size_t k = 1; k < per; ++k) {
-      pv += run.tallies[r * blocks + b * per + k].t.pvSum;
-      n += run.tallies[r * blocks + b * per + k].t.paths;
-    }
-    return m.sim.settled + kNotionalScale * (pv / static_cast<double>(n));
-  };
+  // Batch means: the spread of the batches' greeks, weighted by their paths.
+  if (B < 2 || batches < 2) return 1;
   const double total = static_cast<double>(run.paths);
-  std::vector<std::vector<double>> rows(B);
-  std::vector<double> weight(B);
+  std::vector<std::vector<double>> rows(batches);
+  std::vector<double> weight(batches);
   Greeks g;
-  for (std::size_t b = 0; b < B; ++b) {
-    ResetGreeks(g, args.NStock, 0.0);
-    plan.Combine([&](std::size_t r) { return batchPrice(r, b); }, g);
-    rows[b] = GreekRow(g);
+  for (std::size_t b = 0; b < batches; ++b) {
     long long from = 0, to = 0, last = 0;
-    run.Range(static_cast<long long>(b * per), from, to);
-    run.Range(static_cast<long long>(b * per + per - 1), last, to);
+    if (sobol != nullptr) {
+      ResetGreeks(g, args.NStock, 0.0);
+      plan.Combine(
+          [&](std::size_t r) {
+            const Member& m = *run.members[r];
+            if (!m.active) return plan.PriceAt(r);
+            const Tally& t = run.batchSums[r * batches + b].t;
+            return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
+          },
+          g);
+      rows[b] = GreekRow(g);
+      run.Range(static_cast<long long>(b) * run.perBatch, from, to);
+      run.Range(static_cast<long long>(b) * run.perBatch + run.perBatch - 1, last, to);
+    } else {
+      const std::size_t G = run.greekCount;
+      rows[b].assign(run.blockGreeks.begin() + static_cast<std::ptrdiff_t>(b * G),
+                     run.blockGreeks.begin() + static_cast<std::ptrdiff_t>((b + 1) * G));
+      run.Range(static_cast<long long>(b), from, to);
+    }
     weight[b] = static_cast<double>(to - from) / total;
   }
   std::vector<double> se = GreekRow(greekSE);
   const std::size_t computed = mode >= 2 ? se.size() : se.size() - 2;
-  std::vector<double> column(B);
+  std::vector<double> column(batches);
   for (std::size_t j = 0; j < computed; ++j) {
-    for (std::size_t b = 0; b < B; ++b) column[b] = rows[b][j];
+    for (std::size_t b = 0; b < batches; ++b) column[b] = rows[b][j];
     se[j] = BatchMeanSE(column, weight);
   }
   GreeksFromRow(se, greekSE);

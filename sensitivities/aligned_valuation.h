@@ -18,10 +18,13 @@ inline constexpr long long kBlockPaths = 128;
 // The core valuation of `args` into `out` and the sensitivities of `mode`
 // (as ValueWithSensitivities), every valuation on the path-addressed stream
 // of `seed` (engine/path_normals.h). Paths run in blocks of kBlockPaths:
-// each valuation's sums are kept block by block and added in block order,
-// so every figure is the same bit for bit whatever the runner (none: all on
-// the calling thread). A runner of width w runs w tasks that take the next
-// block in turn, each block for every valuation.
+// each valuation's block sums are added in block order (a block that
+// finishes early waits for those before it), so every figure is the same
+// bit for bit whatever the runner (none: all on the calling thread). A
+// runner of width w runs w tasks that take the next block in turn, each
+// block for every valuation; the valuations of a block read its rows of
+// normals drawn once (engine/path_rows.h), bit for bit the rows each would
+// draw on its own.
 //
 // `greekSE` receives each greek's standard error from batch means: block b's
 // greek from the block prices (settled part plus 10000 times the block's
