@@ -28,15 +28,16 @@ bool OptionsValid(const ValuationOptions& o) {
   return (o.progress.fn != nullptr || o.progress.ctx == nullptr) && (o.stop.fn != nullptr || o.stop.ctx == nullptr);
 }
 
-// On the quasi-random stream, trials that are a whole multiple of the
-// scramblings; trials that are no count at all are the validation's to
-// reject.
 bool SobolTrialsFit(const ValuationOptions& o, double trials) {
-  if (o.stream != StreamKind::kSobol || !(trials >= 1.0) || !std::isfinite(trials)) return true;
-  return trials == std::floor(trials) && std::fmod(trials, static_cast<double>(o.scrambles)) == 0.0;
+  return o.stream != StreamKind::kSobol || ScramblingsShare(o.scrambles, trials);
 }
 
 }  // namespace
+
+bool ScramblingsShare(int scrambles, double trials) {
+  if (scrambles < 1 || !(trials >= 1.0) || !std::isfinite(trials)) return true;
+  return trials == std::floor(trials) && std::fmod(trials, static_cast<double>(scrambles)) == 0.0;
+}
 
 std::vector<long long> ConvergenceCheckpoints(double trials) {
   std::vector<long long> points;

@@ -122,4 +122,10 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
 // 1000, 2000, 5000, 10000, 20000, 50000, ... below `trials`.
 std::vector<long long> ConvergenceCheckpoints(double trials);
 
+// Whether `trials` trials split equally among `scrambles` scramblings of
+// the quasi-random stream (a whole multiple of them). Trials that are no
+// count at all, and scramblings below 1, pass: they are other checks' to
+// reject.
+bool ScramblingsShare(int scrambles, double trials);
+
 }  // namespace morvik

@@ -182,8 +182,8 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
 }
 
 std::string ScramblesProblem(const PriceRequest& request, double trials, const std::string& prefix) {
-  if (!request.sobol || request.scrambles < 1 || !(trials >= 1.0) || !std::isfinite(trials)) return std::string();
-  if (trials == std::floor(trials) && std::fmod(trials, static_cast<double>(request.scrambles)) == 0.0)
+  if (!request.sobol || request.scrambles > kMaxScrambles ||
+      ScramblingsShare(static_cast<int>(request.scrambles), trials))
     return std::string();
   std::ostringstream t;
   t << std::setprecision(17) << trials;
