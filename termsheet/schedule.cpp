@@ -19,7 +19,8 @@ constexpr long long kMaxLag = 60;
 
 DateRule ReadDateRule(const Json& v, const std::string& path) {
   Object(v, path);
-  CheckKeys(v, path, {"first", "frequency", "months", "count", "last", "payment_lag", "convention", "holidays"});
+  CheckKeys(v, path, {"first", "frequency", "months", "count", "last", "payment_lag", "convention", "holidays",
+                     "calendars"});
   DateRule r;
   r.first = Date(Require(v, path, "first"), Key(path, "first"));
   const Json* freq = Find(v, "frequency");
@@ -56,6 +57,21 @@ DateRule ReadDateRule(const Json& v, const std::string& path) {
     }
     for (std::size_t k = 0; k < h->size(); ++k) r.holidays.push_back(Date((*h)[k], At(hp, k)));
     std::sort(r.holidays.begin(), r.holidays.end());
+  }
+  if (const Json* c = Find(v, "calendars")) {
+    const std::string cp = Key(path, "calendars");
+    Array(*c, cp);
+    if (c->size() > kMaxCalendars) {
+      Fail(cp, "expected at most " + std::to_string(kMaxCalendars) + " calendars, got " + std::to_string(c->size()));
+    }
+    for (std::size_t k = 0; k < c->size(); ++k) {
+      const std::string name = Text((*c)[k], At(cp, k));
+      HolidayCalendar cal{};
+      if (!FindHolidayCalendar(name, cal)) {
+        Fail(At(cp, k), "unknown calendar \"" + name + "\"; expected one of " + HolidayCalendarNames());
+      }
+      if (std::find(r.calendars.begin(), r.calendars.end(), cal) == r.calendars.end()) r.calendars.push_back(cal);
+    }
   }
   return r;
 }
@@ -184,37 +200,19 @@ Json ExpandCoupons(const Json& c, const std::string& path) {
   return out;
 }
 
-int AddBusinessDays(int date, int days, const std::vector<int>& holidays) {
+int AddBusinessDays(int date, int days, const std::vector<int>& holidays,
+                    const std::vector<HolidayCalendar>& calendars) {
   int d = date;
   for (int left = days; left > 0 && d != 0;) {
     d = AddDays(d, 1);
-    if (d != 0 && IsBusinessDay(d, holidays)) --left;
+    if (d != 0 && IsBusinessDay(d, holidays, calendars)) --left;
   }
   return d;
 }
 
-}  // namespace
-
-bool IsBusinessDay(int date, const std::vector<int>& sortedHolidays) {
-  return Weekday(date) < 5 && !std::binary_search(sortedHolidays.begin(), sortedHolidays.end(), date);
-}
-
-int AdjustDate(int date, BusinessDayConvention convention, const std::vector<int>& sortedHolidays) {
-  auto move = [&](int step) {
-    int d = date;
-    for (int k = 0; k <= 31 && d != 0; ++k) {
-      if (IsBusinessDay(d, sortedHolidays)) return d;
-      d = AddDays(d, step);
-    }
-    return 0;
-  };
-  if (convention == BusinessDayConvention::kPreceding) return move(-1);
-  const int following = move(1);
-  if (convention == BusinessDayConvention::kModifiedFollowing && following / 100 != date / 100) return move(-1);
-  return following;
-}
-
-std::vector<std::pair<int, int>> ScheduleDates(const DateRule& rule, const std::string& path) {
+// The schedule of the rule; a date outside a named calendar's years raises
+// CalendarRangeError.
+std::vector<std::pair<int, int>> ScheduleDatesIn(const DateRule& rule, const std::string& path) {
   std::vector<std::pair<int, int>> out;
   bool lastMet = false;
   for (long long k = 0; k < kMaxDates; ++k) {
@@ -222,9 +220,9 @@ std::vector<std::pair<int, int>> ScheduleDates(const DateRule& rule, const std::
     const int unadjusted = AddMonths(rule.first, static_cast<int>(k * rule.months));
     if (unadjusted == 0) Fail(Key(path, "count"), "the schedule runs past 9999-12-31");
     if (rule.last != 0 && unadjusted > rule.last) break;
-    const int obs = AdjustDate(unadjusted, rule.convention, rule.holidays);
+    const int obs = AdjustDate(unadjusted, rule.convention, rule.holidays, rule.calendars);
     if (obs == 0) Fail(Key(path, "holidays"), "no business day near " + FormatIsoDate(unadjusted));
-    const int pay = AddBusinessDays(obs, rule.paymentLag, rule.holidays);
+    const int pay = AddBusinessDays(obs, rule.paymentLag, rule.holidays, rule.calendars);
     if (pay == 0) Fail(Key(path, "payment_lag"), "the payment of " + FormatIsoDate(obs) + " runs past 9999-12-31");
     if (!out.empty() && obs <= out.back().first) {
       Fail(path, "the observations of " + FormatIsoDate(out.back().first) + " and " + FormatIsoDate(unadjusted) +
@@ -241,6 +239,41 @@ std::vector<std::pair<int, int>> ScheduleDates(const DateRule& rule, const std::
                                 std::to_string(rule.months) + "-month steps after " + FormatIsoDate(rule.first));
   }
   return out;
+}
+
+}  // namespace
+
+bool IsBusinessDay(int date, const std::vector<int>& sortedHolidays,
+                   const std::vector<HolidayCalendar>& calendars) {
+  if (Weekday(date) >= 5 || std::binary_search(sortedHolidays.begin(), sortedHolidays.end(), date)) return false;
+  for (HolidayCalendar c : calendars) {
+    if (IsCalendarHoliday(c, date)) return false;
+  }
+  return true;
+}
+
+int AdjustDate(int date, BusinessDayConvention convention, const std::vector<int>& sortedHolidays,
+               const std::vector<HolidayCalendar>& calendars) {
+  auto move = [&](int step) {
+    int d = date;
+    for (int k = 0; k <= 31 && d != 0; ++k) {
+      if (IsBusinessDay(d, sortedHolidays, calendars)) return d;
+      d = AddDays(d, step);
+    }
+    return 0;
+  };
+  if (convention == BusinessDayConvention::kPreceding) return move(-1);
+  const int following = move(1);
+  if (convention == BusinessDayConvention::kModifiedFollowing && following / 100 != date / 100) return move(-1);
+  return following;
+}
+
+std::vector<std::pair<int, int>> ScheduleDates(const DateRule& rule, const std::string& path) {
+  try {
+    return ScheduleDatesIn(rule, path);
+  } catch (const CalendarRangeError& e) {
+    Fail(Key(path, "calendars"), e.message);
+  }
 }
 
 void ExpandScheduleRules(Json& root) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "termsheet/holiday_calendars.h"
 #include "termsheet/json_text.h"
 
 namespace morvik {
@@ -28,18 +29,26 @@ struct DateRule {
   int paymentLag = 0;     // business days from an observation to its payment
   BusinessDayConvention convention = BusinessDayConvention::kFollowing;
   std::vector<int> holidays;  // besides Saturdays and Sundays
+  std::vector<HolidayCalendar> calendars;  // named calendars, joined with the holidays
 };
 
-// Business days: Monday to Friday, holidays excepted.
-bool IsBusinessDay(int date, const std::vector<int>& sortedHolidays);
+// Most names one date rule's "calendars" may list.
+inline constexpr std::size_t kMaxCalendars = 16;
+
+// Business days: Monday to Friday, the holidays and the holidays of every
+// named calendar excepted. Raises CalendarRangeError for a date outside the
+// known years of a named calendar.
+bool IsBusinessDay(int date, const std::vector<int>& sortedHolidays,
+                   const std::vector<HolidayCalendar>& calendars = {});
 
 // The business day the convention moves `date` to (0 when none lies within a
-// month of it).
-int AdjustDate(int date, BusinessDayConvention convention, const std::vector<int>& sortedHolidays);
+// month of it). Raises CalendarRangeError as IsBusinessDay.
+int AdjustDate(int date, BusinessDayConvention convention, const std::vector<int>& sortedHolidays,
+               const std::vector<HolidayCalendar>& calendars = {});
 
 // (observation, payment) pairs of the rule, in date order. Raises
-// sheet::FieldError naming `path` when the rule gives no date or a `last`
-// date off its rhythm.
+// sheet::FieldError naming `path` when the rule gives no date, a `last`
+// date off its rhythm or a date outside the years of a named calendar.
 std::vector<std::pair<int, int>> ScheduleDates(const DateRule& rule, const std::string& path);
 
 // Rewrites the rule forms of `root` in place: a "redemption" object with

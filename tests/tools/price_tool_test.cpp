@@ -835,7 +835,8 @@ TEST(PriceExpand, ExpandedSheetsPriceAsTheirOriginals) {
     note.erase("file");
     return note;
   };
-  for (const char* example : {"two_stock_stepdown_schedule.json", "two_index_semiannual.json"}) {
+  for (const char* example : {"two_stock_stepdown_schedule.json", "two_index_semiannual.json",
+                              "two_index_calendars.json"}) {
     const std::string file = kExamples + "/" + example;
     const ToolRun e = Tool({file, "--expand"});
     ASSERT_EQ(e.status, kExitPriced) << e.err;

@@ -142,6 +142,90 @@ TEST(ScheduleRules, RuleErrorsNameTheRuleField) {
   EXPECT_EQ(Read(longest).inputs.NStrike, 6);
 }
 
+// Named calendars: a known holiday of each moves a date; names are joined
+// with each other and with the note's own holidays, and payments count the
+// joint business days.
+TEST(ScheduleRules, NamedCalendarsMoveDatesOffTheirHolidays) {
+  using C = BusinessDayConvention;
+  struct Case {
+    const char* name;
+    int date;   // a weekday holiday of the calendar
+    int moved;  // the next business day of that calendar alone
+  };
+  const Case cases[] = {
+      {"south_korea", 20260924, 20260928},              // Chuseok, Thursday and Friday
+      {"south_korea_krx", 20261231, 20270104},          // year-end closing, then New Year
+      {"target", 20261225, 20261228},                   // Christmas
+      {"united_states", 20261012, 20261013},            // Columbus Day (banks, not the NYSE)
+      {"united_states_nyse", 20260403, 20260406},       // Good Friday (the NYSE, not banks)
+      {"japan", 20260504, 20260507},                    // Golden Week with its substitute day
+      {"hong_kong", 20200127, 20200129},                // Lunar New Year
+      {"united_kingdom", 20260831, 20260901},           // summer bank holiday
+      {"united_kingdom_exchange", 20261228, 20261229},  // Boxing Day moved off Saturday
+  };
+  for (const HolidayCalendarInfo& info : HolidayCalendars()) {
+    const Case* c = nullptr;
+    for (const Case& k : cases) {
+      if (std::string(k.name) == info.name) c = &k;
+    }
+    ASSERT_NE(c, nullptr) << info.name << " has no case";
+    DateRule r = Rule(c->date, 12, 1, 0, C::kFollowing);
+    ASSERT_TRUE(FindHolidayCalendar(info.name, r.calendars.emplace_back())) << info.name;
+    EXPECT_EQ(ScheduleDates(r, "r"), (Dates{{c->moved, c->moved}})) << info.name;
+    r.calendars.clear();
+    EXPECT_EQ(ScheduleDates(r, "r"), (Dates{{c->date, c->date}})) << info.name;  // a weekday without it
+  }
+  // 1 May 2026 is a TARGET holiday, 4 May a UK one: joined, the first
+  // business day is 5 May, and a holiday of the note's own moves it to 6 May.
+  const std::vector<HolidayCalendar> target = {HolidayCalendar::kTarget};
+  const std::vector<HolidayCalendar> uk = {HolidayCalendar::kUnitedKingdom};
+  const std::vector<HolidayCalendar> both = {HolidayCalendar::kTarget, HolidayCalendar::kUnitedKingdom};
+  EXPECT_EQ(AdjustDate(20260501, C::kFollowing, {}, target), 20260504);
+  EXPECT_EQ(AdjustDate(20260501, C::kFollowing, {}, uk), 20260501);
+  EXPECT_EQ(AdjustDate(20260501, C::kFollowing, {}, both), 20260505);
+  EXPECT_EQ(AdjustDate(20260501, C::kFollowing, {20260505}, both), 20260506);
+  // Payment 2 joint business days after Thursday 24 December 2026: over
+  // Christmas (TARGET), the weekend and the UK's Boxing Day substitute.
+  DateRule lag = Rule(20261224, 12, 1, 2, C::kFollowing);
+  lag.calendars = both;
+  EXPECT_EQ(ScheduleDates(lag, "r"), (Dates{{20261224, 20261230}}));
+}
+
+// The example naming the NYSE and TARGET calendars gives the dates of the
+// example that lists the US holidays by hand, and its expansion reads back
+// as the note.
+TEST(ScheduleRules, TheCalendarExampleReadsAsTheListedHolidays) {
+  const Note named = Read(support::ReadFile(kExamples + "/two_index_calendars.json"));
+  const Note listed = Read(support::ReadFile(kExamples + "/two_index_semiannual.json"));
+  ExpectSameCall(named.inputs, listed.inputs);
+  ExpectSameCall(Read(ExpandedText(named)).inputs, named.inputs);
+}
+
+TEST(ScheduleRules, CalendarErrorsNameTheField) {
+  const std::string text = support::ReadFile(kExamples + "/two_index_calendars.json");
+  const auto error = [&](const std::string& to) {
+    std::string t = text;
+    const std::string from = "\"calendars\": [\"united_states_nyse\", \"target\"]";
+    const std::size_t at = t.find(from);
+    EXPECT_NE(at, std::string::npos);
+    t.replace(at, from.size(), to);
+    Note note;
+    TermSheetError e;
+    EXPECT_FALSE(ReadTermSheet(t, "x", note, e)) << to;
+    return e.path + ": " + e.message;
+  };
+  EXPECT_EQ(error("\"calendars\": [\"target\", \"korea\"]"),
+            "redemption.dates.calendars[1]: unknown calendar \"korea\"; expected one of \"south_korea\", "
+            "\"south_korea_krx\", \"target\", \"united_states\", \"united_states_nyse\", \"japan\", \"hong_kong\", "
+            "\"united_kingdom\", \"united_kingdom_exchange\"");
+  EXPECT_EQ(error("\"calendars\": \"target\""), "redemption.dates.calendars: expected an array");
+  // Hong Kong's lunar holidays are known up to 2020 only: a later date is
+  // refused rather than read as a plain weekday.
+  EXPECT_EQ(error("\"calendars\": [\"hong_kong\"]"),
+            "redemption.dates.calendars: 2025-11-28 is outside the years of \"hong_kong\": its holidays are known "
+            "for 2004 to 2020 only");
+}
+
 }  // namespace
 }  // namespace morvik
 
