@@ -169,8 +169,8 @@ std::vector<ProjectedFlow> CashFlowSchedule(const NoteReport& r) {
     if (f.payment <= n.PriceDate) continue;
     // The payment of a fixed slot: its mean over the paths that end there.
     const double perPath = !FixedPayment(n, s) ? std::nan("") : f.probability > 0.0 ? f.cashFlow / f.probability : 0.0;
-    flows.push_back(Projected(f, s < N ? "redemption" : "maturity", OutcomeLabel(N, s), SettledAt(res.eventSettled, s),
-                              perPath));
+    const char* kind = s < N ? "redemption" : s == N ? "maturity_no_knock_in" : "maturity_knock_in";
+    flows.push_back(Projected(f, kind, OutcomeLabel(N, s), SettledAt(res.eventSettled, s), perPath));
   }
   const std::vector<SlotFlow> coupons = CouponFlows(r);
   for (std::size_t c = 0; c < coupons.size(); ++c) {

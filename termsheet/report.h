@@ -98,7 +98,9 @@ std::vector<SlotFlow> CouponFlows(const NoteReport& r);
 struct ProjectedFlow {
   int payment = 0;
   int observation = 0;
-  const char* kind = "";  // "redemption", "maturity", "coupon", "redemption_coupon"
+  // "redemption", "maturity_no_knock_in", "maturity_knock_in", "coupon",
+  // "redemption_coupon": with the payment date, a unique key
+  const char* kind = "";
   std::string label;      // OutcomeLabel, "coupon 3", "redemption coupon, date 2"
   double probability = 0.0;
   double probabilitySE = 0.0;

@@ -57,6 +57,41 @@ py::dict FlowColumns(const std::vector<SlotFlow>& flows) {
   return columns;
 }
 
+// The projected cash flows as the columns of their frame, in payment order.
+py::dict CashFlowColumns(const std::vector<ProjectedFlow>& flows) {
+  const py::object array = py::module_::import("numpy").attr("array");
+  py::list payment, observation, kind, label, settled;
+  std::vector<double> probability, probabilitySE, amount, amountSE, df, discounted, discountedSE;
+  for (const ProjectedFlow& f : flows) {
+    payment.append(Date(f.payment));
+    observation.append(Date(f.observation));
+    kind.append(f.kind);
+    label.append(Text(f.label));
+    settled.append(f.settled);
+    probability.push_back(f.probability);
+    probabilitySE.push_back(f.probabilitySE);
+    amount.push_back(f.amount);
+    amountSE.push_back(f.amountSE);
+    df.push_back(f.discountFactor);
+    discounted.push_back(f.discounted);
+    discountedSE.push_back(f.discountedSE);
+  }
+  py::dict columns;
+  columns["payment"] = array(payment, "datetime64[D]");
+  columns["kind"] = kind;
+  columns["observation"] = array(observation, "datetime64[D]");
+  columns["label"] = label;
+  columns["probability"] = Array(probability);
+  columns["probability_std_error"] = Array(probabilitySE);
+  columns["amount"] = Array(amount);
+  columns["amount_std_error"] = Array(amountSE);
+  columns["discount_factor"] = Array(df);
+  columns["discounted_value"] = Array(discounted);
+  columns["discounted_value_std_error"] = Array(discountedSE);
+  columns["settled"] = array(settled, "bool");
+  return columns;
+}
+
 bool HasFigures(const NoteReport& r) { return r.usable && r.priced && r.result.status >= 0; }
 
 // The kind of outcome slot `slot` of a note of `N` observation dates, the
@@ -193,6 +228,8 @@ void BindReport(py::module_& m) {
           "The outcome slots' kinds, in slot order: early, final, maturity no knock-in, maturity knock-in")
       .def("coupons", [](const NoteReport& r) { return FlowColumns(CouponFlows(r)); },
            "The coupons as columns, as outcomes() has them")
+      .def("cash_flows", [](const NoteReport& r) { return CashFlowColumns(CashFlowSchedule(r)); },
+           "The projected payments still to come as columns, in payment order (the JSON's cash_flows)")
       .def(
           "greeks",
           [](const NoteReport& r) -> py::object {

@@ -26,6 +26,14 @@ FLOW_UNITS: Dict[str, str] = {
     "discounted_value": "{currency}, cash_flow x discount_factor",
 }
 
+# The projected cash flows' columns (Valuation.cash_flows).
+CASH_FLOW_UNITS: Dict[str, str] = {
+    "probability": "fraction of the trials (0 to 1)",
+    "amount": "{currency}, mean payment over all trials, undiscounted",
+    "discount_factor": "discount factor of the payment date (1 = today)",
+    "discounted_value": "{currency}, amount x discount_factor",
+}
+
 
 def units(table: Dict[str, str], currency: str, columns: "list[str] | None" = None) -> Dict[str, str]:
     """``table`` with the currency filled in, for ``columns`` (all by default);

@@ -15,7 +15,7 @@ from . import _morvik
 from .errors import PricingError
 from .frames import GreeksFrame
 from .note import Note, NoteLike, as_note, html_table
-from .units import FLOW_UNITS, GREEK_UNITS, units
+from .units import CASH_FLOW_UNITS, FLOW_UNITS, GREEK_UNITS, units
 
 _STREAMS = ("default", "aligned", "sobol")
 
@@ -104,6 +104,17 @@ def _flow_frame(columns: Dict[str, Any], kinds: Sequence[str], currency: str) ->
     return frame
 
 
+def _cash_flow_frame(columns: Dict[str, Any], currency: str) -> pd.DataFrame:
+    """The projected payments keyed by (payment date, kind), in payment order;
+    a standard error is NaN where the payment depends on the path."""
+    index = pd.MultiIndex.from_arrays([pd.DatetimeIndex(columns.pop("payment")),
+                                       pd.Index(columns.pop("kind"), dtype=object)], names=["payment", "kind"])
+    columns["observation"] = pd.DatetimeIndex(columns["observation"])
+    frame = pd.DataFrame(columns, index=index)
+    frame.attrs["units"] = units(CASH_FLOW_UNITS, currency, list(frame.columns))
+    return frame
+
+
 class Valuation:
     """One priced note. ``to_json()`` is the document ``morvik-price --json``
     prints for the note, byte for byte; the attributes hold the same numbers,
@@ -118,6 +129,13 @@ class Valuation:
       and discounted value;
     - ``coupons``: the same columns, one row per coupon (kind ``coupon``);
       ``pd.concat([v.outcomes, v.coupons])`` is every flow of the note;
+    - ``cash_flows``: the payments still to come, keyed by ``payment`` date
+      and ``kind`` (``redemption``, ``maturity_no_knock_in``,
+      ``maturity_knock_in``, ``coupon``, ``redemption_coupon``): observation date, label, probability, amount
+      (mean over all trials, undiscounted), discount factor, discounted
+      value, each with its standard error (NaN where the payment depends on
+      the path), and ``settled``; the discounted values add up to the price
+      but for rounding;
     - ``greeks``: delta, gamma and vega by underlying, then their standard
       errors (None when not asked); ``theta``, ``rho`` and their
       ``theta_std_error``, ``rho_std_error`` (None unless ``full``);
@@ -153,6 +171,7 @@ class Valuation:
         self.outcomes = _flow_frame(report.outcomes(), report.outcome_kinds(), note.currency)
         coupons = report.coupons()
         self.coupons = _flow_frame(coupons, ["coupon"] * len(coupons["probability"]), note.currency)
+        self.cash_flows = _cash_flow_frame(report.cash_flows(), note.currency)
         self.greeks = self._greeks(report, note.currency)
         self.ladder = self._ladder(report)
 

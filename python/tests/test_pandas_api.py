@@ -49,6 +49,25 @@ def test_flow_frames_are_keyed_by_kind_and_observation_with_units(tool):
         assert unit in docs, unit
 
 
+def test_cash_flows_are_the_reports_schedule_keyed_by_payment_and_kind(tool):
+    entry = tool.notes(MID_LIFE)[0]
+    cf = morvik.price(MID_LIFE).cash_flows
+    assert cf.index.names == ["payment", "kind"] and cf.index.is_unique
+    assert cf.index.get_level_values("payment").is_monotonic_increasing
+    rows = entry["cash_flows"]
+    assert [(d.date().isoformat(), k) for d, k in cf.index] == [(r["payment"], r["kind"]) for r in rows]
+    for col, key in (("probability", "probability"), ("amount", "amount"), ("discounted_value", "discounted"),
+                     ("discounted_value_std_error", "discounted_se")):
+        expected = [np.nan if r[key] is None else r[key] for r in rows]
+        np.testing.assert_array_equal(cf[col].to_numpy(), np.array(expected, dtype=float), err_msg=col)
+    assert list(cf["settled"]) == [r["settled"] for r in rows]
+    assert cf["discounted_value"].sum() == pytest.approx(entry["price"], rel=1e-12)
+    assert cf.attrs["units"]["amount_std_error"].startswith("EUR")
+    docs = pathlib.Path(ROOT, "docs", "python.md").read_text()
+    for unit in morvik.units.CASH_FLOW_UNITS.values():
+        assert unit in docs, unit
+
+
 def test_former_names_of_the_standard_error_read_the_renamed_columns_with_a_warning():
     v = morvik.price(MID_LIFE, greeks=True, stream="aligned", seed=2, trials=300)
     table = book._frame(value_note(MID_LIFE, open(MID_LIFE).read(), {"trials": 300}))
@@ -120,7 +139,7 @@ def test_notes_and_valuations_pickle_and_compare_equal():
     v = morvik.price(note, full=True, trials=500, stream="aligned", seed=3, ladder=True, convergence=True)
     again = pickle.loads(pickle.dumps(v))
     assert again == v and again.to_json() == v.to_json() and again.to_dict() == v.to_dict()
-    for name in ("outcomes", "coupons", "greeks", "ladder", "convergence"):
+    for name in ("outcomes", "coupons", "cash_flows", "greeks", "ladder", "convergence"):
         assert_frame_equal(getattr(again, name), getattr(v, name), check_exact=True)
         assert getattr(again, name).attrs == getattr(v, name).attrs
     assert (again.theta_std_error, again.price) == (v.theta_std_error, v.price)
