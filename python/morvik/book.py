@@ -102,7 +102,10 @@ def book_entries(notes: Union[Source, Sequence[Source]]) -> List[Entry]:
             except TermSheetError as e:  # a value JSON cannot hold, named by its field
                 entries.append((label, None, str(e)))
         elif isinstance(source, Note):
-            entries.append((source.label, source.expanded_text(), None))
+            try:
+                entries.append((source.label, source.expanded_text(), None))
+            except ValueError as e:  # inputs changed in Python: no term sheet to send; its row says so
+                entries.append((source.label, None, f"{source.label}: {e} (a book sends notes as term sheets)"))
         else:
             entries.append(_file_entry(os.fspath(source)))
     return entries

@@ -112,6 +112,14 @@ def test_a_dict_with_numpy_values_and_dates_travels_as_load_reads_it():
     assert morvik.loads(text).expanded_text() == morvik.load(sheet).expanded_text()
 
 
+def test_a_note_with_changed_inputs_is_an_error_entry_not_a_failed_book():
+    note = morvik.load(MID_LIFE)
+    moved = morvik.moved(note, 0.1)
+    [(label, text, error)] = book.book_entries(moved)
+    assert text is None and label == moved.label and "inputs were changed" in error
+    assert book.book_entries([note])[0][2] is None
+
+
 def test_numbers_are_written_as_the_library_writes_them(tool):
     # Every double of the tool's JSON reads back to the text it was written as.
     texts = []
