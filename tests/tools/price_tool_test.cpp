@@ -586,9 +586,9 @@ TEST(PricePrecision, SobolStreamAndItsScramblings) {
   // maturity share's is: with a knock-in no path reaches, the two shares
   // sum to 1 in every scrambling.
   ScratchDir dir;
-  json sheet = json::parse(ReadAll(kStepDown));
-  sheet["knock_in"]["barrier"] = 0.01;
-  const std::string noKnockIn = dir.Write("no_knock_in.json", sheet.dump());
+  json edited = json::parse(ReadAll(kStepDown));
+  edited["knock_in"]["barrier"] = 0.01;
+  const std::string noKnockIn = dir.Write("no_knock_in.json", edited.dump());
   const std::string csv = (dir.path / "sobol.csv").string();
   ASSERT_EQ(Tool({noKnockIn, "--trials", "256", "--stream", "sobol", "--csv", csv}).status, kExitPriced);
   std::ifstream in(csv);
