@@ -162,8 +162,13 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   }
   const std::size_t per = static_cast<std::size_t>(run.perBatch);
   const std::size_t B = static_cast<std::size_t>(run.blocks) / per;  // batches
-  if (sobol != nullptr && extras != nullptr && run.members[0]->active)
-    ScrambleErrors(run.members[0]->sim, run.tallies.data(), B, per, *extras);
+  if (sobol != nullptr && extras != nullptr) {
+    if (run.members[0]->active) {
+      ScrambleErrors(run.members[0]->sim, run.tallies.data(), B, per, *extras);
+    } else if (extras->probSE.size() >= 2) {
+      extras->redeemedBySE.assign(extras->probSE.size() - 2, 0.0);  // nothing simulated: every share settled
+    }
+  }
   if (mode < 1) return 1;
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
 
