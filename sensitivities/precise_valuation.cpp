@@ -100,7 +100,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
       cprobVar[c] += one.extras.couponProbSE[c] * one.extras.couponProbSE[c];
     }
     const std::vector<double>& by = one.extras.redeemedBySE;
-    redeemedVar.resize(by.size(), 0.0);
+    if (redeemedVar.size() < by.size()) redeemedVar.resize(by.size(), 0.0);
     for (std::size_t d = 0; d < by.size(); ++d) redeemedVar[d] += by[d] * by[d];
     price += rep.price;
     priceVar += one.extras.priceSE * one.extras.priceSE;
