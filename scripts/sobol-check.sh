@@ -11,7 +11,7 @@
 # Usage: scripts/sobol-check.sh [seeds] [trials] [note.json ...]
 #
 # scripts/sobol-check.sh agree [trials] [note.json ...] instead prices each
-# note once per stream (seed 1, one thread, TRIALS default 1000000, the
+# note once per stream (seed SEED, default 1; one thread; TRIALS default 1000000, the
 # examples and bench/notes/ unless notes are given) and prints per note the
 # largest |z| = |sobol - aligned| / combined standard error over the price
 # and every outcome and coupon probability (settled slots, without error,
@@ -38,13 +38,13 @@ if [ "${1:-}" = agree ]; then
     base=$(basename "$note" .json)
     for stream in aligned sobol; do
       /usr/bin/time -f "%U" -o "$OUT/$base.$stream.cpu" "$BUILD/tools/morvik-price" "$note" --stream "$stream" \
-        --seed 1 --threads 1 --trials "$TRIALS" --json > "$OUT/$base.$stream.json"
+        --seed "${SEED:-1}" --threads 1 --trials "$TRIALS" --json > "$OUT/$base.$stream.json"
     done
   done
   /usr/bin/python3 - "$OUT" "$TRIALS" "${NOTES[@]}" <<'PY'
 import json, math, os, sys
 out, trials, notes = sys.argv[1], sys.argv[2], sys.argv[3:]
-print(f"{trials} trials, seed 1, one thread: sobol against aligned")
+print(f"{trials} trials, seed {os.environ.get('SEED', '1')}, one thread: sobol against aligned")
 print(f"  {'note':34} {'figures':>7} {'max |z|':>8}  {'at':30} {'price var ratio':>15} {'per CPU':>8}")
 def figures(n):
     rows = [("price", n["price"], n["price_se"])]
