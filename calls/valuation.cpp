@@ -84,6 +84,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     result.priceSE = scaledPrice(rep.extras.priceSE);
     result.outcomeProbSE = rep.extras.probSE;
     result.couponProbSE = rep.extras.couponProbSE;
+    result.redeemedBySE = rep.extras.redeemedBySE;
     result.ResultSE.assign(result.ResultPrice.size(), std::numeric_limits<double>::quiet_NaN());
     PlaceGreeks(rep.greekSE, args.NStock, args.CalcFlag[0], notional, result.ResultSE);
     result.ResultSE[layout::kPrice] = result.priceSE;

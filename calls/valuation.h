@@ -97,6 +97,9 @@ struct ValuationResult {
   double priceSE = 0.0;
   std::vector<double> outcomeProbSE;  // NStrike + 2
   std::vector<double> couponProbSE;   // NCoupon
+  // The sobol stream's error of the share of paths redeemed on or before
+  // each date, from the scramblings' spread (NStrike); empty otherwise.
+  std::vector<double> redeemedBySE;
   std::vector<double> ResultSE;
   std::vector<ConvergenceRow> convergence;
   // Per slot of the whole note, as the valuation used it (sized when

@@ -115,7 +115,10 @@ struct SlotFacts {
 // outcome and coupon probability, the price's standard error per 10000 of
 // notional (0 for a valuation settled without simulation, NaN below two
 // paths), one convergence point per checkpoint below the path count, then
-// the final count, and the slots' facts.
+// the final count, and the slots' facts. On the quasi-random stream also
+// the error of the share of paths redeemed on or before each date (from the
+// scramblings' spread; empty on the other streams, whose binomial error of
+// that share follows from the share itself).
 struct ValuationExtras {
   std::vector<long long> checkpoints;  // rising path counts
   ProgressCallback progress;
@@ -123,6 +126,7 @@ struct ValuationExtras {
 
   std::vector<double> probSE;        // NStrike + 2
   std::vector<double> couponProbSE;  // NCoupon
+  std::vector<double> redeemedBySE;  // NStrike, or empty
   double priceSE = 0.0;
   std::vector<ConvergencePoint> convergence;
   SlotFacts slots;
@@ -131,6 +135,7 @@ struct ValuationExtras {
   void Clear(int nStrike, int nCoupon) {
     probSE.assign(nStrike + 2 > 0 ? static_cast<std::size_t>(nStrike + 2) : 0u, 0.0);
     couponProbSE.assign(nCoupon > 0 ? static_cast<std::size_t>(nCoupon) : 0u, 0.0);
+    redeemedBySE.clear();
     priceSE = 0.0;
     convergence.clear();
     slots = SlotFacts{};

@@ -9,18 +9,81 @@
 # in for the spreads (for a few seeds of a large run). Slow: a measurement,
 # not a test.
 # Usage: scripts/sobol-check.sh [seeds] [trials] [note.json ...]
+#
+# scripts/sobol-check.sh agree [trials] [note.json ...] instead prices each
+# note once per stream (seed SEED, default 1; one thread; TRIALS default 1000000, the
+# examples and bench/notes/ unless notes are given) and prints per note the
+# largest |z| = |sobol - aligned| / combined standard error over the price
+# and every outcome and coupon probability (settled slots, without error,
+# must agree exactly), the figure it belongs to, and the price's variance
+# ratio (aligned / sobol) at equal trials and at equal CPU.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+BUILD="${BUILD:-build/example}"  # the tree of run-example.sh unless given
+build() {
+  if [ ! -x "$BUILD/tools/morvik-price" ] || [ -z "${NO_BUILD:-}" ]; then
+    cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF >/dev/null
+    cmake --build "$BUILD" -j2 --target morvik-price >/dev/null
+  fi
+}
+if [ "${1:-}" = agree ]; then
+  TRIALS="${2:-1000000}"
+  shift 2 || shift $# || true
+  NOTES=("$@")
+  [ ${#NOTES[@]} -gt 0 ] || NOTES=(examples/*.json bench/notes/*.json)
+  build
+  OUT=$(mktemp -d)
+  trap 'rm -rf "$OUT"' EXIT
+  for note in "${NOTES[@]}"; do
+    base=$(basename "$note" .json)
+    for stream in aligned sobol; do
+      /usr/bin/time -f "%U" -o "$OUT/$base.$stream.cpu" "$BUILD/tools/morvik-price" "$note" --stream "$stream" \
+        --seed "${SEED:-1}" --threads 1 --trials "$TRIALS" --json > "$OUT/$base.$stream.json"
+    done
+  done
+  /usr/bin/python3 - "$OUT" "$TRIALS" "${NOTES[@]}" <<'PY'
+import json, math, os, sys
+out, trials, notes = sys.argv[1], sys.argv[2], sys.argv[3:]
+print(f"{trials} trials, seed {os.environ.get('SEED', '1')}, one thread: sobol against aligned")
+print(f"  {'note':34} {'figures':>7} {'max |z|':>8}  {'at':30} {'price var ratio':>15} {'per CPU':>8}")
+def figures(n):
+    rows = [("price", n["price"], n["price_se"])]
+    for k, f in enumerate(n["redemption"]):
+        rows.append((f"date {k + 1}", f["probability"], f["probability_se"]))
+    for key, f in n["maturity"].items():
+        rows.append((f"maturity {key}", f["probability"], f["probability_se"]))
+    for k, f in enumerate(n["coupons"]):
+        rows.append((f"coupon {k + 1}", f["probability"], f["probability_se"]))
+    return rows
+for note in notes:
+    base = os.path.splitext(os.path.basename(note))[0]
+    runs, cpu = {}, {}
+    for stream in ("aligned", "sobol"):
+        runs[stream] = json.load(open(os.path.join(out, f"{base}.{stream}.json")))["notes"][0]
+        cpu[stream] = float(open(os.path.join(out, f"{base}.{stream}.cpu")).read().split()[-1])
+    a, s = runs["aligned"], runs["sobol"]
+    if a.get("status", 0) is None or "price" not in a or "price" not in s:
+        print(f"  {base:34} not priced: {a.get('error') or s.get('error')}")
+        continue
+    worst, at, count = 0.0, "-", 0
+    for (name, va, ea), (_, vs, es) in zip(figures(a), figures(s)):
+        se = math.hypot(ea or 0.0, es or 0.0)
+        z = 0.0 if va == vs else (abs(va - vs) / se if se > 0 else math.inf)
+        count += 1
+        if z > worst:
+            worst, at = z, name
+    ratio = (a["price_se"] / s["price_se"]) ** 2
+    print(f"  {base[:34]:34} {count:7d} {worst:8.2f}  {at[:30]:30} {ratio:15.2f} "
+          f"{ratio * cpu['aligned'] / cpu['sobol']:8.2f}")
+PY
+  exit 0
+fi
 SEEDS="${1:-20}"
 TRIALS="${2:-10000}"
 shift 2 || shift $# || true
 NOTES=("$@")
 [ ${#NOTES[@]} -gt 0 ] || NOTES=(examples/two_stock_stepdown.json examples/three_stock_monthly_coupons.json)
-BUILD="${BUILD:-build/example}"  # the tree of run-example.sh unless given
-if [ ! -x "$BUILD/tools/morvik-price" ] || [ -z "${NO_BUILD:-}" ]; then
-  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMORVIK_TESTS=OFF -DMORVIK_BENCH=OFF >/dev/null
-  cmake --build "$BUILD" -j2 --target morvik-price >/dev/null
-fi
+build
 OUT=$(mktemp -d)
 trap 'rm -rf "$OUT"' EXIT
 for note in "${NOTES[@]}"; do

@@ -303,8 +303,13 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   }
   // Batches: the blocks, or on the quasi-random stream the scramblings.
   const std::size_t batches = sobol != nullptr ? static_cast<std::size_t>(sobol->scrambles) : B;
-  if (sobol != nullptr && B > 0 && extras != nullptr && run.members[0]->active)
-    ScrambleErrors(run.members[0]->sim, run.batchSums.data(), batches, 1, *extras);
+  if (sobol != nullptr && extras != nullptr) {
+    if (B > 0 && run.members[0]->active) {
+      ScrambleErrors(run.members[0]->sim, run.batchSums.data(), batches, 1, *extras);
+    } else if (extras->probSE.size() >= 2) {
+      extras->redeemedBySE.assign(extras->probSE.size() - 2, 0.0);  // nothing simulated: every share settled
+    }
+  }
   if (mode < 1) return 1;
   plan.Combine([&](std::size_t r) { return plan.PriceAt(r); }, greeks);
 

@@ -67,7 +67,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
   const std::size_t slots = Revaluation::Slots(args.NStrike + 2);
   const std::size_t coupons = Revaluation::Slots(args.NCoupon);
   std::vector<double> prob(slots, 0.0), cf(slots, 0.0), cprob(coupons, 0.0), ccf(coupons, 0.0);
-  std::vector<double> probVar(slots, 0.0), cprobVar(coupons, 0.0);
+  std::vector<double> probVar(slots, 0.0), cprobVar(coupons, 0.0), redeemedVar;
   double price = 0.0, priceVar = 0.0;
   std::vector<Spread> greekSums;
   int status = 0;
@@ -99,6 +99,9 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
       ccf[c] += rep.couponCf[c];
       cprobVar[c] += one.extras.couponProbSE[c] * one.extras.couponProbSE[c];
     }
+    const std::vector<double>& by = one.extras.redeemedBySE;
+    if (redeemedVar.size() < by.size()) redeemedVar.resize(by.size(), 0.0);
+    for (std::size_t d = 0; d < by.size(); ++d) redeemedVar[d] += by[d] * by[d];
     price += rep.price;
     priceVar += one.extras.priceSE * one.extras.priceSE;
     const std::vector<double> row = GreekRow(g);
@@ -119,6 +122,7 @@ int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, c
     out.ELS_Coupon_Cf[c] = ccf[c] / n;
     report.extras.couponProbSE[c] = std::sqrt(cprobVar[c]) / n;
   }
+  for (const double v : redeemedVar) report.extras.redeemedBySE.push_back(std::sqrt(v) / n);
   out.ResultPrice[0] = price / n;
   report.extras.priceSE = std::sqrt(priceVar) / n;
   std::vector<double> mean(greekSums.size()), se(greekSums.size());

@@ -54,6 +54,18 @@ void ScrambleErrors(const SimJob& job, const RunTally* tallies, std::size_t scra
   for (std::size_t c = 0; c < coupons; ++c)
     x.couponProbSE[static_cast<std::size_t>(job.couponShift) + c] =
         spread([c](const Tally& s) { return s.couponProb[c]; });
+  // The share redeemed on or before each date: dates settled before the
+  // simulation add a fixed share and no error.
+  const std::size_t dates = x.probSE.size() >= 2 ? x.probSE.size() - 2 : 0;
+  const std::size_t shift = static_cast<std::size_t>(job.dateShift);
+  x.redeemedBySE.assign(dates, 0.0);
+  for (std::size_t d = shift; d < dates && d - shift + 2 < slots; ++d) {
+    x.redeemedBySE[d] = spread([d, shift](const Tally& s) {
+      double by = 0.0;
+      for (std::size_t i = 0; i <= d - shift; ++i) by += s.prob[i];
+      return by;
+    });
+  }
   if (!x.convergence.empty()) x.convergence.back().priceSE = x.priceSE;
 }
 

@@ -19,9 +19,10 @@ double BatchMeanSE(const std::vector<double>& x, const std::vector<double>& w);
 
 // The errors of a valuation on the quasi-random stream into `x`, at the
 // job's shifted slots: the price's and every outcome and coupon
-// probability's from the spread of the `scrambles` scramblings' means
-// (scrambling b's sums are tallies[b * per .. b * per + per - 1]), and the
-// final convergence point's error with them.
+// probability's and the share redeemed on or before each date's, from the
+// spread of the `scrambles` scramblings' means (scrambling b's sums are
+// tallies[b * per .. b * per + per - 1]), and the final convergence
+// point's error with them.
 void ScrambleErrors(const SimJob& job, const RunTally* tallies, std::size_t scrambles, std::size_t per,
                     ValuationExtras& x);
 

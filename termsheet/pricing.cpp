@@ -243,6 +243,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   r.priceSE = v.priceSE;
   r.eventSE = std::move(v.outcomeProbSE);
   r.couponSE = std::move(v.couponProbSE);
+  r.redeemedBySE = std::move(v.redeemedBySE);
   r.resultSE = std::move(v.ResultSE);
   r.eventDF = std::move(v.outcomeDF);
   r.couponDF = std::move(v.couponDF);

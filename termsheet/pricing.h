@@ -117,6 +117,7 @@ struct NoteResult {
   double priceSE = 0.0;
   std::vector<double> eventSE;      // per outcome slot, of its probability (NStrike+2)
   std::vector<double> couponSE;     // per coupon, of its probability
+  std::vector<double> redeemedBySE; // sobol only: of the share redeemed on or before each date
   std::vector<double> resultSE;     // laid out as resultPrice: the price's, then each greek's
   // What the library reports of each slot: the discount factor of its
   // payment, and whether it was settled on the pricing date rather than

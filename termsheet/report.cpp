@@ -155,6 +155,16 @@ ProjectedFlow Projected(const SlotFlow& f, const char* kind, std::string label, 
   return p;
 }
 
+// The error of the share of paths redeemed on or before date d (0-based),
+// and so of its complement, the share that reaches the next date: the
+// library's spread of the scramblings on the quasi-random stream, binomial
+// in `share` (either of the two) on the others.
+double RedeemedBySE(const NoteReport& r, int d, double share) {
+  const NoteResult& res = r.result;
+  if (res.sobol) return ErrorAt(res.redeemedBySE, static_cast<std::size_t>(d));
+  return ProportionSE(share, r.note.NTrials, res.replications);
+}
+
 }  // namespace
 
 std::vector<ProjectedFlow> CashFlowSchedule(const NoteReport& r) {
@@ -191,7 +201,7 @@ std::vector<ProjectedFlow> CashFlowSchedule(const NoteReport& r) {
     const double paid = n.RedemCoupon[d] * n.NotionalAMT;
     SlotFlow rc = f;
     rc.probability = reach;
-    rc.probabilitySE = ProportionSE(reach, n.NTrials, res.replications);
+    rc.probabilitySE = RedeemedBySE(r, d, reach);
     rc.cashFlow = paid * reach;
     rc.discounted = f.discountFactor * paid * reach;
     flows.push_back(Projected(rc, "redemption_coupon", "redemption coupon, date " + std::to_string(d + 1), settled, paid));
@@ -519,7 +529,7 @@ std::vector<CsvRow> CsvRows(const NoteReport& r) {
   double settled = 0.0;
   for (int s = 0; s < N; ++s)
     if (SettledAt(res.eventSettled, s)) settled += res.events[layout::OutcomeProb(N, s)];
-  const double earlySE = settled == early ? 0.0 : ProportionSE(early, n.NTrials, res.replications);
+  const double earlySE = settled == early ? 0.0 : RedeemedBySE(r, N - 1, early);
   row("early_redemption_probability", "", early, earlySE);
   row("maturity_probability", "", res.events[layout::OutcomeProb(N, N)], ErrorAt(res.eventSE, N));
   row("knock_in_probability", "", res.events[layout::OutcomeProb(N, N + 1)], ErrorAt(res.eventSE, N + 1));

@@ -91,24 +91,68 @@ TEST(SobolStream, AgreesWithTheAlignedStream) {
 // the reported errors, sum (p_k - mean)^2 / mean(se_k^2), about chi-square
 // with 29 degrees of freedom (it leaves [8.18, 68.40] with probability
 // 1e-4 for exact variances).
+// The same for the share of paths redeemed early, whose error the report
+// shows.
 TEST(SobolStream, PricesOfThirtySeedsSpreadAsTheirErrorsSay) {
   FullCall c = PathNote(NoteKind::kTwoStocks, 2048, 0, 0);
-  std::vector<double> price, var;
+  const int N = c.NStrike;
+  std::vector<double> price, var, early, earlyVar;
   for (int k = 0; k < 30; ++k) {
     const ValuationResult r = ValueNote(c.Inputs(), Sobol(static_cast<std::uint64_t>(500 + k)));
     ASSERT_EQ(r.status, 1);
+    ASSERT_EQ(r.redeemedBySE.size(), static_cast<std::size_t>(N));
     price.push_back(r.ResultPrice[0]);
     var.push_back(r.priceSE * r.priceSE);
+    double share = 0.0;
+    for (int s = 0; s < N; ++s) share += r.ELS_Prob_n_Cf[static_cast<std::size_t>(s)];
+    early.push_back(share);
+    earlyVar.push_back(r.redeemedBySE.back() * r.redeemedBySE.back());
   }
-  double mean = 0.0, meanVar = 0.0, chi2 = 0.0;
-  for (int k = 0; k < 30; ++k) {
-    mean += price[k] / 30;
-    meanVar += var[k] / 30;
+  const auto chiSquare = [](const std::vector<double>& x, const std::vector<double>& v) {
+    double mean = 0.0, meanVar = 0.0, chi2 = 0.0;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+      mean += x[k] / 30;
+      meanVar += v[k] / 30;
+    }
+    for (const double p : x) chi2 += (p - mean) * (p - mean) / meanVar;
+    return chi2;
+  };
+  for (const double chi2 : {chiSquare(price, var), chiSquare(early, earlyVar)}) {
+    EXPECT_GT(chi2, 8.18);
+    EXPECT_LT(chi2, 68.40);
+    std::printf("sobol seeds: chi-square %.2f (29 degrees of freedom)\n", chi2);
   }
-  for (const double p : price) chi2 += (p - mean) * (p - mean) / meanVar;
-  EXPECT_GT(chi2, 8.18);
-  EXPECT_LT(chi2, 68.40);
-  std::printf("sobol seeds: chi-square %.2f (29 degrees of freedom)\n", chi2);
+}
+
+// The error of the share redeemed by each date comes from the scramblings:
+// by the first date it is that date's outcome, and by the last the
+// complement of the maturity slot without knock-in when no path can knock
+// in (the two shares sum to 1 in every scrambling), so their errors match.
+// The other streams leave it to the binomial rule of the report.
+TEST(SobolStream, ErrorOfTheShareRedeemedByADateIsTheScramblingsSpread) {
+  for (const NoteKind kind : {NoteKind::kTwoStocks, NoteKind::kThreeStocks}) {
+    FullCall c = PathNote(kind, 800, 0, 0);
+    for (double& b : c.KI_Barrier) b = 0.01;
+    const std::size_t N = static_cast<std::size_t>(c.NStrike);
+    const ValuationResult q = ValueNote(c.Inputs(), Sobol(7));
+    ASSERT_EQ(q.status, 1);
+    ASSERT_EQ(q.ELS_Prob_n_Cf[N + 1], 0.0) << static_cast<int>(kind);
+    ASSERT_EQ(q.redeemedBySE.size(), N) << static_cast<int>(kind);
+    EXPECT_EQ(q.redeemedBySE[0], q.outcomeProbSE[0]) << static_cast<int>(kind);
+    EXPECT_GT(q.redeemedBySE[N - 1], 0.0) << static_cast<int>(kind);
+    EXPECT_NEAR(q.redeemedBySE[N - 1], q.outcomeProbSE[N], 1e-12 * q.outcomeProbSE[N]) << static_cast<int>(kind);
+    for (std::size_t d = 1; d < N; ++d)
+      EXPECT_TRUE(q.redeemedBySE[d] >= 0.0 && std::isfinite(q.redeemedBySE[d])) << static_cast<int>(kind) << " " << d;
+  }
+  // Redeemed on its pending date: nothing simulated, every share settled.
+  FullCall pending = PathNote(NoteKind::kPendingDate, 800, 0, 0);
+  const ValuationResult p = ValueNote(pending.Inputs(), Sobol(7));
+  ASSERT_EQ(p.status, 1);
+  EXPECT_EQ(p.redeemedBySE, std::vector<double>(static_cast<std::size_t>(pending.NStrike), 0.0));
+  FullCall c = PathNote(NoteKind::kTwoStocks, 800, 0, 0);
+  ValuationOptions aligned;
+  aligned.stream = StreamKind::kAligned;
+  EXPECT_TRUE(ValueNote(c.Inputs(), aligned).redeemedBySE.empty());
 }
 
 TEST(SobolStream, RefusesScramblingsThatCannotShareTheTrials) {

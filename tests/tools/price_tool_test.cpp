@@ -582,6 +582,24 @@ TEST(PricePrecision, SobolStreamAndItsScramblings) {
   EXPECT_EQ(note["scrambles"].get<int>(), 8);
   for (const char* g : {"delta_se", "gamma_se", "vega_se"}) EXPECT_GT(note["greeks"][0][g].get<double>(), 0.0) << g;
   EXPECT_TRUE(Contains(Tool({kStepDown, "--trials", "256", "--stream", "sobol"}).out, "16 scramblings"));
+  // The early-redemption share's error is the scramblings' spread, as the
+  // maturity share's is: with a knock-in no path reaches, the two shares
+  // sum to 1 in every scrambling.
+  ScratchDir dir;
+  json edited = json::parse(ReadAll(kStepDown));
+  edited["knock_in"]["barrier"] = 0.01;
+  const std::string noKnockIn = dir.Write("no_knock_in.json", edited.dump());
+  const std::string csv = (dir.path / "sobol.csv").string();
+  ASSERT_EQ(Tool({noKnockIn, "--trials", "256", "--stream", "sobol", "--csv", csv}).status, kExitPriced);
+  std::ifstream in(csv);
+  std::map<std::string, double> se;
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> c = Cells(line);
+    if (c.size() == 8u && c[3].find("probability") != std::string::npos) se[c[3]] = std::stod(c[6]);
+  }
+  ASSERT_EQ(se.count("early_redemption_probability"), 1u);
+  EXPECT_GT(se["maturity_probability"], 0.0);
+  EXPECT_NEAR(se["early_redemption_probability"], se["maturity_probability"], 1e-9 * se["maturity_probability"]);
 
   const auto refused = [](std::vector<std::string> args, const std::string& reason) {
     const ToolRun r = Tool(args);
