@@ -45,7 +45,11 @@ def _interrupted(command, ready):
     """Runs `command`, sends SIGINT two seconds after it printed `ready` (or
     started, for None); its exit status, output and the seconds it took to
     end after the signal (at most 30)."""
-    child = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    # The child takes SIGINT's default action even when the suite runs where
+    # it is ignored (a background job of a shell without job control):
+    # Python then installs no handler of its own and the signal is lost.
+    child = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
     try:
         if ready is not None:
             assert child.stdout.readline() == ready, child.stderr.read()
