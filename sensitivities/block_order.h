@@ -4,11 +4,38 @@
 // ahead of an unfinished one are held.
 #pragma once
 
+#include <atomic>
 #include <map>
-#include <mutex>
 #include <utility>
 
 namespace morvik {
+
+// A lock held for a few microseconds once per block of paths. Not std::mutex:
+// the Windows toolchain's thread model (MinGW, win32 threads) has none, and
+// waiting this briefly needs no sleep.
+class BlockLock {
+ public:
+  void lock() {
+    while (flag_.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  void unlock() { flag_.clear(std::memory_order_release); }
+
+ private:
+  std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
+};
+
+// Holds `lock` for the scope.
+class BlockLockHeld {
+ public:
+  explicit BlockLockHeld(BlockLock& lock) : lock_(lock) { lock_.lock(); }
+  ~BlockLockHeld() { lock_.unlock(); }
+  BlockLockHeld(const BlockLockHeld&) = delete;
+  BlockLockHeld& operator=(const BlockLockHeld&) = delete;
+
+ private:
+  BlockLock& lock_;
+};
 
 template <class Item>
 class InBlockOrder {
@@ -21,7 +48,7 @@ class InBlockOrder {
   // at once.
   template <class Take>
   void Put(long long b, Item& item, Take take) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    BlockLockHeld held(lock_);
     if (b != next_) {
       held_.emplace(b, std::move(item));
       item = Item{};
@@ -37,12 +64,12 @@ class InBlockOrder {
 
   // Blocks handed on so far.
   long long Done() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    BlockLockHeld held(lock_);
     return next_;
   }
 
  private:
-  mutable std::mutex mutex_;
+  mutable BlockLock lock_;
   long long next_ = 0;
   std::map<long long, Item> held_;
 };
