@@ -315,8 +315,11 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
 
   // Batch means: the spread of the batches' greeks, weighted by their paths.
   if (B < 2 || batches < 2) return 1;
+  // Batch b's greeks at [b * G + j]: the blocks' rows as the tasks left
+  // them, or on the quasi-random stream each scrambling's, from its sums.
   const double total = static_cast<double>(run.paths);
-  std::vector<std::vector<double>> rows(batches);
+  const std::size_t G = GreekRow(greekSE).size();
+  if (sobol != nullptr) run.blockGreeks.assign(batches * G, 0.0);
   std::vector<double> weight(batches);
   Greeks g;
   for (std::size_t b = 0; b < batches; ++b) {
@@ -331,13 +334,11 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
             return m.sim.settled + kNotionalScale * (t.pvSum / static_cast<double>(t.paths));
           },
           g);
-      rows[b] = GreekRow(g);
+      const std::vector<double> row = GreekRow(g);
+      std::copy(row.begin(), row.end(), run.blockGreeks.begin() + static_cast<std::ptrdiff_t>(b * G));
       run.Range(static_cast<long long>(b) * run.perBatch, from, to);
       run.Range(static_cast<long long>(b) * run.perBatch + run.perBatch - 1, last, to);
     } else {
-      const std::size_t G = run.greekCount;
-      rows[b].assign(run.blockGreeks.begin() + static_cast<std::ptrdiff_t>(b * G),
-                     run.blockGreeks.begin() + static_cast<std::ptrdiff_t>((b + 1) * G));
       run.Range(static_cast<long long>(b), from, to);
     }
     weight[b] = static_cast<double>(to - from) / total;
@@ -346,7 +347,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   const std::size_t computed = mode >= 2 ? se.size() : se.size() - 2;
   std::vector<double> column(batches);
   for (std::size_t j = 0; j < computed; ++j) {
-    for (std::size_t b = 0; b < batches; ++b) column[b] = rows[b][j];
+    for (std::size_t b = 0; b < batches; ++b) column[b] = run.blockGreeks[b * G + j];
     se[j] = BatchMeanSE(column, weight);
   }
   GreeksFromRow(se, greekSE);
