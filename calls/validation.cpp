@@ -432,4 +432,12 @@ int ValidateInputs(const ExtendedArgs& a) {
   return ValidateInputsAt(a, fault);
 }
 
+bool CorrelationMatrixUsable(const double* corr, int n, ValidationFault& fault) {
+  ExtendedArgs a{};
+  a.NStock = n;
+  a.UnderlyingCorr = corr;
+  fault = ValidationFault{};
+  return CheckCorrelationMatrix(a, fault) == kValid;
+}
+
 }  // namespace morvik

@@ -26,6 +26,13 @@ struct ValidationFault {
 // As ValidateInputs, also reporting where the failed check looked.
 int ValidateInputsAt(const ExtendedArgs& args, ValidationFault& fault);
 
+// Whether the n x n correlation matrix `corr` (row-major) passes the call's
+// check of the matrix as a whole: a unit diagonal, symmetric, and reproduced
+// by the factor the engine correlates its draws with (positive
+// semi-definite). When it does not, `fault` names the row (underlying) and
+// column (point) of the element that failed. May throw std::bad_alloc.
+bool CorrelationMatrixUsable(const double* corr, int n, ValidationFault& fault);
+
 // The fixing rule. A redemption date needs the closes of its window that
 // lie on or before the pricing date when the window has begun (fewer
 // calendar days to the observation than the window is long) and the payment

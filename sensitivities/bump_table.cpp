@@ -20,7 +20,7 @@ std::vector<double> CopyOf(const double* src, std::size_t n) {
 // 1..NStock).
 std::vector<double> ScaledPrice(const CoreArgs& a, int k, double factor) {
   std::vector<double> p = CopyOf(a.CurPrice, Count(a.NStock));
-  if (k >= 1 && k <= a.NStock) p[k - 1] = p[k - 1] * factor;
+  if (k >= 1 && k <= a.NStock) p[k - 1] = ScaledSpot(p[k - 1], factor);
   return p;
 }
 
@@ -44,8 +44,7 @@ void VolSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
   s.secondValues = s.firstValues;
   for (std::size_t m = begin; m < begin + len; ++m) {
     s.firstValues[m] = s.firstValues[m] + b.row.up;
-    const double d = s.secondValues[m] - b.row.down;
-    s.secondValues[m] = d < kVolFloor ? kVolFloor : d;
+    s.secondValues[m] = FlooredVol(s.secondValues[m] - b.row.down);
   }
   s.first.LocalVolSurface = s.firstValues.data();
   s.second.LocalVolSurface = s.secondValues.data();
@@ -62,12 +61,12 @@ void RateSets(const Bump& b, const CoreArgs& args, BumpedSets& s) {
   s.firstDisc = CopyOf(args.CurveInfo_Disc, nDisc);
   s.secondDisc = s.firstDisc;
   for (std::size_t m = 0; m < nStock; ++m) {
-    s.firstValues[m] = s.firstValues[m] + b.row.up;
-    s.secondValues[m] = s.secondValues[m] - b.row.down;
+    s.firstValues[m] = ShiftedRate(s.firstValues[m], b.row.up);
+    s.secondValues[m] = ShiftedRate(s.secondValues[m], -b.row.down);
   }
   for (std::size_t m = 0; m < nDisc; ++m) {
-    s.firstDisc[m] = s.firstDisc[m] + b.row.up;
-    s.secondDisc[m] = s.secondDisc[m] - b.row.down;
+    s.firstDisc[m] = ShiftedRate(s.firstDisc[m], b.row.up);
+    s.secondDisc[m] = ShiftedRate(s.secondDisc[m], -b.row.down);
   }
   s.first.CurveInfo_Stock = s.firstValues.data();
   s.first.CurveInfo_Disc = s.firstDisc.data();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core_args.h"
+#include "numerics/conventions.h"
 #include "sensitivities/time_shift.h"
 
 namespace morvik {
@@ -41,6 +42,13 @@ struct BumpRow {
   double down;
   Combine combine;
 };
+
+// The rules by which a bump or a scenario moves one value of its input: a
+// spot scaled by a factor, a local volatility shifted and floored at
+// kVolFloor (a lowered grid never reaches zero), a rate or a yield shifted.
+inline double ScaledSpot(double spot, double factor) { return spot * factor; }
+inline double FlooredVol(double vol) { return vol < kVolFloor ? kVolFloor : vol; }
+inline double ShiftedRate(double rate, double shift) { return rate + shift; }
 
 // Rows valued for every stock, and rows valued once for the note.
 inline constexpr BumpRow kStockRows[] = {

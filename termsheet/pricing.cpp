@@ -89,30 +89,36 @@ struct CallProgress {
   }
 };
 
-// Stock i's spot moved by the fraction m: the ladder's and the scenarios' rule.
-void MoveSpot(const NoteInputs& from, NoteInputs& to, int i, double m) {
-  to.UnderlyingPrice[2 * static_cast<std::size_t>(i)] = from.UnderlyingPrice[2 * static_cast<std::size_t>(i)] * (1.0 + m);
+// The scenarios' progress: after `start` of the note's valuations, `part`
+// of them.
+struct ScenarioProgress {
+  const ProgressCallback* hook = nullptr;
+  double start = 0.0, part = 0.0;
+  static void Report(void* ctx, int done, int total) {
+    const ScenarioProgress& p = *static_cast<const ScenarioProgress*>(ctx);
+    p.hook->fn(p.hook->ctx, p.start + p.part * static_cast<double>(done) / static_cast<double>(total));
+  }
+};
+
+long long SumOf(const std::vector<int>& counts) {
+  long long s = 0;
+  for (const int c : counts) s += c > 0 ? c : 0;
+  return s;
 }
+
 
 }  // namespace
 
 NoteInputs MovedInputs(const NoteInputs& n, double spotMove, double volMove, const std::vector<int>& stocks) {
   NoteInputs moved = n;
   moved.CalcFlag = {0, 0};
-  const auto surface = static_cast<std::int64_t>(moved.LocalVolSurface.size());
   for (const int i : stocks) {
-    if (i < 0 || i >= n.NStock || 2 * static_cast<std::size_t>(i) >= n.UnderlyingPrice.size() ||
-        static_cast<std::size_t>(i) >= n.NVol.size() || static_cast<std::size_t>(i) >= n.NParity.size()) {
-      continue;
-    }
-    if (spotMove != 0.0) MoveSpot(n, moved, i, spotMove);
-    if (volMove == 0.0) continue;
-    const std::int64_t begin = std::min(SurfaceBlockStart(n.NVol.data(), n.NParity.data(), i), surface);
-    const std::int64_t end = std::min(begin + layout::SurfaceBlockLength(n.NVol[i], n.NParity[i]), surface);
-    for (std::int64_t m = begin; m < end; ++m) {
-      const double shifted = n.LocalVolSurface[static_cast<std::size_t>(m)] + volMove;
-      moved.LocalVolSurface[static_cast<std::size_t>(m)] = shifted < kVolFloor ? kVolFloor : shifted;
-    }
+    if (i < 0 || i >= n.NStock) continue;
+    ScenarioShift shift;
+    shift.stock = i;
+    shift.spotMove = spotMove;
+    shift.volMove = volMove;
+    ApplyShift(shift, moved);
   }
   return moved;
 }
@@ -166,6 +172,8 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
     const std::string problem = ScramblesProblem(request, static_cast<double>(*request.trials), prefix);
     if (!problem.empty()) return problem;
   }
+  const std::string scenarios = ScenarioSetProblem(request.scenarios, prefix);
+  if (!scenarios.empty()) return scenarios;
   if (request.aligned || request.sobol) return std::string();
   const long long runs = request.replications.value_or(1);
   const long long last = seed + runs - 1;
@@ -219,8 +227,13 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   ValuationOptions options = OptionsFor(request, request.threads > 1 ? &runner : nullptr);
   options.stop = request.stop;
   // The note's own call reports its paths: all of the note's progress, or
-  // the first of the ladder's points.
-  CallProgress progress{&request.progress, ladder ? 1.0 / static_cast<double>(moves.size()) : 1.0};
+  // its share of the valuations with the ladder's points and the scenarios.
+  const double scenarioCount = static_cast<double>(
+      request.scenarios.Empty() ? 0
+                                : ScenarioValuations(request.scenarios, n.NStock, SumOf(n.NVol),
+                                                     static_cast<int>(request.replications.value_or(1))));
+  const double units = 1.0 + (ladder ? static_cast<double>(moves.size() - 1) : 0.0) + scenarioCount;
+  CallProgress progress{&request.progress, 1.0 / units};
   ValuationOptions first = options;
   if (request.progress.fn != nullptr) first.progress = ProgressCallback{&CallProgress::Report, &progress};
   if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
@@ -250,6 +263,17 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   r.eventSettled = std::move(v.outcomeSettled);
   r.couponSettled = std::move(v.couponSettled);
   if (request.convergence) r.convergence = std::move(v.convergence);
+  if (!request.scenarios.Empty()) {
+    ScenarioProgress sp{&request.progress, 1.0 / units, scenarioCount / units};
+    const ScenarioValues values =
+        ValueScenarios(n, r.resultPrice.empty() ? std::nan("") : r.resultPrice[0], request.scenarios, options,
+                       request.progress.fn != nullptr ? &ScenarioProgress::Report : nullptr, &sp);
+    if (values.interrupted) return Stopped();
+    r.scenarios = values.rows;
+    for (ScenarioRow& row : r.scenarios) {
+      if (row.status < 0) row.error = DescribeRejection(n, row.status, row.fault);
+    }
+  }
   if (!ladder) {
     report(1.0);
     return r;
@@ -257,8 +281,6 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   // Every underlying's spot moves by the same fraction; base prices, past
   // fixings and everything else stay. Price only, no trace, on the note's
   // stream and seed.
-  NoteInputs moved = n;
-  moved.CalcFlag = {0, 0};
   for (std::size_t k = 0; k < moves.size(); ++k) {
     const double m = moves[k];
     r.ladderMoves.push_back(m);
@@ -267,12 +289,16 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
       r.ladderStatus.push_back(r.status);
       continue;
     }
-    for (int i = 0; i < n.NStock; ++i) MoveSpot(n, moved, i, m);
+    NoteInputs moved = n;
+    moved.CalcFlag = {0, 0};
+    ScenarioShift shift;
+    shift.spotMove = m;
+    ApplyShift(shift, moved);
     const ValuationResult point = ValueNote(moved.Inputs(), options);
     if (point.status == kValuationInterrupted) return Stopped();
     r.ladderStatus.push_back(point.status);
     r.ladderPrices.push_back(point.status >= 0 ? point.ResultPrice[0] : 0.0);
-    report(static_cast<double>(k + 1) / static_cast<double>(moves.size()));
+    report((1.0 + scenarioCount + static_cast<double>(k)) / units);
   }
   report(1.0);
   return r;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "calls/conventions.h"
+#include "calls/scenarios.h"
 #include "calls/valuation.h"
 #include "termsheet/term_sheet.h"
 
@@ -52,6 +53,9 @@ struct PriceRequest {
   // Running price and error at 1000, 2000, 5000, ... paths: of one run, so
   // not with replications.
   bool convergence = false;
+  // Scenarios of the note (calls/scenarios.h), each priced on the stream,
+  // seed and replications of the note's own valuation.
+  ScenarioSet scenarios;
 };
 
 // Seeds of the default stream: 0 to kMaxDefaultSeed.
@@ -83,7 +87,8 @@ std::string FieldProblem(const RequestField& field, const std::string& given, co
 // The one check of a request: why its compute mode, trials, threads, seed
 // and replications cannot be used, as one sentence without a final stop, or
 // empty when they can (replications run on the seeds from the request's, 0
-// when none, on; convergence is of one run and refused beside them). `prefix` goes before a field's name ("--" for options).
+// when none, on; convergence is of one run and refused beside them), then
+// its scenarios (ScenarioSetProblem). `prefix` goes before a field's name ("--" for options).
 std::string RequestProblem(const PriceRequest& request, const std::string& prefix = "");
 
 // Why the quasi-random stream cannot share `trials` trials among the
@@ -127,6 +132,9 @@ struct NoteResult {
   std::vector<bool> eventSettled;   // per outcome slot (NStrike+2)
   std::vector<bool> couponSettled;  // per coupon
   std::vector<ConvergenceRow> convergence;  // with PriceRequest::convergence
+  // The request's scenarios, in the set's order; a rejected or refused one
+  // has its reason in `error` (a rejection as DescribeRejection words it).
+  std::vector<ScenarioRow> scenarios;
   int replications = 1;             // runs behind every figure
   bool aligned = false;             // the stream and seed asked for
   bool sobol = false;
@@ -147,12 +155,12 @@ inline constexpr double kFewTrials = 1000.0;
 // Applies the request to a copy of the note's inputs.
 NoteInputs WithRequest(const NoteInputs& note, const PriceRequest& request);
 
-// Prices the note and, when asked, its spot ladder, with the request's
-// ladder, threads, progress hook, stream, seed, replications and
+// Prices the note and, when asked, its spot ladder and scenarios, with the
+// request's ladder, scenarios, threads, progress hook, stream, seed, replications and
 // convergence (the inputs already carry its compute mode, trials and
 // trace), through the library's entry ValueNote: the figures come with
 // their standard errors. The ladder's points are priced on the same stream
-// and seed. A rejected note gets its code and a sentence naming the input;
+// and seed, as are the scenarios. A rejected note gets its code and a sentence naming the input;
 // a note whose stop hook said stop gets kValuationInterrupted.
 NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request);
 
