@@ -232,8 +232,10 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
       request.scenarios.Empty() ? 0
                                 : ScenarioValuations(request.scenarios, n.NStock, SumOf(n.NVol),
                                                      static_cast<int>(request.replications.value_or(1))));
-  const double units = 1.0 + (ladder ? static_cast<double>(moves.size() - 1) : 0.0) + scenarioCount;
-  CallProgress progress{&request.progress, 1.0 / units};
+  // The note's own call: the price and, with greeks, their revaluations.
+  const double own = 1.0 + (n.CalcFlag[0] >= 1 ? 7.0 * n.NStock : 0.0) + (n.CalcFlag[0] >= 2 ? 4.0 : 0.0);
+  const double units = own + (ladder ? static_cast<double>(moves.size() - 1) : 0.0) + scenarioCount;
+  CallProgress progress{&request.progress, own / units};
   ValuationOptions first = options;
   if (request.progress.fn != nullptr) first.progress = ProgressCallback{&CallProgress::Report, &progress};
   if (request.convergence) first.checkpoints = ConvergenceCheckpoints(n.NTrials);
@@ -264,7 +266,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   r.couponSettled = std::move(v.couponSettled);
   if (request.convergence) r.convergence = std::move(v.convergence);
   if (!request.scenarios.Empty()) {
-    ScenarioProgress sp{&request.progress, 1.0 / units, scenarioCount / units};
+    ScenarioProgress sp{&request.progress, own / units, scenarioCount / units};
     const ScenarioValues values =
         ValueScenarios(n, r.resultPrice.empty() ? std::nan("") : r.resultPrice[0], request.scenarios, options,
                        request.progress.fn != nullptr ? &ScenarioProgress::Report : nullptr, &sp);
@@ -298,7 +300,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
     if (point.status == kValuationInterrupted) return Stopped();
     r.ladderStatus.push_back(point.status);
     r.ladderPrices.push_back(point.status >= 0 ? point.ResultPrice[0] : 0.0);
-    report((1.0 + scenarioCount + static_cast<double>(k)) / units);
+    report((own + scenarioCount + static_cast<double>(k)) / units);
   }
   report(1.0);
   return r;

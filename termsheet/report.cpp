@@ -352,6 +352,7 @@ Json NoteJson(const NoteReport& r) {
     }
     j["ladder"] = lad;
   }
+  if (!res.scenarios.empty()) j["scenarios"] = ScenariosJson(r);
   return j;
 }
 

@@ -203,4 +203,41 @@ void WriteCsv(std::ostream& out, const std::vector<NoteReport>& notes);
 // when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& s);
 
+// The scenario rows of the reports: the base valuation (scenario "base",
+// the note's price) and then the note's scenarios in the request's order.
+// `underlying` is the name of the one moved, or "all"; `shift` is in
+// `unit` ("percent" of the spot, "vol_points", "bp", "correlation");
+// `volShift` (vol points) belongs to the spot x vol grid and `tenor` (years)
+// to a vega bucket, NaN elsewhere. A vega's `change` is NaN (it is itself a
+// difference); a scenario without figures has NaN figures and its reason.
+struct ScenarioRecord {
+  std::string note;
+  std::string scenario;
+  std::string underlying;
+  double shift = 0.0;
+  std::string unit;
+  double volShift = 0.0;
+  double tenor = 0.0;
+  double value = 0.0, standardError = 0.0, change = 0.0;
+  std::string error;
+};
+std::vector<ScenarioRecord> ScenarioRecords(const NoteReport& r);
+
+// The columns of the scenario CSV, in order.
+inline constexpr std::array<const char*, 11> kScenarioColumns = {
+    "note", "scenario", "underlying", "shift", "shift_unit", "vol_shift", "tenor",
+    "value", "standard_error", "change", "error"};
+
+// The scenario CSV: its header, then the ScenarioRecords of every priced
+// note that has scenarios, a line each (numbers as the tool's CSV writes
+// them, NaN as an empty field).
+void WriteScenarioCsv(std::ostream& out, const std::vector<NoteReport>& notes);
+
+// The note's scenarios as the JSON report writes them (its "scenarios"),
+// or null when it has none.
+Json ScenariosJson(const NoteReport& r);
+
+// The scenarios' section of the text report (nothing when none were asked).
+void WriteScenarioText(std::ostream& out, const NoteReport& r);
+
 }  // namespace morvik

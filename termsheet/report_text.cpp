@@ -5,6 +5,7 @@
 
 #include "calls/layout.h"
 #include "calls/validation.h"
+#include "termsheet/json_text.h"
 #include "termsheet/report.h"
 
 namespace morvik {
@@ -323,7 +324,60 @@ void WriteLadder(std::ostream& out, const NoteReport& r) {
   }
 }
 
+// A scenario's shift as the table shows it: "-20 %", "+25 bp", "+0.1",
+// "-20 %, +2 pt" for a grid point, "1 pt" for a vega.
+std::string ShiftText(const ScenarioRecord& s) {
+  const auto signed_ = [](double v) {
+    std::string t = ShortestDouble(v);
+    if (v > 0.0) t.insert(t.begin(), '+');
+    return t;
+  };
+  if (s.unit == "percent") {
+    std::string t = signed_(s.shift) + " %";
+    if (std::isfinite(s.volShift)) t += ", " + signed_(s.volShift) + " pt";
+    return t;
+  }
+  if (s.unit == "bp") return signed_(s.shift) + " bp";
+  if (s.unit == "vol_points") return ShortestDouble(s.shift) + " pt";
+  return signed_(s.shift);
+}
+
+const char* ScenarioTitle(const std::string& kind) {
+  if (kind == "spot_ladder") return "spot ladder";
+  if (kind == "spot_vol_grid") return "spot x vol";
+  if (kind == "rate_shift") return "rates";
+  if (kind == "dividend_shift") return "dividends";
+  if (kind == "correlation_shift") return "correlation";
+  if (kind == "vega_parallel") return "vega";
+  if (kind == "vega_bucket") return "vega bucket";
+  return "base";
+}
+
 }  // namespace
+
+void WriteScenarioText(std::ostream& out, const NoteReport& r) {
+  const std::vector<ScenarioRecord> records = ScenarioRecords(r);
+  if (records.empty()) return;
+  out << "\nScenarios (on the random numbers of the price; vegas per vol point, both ways)\n";
+  out << "  " << Cell("scenario", 14) << Cell("underlying", 14) << Cell("shift", 14) << Cell("tenor", 8, true)
+      << Cell("value", 17, true) << Cell("std error", 13, true) << Cell("change", 17, true) << "\n";
+  std::vector<std::string> reasons;
+  for (std::size_t k = 1; k < records.size(); ++k) {
+    const ScenarioRecord& s = records[k];
+    const std::string tenor = std::isfinite(s.tenor) ? FixedDecimals(s.tenor, 2) + " y" : "";
+    out << "  " << Cell(ScenarioTitle(s.scenario), 14) << Cell(s.underlying, 14) << Cell(ShiftText(s), 14)
+        << Cell(tenor, 8, true);
+    if (!s.error.empty()) {
+      reasons.push_back(std::string(ScenarioTitle(s.scenario)) + " " + ShiftText(s) + ": " + s.error);
+      out << Cell(std::string("no value (") + std::to_string(reasons.size()) + ")", 17, true) << "\n";
+      continue;
+    }
+    out << Cell(FormatMoney(s.value), 17, true)
+        << Cell(std::isfinite(s.standardError) ? FormatMoney(s.standardError) : "n/a", 13, true)
+        << Cell(std::isfinite(s.change) ? FormatMoney(s.change) : "", 17, true) << "\n";
+  }
+  for (std::size_t k = 0; k < reasons.size(); ++k) WriteWrapped(out, std::string("(") + std::to_string(k + 1) + ") " + reasons[k], 2);
+}
 
 void WriteTextReport(std::ostream& out, const NoteReport& r) {
   const NoteInputs& n = r.note;
@@ -366,6 +420,7 @@ void WriteTextReport(std::ostream& out, const NoteReport& r) {
   WriteGreeks(out, r);
   WriteConvergence(out, n, res.convergence);
   WriteLadder(out, r);
+  WriteScenarioText(out, r);
   WriteEvents(out, r);
 }
 

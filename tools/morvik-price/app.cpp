@@ -17,6 +17,7 @@
 #include "interface/morvik.h"
 #include "tools/morvik-price/output_file.h"
 #include "tools/morvik-price/progress.h"
+#include "tools/morvik-price/scenario_options.h"
 
 namespace morvik {
 namespace {
@@ -63,6 +64,22 @@ streams any whole number. --stream sobol draws scrambled Sobol points through
 a Brownian bridge over each underlying's days: --scrambles R independent
 scramblings (default 16) share the trials equally (R must divide them), and
 every standard error is the spread of their R means.
+
+Scenarios, each priced on the random numbers of the note's own price (same
+stream, seed and replications), so that their differences are steady:
+--spot-ladder STEPS (per cent of the spot, all underlyings together; with
+--ladder-each every underlying alone as well), --vol-grid SPOTS:VOLS (spot
+steps in per cent by local volatility shifts in vol points, floored as vega's),
+--rate-shift BP (every rate curve and the discount curve), --dividend-shift BP
+(dividend yields; a cash dividend moves by BP of the base price, kept between
+0 and the base price), --correlation-shift X (every correlation between
+underlyings, clipped to [-1, 1]; a matrix no longer positive semi-definite is
+refused for that note), --vega-buckets (per underlying the vega of each time
+point of its local volatility grid and of the whole grid; with --replications
+each vega has the spread of its runs as its error). They appear in the text
+report, the JSON and, with --scenario-csv FILE, one CSV row per scenario:
+note, scenario, underlying, shift, shift_unit, vol_shift, tenor (years),
+value, standard_error, change (from the price), error.
 
 Exit status: 0 every note priced (or over, with nothing left to price),
 1 the library rejected a note, 2 a term sheet or an option could not be used.
@@ -214,6 +231,8 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_flag("--convergence", convergence,
                "the running price and its error at 1000, 2000, 5000, ... paths (of one run: not with "
                "--replications or --stream sobol)");
+  ScenarioOptionText scenarioText;
+  AddScenarioOptions(app, scenarioText);
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
@@ -253,6 +272,14 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   request.threads = threads;
   if (!replicationsText.empty()) request.replications = replications;
   request.convergence = convergence;
+  if (problem.empty()) ReadScenarioOptions(scenarioText, request.scenarios, problem);
+  if (problem.empty() && !scenarioText.csv.empty() && request.scenarios.Empty()) {
+    problem = "--scenario-csv needs a scenario (--spot-ladder, --vol-grid, --rate-shift, --dividend-shift, "
+              "--correlation-shift or --vega-buckets)";
+  }
+  if (problem.empty() && !scenarioText.csv.empty() && scenarioText.csv == csv) {
+    problem = "--scenario-csv and --csv name the same file";
+  }
   if (problem.empty()) problem = RequestProblem(request, "--");
   if (!problem.empty()) {
     err << "morvik-price: " << problem << ".\n";
@@ -280,7 +307,9 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
 
   // Checked, and its temporary file made, before anything is priced.
   OutputFile csvFile;
-  if (!csv.empty() && !csvFile.Open(csv, files, problem)) {
+  OutputFile scenarioFile;
+  if ((!csv.empty() && !csvFile.Open(csv, files, problem)) ||
+      (!scenarioText.csv.empty() && !scenarioFile.Open(scenarioText.csv, files, problem))) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
@@ -309,12 +338,24 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
       WriteTextReport(out, r);
       first = false;
     }
+    for (const ScenarioRow& row : r.result.scenarios) {
+      if (row.error.empty()) continue;
+      err << r.file << ": scenario " << ScenarioKindName(row.kind) << " " << row.shift << ": " << row.error << "\n";
+      if (status == kExitPriced) status = kExitRejected;
+    }
     if (r.priced && r.note.CalcFlag[1] == 1) err << r.file << ": trace written under ZUN_Module_Log/ZUNP_MorvikMC/\n";
   }
   if (json) out << JsonReport(reports);
   if (!csv.empty()) {
     WriteCsv(csvFile.Stream(), reports);
     if (!csvFile.Commit(problem)) {
+      err << "morvik-price: " << problem << ".\n";
+      status = kExitUnusable;
+    }
+  }
+  if (!scenarioText.csv.empty()) {
+    WriteScenarioCsv(scenarioFile.Stream(), reports);
+    if (!scenarioFile.Commit(problem)) {
       err << "morvik-price: " << problem << ".\n";
       status = kExitUnusable;
     }

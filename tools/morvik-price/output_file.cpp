@@ -18,8 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The first bytes of a CSV this tool (or the book runner) writes.
+// The first bytes of a CSV this tool (or the book runner) writes: the
+// results, or the scenarios (no longer than the first).
 constexpr char kCsvStart[] = "note,pricing_date,";
+constexpr char kScenarioCsvStart[] = "note,scenario,";
+static_assert(sizeof kScenarioCsvStart <= sizeof kCsvStart);
 
 // Temporary files a signal must remove: names owned by their OutputFile,
 // which clears its slot before it frees the name.
@@ -83,7 +86,8 @@ bool ReplaceableText(const std::string& path) {
     got += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  return got == 0 || (got == sizeof head && std::memcmp(head, kCsvStart, sizeof head) == 0);
+  return got == 0 || (got == sizeof head && std::memcmp(head, kCsvStart, sizeof head) == 0) ||
+         (got >= sizeof kScenarioCsvStart - 1 && std::memcmp(head, kScenarioCsvStart, sizeof kScenarioCsvStart - 1) == 0);
 }
 
 }  // namespace

@@ -107,12 +107,15 @@ constexpr double kSecondsPerStockDay = 60e-9;
 
 // Valuations of one call: the price, and for the greeks two spot bumps,
 // three for gamma and two volatility bumps per stock, then theta and rho;
-// the ladder's six moved points.
-double Valuations(const NoteInputs& n, bool ladder) {
+// the ladder's six moved points; the scenarios' valuations (of each run).
+double Valuations(const NoteInputs& n, const PriceRequest& request) {
   double v = 1.0;
   if (n.CalcFlag[0] >= 1) v += 7.0 * n.NStock;
   if (n.CalcFlag[0] >= 2) v += 4.0;
-  if (ladder) v += 6.0;
+  if (request.ladder) v += 6.0;
+  long long tenors = 0;
+  for (const int t : n.NVol) tenors += t > 0 ? t : 0;
+  if (!request.scenarios.Empty()) v += static_cast<double>(ScenarioValuations(request.scenarios, n.NStock, tenors, 1));
   return v;
 }
 
@@ -122,7 +125,7 @@ double BoundSeconds(const NoteInputs& n, const PriceRequest& request) {
   if (n.NStrike < 1 || n.DatesInfo.empty()) return 0.0;
   const double days = std::max(1, CdrDDiff(n.PriceDate, n.DatesInfo[static_cast<std::size_t>(n.NStrike) - 1]));
   const double runs = static_cast<double>(request.replications.value_or(1));
-  return n.NTrials * runs * days * n.NStock * Valuations(n, request.ladder) * kSecondsPerStockDay;
+  return n.NTrials * runs * days * n.NStock * Valuations(n, request) * kSecondsPerStockDay;
 }
 
 std::string FormatDuration(double seconds) {
