@@ -217,11 +217,21 @@ bool ScenarioSet::Empty() const {
          dividendShifts.empty() && correlationShifts.empty() && !vegaBuckets;
 }
 
-std::string ScenarioSetProblem(const ScenarioSet& set, const std::string& prefix) {
+std::string ScenarioSetProblem(const ScenarioSet& set, const std::string& given) {
+  // Options are named with hyphens, keywords (no prefix) with underscores.
+  struct Prefix {
+    std::string text;
+    std::string operator+(const char* name) const {
+      std::string s = text + name;
+      if (text.empty())
+        for (char& c : s) c = c == '-' ? '_' : c;
+      return s;
+    }
+  } prefix{given};
   std::string p;
-  if (set.ladderEach && set.spotLadder.empty()) return prefix + "ladder-each needs " + prefix + "spot-ladder";
+  if (set.ladderEach && set.spotLadder.empty()) return prefix + "ladder-each" + " needs " + (prefix + "spot-ladder");
   if (set.gridSpots.empty() != set.gridVols.empty()) {
-    return prefix + "vol-grid needs both its spot steps and its vol shifts (SPOTS:VOLS)";
+    return prefix + "vol-grid needs both its spot steps and its vol shifts" + (given.empty() ? "" : " (SPOTS:VOLS)");
   }
   if (p.empty()) p = ListProblem(set.spotLadder, prefix + "spot-ladder", -100.0, 1000.0, true, " %");
   if (p.empty()) p = ListProblem(set.gridSpots, prefix + "vol-grid", -100.0, 1000.0, true, " % (spot)");

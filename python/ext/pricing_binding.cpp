@@ -20,17 +20,39 @@
 #include "interrupt.h"
 #include "termsheet/json_text.h"
 #include "termsheet/pricing.h"
+#include "calls/scenarios.h"
 
 namespace morvik::python {
 namespace {
+
+// A scenario set from the package's dict (keys as morvik.Scenarios' fields;
+// a missing key asks for nothing). Ranges are the set's own check.
+ScenarioSet ScenariosOf(const py::dict& d) {
+  const auto list = [&](const char* key) {
+    return d.contains(key) ? d[key].cast<std::vector<double>>() : std::vector<double>();
+  };
+  const auto flag = [&](const char* key) { return d.contains(key) && d[key].cast<bool>(); };
+  ScenarioSet set;
+  set.spotLadder = list("spot_ladder");
+  set.ladderEach = flag("ladder_each");
+  set.gridSpots = list("grid_spots");
+  set.gridVols = list("grid_vols");
+  set.rateShifts = list("rate_shift");
+  set.dividendShifts = list("dividend_shift");
+  set.correlationShifts = list("correlation_shift");
+  set.vegaBuckets = flag("vega_buckets");
+  return set;
+}
 
 // What the package asks for on top of the term sheet, as the command line's
 // options set it (--greeks/--full, --trials, --ladder, --log, --threads,
 // --seed, --stream, --replications, --convergence), checked by the same rule.
 PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
                      std::optional<long long> seed, bool aligned, std::optional<long long> replications,
-                     bool convergence, bool sobol = false, long long scrambles = 16) {
+                     bool convergence, bool sobol = false, long long scrambles = 16,
+                     const std::optional<py::dict>& scenarios = std::nullopt) {
   PriceRequest request;
+  if (scenarios) request.scenarios = ScenariosOf(*scenarios);
   request.compute = compute;
   request.trials = trials;
   request.threads = threads;
@@ -87,19 +109,20 @@ void BindPricing(py::module_& m) {
       "price",
       [](const Note& note, int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
          std::optional<long long> seed, bool aligned, std::optional<long long> replications, bool convergence,
-         bool sobol, long long scrambles) {
+         bool sobol, long long scrambles, const std::optional<py::dict>& scenarios) {
         return PriceInterruptibly(note, Request(compute, trials, threads, ladder, log, seed, aligned, replications,
-                                                convergence, sobol, scrambles));
+                                                convergence, sobol, scrambles, scenarios));
       },
       py::arg("note"), py::arg("compute"), py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("ladder") = false,
       py::arg("log") = false, py::arg("seed") = py::none(), py::arg("aligned") = false,
       py::arg("replications") = py::none(), py::arg("convergence") = false, py::arg("sobol") = false,
-      py::arg("scrambles") = 16,
+      py::arg("scrambles") = 16, py::arg("scenarios") = py::none(),
       "The note priced as morvik-price prices it, as a Report.\n"
       "compute: -1 the term sheet's, 1 greeks, 2 full; trials: None the term sheet's; seed: None for the\n"
       "stream's own; aligned: the path-addressed stream; sobol: scrambled Sobol points through a Brownian\n"
       "bridge in `scrambles` scramblings sharing the trials; replications: 2 to 64 runs on consecutive seeds\n"
-      "(None: one run); convergence: the running price at 1000, 2000, 5000, ... paths (one run only).");
+      "(None: one run); convergence: the running price at 1000, 2000, 5000, ... paths (one run only);\n"
+      "scenarios: a dict of morvik.Scenarios' fields, each scenario priced on the note's stream and seed.");
 }
 
 void BindFullCall(py::module_& m) {

@@ -299,6 +299,20 @@ void BindReport(py::module_& m) {
             return py::make_tuple(Array(res.ladderMoves), Array(prices), Array(res.ladderStatus));
           },
           "(moves, prices, statuses) of the spot ladder (a rejected point's price NaN), or None")
+      .def(
+          "scenario_rows",
+          [](const NoteReport& r) {
+            py::list rows;
+            const auto number = [](double v) { return std::isnan(v) ? py::object(py::none()) : py::object(py::float_(v)); };
+            for (const ScenarioRecord& s : ScenarioRecords(r)) {
+              rows.append(py::make_tuple(Text(s.note), s.scenario, Text(s.underlying), s.shift,
+                                         s.unit.empty() ? py::object(py::none()) : py::object(py::str(s.unit)),
+                                         number(s.volShift), number(s.tenor), s.value, s.standardError, s.change,
+                                         s.error.empty() ? py::object(py::none()) : py::object(Text(s.error))));
+            }
+            return rows;
+          },
+          "The note's scenarios as tuples in SCENARIO_COLUMNS order (the base first; none without scenarios)")
       .def("to_json", [](const NoteReport& r) { return Text(JsonReport({r})); },
            "The JSON document of morvik-price --json for this note")
       .def(
@@ -321,6 +335,9 @@ void BindReport(py::module_& m) {
           py::arg("error") = py::none(),
           "The note's rows of morvik-price --csv as tuples in TABLE_COLUMNS order, `error` in the last column");
 
+  py::list scenarioColumns;
+  for (const char* c : kScenarioColumns) scenarioColumns.append(c);
+  m.attr("SCENARIO_COLUMNS") = py::tuple(scenarioColumns);
   m.def(
       "failed_rows",
       [](const std::string& label, const std::string& error) {

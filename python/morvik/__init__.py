@@ -18,6 +18,10 @@ a price here is the tool's price, bit for bit.
   volatility, as frames and figures;
 - ``price``, ``Valuation``: a note priced, as frames, JSON and figures;
 - ``ladder``, ``grid``, ``convergence``, ``moved``: scenarios;
+  ``run_scenarios``, ``Scenarios``: the desk's scenarios (spot ladders, spot x
+  vol grids, rate, dividend and correlation shifts, bucketed vega) on the
+  random numbers of the note's price, as one tidy frame
+  (``price(note, scenarios=...)`` too);
 - ``capi.calc_morvik_mc``: the full export on numpy arrays; ``library_path``:
   the shared library;
 - ``TermSheetError``, ``PricingError``: what can go wrong;
@@ -35,12 +39,13 @@ from .calibration import Calibration, calibrate
 from .capi import library_path
 from .errors import MorvikError, PricingError, TermSheetError
 from .note import Note, load, loads
-from .scenarios import LADDER_MOVES, VOL_MOVES, convergence, grid, ladder, moved
+from .scenario_set import Scenarios
+from .scenarios import LADDER_MOVES, VOL_MOVES, convergence, grid, ladder, moved, run_scenarios
 from .valuation import Valuation, price
 
 __all__ = ["Calibration", "Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES",
-           "VOL_MOVES", "calibrate", "capi", "convergence", "grid", "ladder", "library_path", "load", "loads", "moved",
-           "plots", "price", "units"]
+           "VOL_MOVES", "Scenarios", "calibrate", "capi", "convergence", "grid", "ladder", "library_path", "load",
+           "loads", "moved", "plots", "price", "run_scenarios", "units"]
 
 
 def __getattr__(name: str) -> _ModuleType:

@@ -160,6 +160,12 @@ class Note(_morvik.Note):
         their local volatility shifted by ``vol_move``, price only."""
         return Note(self._scenario(float(spot_move), float(vol_move), list(stocks)), self._text())
 
+    def scenarios(self, scenarios: Any = None, **options: Any) -> Any:
+        """The note's scenarios as a tidy frame: ``morvik.run_scenarios(self,
+        ...)`` (a ``Scenarios`` or its fields, and the pricing options)."""
+        from .scenarios import run_scenarios  # scenarios.py imports this module
+        return run_scenarios(self, scenarios, **options)
+
     def expanded(self) -> Dict[str, Any]:
         """The term sheet in its explicit form (every date and value written
         out, the past worked out), as a dict; it prices as the note."""

@@ -1,12 +1,17 @@
 """Scenarios: the note priced again with its spots or its local volatility
 grids moved (the spot ladder, a spot x vol grid) or with more and more
 trials (convergence). Each scenario is a copy of the note whose call arrays
-the library changed, priced through the same call as ``price``, price only."""
+the library changed, priced through the same call as ``price``, price only.
+
+``run_scenarios`` prices the scenarios a desk runs (``Scenarios``: spot
+ladders per underlying and together, spot x vol grids, rate, dividend and
+correlation shifts, bucketed vega) in one call of the library, every one on
+the random numbers of the note's own price, and returns a tidy frame."""
 
 from __future__ import annotations
 
 from concurrent.futures import ThreadPoolExecutor
-from typing import Callable, List, Optional, Sequence, Tuple, TypeVar, Union
+from typing import Any, Callable, List, Optional, Sequence, Tuple, TypeVar, Union
 
 import numpy as np
 import pandas as pd
@@ -14,6 +19,7 @@ import pandas as pd
 from . import _morvik
 from .errors import PricingError
 from .note import Note, NoteLike, as_note
+from .scenario_set import Scenarios
 from .valuation import _ladder_frame, price
 
 T = TypeVar("T")
@@ -116,3 +122,30 @@ def convergence(note: NoteLike, trials: int = 50000, seed: Optional[int] = None,
     the same whatever its length, so each point is what a run of n trials
     gives, bit for bit. Index ``trials``; columns ``price``, ``std_error``."""
     return price(note, trials=trials, seed=seed, stream=stream, convergence=True).convergence
+
+
+def run_scenarios(note: NoteLike, scenarios: Optional[Scenarios] = None, *, trials: Optional[int] = None,
+                  seed: Optional[int] = None, stream: str = "default", replications: Optional[int] = None,
+                  threads: int = 1, **fields: Any) -> pd.DataFrame:
+    """The scenarios of ``note`` as a tidy frame (see
+    ``morvik.scenario_set.scenario_frame``): the base price first, then one
+    row per scenario, each priced on the stream, seed and replications of
+    the base (so a zero shift gives the base price bit for bit and the
+    differences are steady). ``scenarios`` is a ``Scenarios``, or its fields
+    are given as keywords: ``run_scenarios(note, spot_ladder=[-10, 0, 10],
+    vega_buckets=True)``. ``trials``, ``seed``, ``stream``,
+    ``replications`` and ``threads`` are ``morvik.price``'s; with
+    ``replications`` every vega has the spread of its runs as its error.
+    Raises ``PricingError`` when the library rejects the note itself."""
+    if scenarios is None:
+        scenarios = Scenarios(**fields)
+    elif fields:
+        raise TypeError("give a Scenarios or its fields as keywords, not both")
+    if not scenarios:
+        raise ValueError("no scenario asked for: give spot_ladder, vol_grid, rate_shift, dividend_shift, "
+                         "correlation_shift or vega_buckets")
+    frame = price(note, trials=trials, seed=seed, stream=stream, replications=replications, threads=threads,
+                  scenarios=scenarios).scenarios
+    if frame is None:  # not reached: a priced note with scenarios has its rows
+        raise RuntimeError("the library returned no scenario rows")
+    return frame

@@ -15,6 +15,7 @@ from . import _morvik
 from .errors import PricingError
 from .frames import GreeksFrame
 from .note import Note, NoteLike, as_note, html_table
+from .scenario_set import Scenarios, scenario_frame
 from .units import CASH_FLOW_UNITS, FLOW_UNITS, GREEK_UNITS, units
 
 _STREAMS = ("default", "aligned", "sobol")
@@ -56,7 +57,7 @@ def _int(value: Any) -> Optional[int]:
 def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, full: bool = False,
           seed: Optional[int] = None, stream: str = "default", threads: int = 1, ladder: bool = False,
           log: bool = False, replications: Optional[int] = None, convergence: bool = False,
-          scrambles: Optional[int] = None) -> "Valuation":
+          scrambles: Optional[int] = None, scenarios: Optional[Scenarios] = None) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
@@ -80,14 +81,21 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
     - ``convergence``: the running price and its error at 1000, 2000, 5000,
       ... paths of the same run, in ``Valuation.convergence``;
     - ``ladder``: the tool's spot ladder (``--ladder``), in ``Valuation.ladder``;
-    - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``).
+    - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``);
+    - ``scenarios``: a ``morvik.Scenarios`` (spot ladders, spot x vol grids,
+      rate, dividend and correlation shifts, bucketed vega), each priced on
+      the stream, seed and replications of this price, in
+      ``Valuation.scenarios``.
 
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles)
     note = as_note(note)
-    report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
+    if scenarios is not None and not isinstance(scenarios, Scenarios):
+        raise TypeError(f"scenarios is a morvik.Scenarios, not {type(scenarios).__name__}")
+    wanted = scenarios.request() if scenarios else None
+    report = _morvik.price(note, ladder=bool(ladder), log=bool(log), scenarios=wanted, **request)
     if report.error is not None:
         raise PricingError(report.file, report.status, report.error)
     return Valuation(note, report)
@@ -140,7 +148,8 @@ class Valuation:
       errors (None when not asked); ``theta``, ``rho`` and their
       ``theta_std_error``, ``rho_std_error`` (None unless ``full``);
     - ``breakdown``, ``life_cycle``, ``warnings``, ``state``, ``status``;
-      ``ladder`` (the tool's spot ladder when asked), ``convergence`` (when
+      ``ladder`` (the tool's spot ladder when asked), ``scenarios`` (the
+      frame of ``morvik.run_scenarios`` when asked), ``convergence`` (when
       asked: price and standard error by paths, plotted by
       ``frame.morvik.plot()``).
 
@@ -174,6 +183,8 @@ class Valuation:
         self.cash_flows = _cash_flow_frame(report.cash_flows(), note.currency)
         self.greeks = self._greeks(report, note.currency)
         self.ladder = self._ladder(report)
+        rows = report.scenario_rows()
+        self.scenarios = scenario_frame(rows, note.currency) if rows else None
 
     @staticmethod
     def _greeks(report: _morvik.Report, currency: str) -> Optional[pd.DataFrame]:
