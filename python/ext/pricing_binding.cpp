@@ -98,12 +98,14 @@ void BindPricing(py::module_& m) {
   m.def(
       "check_request",
       [](int compute, std::optional<long long> trials, long long threads, std::optional<long long> seed, bool aligned,
-         std::optional<long long> replications, bool sobol, long long scrambles) {
-        Request(compute, trials, threads, false, false, seed, aligned, replications, false, sobol, scrambles);
+         std::optional<long long> replications, bool sobol, long long scrambles,
+         const std::optional<py::dict>& scenarios) {
+        Request(compute, trials, threads, false, false, seed, aligned, replications, false, sobol, scrambles,
+                scenarios);
       },
       py::arg("compute") = -1, py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("seed") = py::none(),
       py::arg("aligned") = false, py::arg("replications") = py::none(), py::arg("sobol") = false,
-      py::arg("scrambles") = 16,
+      py::arg("scrambles") = 16, py::arg("scenarios") = py::none(),
       "Raises ValueError with the library's sentence when the request cannot be used (the check of price)");
   m.def(
       "price",

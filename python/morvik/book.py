@@ -16,6 +16,8 @@ from __future__ import annotations
 
 import argparse
 import ast
+import csv
+import io
 import json
 import logging
 import math
@@ -35,10 +37,11 @@ from distributed import Client, LocalCluster, Nanny, as_completed
 from distributed.scheduler import KilledWorker
 
 from . import _morvik
-from .book_task import COLUMNS, Row, error_rows, note_request, value_note
+from .book_task import COLUMNS, Row, error_rows, note_request, value_note_and_scenarios
 from .errors import TermSheetError
 from .frames import BookTable
 from .note import Note, dict_text, load
+from .scenario_set import Scenarios, scenario_frame
 
 # The table's columns: the rows' (book_task.COLUMNS), the standard error
 # spelt as everywhere in the package (the CSV file keeps the tool's header).
@@ -306,13 +309,38 @@ def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] 
     In a script, call it under ``if __name__ == "__main__":``: the local
     cluster's worker processes import the script again. Without the guard
     it raises RuntimeError naming the line, before any worker starts."""
-    options = {"trials": trials, "greeks": bool(greeks), "full": bool(full)}
-    request = note_request(options)
-    _morvik.check_request(request["compute"], request["trials"])  # a wrong option raises before any work
+    table, _ = _value_book(notes, client, {"trials": trials, "greeks": bool(greeks), "full": bool(full)},
+                           workers, scheduler, progress, dashboard)
+    return table
+
+
+def book_scenarios(notes: Union[Source, Sequence[Source]], scenarios: Scenarios, client: Optional[Client] = None, *,
+                   greeks: bool = False, full: bool = False, trials: Optional[int] = None,
+                   workers: Optional[int] = None, scheduler: Optional[str] = None, progress: Optional[bool] = None,
+                   dashboard: bool = False) -> Tuple[pd.DataFrame, pd.DataFrame]:
+    """Values a book as ``price_book`` does and, in each note's own task and
+    on its random numbers, the note's ``scenarios`` (a ``morvik.Scenarios``).
+    Returns ``(table, scenarios)``: ``price_book``'s table, and the tidy
+    frame of every note's scenarios one after the other (as
+    ``morvik.run_scenarios`` gives them, keyed by the ``note`` column; the
+    base price first). A note that could not be valued has no scenario rows
+    (its table row says why); a scenario the library refused has its
+    ``error``."""
+    if not isinstance(scenarios, Scenarios) or not scenarios:
+        raise ValueError("book_scenarios needs a morvik.Scenarios that asks for at least one scenario")
+    options = {"trials": trials, "greeks": bool(greeks), "full": bool(full), "scenarios": scenarios.request()}
+    return _value_book(notes, client, options, workers, scheduler, progress, dashboard)
+
+
+def _value_book(notes: Union[Source, Sequence[Source]], client: Optional[Client], options: Dict[str, Any],
+                workers: Optional[int], scheduler: Optional[str], progress: Optional[bool],
+                dashboard: bool) -> Tuple[pd.DataFrame, pd.DataFrame]:
+    """The table and the scenario frame of a book, one task per note."""
     if dashboard and (client is not None or scheduler):
         raise ValueError("dashboard is for the local cluster; a running cluster serves its own")
     entries = book_entries(notes)
     results: List[Optional[List[Row]]] = [None] * len(entries)
+    scenario_rows: List[List[Row]] = [[] for _ in entries]
     for k, (label, text, error) in enumerate(entries):
         if error is not None:
             results[k] = error_rows(label, error)
@@ -329,15 +357,15 @@ def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] 
         # One graph for the whole book: the scheduler sees every note at once
         # and hands them out in this order.
         token = uuid.uuid4().hex
-        submitted = client.map(value_note, [entries[k][0] for k in todo], [entries[k][1] for k in todo],
-                               options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES)
+        submitted = client.map(value_note_and_scenarios, [entries[k][0] for k in todo],
+                               [entries[k][1] for k in todo], options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES)
         futures = dict(zip(submitted, todo))
         for future in as_completed(futures):
             k = futures[future]
             try:
                 # A result lost with its worker before it was fetched is
                 # computed again: result() waits for it.
-                results[k] = future.result()
+                results[k], scenario_rows[k] = future.result()
             except Exception as e:  # noqa: BLE001 -- the note's workers died, or it was cancelled
                 results[k] = error_rows(entries[k][0], _lost_error(entries[k][0], e))
             if bar:
@@ -350,7 +378,8 @@ def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] 
             client.cancel(unfinished)
         if owned is not None:
             close_client(owned)
-    return _frame([row for rows in results for row in rows or []])
+    table = _frame([row for rows in results for row in rows or []])
+    return table, scenario_frame([row for rows in scenario_rows for row in rows])
 
 
 def close_client(client: Client) -> None:
@@ -439,7 +468,33 @@ def write_table(frame: pd.DataFrame, path: str) -> None:
     kind = os.path.splitext(path)[1].lower()
     if kind not in (".csv", ".json"):
         raise ValueError(f"the table is written as .csv or .json, not {path!r}")
-    text = _csv_text(frame) if kind == ".csv" else _json_text(frame)
+    _replace_file(path, _csv_text(frame) if kind == ".csv" else _json_text(frame))
+
+
+def write_scenarios(frame: pd.DataFrame, path: str) -> None:
+    """Writes a scenario frame (``book_scenarios``, ``run_scenarios``) to
+    ``path`` as ``write_table`` writes a table: CSV (``.csv``, the header of
+    ``morvik-price --scenario-csv``, numbers in the shortest form that reads
+    back to the same double, missing values empty) or JSON (``.json``, a
+    list of rows, missing values null), replacing the file in one step."""
+    kind = os.path.splitext(path)[1].lower()
+    if kind not in (".csv", ".json"):
+        raise ValueError(f"the scenarios are written as .csv or .json, not {path!r}")
+    records = [[None if _missing(v) else v for v in values] for values in frame.astype(object).itertuples(index=False)]
+    if kind == ".json":
+        rows = [dict(zip(_morvik.SCENARIO_COLUMNS, r)) for r in records]
+        _replace_file(path, json.dumps(rows, indent=1, ensure_ascii=False, allow_nan=False) + "\n")
+        return
+    out = io.StringIO()
+    writer = csv.writer(out, lineterminator="\n")
+    writer.writerow(_morvik.SCENARIO_COLUMNS)  # the file's header is the tool's
+    for r in records:
+        writer.writerow(["" if v is None else shortest(v) if isinstance(v, float) else v for v in r])
+    _replace_file(path, out.getvalue())
+
+
+def _replace_file(path: str, text: str) -> None:
+    """``text`` to a temporary file beside ``path``, then put in its place."""
     folder = os.path.dirname(os.path.abspath(path))
     fd, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".", suffix=".tmp")
     try:
@@ -475,7 +530,47 @@ def _parser() -> argparse.ArgumentParser:
                    "instead of starting a local one")
     p.add_argument("--dashboard", action="store_true",
                    help=f"the local cluster serves Dask's dashboard on {DASHBOARD_ADDRESS} (default: none)")
+    _scenario_arguments(p)
     return p
+
+
+def _numbers(text: str) -> Tuple[float, ...]:
+    """"a,b,c" as numbers (argparse turns a ValueError into its message)."""
+    return tuple(float(item) for item in text.split(","))
+
+
+def _scenario_arguments(p: argparse.ArgumentParser) -> None:
+    """The scenario options, as morvik-price has them."""
+    g = p.add_argument_group("scenarios (each note's, in its task, on its random numbers; as morvik-price's)")
+    g.add_argument("--spot-ladder", type=_numbers, metavar="STEPS", help="spot steps in per cent, all underlyings")
+    g.add_argument("--ladder-each", action="store_true", help="the ladder of each underlying alone as well")
+    g.add_argument("--vol-grid", metavar="SPOTS:VOLS", help="spot steps (per cent) by vol shifts (vol points)")
+    g.add_argument("--rate-shift", type=_numbers, metavar="BP", help="parallel rate shifts in basis points")
+    g.add_argument("--dividend-shift", type=_numbers, metavar="BP", help="dividend yield shifts in basis points")
+    g.add_argument("--correlation-shift", type=_numbers, metavar="X", help="shifts of every correlation")
+    g.add_argument("--vega-buckets", action="store_true", help="vega per time point of each local volatility grid")
+    g.add_argument("--scenario-out", metavar="FILE", help="the scenarios: FILE.csv or FILE.json (written atomically)")
+
+
+def _scenarios(parser: argparse.ArgumentParser, args: argparse.Namespace) -> Optional[Scenarios]:
+    """The scenarios the options ask for (None for none); a wrong option is
+    the parser's error."""
+    grid = None
+    if args.vol_grid is not None:
+        try:
+            spots, vols = args.vol_grid.split(":")
+            grid = (_numbers(spots), _numbers(vols))
+        except ValueError:
+            parser.error(f"--vol-grid takes spot steps and vol shifts separated by a colon (-10,0,10:-2,0,2), "
+                         f"not {args.vol_grid!r}")
+    wanted = Scenarios(spot_ladder=args.spot_ladder or (), ladder_each=args.ladder_each, vol_grid=grid,
+                       rate_shift=args.rate_shift or (), dividend_shift=args.dividend_shift or (),
+                       correlation_shift=args.correlation_shift or (), vega_buckets=args.vega_buckets)
+    if bool(wanted) != bool(args.scenario_out):
+        parser.error("the scenario options and --scenario-out FILE go together")
+    if args.scenario_out and os.path.splitext(args.scenario_out)[1].lower() not in (".csv", ".json"):
+        parser.error(f"--scenario-out names a .csv or .json file, not {args.scenario_out!r}")
+    return wanted if wanted else None
 
 
 def main(argv: Optional[Sequence[str]] = None) -> int:
@@ -495,15 +590,23 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     out = os.path.realpath(args.out)
     if any(isinstance(p, str) and os.path.realpath(p) == out for p in _sources(args.paths)):
         parser.error(f"--out {args.out} is one of the book's term sheets")
+    wanted = _scenarios(parser, args)
     try:
         check_writable(args.out)  # before the book is priced, not after
+        if wanted is not None:
+            check_writable(args.scenario_out)
     except OSError as e:
         print(f"morvik book: {e}", file=sys.stderr)
         return 2
     start = time.monotonic()
     try:
-        frame = price_book(args.paths, greeks=args.greeks, full=args.full, trials=args.trials,
-                           workers=args.workers, scheduler=args.scheduler, dashboard=args.dashboard)
+        if wanted is None:
+            frame = price_book(args.paths, greeks=args.greeks, full=args.full, trials=args.trials,
+                               workers=args.workers, scheduler=args.scheduler, dashboard=args.dashboard)
+        else:
+            frame, scenario_table = book_scenarios(args.paths, wanted, greeks=args.greeks, full=args.full,
+                                                   trials=args.trials, workers=args.workers,
+                                                   scheduler=args.scheduler, dashboard=args.dashboard)
     except ValueError as e:
         parser.error(str(e))
     except OSError as e:  # the scheduler cannot be reached
@@ -515,12 +618,20 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     failed = frame["error"].dropna()
     for error in failed:
         print(error, file=sys.stderr)
+    refused = 0
     try:
         write_table(frame, args.out)
+        if wanted is not None:
+            for row in scenario_table.itertuples(index=False):
+                if row.error is not None:
+                    refused += 1
+                    print(f"{row.note}: scenario {row.scenario} {row.shift:g}: {row.error}", file=sys.stderr)
+            write_scenarios(scenario_table, args.scenario_out)
     except OSError as e:  # the folder changed while the book was priced
-        print(f"morvik book: cannot write {args.out}: {e.strerror or e}", file=sys.stderr)
+        print(f"morvik book: cannot write {e.filename or args.out}: {e.strerror or e}", file=sys.stderr)
         return 2
     notes = int((frame["quantity"] == "status").sum())
-    print(f"morvik book: {notes} notes, {notes - len(failed)} valued, {len(failed)} failed; "
+    refusals = f", {refused} scenarios refused" if refused else ""
+    print(f"morvik book: {notes} notes, {notes - len(failed)} valued, {len(failed)} failed{refusals}; "
           f"{args.out} written in {_clock(time.monotonic() - start)}", file=sys.stderr)
-    return 1 if len(failed) else 0
+    return 1 if len(failed) or refused else 0

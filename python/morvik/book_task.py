@@ -43,14 +43,22 @@ def value_note(label: str, text: str, options: Dict[str, Any]) -> List[Row]:
     note that cannot be read or that the library rejects gives its error
     row (a rejected note's status row carries the library's code); nothing
     is raised for the note itself."""
+    return value_note_and_scenarios(label, text, options)[0]
+
+
+def value_note_and_scenarios(label: str, text: str, options: Dict[str, Any]) -> Tuple[List[Row], List[Row]]:
+    """``value_note``'s rows, and the rows of the note's scenarios when
+    ``options["scenarios"]`` asks for some (a ``Scenarios.request()``): the
+    library prices them in the same call as the note, on the note's random
+    numbers. A note that could not be valued has no scenario rows."""
     try:
         note = loads(text, label)
     except TermSheetError as e:
-        return error_rows(label, str(e))
+        return error_rows(label, str(e)), []
     request = note_request(options)
-    report = _morvik.price(note, request["compute"], request["trials"])
+    report = _morvik.price(note, request["compute"], request["trials"], scenarios=options.get("scenarios"))
     if report.error is not None:
         rows = report.table_rows(str(PricingError(label, report.status, report.error)))
     else:
         rows = report.table_rows()
-    return [(*row, note.currency) for row in rows]
+    return [(*row, note.currency) for row in rows], report.scenario_rows()
