@@ -280,3 +280,22 @@ def test_a_book_with_an_option_out_of_range_raises_before_any_work():
     for bad in (0, 10**10):
         with pytest.raises(ValueError, match="trials takes a whole number from 1"):
             book.price_book([STEPDOWN], trials=bad)
+
+
+def test_a_books_scenarios_are_each_notes_own_run(client, tmp_path):
+    paths = _copies(str(tmp_path), STEPDOWN, 2, 300) + [str(tmp_path / "missing.json")]
+    wanted = morvik.Scenarios(spot_ladder=[-10, 0, 10], rate_shift=[25])
+    table, scenarios = book.book_scenarios(paths, wanted, client)
+    assert table.equals(book.price_book(paths, client))
+    expected = pd.concat([morvik.run_scenarios(p, wanted) for p in paths[:2]], ignore_index=True)
+    assert_frame_equal(scenarios, expected)  # bit for bit, one note per task; the missing note has none
+    out, kept = str(tmp_path / "book.csv"), str(tmp_path / "scenarios.csv")
+    done = subprocess.run([sys.executable, "-m", "morvik", "book", *paths[:2], "--out", out, "--spot-ladder=-10,0,10",
+                           "--rate-shift", "25", "--scenario-out", kept, "--scheduler", client.scheduler.address],
+                          cwd=ROOT, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    loaded = pd.read_csv(kept, float_precision="round_trip")
+    assert np.array_equal(loaded["value"].to_numpy(), expected["value"].to_numpy())
+    with pytest.raises(SystemExit) as exited:
+        book.main([paths[0], "--out", out, "--spot-ladder", "1"])  # the scenarios need their file
+    assert exited.value.code == 2
