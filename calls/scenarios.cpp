@@ -22,9 +22,17 @@ const BumpRow& VegaRow() {
   return kStockRows[0];  // not reached: the table has its vega row
 }
 
+// Numbers in messages go through a stream: std::to_string would leave a
+// symbol of the standard library among the shared library's exports.
 std::string Number(double v) {
   std::ostringstream s;
   s << v;
+  return s.str();
+}
+
+std::string Count(long long n) {
+  std::ostringstream s;
+  s << n;
   return s.str();
 }
 
@@ -33,8 +41,8 @@ double Clip(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi 
 std::string ListProblem(const std::vector<double>& steps, const std::string& name, double lo, double hi,
                         bool openLow, const char* unit) {
   if (steps.size() > kMaxScenarioSteps) {
-    return name + " takes at most " + std::to_string(kMaxScenarioSteps) + " steps, not " +
-           std::to_string(steps.size());
+    return name + " takes at most " + Count(static_cast<long long>(kMaxScenarioSteps)) + " steps, not " +
+           Count(static_cast<long long>(steps.size()));
   }
   for (const double s : steps) {
     const bool below = openLow ? !(s > lo) : !(s >= lo);
@@ -85,7 +93,7 @@ std::string MoveCorrelations(double move, FullCall& c) {
   if (CorrelationMatrixUsable(c.UnderlyingCorr.data(), n, fault)) return std::string();
   return "the correlation shift " + Number(move) +
          " leaves a correlation matrix that is not positive semi-definite (it fails at row " +
-         std::to_string(fault.underlying) + ", column " + std::to_string(fault.point) + ")";
+         Count(fault.underlying) + ", column " + Count(fault.point) + ")";
 }
 
 // One price-only valuation of moved inputs.
@@ -240,7 +248,7 @@ std::string ScenarioSetProblem(const ScenarioSet& set, const std::string& given)
   if (p.empty()) p = ListProblem(set.dividendShifts, prefix + "dividend-shift", -10000.0, 10000.0, false, " bp");
   if (p.empty()) p = ListProblem(set.correlationShifts, prefix + "correlation-shift", -2.0, 2.0, false, "");
   if (p.empty() && set.gridSpots.size() * set.gridVols.size() > kMaxScenarioSteps * kMaxScenarioSteps / 4) {
-    p = prefix + "vol-grid takes at most " + std::to_string(kMaxScenarioSteps * kMaxScenarioSteps / 4) + " points";
+    p = prefix + "vol-grid takes at most " + Count(static_cast<long long>(kMaxScenarioSteps * kMaxScenarioSteps / 4)) + " points";
   }
   return p;
 }

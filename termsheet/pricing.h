@@ -1,5 +1,6 @@
 // Pricing a note through the library's full pricing call: the request on
-// top of the term sheet's settings, the call itself, the spot ladder, and
+// top of the term sheet's settings, the call itself, the spot ladder and the
+// scenarios, and
 // the result of a term sheet as a whole (PriceTermSheet).
 #pragma once
 
