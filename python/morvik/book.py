@@ -37,7 +37,7 @@ from distributed import Client, LocalCluster, Nanny, as_completed
 from distributed.scheduler import KilledWorker
 
 from . import _morvik
-from .book_task import COLUMNS, Row, error_rows, note_request, value_note_and_scenarios
+from .book_task import COLUMNS, Row, error_rows, note_request, value_note, value_note_and_scenarios
 from .errors import TermSheetError
 from .frames import BookTable
 from .note import Note, dict_text, load
@@ -336,6 +336,9 @@ def _value_book(notes: Union[Source, Sequence[Source]], client: Optional[Client]
                 workers: Optional[int], scheduler: Optional[str], progress: Optional[bool],
                 dashboard: bool) -> Tuple[pd.DataFrame, pd.DataFrame]:
     """The table and the scenario frame of a book, one task per note."""
+    request = note_request(options)
+    # A wrong option raises before any work.
+    _morvik.check_request(request["compute"], request["trials"], scenarios=options.get("scenarios"))
     if dashboard and (client is not None or scheduler):
         raise ValueError("dashboard is for the local cluster; a running cluster serves its own")
     entries = book_entries(notes)
@@ -357,7 +360,10 @@ def _value_book(notes: Union[Source, Sequence[Source]], client: Optional[Client]
         # One graph for the whole book: the scheduler sees every note at once
         # and hands them out in this order.
         token = uuid.uuid4().hex
-        submitted = client.map(value_note_and_scenarios, [entries[k][0] for k in todo],
+        # A note's task: its rows, or with scenarios its rows and theirs.
+        with_scenarios = options.get("scenarios") is not None
+        task = value_note_and_scenarios if with_scenarios else value_note
+        submitted = client.map(task, [entries[k][0] for k in todo],
                                [entries[k][1] for k in todo], options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES)
         futures = dict(zip(submitted, todo))
         for future in as_completed(futures):
@@ -365,7 +371,10 @@ def _value_book(notes: Union[Source, Sequence[Source]], client: Optional[Client]
             try:
                 # A result lost with its worker before it was fetched is
                 # computed again: result() waits for it.
-                results[k], scenario_rows[k] = future.result()
+                if with_scenarios:
+                    results[k], scenario_rows[k] = future.result()
+                else:
+                    results[k] = future.result()
             except Exception as e:  # noqa: BLE001 -- the note's workers died, or it was cancelled
                 results[k] = error_rows(entries[k][0], _lost_error(entries[k][0], e))
             if bar:

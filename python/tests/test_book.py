@@ -299,3 +299,5 @@ def test_a_books_scenarios_are_each_notes_own_run(client, tmp_path):
     with pytest.raises(SystemExit) as exited:
         book.main([paths[0], "--out", out, "--spot-ladder", "1"])  # the scenarios need their file
     assert exited.value.code == 2
+    with pytest.raises(ValueError, match="rate_shift takes steps from -10000"):
+        book.book_scenarios([STEPDOWN], morvik.Scenarios(rate_shift=[20000]))  # before a cluster starts
