@@ -358,23 +358,26 @@ const char* ScenarioTitle(const std::string& kind) {
 void WriteScenarioText(std::ostream& out, const NoteReport& r) {
   const std::vector<ScenarioRecord> records = ScenarioRecords(r);
   if (records.empty()) return;
+  // Numbers are padded, never cut, each after a space of its own.
+  const auto number = [](const std::string& text, int width) { return std::string(" ") + Pad(text, width - 1, true); };
   out << "\nScenarios (on the random numbers of the price; vegas per vol point, both ways)\n";
-  out << "  " << Cell("scenario", 14) << Cell("underlying", 14) << Cell("shift", 14) << Cell("tenor", 8, true)
-      << Cell("value", 17, true) << Cell("std error", 13, true) << Cell("change", 17, true) << "\n";
+  out << "  " << Cell("scenario", 13) << Cell("underlying", 14) << Cell("shift", 14) << number("tenor", 8)
+      << number("value", 17) << number("std error", 15) << number("change", 17) << "\n";
   std::vector<std::string> reasons;
   for (std::size_t k = 1; k < records.size(); ++k) {
     const ScenarioRecord& s = records[k];
     const std::string tenor = std::isfinite(s.tenor) ? FixedDecimals(s.tenor, 2) + " y" : "";
-    out << "  " << Cell(ScenarioTitle(s.scenario), 14) << Cell(s.underlying, 14) << Cell(ShiftText(s), 14)
-        << Cell(tenor, 8, true);
+    out << "  " << Cell(ScenarioTitle(s.scenario), 13) << Cell(s.underlying, 14) << Cell(ShiftText(s), 14)
+        << number(tenor, 8);
     if (!s.error.empty()) {
       reasons.push_back(std::string(ScenarioTitle(s.scenario)) + " " + ShiftText(s) + ": " + s.error);
-      out << Cell(std::string("no value (") + std::to_string(reasons.size()) + ")", 17, true) << "\n";
+      out << number(std::string("no value (") + std::to_string(reasons.size()) + ")", 17) << "\n";
       continue;
     }
-    out << Cell(FormatMoney(s.value), 17, true)
-        << Cell(std::isfinite(s.standardError) ? FormatMoney(s.standardError) : "n/a", 13, true)
-        << Cell(std::isfinite(s.change) ? FormatMoney(s.change) : "", 17, true) << "\n";
+    out << number(FormatMoney(s.value), 17)
+        << number(std::isfinite(s.standardError) ? FormatMoney(s.standardError) : "n/a", 15);
+    if (std::isfinite(s.change)) out << number(FormatMoney(s.change), 17);  // a vega has none
+    out << "\n";
   }
   for (std::size_t k = 0; k < reasons.size(); ++k) WriteWrapped(out, std::string("(") + std::to_string(k + 1) + ") " + reasons[k], 2);
 }
