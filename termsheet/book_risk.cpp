@@ -173,10 +173,9 @@ void WriteBookRiskText(std::ostream& out, const BookRisk& risk) {
     out << "  " << pad(FitWidth(key, 24), 24, false) << " " << pad(FitWidth(currency, 4), 4, false) << " "
         << pad(what, 13, false) << pad(FitWidth(Cell(s), 54), 54, true) << "\n";
   };
-  out << "  Totals by currency\n";
+  out << "  Totals by currency (of so many positions)\n";
   for (const CurrencyRisk& c : risk.currencies) {
-    const std::string key = std::to_string(c.positions) + (c.positions == 1 ? " position" : " positions");
-    line(key, c.currency, "value", c.value);
+    line("total of " + std::to_string(c.positions), c.currency, "value", c.value);
     line("", c.currency, "delta (1 %)", c.delta);
     line("", c.currency, "gamma (1 %)", c.gamma);
     line("", c.currency, "vega (1 pt)", c.vega);

@@ -15,6 +15,10 @@ namespace {
 
 using namespace sheet;
 
+// Most underlyings (or rate curves, FX pairs) a market file holds: wide
+// objects cost time quadratic in their size, about 0.1 s at this count.
+constexpr std::size_t kMaxMarketMembers = 4096;
+
 // A flat volatility above this is legal but nearly always a typing slip.
 constexpr double kHighFlatVol = 2.0;
 
@@ -212,7 +216,7 @@ bool ReadMarket(std::string_view text, const std::string& label, Market& market,
   Json root;
   JsonPositions positions;
   JsonTextError textError;
-  if (!ReadJsonText(text, root, positions, textError)) {
+  if (!ReadJsonText(text, root, positions, textError, kMaxMarketMembers)) {
     error.kind = TermSheetError::kText;
     error.notJson = textError.syntax;
     LineAndColumn(text, textError.offset, error.line, error.column);

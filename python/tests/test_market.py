@@ -79,7 +79,7 @@ def test_a_book_on_a_market_has_the_tools_figures_and_sums_its_positions(tool, t
 
 def test_the_book_command_takes_a_market_and_writes_its_risk(tmp_path, capsys):
     status = book.main([NOTES, "--market", MARKET, "--out", str(tmp_path / "t.csv"), "--risk",
-                        str(tmp_path / "r.json"), "--workers", "1", "--trials", "300"])
+                        str(tmp_path / "r.json"), "--workers", "1", "--trials", "300", "--greeks"])
     assert status == 0, capsys.readouterr().err
     records = json.load(open(tmp_path / "r.json"))
     assert {(r["group"], r["key"]) for r in records} >= {("currency", "KRW"), ("underlying", "TTE")}
