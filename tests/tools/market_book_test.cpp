@@ -115,7 +115,7 @@ TEST(MarketFile, ReadsTheExampleAndNamesEveryBadFieldByItsPath) {
 TEST(MarketFile, NotesByIdPriceTheBitsOfTheSameNotesWithTheDataWritten) {
   const Market m = ReadExampleMarket();
   PriceRequest request;
-  request.trials = 2000;
+  request.trials = 1000;
   request.compute = 2;
   request.aligned = true;
   for (const auto& [byId, inline_] : {std::pair{kKrwById, kKrwInline}, std::pair{kUsdById, kUsdInline}}) {
