@@ -16,7 +16,8 @@ namespace {
 using namespace sheet;
 
 // Most underlyings (or rate curves, FX pairs) a market file holds: wide
-// objects cost time quadratic in their size, about 0.1 s at this count.
+// objects cost time quadratic in their size. This many underlyings with
+// 7 x 5 local-volatility grids take about 6 MB and read in under 2 s.
 constexpr std::size_t kMaxMarketMembers = 4096;
 
 // A flat volatility above this is legal but nearly always a typing slip.

@@ -263,6 +263,35 @@ TEST(BookRisk, SumsOfATwoNoteBookAreTheScaledFiguresWithErrorsInQuadrature) {
   for (const std::string& line : Lines(text.substr(at))) EXPECT_LE(DisplayWidth(line), kReportWidth) << line;
 }
 
+TEST(BookRisk, TwentyNotesOnOneMarketPriceAsWithTheirDataWrittenAndAddUp) {
+  Scratch dir;
+  std::vector<std::string> byId = {"--market", kMarket, "--trials", "300", "--json"};
+  std::vector<std::string> written = {"--trials", "300", "--json"};
+  for (int k = 0; k < 20; ++k) {
+    const bool krw = k % 2 == 0;
+    const std::string base = krw ? "\"base_price\": 60800" : "\"base_price\": 678.9";
+    const std::string moved = "\"base_price\": " + std::to_string(krw ? 58000 + 400 * k : 650 + 5 * k);
+    const std::string held = "\"quantity\": " + std::to_string(k + 1);
+    std::string a = Replace(support::ReadFile(krw ? kKrwById : kUsdById), base, moved);
+    a = Replace(a, krw ? "\"quantity\": 3" : "\"notional\": 5000000", held);
+    const std::string notional = krw ? "\"notional\": 1000000000," : "\"notional\": 2000000,";
+    std::string b = Replace(support::ReadFile(krw ? kKrwInline : kUsdInline), base, moved);
+    b = Replace(b, notional, notional + " \"position\": {" + held + "},");
+    byId.push_back(dir.Write("id_" + std::to_string(k) + ".json", a));
+    written.push_back(dir.Write("written_" + std::to_string(k) + ".json", b));
+  }
+  const json x = json::parse(RunTool(byId)), y = json::parse(RunTool(written));
+  double krwSum = 0.0, usdSum = 0.0;
+  for (int k = 0; k < 20; ++k) {
+    const double p = x["notes"][k]["price"];
+    EXPECT_EQ(p, y["notes"][k]["price"].get<double>()) << k;
+    (k % 2 == 0 ? krwSum : usdSum) += (k + 1) * p;
+  }
+  EXPECT_EQ(x["book"], y["book"]);
+  EXPECT_EQ(x["book"]["by_currency"][0]["value"]["value"].get<double>(), krwSum);
+  EXPECT_EQ(x["book"]["by_currency"][1]["value"]["value"].get<double>(), usdSum);
+}
+
 TEST(BookRisk, AGreekSomeNoteLacksIsUnknownAndFailedPositionsAreCounted) {
   std::vector<PositionedNote> notes = {{"a", "KRW", 2.0, false, false},
                                        {"b", "KRW", 1.0, false, false},
