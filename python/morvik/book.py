@@ -342,10 +342,11 @@ def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] 
         # and hands them out in this order.
         token = uuid.uuid4().hex
         # The market goes to every worker once, not with every note.
-        shared = None if payload is None else client.scatter([payload], broadcast=True, hash=False)[0]
+        market_arg = {} if payload is None else {
+            "market": client.scatter([payload], broadcast=True, hash=False)[0]}
         submitted = client.map(value_note, [entries[k][0] for k in todo], [entries[k][1] for k in todo],
-                               options=options, market=shared, key=[f"morvik-note-{token}-{k}" for k in todo],
-                               retries=RETRIES)
+                               options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES,
+                               **market_arg)
         futures = dict(zip(submitted, todo))
         for future in as_completed(futures):
             k = futures[future]

@@ -261,6 +261,13 @@ TEST(BookRisk, SumsOfATwoNoteBookAreTheScaledFiguresWithErrorsInQuadrature) {
   EXPECT_NE(text.find("value", at), std::string::npos);
   EXPECT_NE(text.find("n/a", at), std::string::npos);  // greeks not asked for
   for (const std::string& line : Lines(text.substr(at))) EXPECT_LE(DisplayWidth(line), kReportWidth) << line;
+  // Options that cannot go together: nothing is priced.
+  RunTool({"--market", "-", "-"}, &err, &status);
+  EXPECT_EQ(status, kExitUnusable);
+  EXPECT_NE(err.find("standard input"), std::string::npos);
+  RunTool({"--market", kMarket, kKrwById, "--csv", riskCsv, "--risk", riskCsv}, &err, &status);
+  EXPECT_EQ(status, kExitUnusable);
+  EXPECT_NE(err.find("--csv and --risk name the same file"), std::string::npos);
 }
 
 TEST(BookRisk, TwentyNotesOnOneMarketPriceAsWithTheirDataWrittenAndAddUp) {

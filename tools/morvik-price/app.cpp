@@ -297,7 +297,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
-  if (std::count(files.begin(), files.end(), std::string("-")) > 1) {
+  if (std::count(files.begin(), files.end(), std::string("-")) + (marketFile == "-") > 1) {
     err << "morvik-price: standard input (\"-\") can be read once only.\n";
     return kExitUnusable;
   }
