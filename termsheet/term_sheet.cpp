@@ -158,6 +158,10 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     WritePast(note.expanded, note);
     const LineIndex lines(text);
     for (const sheet::FieldIssue& w : issues) {
+      if (const std::string from = MarketPath(sources, w.path, market); !from.empty()) {
+        note.warnings.push_back(from + ": " + w.message);  // a field the market file gave
+        continue;
+      }
       int line = 0, column = 0;
       lines.Find(positions.Find(w.path), line, column);
       note.warnings.push_back(Position(line, column) + ": " + w.path + ": " + w.message);

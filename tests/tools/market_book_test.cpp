@@ -179,6 +179,13 @@ TEST(MarketFile, MissingUnderlyingsConflictsAndTheOverrideRule) {
   Market noFx = m;
   noFx.fxVols = Json::object();
   EXPECT_NE(NoteError(support::ReadFile(kUsdById), &noFx).find("has no fx_vols \"EUR/USD\""), std::string::npos);
+  // A warning on a field the market gave names the market file's path.
+  Market highVol = m;
+  highVol.underlyings["SAMSUNG"]["local_vol"]["vols"][0][0] = 25.0;
+  ASSERT_TRUE(ReadTermSheetFile(kKrwById, note, error, &highVol)) << Describe(error);
+  ASSERT_EQ(note.warnings.size(), 1u);
+  EXPECT_EQ(note.warnings[0].rfind(kMarket + ": underlyings.SAMSUNG.local_vol.vols[0][0]: 2500 %", 0), 0u)
+      << note.warnings[0];
   // A position is a quantity or a notional, not both.
   EXPECT_NE(NoteError(With(kKrwById, "\"quantity\": 3", "\"quantity\": 3, \"notional\": 1"), &m)
                 .find("position: expected either"),
