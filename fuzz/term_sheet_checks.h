@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "termsheet/book_risk.h"
 #include "termsheet/pricing.h"
 #include "termsheet/report.h"
 #include "termsheet/term_sheet.h"
@@ -88,7 +89,10 @@ inline std::string CheckTermSheetText(std::string_view text) {
   std::ostringstream out;
   WriteTextReport(out, report);
   WriteCsv(out, {report});
+  WriteCashFlowCsv(out, {report});
+  if (HasPositions({report})) WriteBookRiskText(out, AggregateBook({report}));
   if (!Json::accept(JsonReport({report}))) return "the JSON report is not JSON";
+  if (!Json::accept(JsonReportWithBook({report}))) return "the JSON report with the book's sums is not JSON";
   return "";
 }
 

@@ -89,8 +89,8 @@ struct Frame {
 
 class PositionRecorder {
  public:
-  PositionRecorder(std::string_view text, const char** furthest, JsonPositions& positions)
-      : text_(text), furthest_(furthest), positions_(positions) {}
+  PositionRecorder(std::string_view text, const char** furthest, JsonPositions& positions, std::size_t maxMembers)
+      : text_(text), furthest_(furthest), positions_(positions), maxMembers_(maxMembers) {}
 
   bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed) {
     const std::size_t read = static_cast<std::size_t>(*furthest_ - text_.data());
@@ -122,8 +122,8 @@ class PositionRecorder {
         Frame& f = frames_.back();
         const std::size_t at = StringStart(text_, read > 0 ? read - 1 : 0);
         const std::string& key = parsed.get_ref<const std::string&>();
-        if (f.keys.size() >= kMaxJsonMembers) {
-          throw Refused{at, "more than " + std::to_string(kMaxJsonMembers) +
+        if (f.keys.size() >= maxMembers_) {
+          throw Refused{at, "more than " + std::to_string(maxMembers_) +
                                 " members in one object; a term sheet's objects have a few dozen"};
         }
         const auto seen = f.keys.find(key);
@@ -210,6 +210,7 @@ class PositionRecorder {
   std::string_view text_;
   const char** furthest_;
   JsonPositions& positions_;
+  std::size_t maxMembers_;
   std::vector<Frame> frames_;
 };
 
@@ -413,7 +414,8 @@ std::string Position(std::string_view text, std::size_t offset) {
   return Position(line, column);
 }
 
-bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, JsonTextError& error) {
+bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, JsonTextError& error,
+                  std::size_t maxMembers) {
   error = JsonTextError{};
   positions = JsonPositions{};
   const std::size_t bad = FirstNonTextByte(text);
@@ -426,7 +428,7 @@ bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, Js
     return false;
   }
   const char* furthest = text.data();
-  PositionRecorder recorder(text, &furthest, positions);
+  PositionRecorder recorder(text, &furthest, positions, maxMembers);
   try {
     TrackingIterator first{text.data(), &furthest};
     TrackingIterator last{text.data() + text.size(), &furthest};

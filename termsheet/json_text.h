@@ -61,9 +61,11 @@ struct JsonTextError {
 // `error`, for text that is not JSON, text with a byte that no text file
 // holds (a NUL or a sequence that is not UTF-8), a duplicated key, a number
 // that no double can hold, nesting deeper than kMaxJsonDepth or an object
-// with more than kMaxJsonMembers members. Time and memory are linear in the
-// length of the text. Never throws.
-bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, JsonTextError& error);
+// with more than `maxMembers` members. Time and memory are linear in the
+// length of the text (for objects of at most kMaxJsonMembers members).
+// Never throws.
+bool ReadJsonText(std::string_view text, Json& doc, JsonPositions& positions, JsonTextError& error,
+                  std::size_t maxMembers = kMaxJsonMembers);
 
 // 1-based line and column of a 0-based byte offset in text.
 void LineAndColumn(std::string_view text, std::size_t offset, int& line, int& column);

@@ -258,6 +258,18 @@ Json NoteJson(const NoteReport& r) {
   j["price_date"] = FormatIsoDate(n.PriceDate);
   j["notional"] = n.NotionalAMT;
   j["trials"] = static_cast<long long>(n.NTrials);
+  if (n.position.held) {
+    Json p = Json::object();
+    if (n.position.byNotional) {
+      p["notional"] = n.position.notional;
+    } else {
+      p["quantity"] = n.position.quantity;
+    }
+    p["scale"] = n.position.Scale(n.NotionalAMT);
+    p["book"] = n.position.book;
+    p["trade_id"] = n.position.tradeId;
+    j["position"] = std::move(p);
+  }
   j["life_cycle"] = LifeCycleJson(r);
   if (!n.calibrated.empty()) {
     Json fits = Json::array();

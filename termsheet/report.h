@@ -227,6 +227,8 @@ std::vector<ScenarioRecord> ScenarioRecords(const NoteReport& r);
 inline constexpr std::array<const char*, 11> kScenarioColumns = {
     "note", "scenario", "underlying", "shift", "shift_unit", "vol_shift", "tenor",
     "value", "standard_error", "change", "error"};
+// How a scenario CSV begins (an existing one may be replaced).
+inline constexpr const char* kScenarioCsvStart = "note,scenario,";
 
 // The scenario CSV: its header, then the ScenarioRecords of every priced
 // note that has scenarios, a line each (numbers as the tool's CSV writes

@@ -245,9 +245,14 @@ void ReadUnderlyings(const Json& root, NoteInputs& n, std::vector<FieldIssue>& w
   for (std::size_t i = 0; i < list.size(); ++i) {
     const std::string up = At(path, i);
     const Json& u = Object(list[i], up);
-    CheckKeys(u, up, {"name", "spot", "base_price", "rate_curve", "local_vol", "implied_vol", "dividends", "fx"});
+    CheckKeys(u, up,
+              {"id", "name", "spot", "base_price", "rate_curve", "local_vol", "implied_vol", "dividends", "fx"});
+    const Json* id = Find(u, "id");
+    n.underlyingIds.push_back(id ? Text(*id, Key(up, "id")) : std::string());
     const Json* name = Find(u, "name");
-    n.underlyingNames.push_back(name ? Text(*name, Key(up, "name")) : "underlying " + std::to_string(i + 1));
+    n.underlyingNames.push_back(name ? Text(*name, Key(up, "name"))
+                                     : !n.underlyingIds.back().empty() ? n.underlyingIds.back()
+                                                                       : "underlying " + std::to_string(i + 1));
     n.UnderlyingPrice.push_back(Number(Require(u, up, "spot"), Key(up, "spot")));
     n.UnderlyingPrice.push_back(Number(Require(u, up, "base_price"), Key(up, "base_price")));
     int count = 0;
@@ -509,6 +514,31 @@ void ReadPast(const Json& root, const NoteInputs& n, PastInput& past) {
   }
 }
 
+// The position a book holds: a quantity of notes or a notional, and where
+// it is booked.
+void ReadPosition(const Json& root, NoteInputs& n) {
+  const Json* v = Find(root, "position");
+  if (v == nullptr) return;
+  const std::string path = "position";
+  Object(*v, path);
+  CheckKeys(*v, path, {"quantity", "notional", "book", "trade_id"});
+  const Json* quantity = Find(*v, "quantity");
+  const Json* notional = Find(*v, "notional");
+  if ((quantity == nullptr) == (notional == nullptr)) {
+    Fail(path, "expected either \"quantity\" (notes held) or \"notional\" (of the position)");
+  }
+  NotePosition& p = n.position;
+  p.held = true;
+  p.byNotional = notional != nullptr;
+  const std::string vp = Key(path, p.byNotional ? "notional" : "quantity");
+  const double value = Number(p.byNotional ? *notional : *quantity, vp);
+  if (!std::isfinite(value)) Fail(vp, "expected a finite number");
+  (p.byNotional ? p.notional : p.quantity) = value;
+  if (p.byNotional && !(n.NotionalAMT > 0.0)) Fail(vp, "a position by notional needs the note's notional positive");
+  if (const Json* b = Find(*v, "book")) p.book = Text(*b, Key(path, "book"));
+  if (const Json* t = Find(*v, "trade_id")) p.tradeId = Text(*t, Key(path, "trade_id"));
+}
+
 void ReadSettings(const Json& root, NoteInputs& n) {
   n.NTrials = kDefaultTrials;
   n.PayOffLimit = {1.0, std::numeric_limits<double>::infinity()};
@@ -541,11 +571,34 @@ void ReadSettings(const Json& root, NoteInputs& n) {
 
 }  // namespace
 
+void CheckRateCurve(const Json& v, const std::string& path) {
+  std::vector<double> tenors, rates;
+  int count = 0;
+  ReadCurve(v, path, "rates", tenors, rates, count);
+}
+
+void CheckLocalVol(const Json& v, const std::string& path, std::vector<FieldIssue>& warnings) {
+  NoteInputs scratch;
+  ReadLocalVol(v, path, scratch, warnings);
+}
+
+void CheckDividends(const Json& v, const std::string& path, int priceDate) {
+  NoteInputs scratch;
+  scratch.PriceDate = priceDate;
+  ReadDividends(&v, path, scratch);
+}
+
+void CheckFxCurve(const Json& v, const std::string& path) {
+  std::vector<double> tenors, vols;
+  int count = 0;
+  ReadCurve(v, path, "vols", tenors, vols, count, false);
+}
+
 void ReadExplicitSheet(const Json& root, NoteInputs& n, PastInput& past, std::vector<FieldIssue>& warnings) {
   Object(root, "(top level)");
   CheckKeys(root, "", {"name", "description", "currency", "price_date", "notional", "discount_curve", "underlyings",
                        "correlation", "knock_out", "knock_in", "redemption", "maturity", "coupons", "past",
-                       "settings"});
+                       "settings", "position", "market_override"});
   if (const Json* v = Find(root, "name")) n.name = Text(*v, "name");
   if (const Json* v = Find(root, "description")) Text(*v, "description");
   if (const Json* v = Find(root, "currency")) n.currency = Text(*v, "currency");
@@ -564,6 +617,7 @@ void ReadExplicitSheet(const Json& root, NoteInputs& n, PastInput& past, std::ve
   WarnAbsurdTerms(n, warnings);
   ReadPast(root, n, past);
   ReadSettings(root, n);
+  ReadPosition(root, n);
   n.BeKO_Hitted.assign(static_cast<std::size_t>(n.NStock), 0);
 }
 

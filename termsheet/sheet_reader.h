@@ -19,4 +19,13 @@ namespace morvik {
 // Raises sheet::FieldError.
 void ReadExplicitSheet(const Json& root, NoteInputs& n, PastInput& past, std::vector<sheet::FieldIssue>& warnings);
 
+// The checks of the market blocks a term sheet writes (a rate curve, a
+// local volatility grid, dividends, an FX volatility curve's "tenors" and
+// "vols"), for a market file that writes them the same way. Raise
+// sheet::FieldError naming `path`.
+void CheckRateCurve(const Json& v, const std::string& path);
+void CheckLocalVol(const Json& v, const std::string& path, std::vector<sheet::FieldIssue>& warnings);
+void CheckDividends(const Json& v, const std::string& path, int priceDate);
+void CheckFxCurve(const Json& v, const std::string& path);
+
 }  // namespace morvik

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "termsheet/json_fields.h"
+#include "termsheet/market_file.h"
 #include "termsheet/schedule.h"
 #include "termsheet/sheet_reader.h"
 
@@ -102,6 +103,18 @@ void WriteCalibratedGrids(Json& root, const NoteInputs& n) {
   }
 }
 
+// The market file's path of a field the note took from it ("market.json:
+// underlyings.HYUNDAI.local_vol.vols[2]"), or empty for one of the note's own.
+std::string MarketPath(const std::vector<MarketSource>& sources, const std::string& path, const Market* market) {
+  for (const MarketSource& s : sources) {
+    const std::size_t n = s.notePath.size();
+    if (path.compare(0, n, s.notePath) != 0) continue;
+    if (path.size() > n && path[n] != '.' && path[n] != '[') continue;
+    return (market ? market->label + ": " : std::string()) + s.marketPath + path.substr(n);
+  }
+  return std::string();
+}
+
 }  // namespace
 
 std::string Describe(const TermSheetError& e) {
@@ -111,7 +124,8 @@ std::string Describe(const TermSheetError& e) {
   return where + e.message;
 }
 
-bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, TermSheetError& error) {
+bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, TermSheetError& error,
+                   const Market* market) {
   note = Note{};
   error = TermSheetError{};
   note.label = label;
@@ -123,6 +137,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
   Json root;
   JsonPositions positions;
   JsonTextError textError;
+  std::vector<MarketSource> sources;
   if (!ReadJsonText(text, root, positions, textError)) {
     error.kind = TermSheetError::kText;
     error.notJson = textError.syntax;
@@ -132,9 +147,10 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
   }
   try {
     note.expanded = std::move(root);
+    std::vector<sheet::FieldIssue> issues;
+    sources = ApplyMarket(note.expanded, market, issues);
     ExpandScheduleRules(note.expanded);
     PastInput past;
-    std::vector<sheet::FieldIssue> issues;
     ReadExplicitSheet(note.expanded, note.inputs, past, issues);
     ApplyPast(past, note.inputs, note.life, issues);
     WriteCalibratedGrids(note.expanded, note.inputs);
@@ -142,6 +158,10 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     WritePast(note.expanded, note);
     const LineIndex lines(text);
     for (const sheet::FieldIssue& w : issues) {
+      if (const std::string from = MarketPath(sources, w.path, market); !from.empty()) {
+        note.warnings.push_back(from + ": " + w.message);  // a field the market file gave
+        continue;
+      }
       int line = 0, column = 0;
       lines.Find(positions.Find(w.path), line, column);
       note.warnings.push_back(Position(line, column) + ": " + w.path + ": " + w.message);
@@ -151,7 +171,11 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
     error.kind = TermSheetError::kField;
     error.path = e.path;
     error.message = e.message;
-    LineAndColumn(text, positions.Find(e.path), error.line, error.column);
+    if (const std::string from = MarketPath(sources, e.path, market); !from.empty()) {
+      error.path = from;  // filled in from the market file: no line of the note holds it
+    } else {
+      LineAndColumn(text, positions.Find(e.path), error.line, error.column);
+    }
   } catch (const std::bad_alloc&) {
     error.kind = TermSheetError::kFile;
     error.message = "out of memory while reading the term sheet";
@@ -164,13 +188,19 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
   return false;
 }
 
-bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error) {
+bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error, const Market* market) {
   note = Note{};
   note.label = path;
+  std::string text;
+  if (!ReadSheetText(path, text, error)) return false;
+  return ReadTermSheet(text, path, note, error, market);
+}
+
+bool ReadSheetText(const std::string& path, std::string& text, TermSheetError& error) {
   error = TermSheetError{};
   error.kind = TermSheetError::kFile;
   try {
-    std::string text;
+    text.clear();
     if (path == "-") {
       if (!ReadBounded(std::cin, text, error)) {
         if (std::cin.bad()) error.message = "cannot read standard input";
@@ -206,7 +236,7 @@ bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& erro
       }
       if (!ReadBounded(in, text, error)) return false;
     }
-    return ReadTermSheet(text, path, note, error);
+    return true;
   } catch (const std::exception&) {
     error = TermSheetError{};
     error.kind = TermSheetError::kFile;

@@ -21,6 +21,8 @@
 
 namespace morvik {
 
+struct Market;  // termsheet/market_file.h
+
 // Largest term sheet read, from a file, standard input or a string: a
 // history of daily closes over decades takes about 1 MiB. (Reading costs
 // time and memory linear in the text: for the most unfavourable text this
@@ -53,13 +55,19 @@ struct Note {
 };
 
 // Reads a term sheet from its text; `label` names it in the note. Text
-// longer than kMaxTermSheetBytes is refused unread.
-bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, TermSheetError& error);
+// longer than kMaxTermSheetBytes is refused unread. With a `market`, the
+// underlyings the note names by id take their data from it (ApplyMarket); an
+// error in a field that came from there names the market file and its path.
+bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, TermSheetError& error,
+                   const Market* market = nullptr);
 
 // Reads a term sheet file; "-" reads standard input. A missing file, a
 // directory, a file that is not text or one larger than kMaxTermSheetBytes
 // (a regular file by its size, before it is read) is named as such.
-bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error);
+bool ReadTermSheetFile(const std::string& path, Note& note, TermSheetError& error, const Market* market = nullptr);
+
+// The text of a file as ReadTermSheetFile reads it, with its checks.
+bool ReadSheetText(const std::string& path, std::string& text, TermSheetError& error);
 
 // The explicit form as JSON text: it reads back, and prices, as the note.
 // Empty when memory runs out.

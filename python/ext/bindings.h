@@ -29,6 +29,8 @@ py::object ToPython(const Json& v);
 py::object Date(int yyyymmdd);
 // The morvik-price command line (command_binding.cpp).
 void BindCommand(py::module_& m);
+// Market files and the sums of a book's positions (market_binding.cpp).
+void BindMarket(py::module_& m);
 // Implied-volatility calibrations of a note (calibration_binding.cpp).
 void BindCalibration(py::module_& m);
 

@@ -7,6 +7,7 @@
 PYBIND11_MODULE(_morvik, m) {
   m.doc() = "morvik's term-sheet layer and full pricing call (internal; use the morvik package)";
   m.attr("__version__") = MORVIK_VERSION;
+  morvik::python::BindMarket(m);
   morvik::python::BindNotes(m);
   morvik::python::BindReport(m);
   morvik::python::BindPricing(m);

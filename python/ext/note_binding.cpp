@@ -7,6 +7,7 @@
 
 #include "bindings.h"
 #include "full_call_arrays.h"
+#include "termsheet/market_file.h"
 #include "termsheet/pricing.h"
 #include "termsheet/term_sheet.h"
 
@@ -51,6 +52,22 @@ void BindNotes(py::module_& m) {
       .def_property_readonly("trials", [](const Note& n) { return n.inputs.NTrials; })
       .def_property_readonly("underlyings", [](const Note& n) { return n.inputs.underlyingNames; })
       .def_property_readonly("warnings", [](const Note& n) { return n.warnings; })
+      .def_property_readonly("underlying_ids", [](const Note& n) { return n.inputs.underlyingIds; })
+      .def_property_readonly("position",
+                             [](const Note& n) -> py::object {
+                               const NotePosition& p = n.inputs.position;
+                               if (!p.held) return py::none();
+                               py::dict d;
+                               if (p.byNotional) {
+                                 d["notional"] = p.notional;
+                               } else {
+                                 d["quantity"] = p.quantity;
+                               }
+                               d["scale"] = p.Scale(n.inputs.NotionalAMT);
+                               d["book"] = p.book;
+                               d["trade_id"] = p.tradeId;
+                               return d;
+                             })
       .def(
           "expanded_text",
           [](const Note& n) {
@@ -99,30 +116,32 @@ void BindNotes(py::module_& m) {
 
   m.def(
       "read_file",
-      [](const std::string& path) {
+      [](const std::string& path, const Market* market) {
         Note note;
         TermSheetError error;
         bool read = false;
         {
           py::gil_scoped_release unlocked;
-          read = ReadTermSheetFile(path, note, error);
+          read = ReadTermSheetFile(path, note, error, market);
         }
         return NoteOrError(read, std::move(note), error);
       },
-      "A Note read from a term sheet file, or the reader's error as a dict");
+      py::arg("path"), py::arg("market") = py::none(),
+      "A Note read from a term sheet file (on `market`, a Market or None), or the reader's error as a dict");
   m.def(
       "read_text",
-      [](const std::string& text, const std::string& label) {
+      [](const std::string& text, const std::string& label, const Market* market) {
         Note note;
         TermSheetError error;
         bool read = false;
         {
           py::gil_scoped_release unlocked;
-          read = ReadTermSheet(text, label, note, error);
+          read = ReadTermSheet(text, label, note, error, market);
         }
         return NoteOrError(read, std::move(note), error);
       },
-      "A Note read from term-sheet text (labelled `label`), or the reader's error as a dict");
+      py::arg("text"), py::arg("label"), py::arg("market") = py::none(),
+      "A Note read from term-sheet text (labelled `label`, on `market`), or the reader's error as a dict");
   m.def("input_names", &InputNames, "The full call's input names, in the export's order");
 }
 

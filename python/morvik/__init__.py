@@ -13,7 +13,9 @@ a price here is the tool's price, bit for bit.
     morvik.ladder(note).morvik.plot()      # spot ladder and its figure (or ax=a)
     v.outcomes.loc["early"]                # frames keyed by kind and date, units in .attrs
 
-- ``load``, ``loads``, ``Note``: term sheets (docs/term-sheet.md);
+- ``load``, ``loads``, ``Note``: term sheets (docs/term-sheet.md), on a
+  market file if given (``load(path, market=...)``);
+- ``load_market``, ``Market``: market files, one market for a book;
 - ``calibrate``, ``Calibration``: implied-volatility quotes fitted into local
   volatility, as frames and figures;
 - ``price``, ``Valuation``: a note priced, as frames, JSON and figures;
@@ -38,14 +40,16 @@ from ._morvik import __version__
 from .calibration import Calibration, calibrate
 from .capi import library_path
 from .errors import MorvikError, PricingError, TermSheetError
+from .market import Market, load_market, loads_market
 from .note import Note, load, loads
 from .scenario_set import Scenarios
 from .scenarios import LADDER_MOVES, VOL_MOVES, convergence, grid, ladder, moved, run_scenarios
 from .valuation import Valuation, price
 
-__all__ = ["Calibration", "Note", "Valuation", "MorvikError", "PricingError", "TermSheetError", "LADDER_MOVES",
-           "VOL_MOVES", "Scenarios", "calibrate", "capi", "convergence", "grid", "ladder", "library_path", "load",
-           "loads", "moved", "plots", "price", "run_scenarios", "units"]
+__all__ = ["Calibration", "Market", "Note", "Valuation", "MorvikError", "PricingError", "TermSheetError",
+           "LADDER_MOVES", "VOL_MOVES", "Scenarios", "calibrate", "capi", "convergence", "grid", "ladder",
+           "library_path", "load", "load_market", "loads", "loads_market", "moved", "plots", "price",
+           "run_scenarios", "units"]
 
 
 def __getattr__(name: str) -> _ModuleType:

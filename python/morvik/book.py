@@ -37,9 +37,11 @@ from distributed import Client, LocalCluster, Nanny, as_completed
 from distributed.scheduler import KilledWorker
 
 from . import _morvik
+from .book_risk import risk_csv
 from .book_task import COLUMNS, Row, error_rows, note_request, value_note, value_note_and_scenarios
 from .errors import TermSheetError
 from .frames import BookTable
+from .market import MarketLike, load_market
 from .note import Note, dict_text, load
 from .scenario_set import Scenarios, scenario_frame
 
@@ -282,7 +284,7 @@ def _clock(seconds: float) -> str:
 def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] = None, *, greeks: bool = False,
                full: bool = False, trials: Optional[int] = None, workers: Optional[int] = None,
                scheduler: Optional[str] = None, progress: Optional[bool] = None,
-               dashboard: bool = False) -> pd.DataFrame:
+               dashboard: bool = False, market: Optional[MarketLike] = None) -> pd.DataFrame:
     """Values a book, one task per note, and returns its table: a DataFrame
     with the columns of ``morvik-price --csv`` (``note, pricing_date,
     trials, quantity, underlying, value, std_error``; ``pricing_date`` as
@@ -298,9 +300,17 @@ def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] 
     - ``greeks``, ``full``, ``trials``: as in ``morvik.price``, for every note;
     - ``progress``: a progress line on standard error (default: when it is a
       terminal);
+    - ``market``: a market file (``Market``, path or dict) for the notes that
+      name their underlyings by id; it is read here (a bad one raises
+      ``TermSheetError`` before any work) and sent to the workers as text;
     - ``dashboard``: the local cluster serves Dask's dashboard on 127.0.0.1
       (its address goes to standard error); without it the cluster serves
       none. Every port of a local cluster listens on 127.0.0.1 only.
+
+    The columns ``position_scale``, ``book``, ``trade_id`` give a note's
+    position (None without one) and ``underlying_id`` the market's id on a
+    greek's row; ``table.risk()`` sums the positions by currency and by
+    underlying.
 
     A note that fails has one ``status`` row: ``value`` is the library's code
     when it rejected the note, and ``error`` says what went wrong; ``error``
@@ -310,14 +320,14 @@ def price_book(notes: Union[Source, Sequence[Source]], client: Optional[Client] 
     cluster's worker processes import the script again. Without the guard
     it raises RuntimeError naming the line, before any worker starts."""
     table, _ = _value_book(notes, client, {"trials": trials, "greeks": bool(greeks), "full": bool(full)},
-                           workers, scheduler, progress, dashboard)
+                           workers, scheduler, progress, dashboard, market)
     return table
 
 
 def book_scenarios(notes: Union[Source, Sequence[Source]], scenarios: Scenarios, client: Optional[Client] = None, *,
                    greeks: bool = False, full: bool = False, trials: Optional[int] = None,
                    workers: Optional[int] = None, scheduler: Optional[str] = None, progress: Optional[bool] = None,
-                   dashboard: bool = False) -> Tuple[pd.DataFrame, pd.DataFrame]:
+                   dashboard: bool = False, market: Optional[MarketLike] = None) -> Tuple[pd.DataFrame, pd.DataFrame]:
     """Values a book as ``price_book`` does and, in each note's own task and
     on its random numbers, the note's ``scenarios`` (a ``morvik.Scenarios``).
     Returns ``(table, scenarios)``: ``price_book``'s table, and the tidy
@@ -329,18 +339,20 @@ def book_scenarios(notes: Union[Source, Sequence[Source]], scenarios: Scenarios,
     if not isinstance(scenarios, Scenarios) or not scenarios:
         raise ValueError("book_scenarios needs a morvik.Scenarios that asks for at least one scenario")
     options = {"trials": trials, "greeks": bool(greeks), "full": bool(full), "scenarios": scenarios.request()}
-    return _value_book(notes, client, options, workers, scheduler, progress, dashboard)
+    return _value_book(notes, client, options, workers, scheduler, progress, dashboard, market)
 
 
 def _value_book(notes: Union[Source, Sequence[Source]], client: Optional[Client], options: Dict[str, Any],
                 workers: Optional[int], scheduler: Optional[str], progress: Optional[bool],
-                dashboard: bool) -> Tuple[pd.DataFrame, pd.DataFrame]:
+                dashboard: bool, market: Optional[MarketLike]) -> Tuple[pd.DataFrame, pd.DataFrame]:
     """The table and the scenario frame of a book, one task per note."""
     request = note_request(options)
     # A wrong option raises before any work.
     _morvik.check_request(request["compute"], request["trials"], scenarios=options.get("scenarios"))
     if dashboard and (client is not None or scheduler):
         raise ValueError("dashboard is for the local cluster; a running cluster serves its own")
+    read = None if market is None else load_market(market)
+    payload = None if read is None else (read.text, read.label)
     entries = book_entries(notes)
     results: List[Optional[List[Row]]] = [None] * len(entries)
     scenario_rows: List[List[Row]] = [[] for _ in entries]
@@ -363,8 +375,12 @@ def _value_book(notes: Union[Source, Sequence[Source]], client: Optional[Client]
         # A note's task: its rows, or with scenarios its rows and theirs.
         with_scenarios = options.get("scenarios") is not None
         task = value_note_and_scenarios if with_scenarios else value_note
-        submitted = client.map(task, [entries[k][0] for k in todo],
-                               [entries[k][1] for k in todo], options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES)
+        # The market goes to every worker once, not with every note.
+        market_arg = {} if payload is None else {
+            "market": client.scatter([payload], broadcast=True, hash=False)[0]}
+        submitted = client.map(task, [entries[k][0] for k in todo], [entries[k][1] for k in todo],
+                               options=options, key=[f"morvik-note-{token}-{k}" for k in todo], retries=RETRIES,
+                               **market_arg)
         futures = dict(zip(submitted, todo))
         for future in as_completed(futures):
             k = futures[future]
@@ -404,7 +420,7 @@ def _frame(rows: Sequence[Row]) -> pd.DataFrame:
     frame = BookTable.from_records(list(rows), columns=TABLE)
     frame["trials"] = frame["trials"].astype("Int64")
     frame["pricing_date"] = pd.to_datetime(frame["pricing_date"], format="%Y-%m-%d")
-    for column in ("value", "std_error"):
+    for column in ("value", "std_error", "position_scale"):
         frame[column] = frame[column].astype(float)
     return frame
 
@@ -477,7 +493,7 @@ def write_table(frame: pd.DataFrame, path: str) -> None:
     kind = os.path.splitext(path)[1].lower()
     if kind not in (".csv", ".json"):
         raise ValueError(f"the table is written as .csv or .json, not {path!r}")
-    _replace_file(path, _csv_text(frame) if kind == ".csv" else _json_text(frame))
+    write_text(_csv_text(frame) if kind == ".csv" else _json_text(frame), path)
 
 
 def write_scenarios(frame: pd.DataFrame, path: str) -> None:
@@ -492,18 +508,29 @@ def write_scenarios(frame: pd.DataFrame, path: str) -> None:
     records = [[None if _missing(v) else v for v in values] for values in frame.astype(object).itertuples(index=False)]
     if kind == ".json":
         rows = [dict(zip(_morvik.SCENARIO_COLUMNS, r)) for r in records]
-        _replace_file(path, json.dumps(rows, indent=1, ensure_ascii=False, allow_nan=False) + "\n")
+        write_text(json.dumps(rows, indent=1, ensure_ascii=False, allow_nan=False) + "\n", path)
         return
     out = io.StringIO()
     writer = csv.writer(out, lineterminator="\n")
     writer.writerow(_morvik.SCENARIO_COLUMNS)  # the file's header is the tool's
     for r in records:
         writer.writerow(["" if v is None else shortest(v) if isinstance(v, float) else v for v in r])
-    _replace_file(path, out.getvalue())
+    write_text(out.getvalue(), path)
 
 
-def _replace_file(path: str, text: str) -> None:
-    """``text`` to a temporary file beside ``path``, then put in its place."""
+def risk_text(table: pd.DataFrame, path: str) -> str:
+    """The positions of a book's table summed (``table.risk()``) as ``path``
+    takes them: CSV as ``morvik-price --risk`` writes it, or JSON records."""
+    if os.path.splitext(path)[1].lower() == ".json":
+        records = [{k: (None if _missing(v) else v) for k, v in row.items()}
+                   for row in table.risk().astype(object).to_dict(orient="records")]
+        return json.dumps(records, indent=1, ensure_ascii=False, allow_nan=False) + "\n"
+    return risk_csv(table)
+
+
+def write_text(text: str, path: str) -> None:
+    """Writes ``text`` to ``path`` through a temporary file in its folder that
+    replaces it in one step (write_table's way)."""
     folder = os.path.dirname(os.path.abspath(path))
     fd, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".", suffix=".tmp")
     try:
@@ -529,6 +556,9 @@ def _parser() -> argparse.ArgumentParser:
                     "(the long form of morvik-price --csv, with an error column).")
     p.add_argument("paths", nargs="+", metavar="PATH", help="term sheets, or folders of *.json term sheets")
     p.add_argument("--out", required=True, metavar="FILE", help="the table: FILE.csv or FILE.json (written atomically)")
+    p.add_argument("--market", metavar="FILE", help="market file for the term sheets that name their underlyings by id")
+    p.add_argument("--risk", metavar="FILE", help="the positions summed by currency and underlying: FILE.csv or "
+                   "FILE.json (written atomically)")
     what = p.add_mutually_exclusive_group()
     what.add_argument("--greeks", action="store_true", help="delta, gamma and vega by underlying")
     what.add_argument("--full", action="store_true", help="the greeks, theta and rho")
@@ -599,9 +629,20 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     out = os.path.realpath(args.out)
     if any(isinstance(p, str) and os.path.realpath(p) == out for p in _sources(args.paths)):
         parser.error(f"--out {args.out} is one of the book's term sheets")
+    if args.risk is not None:
+        if os.path.splitext(args.risk)[1].lower() not in (".csv", ".json"):
+            parser.error(f"--risk names a .csv or .json file, not {args.risk!r}")
+        risk_path = os.path.realpath(args.risk)
+        if risk_path == out or any(isinstance(p, str) and os.path.realpath(p) == risk_path
+                                   for p in [*_sources(args.paths), *([args.market] if args.market else [])]):
+            parser.error(f"--risk {args.risk} is --out or one of the book's inputs")
+    if args.market is not None and os.path.realpath(args.market) == out:
+        parser.error(f"--out {args.out} is the market file")
     wanted = _scenarios(parser, args)
     try:
         check_writable(args.out)  # before the book is priced, not after
+        if args.risk is not None:
+            check_writable(args.risk)
         if wanted is not None:
             check_writable(args.scenario_out)
     except OSError as e:
@@ -611,11 +652,16 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     try:
         if wanted is None:
             frame = price_book(args.paths, greeks=args.greeks, full=args.full, trials=args.trials,
-                               workers=args.workers, scheduler=args.scheduler, dashboard=args.dashboard)
+                               workers=args.workers, scheduler=args.scheduler, dashboard=args.dashboard,
+                               market=args.market)
         else:
             frame, scenario_table = book_scenarios(args.paths, wanted, greeks=args.greeks, full=args.full,
                                                    trials=args.trials, workers=args.workers,
-                                                   scheduler=args.scheduler, dashboard=args.dashboard)
+                                                   scheduler=args.scheduler, dashboard=args.dashboard,
+                                                   market=args.market)
+    except TermSheetError as e:  # the market file
+        print(f"morvik book: {e}", file=sys.stderr)
+        return 2
     except ValueError as e:
         parser.error(str(e))
     except OSError as e:  # the scheduler cannot be reached
@@ -636,6 +682,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
                     refused += 1
                     print(f"{row.note}: scenario {row.scenario} {row.shift:g}: {row.error}", file=sys.stderr)
             write_scenarios(scenario_table, args.scenario_out)
+        if args.risk is not None:
+            write_text(risk_text(frame, args.risk), args.risk)
     except OSError as e:  # the folder changed while the book was priced
         print(f"morvik book: cannot write {e.filename or args.out}: {e.strerror or e}", file=sys.stderr)
         return 2

@@ -50,3 +50,10 @@ class BookTable(RenamedColumns):
     """A book's table; the standard error was ``standard_error``."""
 
     RENAMED = {"standard_error": "std_error"}
+
+    def risk(self) -> pd.DataFrame:
+        """The book's positions summed by currency and by underlying, with
+        standard errors (``morvik.book_risk.book_risk``)."""
+        from .book_risk import book_risk  # the book's modules sit above this one
+
+        return book_risk(self)

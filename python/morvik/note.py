@@ -14,6 +14,7 @@ import numpy as np
 
 from . import _morvik
 from .errors import TermSheetError
+from .market import MarketLike, native_market
 
 # What the package takes wherever it takes a note: a Note, a path (str or
 # os.PathLike) or a dict in the term-sheet format.
@@ -136,6 +137,17 @@ class Note(_morvik.Note):
         """legal but suspicious values: 'line L, column C: path: message'"""
         return list(super().warnings)
 
+    @property
+    def underlying_ids(self) -> List[str]:
+        """the market's id of each underlying ('' for one without)"""
+        return list(super().underlying_ids)
+
+    @property
+    def position(self) -> Optional[Dict[str, Any]]:
+        """the position a book holds (quantity or notional, scale, book,
+        trade_id), or None"""
+        return super().position
+
     # A property here, a method of the extension's class.
     @property
     def inputs(self) -> Dict[str, Any]:  # type: ignore[override]
@@ -209,30 +221,39 @@ def html_table(caption: str, rows: List[Tuple[str, str]]) -> str:
     return f"<table><caption style='text-align:left'>{html.escape(caption)}</caption>{body}</table>"
 
 
-def load(source: Union[str, "os.PathLike[str]", Dict[str, Any]], label: Optional[str] = None) -> Note:
+def load(source: Union[str, "os.PathLike[str]", Dict[str, Any]], label: Optional[str] = None,
+         market: Optional[MarketLike] = None) -> Note:
     """Reads a term sheet: a path (str or os.PathLike) or a dict in the
     term-sheet format (docs/term-sheet.md). A dict is written as JSON text
-    and read by the same reader as a file. Raises ``TermSheetError`` with the
-    field path, line and column when it cannot be read."""
+    and read by the same reader as a file. ``market`` (a ``Market``, a path
+    or a dict of a market file) gives the data of the underlyings the note
+    names by id. Raises ``TermSheetError`` with the field path, line and
+    column when it cannot be read."""
+    native = native_market(market)
     if isinstance(source, dict):
         name = "<dict>" if label is None else label
-        return loads(dict_text(source, name), label=name)
+        return _note_or_raise(_morvik.read_text(dict_text(source, name), name, native))
     if isinstance(source, (str, os.PathLike)):
-        return _note_or_raise(_morvik.read_file(os.fspath(source)))
+        return _note_or_raise(_morvik.read_file(os.fspath(source), native))
     raise TypeError(f"load() takes a path or a dict, not {type(source).__name__}")
 
 
-def loads(text: str, label: str = "<string>") -> Note:
-    """Reads a term sheet from JSON text; ``label`` names it in errors and reports."""
-    return _note_or_raise(_morvik.read_text(text, label))
+def loads(text: str, label: str = "<string>", market: Optional[MarketLike] = None) -> Note:
+    """Reads a term sheet from JSON text; ``label`` names it in errors and
+    reports; ``market`` as in ``load``."""
+    return _note_or_raise(_morvik.read_text(text, label, native_market(market)))
 
 
-def as_note(source: NoteLike, label: Optional[str] = None) -> Note:
-    """``source`` as a Note: a Note as it is, a path or a dict read by ``load``."""
+def as_note(source: NoteLike, label: Optional[str] = None, market: Optional[MarketLike] = None) -> Note:
+    """``source`` as a Note: a Note as it is, a path or a dict read by
+    ``load`` (on ``market``). A Note is read already: with a market it is
+    refused rather than the market ignored."""
+    if isinstance(source, (Note, _morvik.Note)) and market is not None:
+        raise ValueError("the note is read already: give the market to morvik.load")
     if isinstance(source, Note):
         return source
     if isinstance(source, _morvik.Note):
         return Note(source)
     if isinstance(source, (dict, str, os.PathLike)):
-        return load(source, label)
+        return load(source, label, market)
     raise TypeError(f"a note is a morvik.Note, a path or a dict, not {type(source).__name__}")

@@ -51,9 +51,11 @@ def test_book_lines_are_the_tools_lines_with_an_error(tool, tmp_path):
         assert mine == tools, (mine, tools)
         assert mine.endswith(",") == (errors[k] is None), mine
     assert frame.loc[frame["note"] == paths[-2], "value"].tolist() == [-2053.0]
-    # The tool's columns (the standard error under the package's one name), then the currency.
+    # The tool's columns (the standard error under the package's one name), then the currency
+    # and the note's position.
     assert list(frame.columns) == [("std_error" if c == "standard_error" else c)
-                                   for c in morvik._morvik.TABLE_COLUMNS] + ["currency"]
+                                   for c in morvik._morvik.TABLE_COLUMNS] + [
+                                       "currency", "position_scale", "book", "trade_id", "underlying_id"]
 
 
 def test_a_scenario_moves_only_its_underlyings_block():

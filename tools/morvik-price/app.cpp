@@ -15,6 +15,7 @@
 #include <CLI/CLI.hpp>
 
 #include "interface/morvik.h"
+#include "termsheet/book_risk.h"
 #include "tools/morvik-price/output_file.h"
 #include "tools/morvik-price/progress.h"
 #include "tools/morvik-price/scenario_options.h"
@@ -81,6 +82,13 @@ report, the JSON and, with --scenario-csv FILE, one CSV row per scenario:
 note, scenario, underlying, shift, shift_unit, vol_shift, tenor (years),
 value, standard_error, change (from the price), error.
 
+--market FILE gives the market of one pricing date (spots, volatilities,
+dividends, rate curves, correlations, FX volatilities) to the term sheets that
+name their underlyings by id. Term sheets with a "position" add up to the
+book's value and greeks by currency and by underlying (after the notes;
+--risk FILE as CSV), the notes taken as independent: standard errors add in
+quadrature. --cash-flows FILE writes each note's projected payments as CSV.
+
 Exit status: 0 every note priced (or over, with nothing left to price),
 1 the library rejected a note, 2 a term sheet or an option could not be used.
 )";
@@ -131,10 +139,35 @@ std::string WarningLines(const std::string& file, const std::vector<std::string>
   return text;
 }
 
+// Reads the --market file, its warnings to `err`; false after naming what
+// is wrong with it.
+bool ReadMarketOption(const std::string& path, Market& market, std::ostream& err) {
+  TermSheetError error;
+  if (!ReadMarketFile(path, market, error)) {
+    err << path << ": " << Describe(error) << "\n";
+    return false;
+  }
+  for (const std::string& w : market.warnings) err << path << ": warning: " << w << "\n";
+  return true;
+}
+
+// Two output options naming one file would overwrite each other.
+bool SameOutputProblem(const std::vector<std::pair<const char*, std::string>>& outputs, std::string& problem) {
+  for (std::size_t a = 0; a < outputs.size(); ++a) {
+    for (std::size_t b = a + 1; b < outputs.size(); ++b) {
+      if (!outputs[a].second.empty() && outputs[a].second == outputs[b].second) {
+        problem = std::string(outputs[a].first) + " and " + outputs[b].first + " name the same file";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, int jobs,
-                                  bool progress, std::ostream& err) {
+                                  bool progress, std::ostream& err, const Market* market) {
   std::vector<NoteReport> reports(files.size());
   std::atomic<std::size_t> next{0};
   ProgressLine line(err, files.size(), progress);
@@ -146,7 +179,7 @@ std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const P
       try {
         Note note;
         TermSheetError error;
-        if (!ReadTermSheetFile(files[k], note, error)) {
+        if (!ReadTermSheetFile(files[k], note, error, market)) {
           r = UnusableReport(files[k], error);
         } else {
           // Its warnings before a long run: those of its terms now, those
@@ -233,6 +266,12 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
                "--replications or --stream sobol)");
   ScenarioOptionText scenarioText;
   AddScenarioOptions(app, scenarioText);
+  std::string marketFile, riskCsv, flowsCsv;
+  app.add_option("--market", marketFile, "market file: data of the underlyings the term sheets name by id")
+      ->type_name("FILE");
+  app.add_option("--risk", riskCsv, "write the book's value and greeks by currency and underlying as CSV")
+      ->type_name("FILE");
+  app.add_option("--cash-flows", flowsCsv, "write each note's projected cash flows as CSV")->type_name("FILE");
   app.set_version_flag("--version", kVersion);
   app.footer(kHelpFooter);
   try {
@@ -285,18 +324,21 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
-  if (std::count(files.begin(), files.end(), std::string("-")) > 1) {
+  if (std::count(files.begin(), files.end(), std::string("-")) + (marketFile == "-") > 1) {
     err << "morvik-price: standard input (\"-\") can be read once only.\n";
     return kExitUnusable;
   }
+  Market market;
+  if (!marketFile.empty() && !ReadMarketOption(marketFile, market, err)) return kExitUnusable;
+  const Market* marketIn = marketFile.empty() ? nullptr : &market;
   if (expand) {
-    if (files.size() != 1 || json || !csv.empty()) {
+    if (files.size() != 1 || json || !csv.empty() || !riskCsv.empty() || !flowsCsv.empty()) {
       err << "morvik-price: --expand takes one term sheet and prints it, without --json or --csv.\n";
       return kExitUnusable;
     }
     Note note;
     TermSheetError error;
-    if (!ReadTermSheetFile(files[0], note, error)) {
+    if (!ReadTermSheetFile(files[0], note, error, marketIn)) {
       err << files[0] << ": " << Describe(error) << "\n";
       return kExitUnusable;
     }
@@ -306,10 +348,16 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   }
 
   // Checked, and its temporary file made, before anything is priced.
-  OutputFile csvFile;
-  OutputFile scenarioFile;
-  if ((!csv.empty() && !csvFile.Open(csv, files, problem)) ||
-      (!scenarioText.csv.empty() && !scenarioFile.Open(scenarioText.csv, files, problem))) {
+  OutputFile csvFile, riskFile, flowsFile, scenarioFile;
+  std::vector<std::string> inputs = files;
+  if (!marketFile.empty()) inputs.push_back(marketFile);
+  if (!SameOutputProblem({{"--csv", csv}, {"--risk", riskCsv}, {"--cash-flows", flowsCsv},
+                          {"--scenario-csv", scenarioText.csv}},
+                         problem) ||
+      (!csv.empty() && !csvFile.Open(csv, inputs, problem)) ||
+      (!riskCsv.empty() && !riskFile.Open(riskCsv, inputs, problem, kRiskCsvStart)) ||
+      (!flowsCsv.empty() && !flowsFile.Open(flowsCsv, inputs, problem, kCashFlowCsvStart)) ||
+      (!scenarioText.csv.empty() && !scenarioFile.Open(scenarioText.csv, inputs, problem, kScenarioCsvStart))) {
     err << "morvik-price: " << problem << ".\n";
     return kExitUnusable;
   }
@@ -318,7 +366,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   request.log = log;
   request.ladder = ladder;
   const std::vector<NoteReport> reports =
-      PriceBook(files, request, static_cast<int>(jobs), terminal && files.size() > 1, err);
+      PriceBook(files, request, static_cast<int>(jobs), terminal && files.size() > 1, err, marketIn);
 
   int status = kExitPriced;
   bool first = true;
@@ -345,10 +393,19 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     }
     if (r.priced && r.note.CalcFlag[1] == 1) err << r.file << ": trace written under ZUN_Module_Log/ZUNP_MorvikMC/\n";
   }
-  if (json) out << JsonReport(reports);
-  if (!csv.empty()) {
-    WriteCsv(csvFile.Stream(), reports);
-    if (!csvFile.Commit(problem)) {
+  const bool book = HasPositions(reports);
+  if (book && !json) {
+    if (!first) out << "\n";
+    WriteBookRiskText(out, AggregateBook(reports));
+  }
+  if (json) out << JsonReportWithBook(reports);
+  if (!csv.empty()) WriteCsv(csvFile.Stream(), reports);
+  if (!riskCsv.empty()) WriteBookRiskCsv(riskFile.Stream(), AggregateBook(reports));
+  if (!flowsCsv.empty()) WriteCashFlowCsv(flowsFile.Stream(), reports);
+  const std::pair<const std::string*, OutputFile*> outputs[] = {
+      {&csv, &csvFile}, {&riskCsv, &riskFile}, {&flowsCsv, &flowsFile}};
+  for (const auto& [path, file] : outputs) {
+    if (!path->empty() && !file->Commit(problem)) {
       err << "morvik-price: " << problem << ".\n";
       status = kExitUnusable;
     }

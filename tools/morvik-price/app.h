@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "termsheet/market_file.h"
 #include "termsheet/report.h"
 
 namespace morvik {
@@ -25,8 +26,9 @@ inline constexpr RequestField kJobsField{"jobs", 1, kMaxJobs};
 // before it is priced (those of the pricing itself after it), and so does
 // the estimate of a run that its first paths show will take more than a
 // minute.
+// With a `market`, notes that name their underlyings by id take its data.
 std::vector<NoteReport> PriceBook(const std::vector<std::string>& files, const PriceRequest& request, int jobs,
-                                  bool progress, std::ostream& err);
+                                  bool progress, std::ostream& err, const Market* market = nullptr);
 
 // The whole command: argv as main receives it. Returns the exit status.
 // `terminal` says whether standard error is a terminal (progress line).

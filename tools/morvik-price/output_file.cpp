@@ -18,11 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The first bytes of a CSV this tool (or the book runner) writes: the
-// results, or the scenarios (no longer than the first).
+// The first bytes of the results CSV this tool (or the book runner) writes.
 constexpr char kCsvStart[] = "note,pricing_date,";
-constexpr char kScenarioCsvStart[] = "note,scenario,";
-static_assert(sizeof kScenarioCsvStart <= sizeof kCsvStart);
 
 // Temporary files a signal must remove: names owned by their OutputFile,
 // which clears its slot before it frees the name.
@@ -75,19 +72,18 @@ bool IsInput(const std::string& input, const std::string& target, const struct s
 
 // Whether the regular file at `path` is empty or starts as a CSV of this
 // tool.
-bool ReplaceableText(const std::string& path) {
+bool ReplaceableText(const std::string& path, const std::string& start) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return true;  // unreadable: the rename below decides
-  char head[sizeof kCsvStart - 1] = {};
+  std::string head(start.size(), '\0');
   std::size_t got = 0;
-  while (got < sizeof head) {
-    const ssize_t n = ::read(fd, head + got, sizeof head - got);
+  while (got < head.size()) {
+    const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  return got == 0 || (got == sizeof head && std::memcmp(head, kCsvStart, sizeof head) == 0) ||
-         (got >= sizeof kScenarioCsvStart - 1 && std::memcmp(head, kScenarioCsvStart, sizeof kScenarioCsvStart - 1) == 0);
+  return got == 0 || (got == head.size() && head == start);
 }
 
 }  // namespace
@@ -103,7 +99,8 @@ void OutputFile::Discard() {
   temporary_.clear();
 }
 
-bool OutputFile::Open(const std::string& path, const std::vector<std::string>& inputs, std::string& error) {
+bool OutputFile::Open(const std::string& path, const std::vector<std::string>& inputs, std::string& error,
+                      const std::string& start) {
   Discard();
   path_ = path;
   const std::string name = "cannot write " + path + ": ";
@@ -132,7 +129,7 @@ bool OutputFile::Open(const std::string& path, const std::vector<std::string>& i
     error = name + "it is a folder";
     return false;
   } else if (S_ISREG(st.st_mode)) {
-    if (!ReplaceableText(path)) {
+    if (!ReplaceableText(path, start.empty() ? std::string(kCsvStart) : start)) {
       error = name + "it exists and is not a CSV written by morvik-price (a term sheet?); it is left as it is";
       return false;
     }

@@ -25,8 +25,10 @@ class OutputFile {
   // link to nothing, a path whose folder is missing or cannot take a new
   // file. A regular file (or a new one) is replaced in one step at Commit;
   // anything else that exists (a device such as /dev/null, a pipe) is opened
-  // now and written at Commit.
-  bool Open(const std::string& path, const std::vector<std::string>& inputs, std::string& error);
+  // now and written at Commit. An existing file is taken for one this tool
+  // wrote when it begins with `start` (empty: the results CSV's header).
+  bool Open(const std::string& path, const std::vector<std::string>& inputs, std::string& error,
+            const std::string& start = "");
 
   // What to write; held in memory until Commit.
   std::ostream& Stream() { return text_; }
