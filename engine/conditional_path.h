@@ -1,0 +1,49 @@
+// The conditional estimator of the path loop: each observation date's
+// redemption is smoothed by conditioning on the endpoint of a window of days
+// before it, so that a path adds the redemption's probability times its
+// value instead of a 0/1 outcome, and the result moves smoothly with the
+// inputs.
+//
+// For the m days before a date (at most SimJob::conditionalDays, never
+// before the previous date), the last stock in the lower factor's order
+// has m independent normals; their sum Z splits off from the bridge shape
+// (each normal minus their mean), which is independent of Z. Given the
+// state m days before the date, the other stocks' closes and the shape,
+// the date redeems (a strike level passes or the knock-out touch comes)
+// exactly when v = Z / sqrt(m) reaches a threshold s, found by bisection on
+// the engine's own steps. The path then adds w * P(v >= s) times the value
+// of a draw of v above s (the window run again on it: its coupons, its
+// redemption) and goes on with weight w * P(v < s) from a draw below s.
+// Everything else (daily knock-in, coupon barriers, later dates) keeps its
+// indicator on the path as drawn, so the estimate stays unbiased. A window
+// whose search finds no threshold, whose closes are not ordered in v
+// across the searched points, or that starts touched, keeps the plain draw.
+//
+// The truncated draws read uniforms addressed by (seed, path, date), and
+// every valuation of a call reads the same rows: the bumped valuations see
+// the same shapes and uniforms, and their thresholds move with the bump.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/simulate.h"
+
+namespace morvik {
+
+class PathRowReader;
+struct SobolPlan;
+
+// Days of the conditioning window unless the caller chooses.
+inline constexpr int kConditionalDays = 20;
+
+// The conditional counterparts of SimulateAlignedRows, SimulateAlignedBlock
+// and SimulateSobolBlock (the same rows of normals, the same sums; each
+// path's outcome and coupon weights also summed in squares).
+void ConditionalAlignedRows(const SimJob& job, PathRowReader& rows, long long from, long long to, PathScratch& w,
+                            RunTally& acc);
+void ConditionalAlignedBlock(const SimJob& job, std::uint64_t seed, long long from, long long to, PathScratch& w,
+                             RunTally& acc);
+void ConditionalSobolBlock(const SimJob& job, const SobolPlan& plan, long long from, long long to, PathScratch& w,
+                           RunTally& acc);
+
+}  // namespace morvik
