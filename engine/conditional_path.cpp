@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "engine/daily_step.h"
 #include "engine/engine_grids.h"
@@ -25,6 +26,10 @@ namespace {
 constexpr double kSearchLo = -6.0;
 constexpr double kSearchHi = 6.0;
 constexpr double kSearchWidth = 1.0 / 1024.0;
+// Continuation probabilities below which a path plays Russian roulette.
+constexpr double kRouletteBelow = 0.05;
+// Rounds of the guided search before plain bisection.
+constexpr int kGuidedRounds = 4;
 
 // Address of a date's uniforms: above every day of a path.
 constexpr std::uint32_t kUniformDay = 0x80000000u;
@@ -68,54 +73,46 @@ Walk WalkOn(double* x, double* y, int* mem, int* place) {
 
 // Scratch rows carved out of PathScratch's arenas.
 struct Rows {
-  double* window = nullptr;  // m x S rows of normals of the window
-  double* last = nullptr;    // m: the last stock's drawn normals
-  double* closes = nullptr;  // m x S: the window's closes (the last stock's column per search point)
-  double* track = nullptr;   // m: the last stock's closes of a search point
-  double* below = nullptr;   // m: of the highest point that does not redeem
-  double* above = nullptr;   // m: of the lowest point that redeems
+  double* window = nullptr;  // m x S: the rows the path steps on in the window
+  double* drawn = nullptr;   // m x S: the window's rows as drawn
+  double* track = nullptr;   // m x S: the closes of a run of the window
+  double* below = nullptr;   // m x S: of the highest searched point that does not redeem
+  double* above = nullptr;   // m x S: of the lowest one that redeems
   double* sums = nullptr;    // S
   double* slotW = nullptr;   // NStrike + 2: the path's weight per outcome slot
   double* couponW = nullptr; // NCoupon
-  double* bx = nullptr;      // S, the branch's rows
+  double* bx = nullptr;      // S, the rows of a run of the window
   double* by = nullptr;
   int* bmem = nullptr;
   int* bplace = nullptr;
-  int* paid = nullptr;       // coupons the redeeming draw pays
+  int* paid = nullptr;       // NCoupon: coupons a run of the window pays
 };
 
 Rows CarveRows(const EngineGrids& g, int days, PathScratch& w) {
   const std::size_t S = static_cast<std::size_t>(g.NStock);
-  const std::size_t m = static_cast<std::size_t>(days);
+  const std::size_t cells = static_cast<std::size_t>(days) * S;
   const std::size_t K = static_cast<std::size_t>(g.NStrike + 2);
   const std::size_t NC = static_cast<std::size_t>(g.NCoupon);
-  const std::size_t doubles = 2 * m * S + 4 * m + S + K + NC + 2 * S;
+  const std::size_t doubles = 5 * cells + 3 * S + K + NC;
   const std::size_t ints = 2 * S + NC + 1;
   if (w.condDoubles.size() < doubles) w.condDoubles.assign(doubles, 0.0);
   if (w.condInts.size() < ints) w.condInts.assign(ints, 0);
   Rows r;
   double* d = w.condDoubles.data();
-  r.window = d;
-  d += m * S;
-  r.closes = d;
-  d += m * S;
-  r.last = d;
-  d += m;
-  r.track = d;
-  d += m;
-  r.below = d;
-  d += m;
-  r.above = d;
-  d += m;
+  double** blocks[5] = {&r.window, &r.drawn, &r.track, &r.below, &r.above};
+  for (double** b : blocks) {
+    *b = d;
+    d += cells;
+  }
   r.sums = d;
+  d += S;
+  r.bx = d;
+  d += S;
+  r.by = d;
   d += S;
   r.slotW = d;
   d += K;
   r.couponW = d;
-  d += NC;
-  r.bx = d;
-  d += S;
-  r.by = d;
   int* n = w.condInts.data();
   r.bmem = n;
   n += S;
@@ -152,7 +149,20 @@ template <int NS, bool Plain>
 class ConditionalPath {
  public:
   ConditionalPath(const SimJob& job, Tally& t, PathScratch& w, const Rows& r, bool enabled)
-      : job_(job), g_(job.g), t_(t), w_(w), r_(r), enabled_(enabled) {}
+      : job_(job), g_(job.g), t_(t), w_(w), r_(r), enabled_(enabled), dir_(static_cast<std::size_t>(job.g.NStock)) {
+    if (!enabled_) return;
+    const int S = g_.NStock;
+    const double* L = g_.chol.data();
+    double norm = 0.0;
+    for (int i = 0; i < S; ++i) {
+      double e = 1.0;
+      for (int k = 0; k < i; ++k) e -= L[static_cast<std::size_t>(i) * S + k] * dir_[k];
+      dir_[i] = e / L[static_cast<std::size_t>(i) * S + i];
+      norm += dir_[i] * dir_[i];
+    }
+    scale_ = 1.0 / std::sqrt(norm);
+    for (double& e : dir_) e *= scale_;
+  }
 
   template <class Source>
   double Run(Source& normals, long long path);
@@ -160,13 +170,13 @@ class ConditionalPath {
  private:
   int S() const { return NS > 0 ? NS : g_.NStock; }
 
-  void Step(Walk& a, const double* z, int n) const {
+  void Step(Walk& a, const double* z, int n, double shift = 0.0) const {
     const int S = this->S();
     const DayCoef* dc = g_.day.data() + static_cast<std::size_t>(n - 1) * S;
 #pragma GCC unroll 4
     for (int i = 0; i < S; ++i) {
       const double s = SurfaceVolAt(g_.surface[i], a.x[i], a.place[i], dc[i].vol);
-      a.y[i] = StepClose<Plain>(dc[i], a.x[i], s, z[i], sqdt_, dt_, g_.plainDrift[i], g_.cash[i], g_.p0[i]);
+      a.y[i] = StepClose<Plain>(dc[i], a.x[i], s, z[i] + shift, sqdt_, dt_, g_.plainDrift[i], g_.cash[i], g_.p0[i]);
     }
   }
 
@@ -213,47 +223,77 @@ class ConditionalPath {
     return pv_;
   }
 
-  // The last stock's normals of the window for v (the drawn ones moved by
-  // the change of their sum), into the window's rows.
-  void SetLast(double v) {
-    const int S = this->S();
-    const double shift = lastDiag_ * (v * std::sqrt(static_cast<double>(m_)) - z_) / m_;
-    for (int j = 0; j < m_; ++j) r_.window[static_cast<std::size_t>(j) * S + S - 1] = r_.last[j] + shift;
-  }
+  // The correlated normals' common shift for v: every stock's daily normal
+  // of the window moves by the same amount.
+  double ShiftOf(double v) const { return scale_ * (v - v0_) / std::sqrt(static_cast<double>(m_)); }
 
-  // Does date d redeem when the last stock's window normals take v? Steps
-  // the last stock alone over the other stocks' stored closes; its closes
-  // go to r_.track.
-  bool Redeems(const Walk& m, double v, const note::DateTerms& date, const note::Event& knockOut, double* win,
-               int winStart) {
+  // The window after day n0_ run from `m` on the drawn rows shifted by
+  // `shift` (in the branch's rows; each day's closes into r_.track), and
+  // date d's outcome. With `coupons`, the coupons it pays go to r_.paid
+  // (their count to `paid`); without, only the touch and the strike levels
+  // are followed.
+  note::DateOutcome RunWindow(const Walk& m, double shift, bool coupons, int& paid, const note::DateTerms& date,
+                              const note::Event& knockOut, double* win, int winStart) {
     const int S = this->S();
-    const int last = S - 1;
-    const double shift = lastDiag_ * (v * std::sqrt(static_cast<double>(m_)) - z_) / m_;
-    double x = m.x[last];
-    int place = m.place[last];
-    for (int i = 0; i < S; ++i) r_.bmem[i] = m.mem[i];
-    note::State s = m.st;
-    s.memory = r_.bmem;
+    Walk a = WalkOn(r_.bx, r_.by, r_.bmem, r_.bplace);
+    m.CopyInto(a, S);
+    if (!coupons) a.coupon = nullptr;
+    paid = 0;
     for (int j = 0; j < m_; ++j) {
       const int n = n0_ + 1 + j;
-      const DayCoef& dc = g_.day[static_cast<std::size_t>(n - 1) * S + last];
-      const double vol = SurfaceVolAt(g_.surface[last], x, place, dc.vol);
-      const double y = StepClose<Plain>(dc, x, vol, r_.last[j] + shift, sqdt_, dt_, g_.plainDrift[last],
-                                        g_.cash[last], g_.p0[last]);
-      double* row = r_.closes + static_cast<std::size_t>(j) * S;
-      row[last] = y;
-      r_.track[j] = y;
-      note::OnDay<NS>(s, g_.rules, nullptr, false, knockOut, row, [](bool) {});
-      if (winStart < n) std::copy(row, row + S, win + static_cast<std::size_t>(n - winStart - 1) * S);
-      x = y;
+      Step(a, r_.drawn + static_cast<std::size_t>(j) * S, n, shift);
+      Day(a, n, knockOut, [&](int cp) { r_.paid[paid++] = cp; });
+      std::copy(a.y, a.y + S, r_.track + static_cast<std::size_t>(j) * S);
+      if (winStart < n) std::copy(a.y, a.y + S, win + static_cast<std::size_t>(n - winStart - 1) * S);
+      std::swap(a.x, a.y);
     }
-    return note::OnObservation<NS>(s, g_.rules, date, r_.closes + static_cast<std::size_t>(m_ - 1) * S, win).result ==
+    return note::OnObservation<NS>(a.st, g_.rules, date, r_.track + static_cast<std::size_t>(m_ - 1) * S, win);
+  }
+
+  bool RedeemsAt(const Walk& m, double v, const note::DateTerms& date, const note::Event& knockOut, double* win,
+                 int winStart) {
+    int paid = 0;
+    return RunWindow(m, ShiftOf(v), false, paid, date, knockOut, win, winStart).result ==
            note::DateResult::Redeemed;
   }
 
-  // Are the last stock's closes of r_.track between those of the bracket?
+  // A smooth guide to the date's redemption after a run of the window, >= 0
+  // about where it redeems: the log of the best margin of a strike level
+  // (the window's averages, or its best day, over the strikes) or of the
+  // worst-of touch on the window's days. Leads the search only.
+  double Guide(const note::DateTerms& date, const double* win) const {
+    const int S = this->S();
+    const int L = date.windowLen;
+    double best = 0.0;
+    for (int b = 0; b < kLevels; ++b) {
+      const double* k = date.level[b].threshold.at;
+      double level = date.average ? 1e300 : 0.0;
+      for (int j = 0; j < L; ++j) {
+        const double* row = win + static_cast<std::size_t>(j) * S;
+        double worst = 1e300;
+        for (int i = 0; i < S; ++i) worst = std::min(worst, row[i] / k[i]);
+        if (!date.average) level = std::max(level, worst);
+      }
+      if (date.average) {
+        for (int i = 0; i < S; ++i) {
+          double sum = 0.0;
+          for (int j = 0; j < L; ++j) sum += win[static_cast<std::size_t>(j) * S + i] / L;
+          level = std::min(level, sum / k[i]);
+        }
+      }
+      best = std::max(best, level);
+    }
+    if (g_.rules.touchMode == KnockOutTouch::Worst) {
+      const double barrier = date.knockOut.threshold.at[0];
+      for (int j = 0; j < m_; ++j) best = std::max(best, WorstOf(r_.track + static_cast<std::size_t>(j) * S, S) / barrier);
+    }
+    return std::log(best);
+  }
+
+  // Are the closes of r_.track between those of the bracket, day by day?
   bool Ordered() const {
-    for (int j = 0; j < m_; ++j)
+    const std::size_t n = static_cast<std::size_t>(m_) * static_cast<std::size_t>(S());
+    for (std::size_t j = 0; j < n; ++j)
       if (!(r_.below[j] <= r_.track[j] && r_.track[j] <= r_.above[j])) return false;
     return true;
   }
@@ -262,55 +302,65 @@ class ConditionalPath {
   // rows, searches the threshold and, when there is one, adds the
   // redeeming draw's value and leaves the rows of a draw below it (the
   // path's weight multiplied by its probability); otherwise leaves the rows
-  // as drawn.
+  // as drawn. True when the path ends here (its roulette).
   template <class Source>
-  void Condition(Walk& m, Source& normals, int d, int T, const note::DateTerms& date, const note::Event& knockOut,
+  bool Condition(Walk& m, Source& normals, int d, int T, const note::DateTerms& date, const note::Event& knockOut,
                  double* win, int winStart, long long path) {
     const int S = this->S();
-    const int last = S - 1;
     m_ = T - n0_;
+    const std::size_t cells = static_cast<std::size_t>(m_) * static_cast<std::size_t>(S);
     for (int i = 0; i < S; ++i) r_.sums[i] = 0.0;
     for (int j = 0; j < m_; ++j) {
       const double* z = normals.Row(S);
-      double* row = r_.window + static_cast<std::size_t>(j) * S;
       for (int i = 0; i < S; ++i) {
-        row[i] = z[i];
+        r_.window[static_cast<std::size_t>(j) * S + i] = z[i];
         r_.sums[i] += z[i];
       }
-      r_.last[j] = z[last];
       normals.template Produce<NS>();
     }
-    if (!enabled_ || m.st.touch != 0) return;
-    // The sum of the last stock's independent normals, from the rows' sums.
+    if (!enabled_ || m.st.touch != 0) return false;
+    std::copy(r_.window, r_.window + cells, r_.drawn);
+    // v0: the window's independent normals projected on the common direction.
     const double* L = g_.chol.data();
+    v0_ = 0.0;
     for (int i = 0; i < S; ++i) {
-      double v = r_.sums[i];
-      for (int k = 0; k < i; ++k) v -= L[static_cast<std::size_t>(i) * S + k] * r_.sums[k];
-      r_.sums[i] = v / L[static_cast<std::size_t>(i) * S + i];
+      double e = r_.sums[i];
+      for (int k = 0; k < i; ++k) e -= L[static_cast<std::size_t>(i) * S + k] * r_.sums[k];
+      r_.sums[i] = e / L[static_cast<std::size_t>(i) * S + i];
+      v0_ += dir_[i] * r_.sums[i];
     }
-    z_ = r_.sums[last];
-    lastDiag_ = L[static_cast<std::size_t>(last) * S + last];
+    v0_ /= std::sqrt(static_cast<double>(m_));
 
-    // Every stock's closes on the drawn rows, the others' kept for the search.
-    Walk b = WalkOn(r_.bx, r_.by, r_.bmem, r_.bplace);
-    m.CopyInto(b, S);
-    for (int j = 0; j < m_; ++j) {
-      Step(b, r_.window + static_cast<std::size_t>(j) * S, n0_ + 1 + j);
-      std::copy(b.y, b.y + S, r_.closes + static_cast<std::size_t>(j) * S);
-      std::swap(b.x, b.y);
-    }
-
+    // The threshold: regula falsi on the guide between the bracket's ends,
+    // each estimate r tested at r -/+ half the width (a guide that is right
+    // closes the bracket at once), bisection when the guide cannot lead.
+    int paid = 0;
     double lo = kSearchLo, hi = kSearchHi;
-    if (!Redeems(m, hi, date, knockOut, win, winStart)) return;
-    std::copy(r_.track, r_.track + m_, r_.above);
-    if (Redeems(m, lo, date, knockOut, win, winStart)) return;
-    std::copy(r_.track, r_.track + m_, r_.below);
-    while (hi - lo > kSearchWidth) {
-      const double mid = 0.5 * (lo + hi);
-      const bool up = Redeems(m, mid, date, knockOut, win, winStart);
-      if (!Ordered()) return;  // not monotone on this path: the plain draw
-      std::copy(r_.track, r_.track + m_, up ? r_.above : r_.below);
-      (up ? hi : lo) = mid;
+    if (!RedeemsAt(m, hi, date, knockOut, win, winStart)) return false;
+    double gHi = Guide(date, win);
+    std::copy(r_.track, r_.track + cells, r_.above);
+    if (RedeemsAt(m, lo, date, knockOut, win, winStart)) return false;
+    double gLo = Guide(date, win);
+    std::copy(r_.track, r_.track + cells, r_.below);
+    for (int round = 0; hi - lo > kSearchWidth; ++round) {
+      double points[2];
+      int count = 0;
+      if (round < kGuidedRounds && gLo < 0.0 && gHi > 0.0 && std::isfinite(gLo) && std::isfinite(gHi)) {
+        const double r = hi - gHi * (hi - lo) / (gHi - gLo);
+        points[count++] = std::max(lo, r - 0.5 * kSearchWidth);
+        points[count++] = std::min(hi, r + 0.5 * kSearchWidth);
+      } else {
+        points[count++] = 0.5 * (lo + hi);
+      }
+      for (int q = 0; q < count; ++q) {
+        const double v = points[q];
+        if (!(lo < v && v < hi)) continue;
+        const bool up = RedeemsAt(m, v, date, knockOut, win, winStart);
+        if (!Ordered()) return false;  // not monotone on this path: the plain draw
+        std::copy(r_.track, r_.track + cells, up ? r_.above : r_.below);
+        (up ? hi : lo) = v;
+        (up ? gHi : gLo) = Guide(date, win);
+      }
     }
 
     // Two uniforms of the date: the draw above hi and the draw below it.
@@ -324,30 +374,26 @@ class ConditionalPath {
     const double vUp = std::max(hi, -InverseNormal(OpenUniform(u.w[0]) * pUp));
     const double vDown = std::min(std::nextafter(hi, kSearchLo), InverseNormal(OpenUniform(u.w[1]) * pDown));
 
-    // The redeeming draw: the window run again on it, every stock, with its
-    // coupons; its value counts only when it does redeem (it must, the
-    // closes being increasing in v; else the plain draw stays).
-    SetLast(vUp);
-    Walk a = WalkOn(r_.bx, r_.by, r_.bmem, r_.bplace);
-    m.CopyInto(a, S);
-    int paid = 0;
-    for (int j = 0; j < m_; ++j) {
-      const int n = n0_ + 1 + j;
-      Step(a, r_.window + static_cast<std::size_t>(j) * S, n);
-      Day(a, n, knockOut, [&](int cp) { r_.paid[paid++] = cp; });
-      if (winStart < n) std::copy(a.y, a.y + S, win + static_cast<std::size_t>(n - winStart - 1) * S);
-      if (j + 1 < m_) std::swap(a.x, a.y);
-    }
-    const note::DateOutcome o = note::OnObservation<NS>(a.st, g_.rules, date, a.y, win);
-    if (o.result != note::DateResult::Redeemed) {
-      for (int j = 0; j < m_; ++j) r_.window[static_cast<std::size_t>(j) * S + last] = r_.last[j];
-      return;
-    }
+    // The redeeming draw: the window run again on it with its coupons; its
+    // value counts only when it does redeem (it must, the closes being
+    // increasing in v; else the plain draw stays).
+    const note::DateOutcome o = RunWindow(m, ShiftOf(vUp), true, paid, date, knockOut, win, winStart);
+    if (o.result != note::DateResult::Redeemed) return false;
     const double wUp = weight_ * pUp;
     for (int q = 0; q < paid; ++q) AddCoupon(r_.paid[q], wUp);
     Finish(d, d, o.payoff, wUp);
-    SetLast(vDown);
-    weight_ *= pDown;
+    const double shift = ShiftOf(vDown);
+    for (std::size_t j = 0; j < cells; ++j) r_.window[j] = r_.drawn[j] + shift;
+    // Russian roulette on a path unlikely to go on: it goes on with
+    // probability pDown / kRouletteBelow at weight w * kRouletteBelow (the
+    // same mean), so that few paths run to maturity on a small weight.
+    if (pDown < kRouletteBelow) {
+      if (OpenUniform(u.w[2]) * kRouletteBelow >= pDown) return true;
+      weight_ *= kRouletteBelow;
+    } else {
+      weight_ *= pDown;
+    }
+    return false;
   }
 
   const SimJob& job_;
@@ -362,8 +408,11 @@ class ConditionalPath {
   double weight_ = 1.0;
   int n0_ = 0;           // the day before the window
   int m_ = 0;            // the window's days
-  double z_ = 0.0;       // the sum of the last stock's drawn normals over the window
-  double lastDiag_ = 1.0;
+  double v0_ = 0.0;      // the drawn v of the window
+  // The common direction: dir_ (independent normals, unit length) is
+  // L^-1 1 scaled by scale_ = 1 / |L^-1 1|, so that L dir_ = scale_ 1.
+  std::vector<double> dir_;
+  double scale_ = 1.0;
 };
 
 template <int NS, bool Plain>
@@ -409,7 +458,7 @@ double ConditionalPath<NS, Plain>::Run(Source& normals, long long path) {
     const int start = std::max(T - job_.conditionalDays, prevT);
     if (n - 1 == start && n <= T) {
       n0_ = start;
-      Condition(m, normals, d, T, *date, date->knockOut, win, winStart, path);
+      if (Condition(m, normals, d, T, *date, date->knockOut, win, winStart, path)) return Close();
       condEnd = T;
     }
     const bool inWindow = n <= condEnd;
