@@ -13,16 +13,22 @@
 // every close rises with v (checked on each path at the searched points).
 // Given the state m days before the date and the rest, the date redeems (a
 // strike level passes or the knock-out touch comes) exactly when v reaches
-// a threshold s, found by bisection on the engine's own steps. The path
-// then adds w * P(v >= s) times the value of a draw of v above s (the
-// window run again on it: its coupons, its redemption) and goes on with
-// weight w * P(v < s) from a draw below s (when P(v < s) is small, by
-// Russian roulette: on with probability P(v < s) / 0.05 at weight
-// w * 0.05, so that few paths run on with tiny weights). Everything else (daily knock-in,
-// coupon barriers, later dates) keeps its indicator on the path as drawn,
-// so the estimate stays unbiased. A window whose search finds no threshold
-// within |v| <= 6, whose closes are not ordered in v across the searched
-// points, or that starts touched, keeps the plain draw.
+// a threshold s, bracketed on the engine's own steps (regula falsi on a
+// smooth margin of the window's closes, bisection where that cannot lead)
+// to lo < s <= h, h - lo <= 2^-10. The path then adds w * P(v >= h) times
+// the value of a draw of v above h (the window run again on it: its
+// coupons, its redemption) and goes on with weight w * P(v < h) from a draw
+// below h; a draw below h that still redeems redeems as drawn, so the split
+// is exact whatever h. When P(v < h) is below 0.05 the path goes on by
+// Russian roulette: with probability P(v < h) / 0.05 at weight w * 0.05, so
+// that few paths run on with tiny weights. Everything else (daily knock-in,
+// coupon barriers and coupons, later dates) keeps its indicator on the path
+// as drawn, so the estimate stays unbiased. A window whose search finds no
+// threshold within |v| <= 6, whose closes are not ordered in v across the
+// searched points, or that starts touched, keeps the plain draw; so does one
+// whose draw above h fails to redeem (closes not increasing in v there,
+// which the order check did not catch: the one case where the choice of
+// draw depends on the draw).
 //
 // The truncated draws read uniforms addressed by (seed, path, date), and
 // every valuation of a call reads the same rows: the bumped valuations see
