@@ -8,6 +8,7 @@
 
 #include "calls/extended_entry.h"
 #include "calls/layout.h"
+#include "engine/conditional_path.h"
 #include "interface/morvik.h"
 #include "numerics/conventions.h"
 #include "numerics/random.h"
@@ -20,6 +21,7 @@ namespace {
 bool OptionsValid(const ValuationOptions& o) {
   if (o.replications < 1) return false;
   if (o.stream == StreamKind::kSobol && (o.sobol == nullptr || !o.sobol->Valid() || o.scrambles < 2)) return false;
+  if (o.stream == StreamKind::kDefault && o.estimator != Estimator::kPlain) return false;
   if (o.stream == StreamKind::kDefault) {
     const std::uint64_t first = o.seed.value_or(0);
     if (first >= static_cast<std::uint64_t>(kSeeds)) return false;
@@ -62,6 +64,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
       request.scrambles = options.scrambles;
     }
     request.seed = options.seed.value_or(0);
+    if (options.estimator == Estimator::kConditional) request.conditionalDays = kConditionalDays;
     request.replications = options.replications;
     request.runner = options.runner;
     request.progress = options.progress;

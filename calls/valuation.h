@@ -21,6 +21,7 @@ namespace morvik {
 // Status of a call whose options are out of range (nothing is valued): a
 // default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
 // than 1 replication, a progress or stop hook's context without function;
+// the conditional estimator on the default stream;
 // on the quasi-random stream, no valid direction numbers, fewer than 2
 // scramblings, or (for a note whose NTrials is a number >= 1) trials that
 // are not a whole multiple of the scramblings.
@@ -35,6 +36,12 @@ enum class StreamKind {
   // path-addressed and in blocks over threads as kAligned.
   kSobol,
 };
+
+// How each path's outcome counts: as drawn (the library's estimator), or
+// with each observation date's redemption conditioned on the endpoint of a
+// window of days before it (engine/conditional_path.h: unbiased, smooth in
+// the inputs; aligned and quasi-random streams only).
+enum class Estimator { kPlain, kConditional };
 
 struct ValuationOptions {
   // No seed: the default stream is the exports' fixed stream, the aligned
@@ -74,6 +81,8 @@ struct ValuationOptions {
   // the table holds the final row only.
   const SobolDirections* sobol = nullptr;
   int scrambles = 16;
+  // kConditional with the default stream is an option out of range.
+  Estimator estimator = Estimator::kPlain;
 };
 
 // The price after `paths` paths (what a call of `paths` trials gives, bit

@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "engine/conditional_path.h"
+#include "engine/daily_step.h"
 #include "engine/engine_grids.h"
 #include "engine/normal_source.h"
 #include "engine/note_state.h"
@@ -102,17 +104,7 @@ double RunPath(const EngineGrids& g, Tally& t, PathScratch& w, Source& normals) 
 #pragma GCC unroll 4
     for (int i = 0; i < S; ++i) {
       const double s = SurfaceVolAt(surface[i], x[i], place[i], dc[i].vol);
-      if (Plain) {
-        y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
-      } else if (plain[i] != 0) {
-        y[i] = x[i] * (dc[i].one + s * sqdt * z[i]);
-        if (cash[i] != 0) y[i] = y[i] - dc[i].div * x[i] / p0[i];
-      } else if (cash[i] == 0) {
-        y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s - dc[i].div) * dt + s * sqdt * z[i]);
-      } else {
-        y[i] = x[i] * (1.0 + (dc[i].r - dc[i].rv * s) * dt + s * sqdt * z[i]) -
-               dc[i].div * x[i] / p0[i];
-      }
+      y[i] = StepClose<Plain>(dc[i], x[i], s, z[i], sqdt, dt, plain[i], cash[i], p0[i]);
     }
     normals.template Produce<NS>();
 
@@ -226,11 +218,20 @@ void AddSums(Tally& a, const Tally& b) {
     a.couponProb[c] += b.couponProb[c];
     a.couponCf[c] += b.couponCf[c];
   }
+  for (std::size_t s = 0; s < a.probSq.size() && s < b.probSq.size(); ++s) a.probSq[s] += b.probSq[s];
+  for (std::size_t c = 0; c < a.couponProbSq.size() && c < b.couponProbSq.size(); ++c)
+    a.couponProbSq[c] += b.couponProbSq[c];
   a.price += b.price;
   a.pvSum += b.pvSum;
   a.pvSq += b.pvSq;
   a.paths += b.paths;
 }
+
+}  // namespace
+
+void AddPathValue(RunTally& acc, long long p, double pv, double trials) { AddPath(acc, p, pv, trials); }
+
+namespace {
 
 // Paths whose index is below `trials` (saturating).
 long long PathCount(double trials) {
@@ -250,6 +251,8 @@ void StartTally(const SimJob& job, long long from, RunTally& acc) {
   t.couponCf.assign(coupons, 0.0);
   t.price = t.pvSum = t.pvSq = 0.0;
   t.paths = 0;
+  t.probSq.assign(job.conditionalDays > 0 ? slots : 0, 0.0);
+  t.couponProbSq.assign(job.conditionalDays > 0 ? coupons : 0, 0.0);
   acc.ck.clear();
   for (const long long n : job.checkpoints)
     if (n > from) acc.ck.push_back(CheckpointTally{n, 0.0, t});
@@ -316,6 +319,7 @@ bool SimulateBatch(SimJob& job, SharedReader& normals, long long paths) {
 void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from, long long to,
                           PathScratch& w, RunTally& acc) {
   if (job.done) return;
+  if (job.conditionalDays > 0) return ConditionalAlignedBlock(job, seed, from, to, w, acc);
   PathNormals normals(job.g.chol.data(), job.g.NStock, seed);
   RunPathsFor(job.g, acc, w, normals, from, to);
 }
@@ -323,6 +327,7 @@ void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from,
 void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from, long long to, PathScratch& w,
                         RunTally& acc) {
   if (job.done) return;
+  if (job.conditionalDays > 0) return ConditionalSobolBlock(job, plan, from, to, w, acc);
   SobolNormals normals(job.g.chol.data(), job.g.NStock, job.g.D, plan);
   RunPathsFor(job.g, acc, w, normals, from, to);
 }
@@ -330,6 +335,7 @@ void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from
 void SimulateAlignedRows(const SimJob& job, PathRowReader& rows, long long from, long long to, PathScratch& w,
                          RunTally& acc) {
   if (job.done) return;
+  if (job.conditionalDays > 0) return ConditionalAlignedRows(job, rows, from, to, w, acc);
   RunPathsFor(job.g, acc, w, rows, from, to);
 }
 
@@ -353,10 +359,13 @@ void FinishSimulation(SimJob& job) {
   if (x == nullptr) return;
   // Every path ends in one slot and collects a coupon or not: the errors of
   // the probabilities are those of means of 0/1 values.
+  // The conditional estimator keeps the squares of its fractional weights.
+  const bool weighted = !t.probSq.empty();
   for (int s = 0; s < view.NStrike + 2; ++s)
-    x->probSE[job.dateShift + s] = StandardError(t.prob[s], t.prob[s], t.paths, NTrials);
+    x->probSE[job.dateShift + s] = StandardError(t.prob[s], weighted ? t.probSq[s] : t.prob[s], t.paths, NTrials);
   for (int c = 0; c < job.g.NCoupon; ++c)
-    x->couponProbSE[job.couponShift + c] = StandardError(t.couponProb[c], t.couponProb[c], t.paths, NTrials);
+    x->couponProbSE[job.couponShift + c] =
+        StandardError(t.couponProb[c], weighted ? t.couponProbSq[c] : t.couponProb[c], t.paths, NTrials);
   x->priceSE = kNotionalScale * StandardError(t.pvSum, t.pvSq, t.paths, NTrials);
   x->convergence.clear();
   for (const CheckpointTally& c : job.acc.ck) {

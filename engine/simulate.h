@@ -39,6 +39,12 @@ struct Tally {
   double pvSum = 0.0;
   double pvSq = 0.0;
   long long paths = 0;
+  // Sums of squares of each path's weight per outcome slot and per coupon,
+  // kept only by the conditional estimator (engine/conditional_path.h),
+  // whose paths add fractions of a path to several slots; empty otherwise
+  // (a path then adds 0 or 1, its own square).
+  std::vector<double> probSq;
+  std::vector<double> couponProbSq;
 };
 
 // A checkpoint of a run: the price sum a valuation of `paths` trials would
@@ -62,6 +68,9 @@ struct PathScratch {
   std::vector<int> mem;
   std::vector<int> place;      // per stock: where it stood on its surface the day before
   std::vector<double> window;  // every date's window (EngineGrids::window)
+  // The conditional estimator's rows (sized by it on first use).
+  std::vector<double> condDoubles;
+  std::vector<int> condInts;
 };
 
 // One engine call taken a batch of paths at a time, so that several
@@ -83,6 +92,12 @@ struct SimJob {
   int dateShift = 0;
   int couponShift = 0;
   ProgressMeter progress;
+  // > 0: the paths run the conditional estimator (engine/conditional_path.h)
+  // on windows of at most that many days before each observation date, its
+  // truncated draws addressed under `conditionalSeed`. Set before the first
+  // tally is started.
+  int conditionalDays = 0;
+  std::uint64_t conditionalSeed = 0;
 };
 
 // The steps of SimulateELS on a job: set-up, the next `paths` paths drawn
@@ -119,6 +134,10 @@ class PathRowReader;
 // SimulateAlignedBlock when the cache draws from that stream.
 void SimulateAlignedRows(const SimJob& job, PathRowReader& rows, long long from, long long to, PathScratch& w,
                          RunTally& acc);
+
+// One path's present value into the sums of a run (its path index `p`
+// places it among the checkpoints).
+void AddPathValue(RunTally& acc, long long p, double pv, double trials);
 
 // A run's sums as they start: zero sums sized for the job, with the job's
 // checkpoints above `from`.

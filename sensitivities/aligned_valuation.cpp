@@ -223,7 +223,7 @@ void GreeksFromRow(const std::vector<double>& row, Greeks& g) {
 
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol) {
+                 const SobolPlan* sobol, int conditionalDays) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   ResetGreeks(greeks, args.NStock, 0.0);
   ResetGreeks(greekSE, args.NStock, nan);
@@ -246,6 +246,8 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     m.active = StartValuation(*plan.sets[r], plan.outs[r], r == 0 ? extras : nullptr, m.rest, m.sim);
     if (!m.active) continue;
     if (m.sim.paths > run.paths) run.paths = m.sim.paths;
+    m.sim.conditionalDays = conditionalDays;
+    m.sim.conditionalSeed = sobol != nullptr ? sobol->seed : seed;
     StartTally(m.sim, 0, m.sim.acc);
     std::size_t c = 0;
     while (c < run.shares.size() && !SameRows(*run.shares[c].first, m.sim, sobol != nullptr)) ++c;

@@ -44,10 +44,14 @@ inline constexpr long long kBlockPaths = 128;
 // the batches of the greeks' errors are the scramblings, and the price's
 // and the probabilities' errors in `extras` are the spread of the
 // scramblings' means (ScrambleErrors).
+//
+// `conditionalDays` > 0 runs every valuation on the conditional estimator
+// (engine/conditional_path.h) with windows of that many days; the outcome
+// and coupon probabilities' errors then come from the paths' weights.
 struct SobolPlan;
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol = nullptr);
+                 const SobolPlan* sobol = nullptr, int conditionalDays = 0);
 
 // Greeks as one row (delta, gamma, vega of every stock, then theta, rho)
 // and back.

@@ -27,6 +27,9 @@ struct PrecisionRequest {
   ProgressCallback progress;
   StopSignal* stop = nullptr;  // polled with the progress, over all replications
   std::vector<long long> checkpoints;
+  // > 0: the conditional estimator (engine/conditional_path.h) with windows
+  // of that many days; on the aligned or the quasi-random stream only.
+  int conditionalDays = 0;
 };
 
 // Errors per 10000 of notional (probabilities as fractions).

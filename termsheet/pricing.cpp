@@ -64,6 +64,7 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
     o.sobol = &JoeKuoDirections();
     o.scrambles = static_cast<int>(request.scrambles);
   }
+  if (request.conditional) o.estimator = Estimator::kConditional;
   o.runner = runner;
   o.replications = static_cast<int>(request.replications.value_or(1));
   return o;
@@ -172,6 +173,9 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
     const std::string problem = ScramblesProblem(request, static_cast<double>(*request.trials), prefix);
     if (!problem.empty()) return problem;
   }
+  if (request.conditional && !request.aligned && !request.sobol) {
+    return prefix + "estimator conditional runs on the aligned or sobol stream, not on the default stream";
+  }
   const std::string scenarios = ScenarioSetProblem(request.scenarios, prefix);
   if (!scenarios.empty()) return scenarios;
   if (request.aligned || request.sobol) return std::string();
@@ -221,6 +225,7 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   r.replications = static_cast<int>(request.replications.value_or(1));
   r.aligned = request.aligned && !request.sobol;
   r.sobol = request.sobol;
+  r.conditional = request.conditional;
   r.scrambles = request.sobol ? static_cast<int>(request.scrambles) : 0;
   if (request.seed) r.seed = static_cast<std::uint64_t>(*request.seed);
   const TaskRunner runner = ThreadRunner(static_cast<int>(request.threads));

@@ -48,6 +48,9 @@ struct PriceRequest {
   // trials): every standard error is the spread of their means.
   bool sobol = false;
   long long scrambles = 16;
+  // The conditional estimator (each date's redemption smoothed, unbiased;
+  // ValuationOptions::estimator): on the aligned or sobol stream only.
+  bool conditional = false;
   // The mean of that many runs (2 to kMaxReplications) on consecutive seeds;
   // none: one run.
   std::optional<long long> replications;
@@ -141,6 +144,7 @@ struct NoteResult {
   bool sobol = false;
   int scrambles = 0;                // scramblings of the quasi-random stream
   std::optional<std::uint64_t> seed;
+  bool conditional = false;         // the conditional estimator
 };
 
 // "default", "aligned" or "sobol": the stream of a result.

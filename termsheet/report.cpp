@@ -294,6 +294,7 @@ Json NoteJson(const NoteReport& r) {
                               res.resultPrice[0] + kInterval95 * res.priceSE};
   }
   j["stream"] = StreamName(res);
+  j["estimator"] = res.conditional ? "conditional" : "plain";
   if (res.sobol) j["scrambles"] = res.scrambles;
   j["seed"] = res.seed ? Json(*res.seed) : Json(nullptr);
   j["replications"] = res.replications;

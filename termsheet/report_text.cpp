@@ -294,6 +294,7 @@ void WritePrecision(std::ostream& out, const NoteReport& r) {
     } else {
       draws += ", seed " + std::to_string(seed);
     }
+    if (res.conditional) draws += "; conditional estimator (redemptions smoothed)";
     WriteWrapped(out, draws + ".", 0);
   }
   double worst = 0.0;

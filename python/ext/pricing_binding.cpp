@@ -49,7 +49,7 @@ ScenarioSet ScenariosOf(const py::dict& d) {
 // --seed, --stream, --replications, --convergence), checked by the same rule.
 PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
                      std::optional<long long> seed, bool aligned, std::optional<long long> replications,
-                     bool convergence, bool sobol = false, long long scrambles = 16,
+                     bool convergence, bool sobol = false, long long scrambles = 16, bool conditional = false,
                      const std::optional<py::dict>& scenarios = std::nullopt) {
   PriceRequest request;
   if (scenarios) request.scenarios = ScenariosOf(*scenarios);
@@ -64,6 +64,7 @@ PriceRequest Request(int compute, std::optional<long long> trials, long long thr
   request.convergence = convergence;
   request.sobol = sobol;
   request.scrambles = scrambles;
+  request.conditional = conditional;
   const std::string problem = RequestProblem(request);
   if (!problem.empty()) throw py::value_error(problem);
   return request;
@@ -98,32 +99,33 @@ void BindPricing(py::module_& m) {
   m.def(
       "check_request",
       [](int compute, std::optional<long long> trials, long long threads, std::optional<long long> seed, bool aligned,
-         std::optional<long long> replications, bool sobol, long long scrambles,
+         std::optional<long long> replications, bool sobol, long long scrambles, bool conditional,
          const std::optional<py::dict>& scenarios) {
         Request(compute, trials, threads, false, false, seed, aligned, replications, false, sobol, scrambles,
-                scenarios);
+                conditional, scenarios);
       },
       py::arg("compute") = -1, py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("seed") = py::none(),
       py::arg("aligned") = false, py::arg("replications") = py::none(), py::arg("sobol") = false,
-      py::arg("scrambles") = 16, py::arg("scenarios") = py::none(),
+      py::arg("scrambles") = 16, py::arg("conditional") = false, py::arg("scenarios") = py::none(),
       "Raises ValueError with the library's sentence when the request cannot be used (the check of price)");
   m.def(
       "price",
       [](const Note& note, int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
          std::optional<long long> seed, bool aligned, std::optional<long long> replications, bool convergence,
-         bool sobol, long long scrambles, const std::optional<py::dict>& scenarios) {
+         bool sobol, long long scrambles, bool conditional, const std::optional<py::dict>& scenarios) {
         return PriceInterruptibly(note, Request(compute, trials, threads, ladder, log, seed, aligned, replications,
-                                                convergence, sobol, scrambles, scenarios));
+                                                convergence, sobol, scrambles, conditional, scenarios));
       },
       py::arg("note"), py::arg("compute"), py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("ladder") = false,
       py::arg("log") = false, py::arg("seed") = py::none(), py::arg("aligned") = false,
       py::arg("replications") = py::none(), py::arg("convergence") = false, py::arg("sobol") = false,
-      py::arg("scrambles") = 16, py::arg("scenarios") = py::none(),
+      py::arg("scrambles") = 16, py::arg("conditional") = false, py::arg("scenarios") = py::none(),
       "The note priced as morvik-price prices it, as a Report.\n"
       "compute: -1 the term sheet's, 1 greeks, 2 full; trials: None the term sheet's; seed: None for the\n"
       "stream's own; aligned: the path-addressed stream; sobol: scrambled Sobol points through a Brownian\n"
       "bridge in `scrambles` scramblings sharing the trials; replications: 2 to 64 runs on consecutive seeds\n"
       "(None: one run); convergence: the running price at 1000, 2000, 5000, ... paths (one run only);\n"
+      "conditional: the conditional estimator (aligned or sobol stream only); "
       "scenarios: a dict of morvik.Scenarios' fields, each scenario priced on the note's stream and seed.");
 }
 

@@ -19,18 +19,23 @@ from .scenario_set import Scenarios, scenario_frame
 from .units import CASH_FLOW_UNITS, FLOW_UNITS, GREEK_UNITS, units
 
 _STREAMS = ("default", "aligned", "sobol")
+_ESTIMATORS = ("plain", "conditional")
 
 
 def _whole(value: object) -> bool:
     return isinstance(value, (int, np.integer)) and not isinstance(value, bool)
 
 
-def _request(trials: Any, greeks: bool, full: bool, seed: Any, stream: str, threads: Any, replications: Any,
-             convergence: bool, scrambles: Any = None) -> Dict[str, Any]:
+def _request(trials: Any, greeks: bool, full: bool, seed: Any, stream: Optional[str], threads: Any, replications: Any,
+             convergence: bool, scrambles: Any = None, estimator: str = "plain") -> Dict[str, Any]:
     """The request's arguments of the C++ call: the keyword arguments read
     into the library's types here; their ranges are the library's rule of a
     request, which ``_morvik.price`` applies before anything is priced (and
     ``_morvik.check_request`` where a wrong option must raise earlier)."""
+    if estimator not in _ESTIMATORS:
+        raise ValueError(f"estimator is 'plain' or 'conditional', not {estimator!r}")
+    if stream is None:
+        stream = "aligned" if estimator == "conditional" else "default"
     if stream not in _STREAMS:
         raise ValueError(f"stream is 'default', 'aligned' or 'sobol', not {stream!r}")
     if scrambles is not None and stream != "sobol":
@@ -45,7 +50,8 @@ def _request(trials: Any, greeks: bool, full: bool, seed: Any, stream: str, thre
             raise ValueError(f"{name} takes a whole number, not {value!r}")
     return {"compute": 2 if full else (1 if greeks else -1), "trials": _int(trials), "threads": int(threads),
             "seed": _int(seed), "aligned": stream == "aligned", "replications": _int(replications),
-            "convergence": bool(convergence), "sobol": stream == "sobol", "scrambles": _int(scrambles)}
+            "convergence": bool(convergence), "sobol": stream == "sobol", "scrambles": _int(scrambles),
+            "conditional": estimator == "conditional"}
 
 
 def _int(value: Any) -> Optional[int]:
@@ -55,16 +61,18 @@ def _int(value: Any) -> Optional[int]:
 
 
 def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, full: bool = False,
-          seed: Optional[int] = None, stream: str = "default", threads: int = 1, ladder: bool = False,
+          seed: Optional[int] = None, stream: Optional[str] = None, threads: int = 1, ladder: bool = False,
           log: bool = False, replications: Optional[int] = None, convergence: bool = False,
-          scrambles: Optional[int] = None, scenarios: Optional[Scenarios] = None) -> "Valuation":
+          scrambles: Optional[int] = None, estimator: str = "plain",
+          scenarios: Optional[Scenarios] = None) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
     - ``trials``: replaces the term sheet's (1 to 1000000000); ``None`` keeps it;
     - ``greeks``: delta, gamma and vega by underlying; ``full``: also theta and
       rho (the options only raise what the term sheet asks for);
-    - ``stream``: ``"default"``, the library's stream (``seed`` 0 to 63 starts
+    - ``stream``: ``"default"`` (also when ``None``, unless the estimator
+      is conditional), the library's stream (``seed`` 0 to 63 starts
       it elsewhere; ``None`` or 0 is the exports' fixed stream), or
       ``"aligned"``, normals addressed by path, day and stock (any ``seed``),
       which gives every greek a standard error and splits one valuation's
@@ -82,6 +90,11 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
       ... paths of the same run, in ``Valuation.convergence``;
     - ``ladder``: the tool's spot ladder (``--ladder``), in ``Valuation.ladder``;
     - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``);
+    - ``estimator``: ``"plain"``, or ``"conditional"``: each observation
+      date's redemption smoothed over the days before it (unbiased, steadier
+      greeks; ``--estimator conditional``); it runs on the aligned stream
+      when ``stream`` is not given, also on ``"sobol"``, and is refused on
+      ``"default"``.
     - ``scenarios``: a ``morvik.Scenarios`` (spot ladders, spot x vol grids,
       rate, dividend and correlation shifts, bucketed vega), each priced on
       the stream, seed and replications of this price, in
@@ -90,7 +103,7 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
-    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles)
+    request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles, estimator)
     note = as_note(note)
     if scenarios is not None and not isinstance(scenarios, Scenarios):
         raise TypeError(f"scenarios is a morvik.Scenarios, not {type(scenarios).__name__}")

@@ -89,6 +89,21 @@ def test_sobol_stream_as_the_tool(tool):
         morvik.price(note, trials=256, stream="sobol", convergence=True)
 
 
+def test_conditional_estimator_as_the_tool(tool):
+    note = morvik.load(STEPDOWN)
+    v = morvik.price(note, trials=256, greeks=True, estimator="conditional", seed=4)
+    assert v.to_json() == tool.json_text(STEPDOWN, "--trials", "256", "--greeks", "--estimator", "conditional",
+                                         "--seed", "4")
+    assert v.stream == "aligned" and '"estimator": "conditional"' in v.to_json()
+    q = morvik.price(note, trials=256, estimator="conditional", stream="sobol", scrambles=8)
+    assert q.to_json() == tool.json_text(STEPDOWN, "--trials", "256", "--estimator", "conditional", "--stream",
+                                         "sobol", "--scrambles", "8")
+    with pytest.raises(ValueError, match="not on the default stream"):
+        morvik.price(note, trials=256, estimator="conditional", stream="default")
+    with pytest.raises(ValueError, match="estimator is"):
+        morvik.price(note, trials=256, estimator="smooth")
+
+
 def test_options_are_checked_before_pricing():
     note = morvik.load(STEPDOWN)
     with pytest.raises(ValueError, match="seeds 0 to 63"):

@@ -610,6 +610,13 @@ TEST(PricePrecision, SobolStreamAndItsScramblings) {
   refused({kStepDown, "--stream", "sobol", "--scrambles", "1"}, "--scrambles takes a whole number from 2 to 1024");
   refused({kStepDown, "--scrambles", "8"}, "--scrambles belongs to --stream sobol");
   refused({kStepDown, "--stream", "sobol", "--convergence"}, "convergence is not kept on the sobol stream");
+  refused({kStepDown, "--estimator", "conditional", "--stream", "default"}, "not on the default stream");
+  refused({kStepDown, "--estimator", "smooth"}, "--estimator takes plain or conditional");
+  // The conditional estimator implies the aligned stream and says so.
+  const ToolRun smooth = Tool({kStepDown, "--estimator", "conditional", "--trials", "200", "--json"});
+  EXPECT_EQ(smooth.status, kExitPriced) << smooth.err;
+  EXPECT_TRUE(Contains(smooth.out, "\"stream\": \"aligned\"") && Contains(smooth.out, "\"estimator\": \"conditional\""))
+      << smooth.out;
   // The term sheet's own 10000 trials among 3 scramblings: that note is rejected.
   const ToolRun sheet = Tool({kStepDown, "--stream", "sobol", "--scrambles", "3"});
   EXPECT_EQ(sheet.status, kExitRejected);
