@@ -19,6 +19,7 @@ namespace {
 
 bool OptionsValid(const ValuationOptions& o) {
   if (o.replications < 1) return false;
+  if (o.split != nullptr && (o.stream == StreamKind::kDefault || o.replications != 1)) return false;
   if (o.stream == StreamKind::kSobol && (o.sobol == nullptr || !o.sobol->Valid() || o.scrambles < 2)) return false;
   if (o.stream == StreamKind::kDefault) {
     const std::uint64_t first = o.seed.value_or(0);
@@ -64,6 +65,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.seed = options.seed.value_or(0);
     request.replications = options.replications;
     request.runner = options.runner;
+    request.split = options.split;
     request.progress = options.progress;
     StopSignal stop(options.stop);
     if (options.stop.fn != nullptr) request.stop = &stop;
@@ -72,7 +74,10 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     CallOutputs outputs;
     result.status = RunFullCall(args, clock, request, rep, outputs, false);
     if (result.status < 0) result.fault = outputs.fault;
+    if (result.status == kBadBlockParts) result.partsProblem = std::move(rep.partsProblem);
     if (outputs.sens.empty()) return result;
+    // A part valued: its sums are in the split's array; no figures here.
+    if (options.split != nullptr && options.split->role == BlockSplit::Role::kValue) return result;
 
     // The figures and their errors, scaled as the full call scales them
     // (the call has priced, so CalcFlag has passed validation).

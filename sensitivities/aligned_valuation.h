@@ -44,10 +44,18 @@ inline constexpr long long kBlockPaths = 128;
 // the batches of the greeks' errors are the scramblings, and the price's
 // and the probabilities' errors in `extras` are the spread of the
 // scramblings' means (ScrambleErrors).
+//
+// `split` (optional; sensitivities/block_parts.h) values one range of the
+// blocks into a part and returns 1 with nothing combined (the outputs are
+// then not the call's), or values nothing and combines the full set of
+// parts instead: the blocks' sums go through the same steps in block
+// order, so the figures are those of the call valued here, bit for bit.
+// Parts that do not fit throw BadBlockParts.
 struct SobolPlan;
+struct BlockSplit;
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol = nullptr);
+                 const SobolPlan* sobol = nullptr, const BlockSplit* split = nullptr);
 
 // Greeks as one row (delta, gamma, vega of every stock, then theta, rho)
 // and back.

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/core_args.h"
 #include "engine/valuation_extras.h"
 #include "numerics/sobol.h"
+#include "sensitivities/block_parts.h"
 #include "sensitivities/sensitivities.h"
 #include "sensitivities/task_runner.h"
 
@@ -27,12 +29,16 @@ struct PrecisionRequest {
   ProgressCallback progress;
   StopSignal* stop = nullptr;  // polled with the progress, over all replications
   std::vector<long long> checkpoints;
+  // A valuation split by ranges of blocks (aligned or quasi-random stream,
+  // one run; see ValueAligned), or none.
+  const BlockSplit* split = nullptr;
 };
 
 // Errors per 10000 of notional (probabilities as fractions).
 struct PrecisionReport {
   ValuationExtras extras;  // price and probability errors, convergence points
   Greeks greekSE;          // NaN where none is available
+  std::string partsProblem;  // why the parts of a split valuation were refused
 };
 
 // The core valuation of `args` into `out` and the sensitivities of `mode`
@@ -47,7 +53,8 @@ struct PrecisionReport {
 // spread of its K values over sqrt(K); the convergence points and the
 // slots' facts are those of the first replication, and progress runs once
 // over all of them. Returns the core valuation's status; throws
-// std::bad_alloc, or ValuationStopped once the request's stop was asked for.
+// std::bad_alloc, or ValuationStopped once the request's stop was asked for,
+// or BadBlockParts for a split valuation whose parts do not fit.
 int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
                        Greeks& greeks, PrecisionReport& report);
 

@@ -52,6 +52,9 @@ struct PriceRequest {
   // Running price and error at 1000, 2000, 5000, ... paths: of one run, so
   // not with replications.
   bool convergence = false;
+  // One valuation split by ranges of blocks of paths (termsheet/split_pricing.h):
+  // one run on the aligned or sobol stream, no ladder. None: the whole call.
+  const BlockSplit* split = nullptr;
 };
 
 // Seeds of the default stream: 0 to kMaxDefaultSeed.
@@ -85,6 +88,10 @@ std::string FieldProblem(const RequestField& field, const std::string& given, co
 // empty when they can (replications run on the seeds from the request's, 0
 // when none, on; convergence is of one run and refused beside them). `prefix` goes before a field's name ("--" for options).
 std::string RequestProblem(const PriceRequest& request, const std::string& prefix = "");
+
+// Why a valid request cannot be split over a cluster (a split valuation is
+// one run of the note alone on the aligned or sobol stream), or empty.
+std::string SplitProblem(const PriceRequest& request, const std::string& prefix = "");
 
 // Why the quasi-random stream cannot share `trials` trials among the
 // request's scramblings (each needs the same whole number of them), or
