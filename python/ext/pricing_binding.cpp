@@ -20,16 +20,18 @@
 #include "interrupt.h"
 #include "termsheet/json_text.h"
 #include "termsheet/pricing.h"
+#include "termsheet/split_pricing.h"
 
 namespace morvik::python {
 namespace {
 
 // What the package asks for on top of the term sheet, as the command line's
 // options set it (--greeks/--full, --trials, --ladder, --log, --threads,
-// --seed, --stream, --replications, --convergence), checked by the same rule.
+// --seed, --stream, --replications, --convergence), checked by the same rule;
+// `split`: also by the rule of a valuation split over a cluster.
 PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
                      std::optional<long long> seed, bool aligned, std::optional<long long> replications,
-                     bool convergence, bool sobol = false, long long scrambles = 16) {
+                     bool convergence, bool sobol = false, long long scrambles = 16, bool split = false) {
   PriceRequest request;
   request.compute = compute;
   request.trials = trials;
@@ -42,7 +44,8 @@ PriceRequest Request(int compute, std::optional<long long> trials, long long thr
   request.convergence = convergence;
   request.sobol = sobol;
   request.scrambles = scrambles;
-  const std::string problem = RequestProblem(request);
+  std::string problem = RequestProblem(request);
+  if (problem.empty() && split) problem = SplitProblem(request);
   if (!problem.empty()) throw py::value_error(problem);
   return request;
 }
@@ -66,6 +69,65 @@ NoteReport PriceInterruptibly(const Note& note, PriceRequest request) {
 }
 
 }  // namespace
+
+void BindSplitPricing(py::module_& m) {
+  m.def(
+      "check_split",
+      [](int compute, std::optional<long long> trials, long long threads, std::optional<long long> seed, bool aligned,
+         std::optional<long long> replications, bool convergence, bool sobol, long long scrambles, bool ladder) {
+        Request(compute, trials, threads, ladder, false, seed, aligned, replications, convergence, sobol, scrambles,
+                true);
+      },
+      py::arg("compute") = -1, py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("seed") = py::none(),
+      py::arg("aligned") = false, py::arg("replications") = py::none(), py::arg("convergence") = false,
+      py::arg("sobol") = false, py::arg("scrambles") = 16, py::arg("ladder") = false,
+      "Raises ValueError with the library's sentence when the request cannot be split over a cluster");
+  m.def(
+      "price_blocks",
+      [](const Note& note, long long first, long long last, int compute, std::optional<long long> trials,
+         long long threads, std::optional<long long> seed, bool aligned, bool convergence, bool sobol,
+         long long scrambles) {
+        const PriceRequest request = Request(compute, trials, threads, false, false, seed, aligned, std::nullopt,
+                                             convergence, sobol, scrambles, true);
+        BlockPart part;
+        {
+          py::gil_scoped_release unlocked;
+          part = PriceBlocks(note, request, first, last);
+        }
+        py::object error = part.error.empty() ? py::object(py::none()) : py::object(py::str(part.error));
+        return py::make_tuple(part.status, error, part.blocks, Array(part.values));
+      },
+      py::arg("note"), py::arg("first"), py::arg("last"), py::arg("compute"), py::arg("trials") = py::none(),
+      py::arg("threads") = 1, py::arg("seed") = py::none(), py::arg("aligned") = false,
+      py::arg("convergence") = false, py::arg("sobol") = false, py::arg("scrambles") = 16,
+      "Blocks [first, last) of the note's call on the aligned or sobol stream (clipped to its blocks):\n"
+      "(status, error or None, the call's block count, the part as a float64 array). (0, 0) values\n"
+      "nothing and gives the block count.");
+  m.def(
+      "combine_blocks",
+      [](const Note& note, const std::vector<py::array_t<double, py::array::c_style | py::array::forcecast>>& arrays,
+         int compute, std::optional<long long> trials, std::optional<long long> seed, bool aligned, bool convergence,
+         bool sobol, long long scrambles) {
+        const PriceRequest request = Request(compute, trials, 1, false, false, seed, aligned, std::nullopt,
+                                             convergence, sobol, scrambles, true);
+        std::vector<std::vector<double>> parts;
+        for (const auto& a : arrays) {
+          if (a.ndim() != 1) throw py::value_error("a part is a one-dimensional array");
+          parts.emplace_back(a.data(), a.data() + a.size());
+        }
+        NoteReport report;
+        {
+          py::gil_scoped_release unlocked;
+          report = CombineBlocks(note, request, parts);
+        }
+        return report;
+      },
+      py::arg("note"), py::arg("parts"), py::arg("compute"), py::arg("trials") = py::none(),
+      py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("convergence") = false,
+      py::arg("sobol") = false, py::arg("scrambles") = 16,
+      "The note's Report from the parts of price_blocks (any order), bit for bit the report of price\n"
+      "with the same request; parts that do not make up the call give a report whose error says why.");
+}
 
 void BindPricing(py::module_& m) {
   m.attr("MAX_TRIALS") = kMaxTrials;

@@ -56,7 +56,8 @@ def _int(value: Any) -> Optional[int]:
 def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, full: bool = False,
           seed: Optional[int] = None, stream: str = "default", threads: int = 1, ladder: bool = False,
           log: bool = False, replications: Optional[int] = None, convergence: bool = False,
-          scrambles: Optional[int] = None) -> "Valuation":
+          scrambles: Optional[int] = None, client: Any = None, tasks: Optional[int] = None,
+          retries: Optional[int] = None) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
@@ -80,11 +81,27 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
     - ``convergence``: the running price and its error at 1000, 2000, 5000,
       ... paths of the same run, in ``Valuation.convergence``;
     - ``ladder``: the tool's spot ladder (``--ladder``), in ``Valuation.ladder``;
-    - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``).
+    - ``log``: the library's trace under ``ZUN_Module_Log/`` (``--log``);
+    - ``client``: a ``distributed.Client``: the note's paths are split by
+      ranges of blocks over ``tasks`` tasks of its cluster (default 4 per
+      worker, at least 16), each run again up to ``retries`` times (default 2)
+      when it raises, and combined here: the same valuation, bit for bit
+      (``morvik.split``). One run of the note alone on the aligned or sobol
+      stream: not with ``replications``, ``ladder`` or ``log``.
 
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
+    if client is not None:
+        if replications is not None or ladder or log:
+            raise ValueError("a valuation split over a cluster is one run of the note alone: "
+                             "not with replications, ladder or log")
+        from .split import RETRIES, price_split
+        return price_split(note, client, trials=trials, greeks=greeks, full=full, seed=seed, stream=stream,
+                           threads=threads, convergence=convergence, scrambles=scrambles, tasks=tasks,
+                           retries=RETRIES if retries is None else retries)
+    if tasks is not None or retries is not None:
+        raise ValueError("tasks and retries belong to a valuation split over a cluster (client=...)")
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles)
     note = as_note(note)
     report = _morvik.price(note, ladder=bool(ladder), log=bool(log), **request)
