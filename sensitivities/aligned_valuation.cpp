@@ -151,12 +151,27 @@ struct BlockRun {
   // The sums of every block read from the parts of a split valuation, in
   // block order, handed on as the tasks hand on the blocks they value.
   void TakeParts(std::size_t active) {
-    const std::vector<const std::vector<double>*> ordered =
-        OrderedParts(*split->parts, split->key, blocks, static_cast<long long>(active));
+    const long long valuations = static_cast<long long>(active);
+    std::vector<const std::vector<double>*> ordered;
+    if (split->parts != nullptr) ordered = OrderedParts(*split->parts, split->key, blocks, valuations);
+    std::vector<double> pulled;
+    std::size_t k = 0;
     std::vector<RunTally> sums(members.size());
     Greeks g;
     long long b = 0;
-    for (const std::vector<double>* part : ordered) {
+    while (b < blocks) {
+      const std::vector<double>* part = nullptr;
+      if (split->parts != nullptr) {
+        part = ordered[k++];  // they cover every block
+      } else {
+        if (split->next == nullptr || !split->next(split->nextCtx, pulled))
+          throw BadBlockParts("the parts miss a block");
+        const PartHead h = ReadPartHead(pulled);
+        CheckPartHead(h, split->key, blocks, valuations);
+        if (h.first < b) throw BadBlockParts("two parts hold the same block");
+        if (h.first > b) throw BadBlockParts("the parts miss a block");
+        part = &pulled;
+      }
       const long long end = ReadPartHead(*part).last;
       std::size_t at = kPartHeadSize;
       for (; b < end; ++b) {

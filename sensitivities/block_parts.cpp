@@ -116,13 +116,17 @@ void ReadRunTally(const std::vector<double>& part, std::size_t& at, RunTally& ac
   }
 }
 
+void CheckPartHead(const PartHead& h, std::uint64_t key, long long blocks, long long valuations) {
+  Need(h.key == key, "a part of another note, seed or request");
+  Need(h.blocks == blocks && h.valuations == valuations, "a part of another note, seed or request");
+}
+
 std::vector<const std::vector<double>*> OrderedParts(const std::vector<std::vector<double>>& parts,
                                                       std::uint64_t key, long long blocks, long long valuations) {
   std::vector<std::pair<long long, const std::vector<double>*>> ranges;
   for (const std::vector<double>& part : parts) {
     const PartHead h = ReadPartHead(part);
-    Need(h.key == key, "a part of another note, seed or request");
-    Need(h.blocks == blocks && h.valuations == valuations, "a part of another note, seed or request");
+    CheckPartHead(h, key, blocks, valuations);
     if (h.first == h.last) continue;  // no blocks
     ranges.emplace_back(h.first, &part);
   }

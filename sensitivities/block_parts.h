@@ -22,7 +22,13 @@ struct BlockSplit {
   Role role = Role::kValue;
   long long first = 0, last = 0;  // kValue; clipped to the call's blocks
   std::vector<double>* out = nullptr;
+  // kCombine: every part at once, in any order; or, without them, each part
+  // pulled in block order when its blocks are next: next(nextCtx, part)
+  // fills `part` and returns true, or returns false when it has none (the
+  // combination is then refused). The caller then holds one part at a time.
   const std::vector<std::vector<double>>* parts = nullptr;
+  bool (*next)(void* ctx, std::vector<double>& part) = nullptr;
+  void* nextCtx = nullptr;
   // The caller's key of the inputs and request: written into each part and
   // required of every part combined, so that parts of another note, seed or
   // request are refused.
@@ -58,6 +64,10 @@ void WriteRunTally(const RunTally& acc, std::vector<double>& out);
 // holds the sums as StartTally shaped them for that block: the sizes and the
 // checkpoints read must be those. Throws BadBlockParts otherwise.
 void ReadRunTally(const std::vector<double>& part, std::size_t& at, RunTally& acc);
+
+// Throws BadBlockParts unless `head` is that of a part of the call of
+// `blocks` blocks under `key` with `valuations` valuations per block.
+void CheckPartHead(const PartHead& head, std::uint64_t key, long long blocks, long long valuations);
 
 // The parts of a call of `blocks` blocks in block order, checked: each a
 // part of this format under `key` with `valuations` valuations per block,

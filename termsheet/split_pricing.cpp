@@ -94,11 +94,10 @@ BlockPart PriceBlocks(const Note& note, const PriceRequest& request, long long f
   return part;
 }
 
-NoteReport CombineBlocks(const Note& note, const PriceRequest& request,
-                         const std::vector<std::vector<double>>& parts) {
-  BlockSplit split;
+namespace {
+
+NoteReport Combine(const Note& note, const PriceRequest& request, BlockSplit& split) {
   split.role = BlockSplit::Role::kCombine;
-  split.parts = &parts;
   PriceRequest combined = request;
   combined.split = &split;
   try {
@@ -124,6 +123,23 @@ NoteReport CombineBlocks(const Note& note, const PriceRequest& request,
     return r;
   }
   return PriceTermSheet(note, combined);
+}
+
+}  // namespace
+
+NoteReport CombineBlocks(const Note& note, const PriceRequest& request,
+                         const std::vector<std::vector<double>>& parts) {
+  BlockSplit split;
+  split.parts = &parts;
+  return Combine(note, request, split);
+}
+
+NoteReport CombineBlocks(const Note& note, const PriceRequest& request,
+                         bool (*next)(void* ctx, std::vector<double>& part), void* ctx) {
+  BlockSplit split;
+  split.next = next;
+  split.nextCtx = ctx;
+  return Combine(note, request, split);
 }
 
 }  // namespace morvik

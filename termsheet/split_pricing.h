@@ -38,4 +38,10 @@ BlockPart PriceBlocks(const Note& note, const PriceRequest& request, long long f
 NoteReport CombineBlocks(const Note& note, const PriceRequest& request,
                          const std::vector<std::vector<double>>& parts);
 
+// The same with each part pulled in block order when its blocks are next
+// (BlockSplit::next): next(ctx, part) fills `part` and returns true, or
+// returns false when it has none. One part is held at a time.
+NoteReport CombineBlocks(const Note& note, const PriceRequest& request,
+                         bool (*next)(void* ctx, std::vector<double>& part), void* ctx);
+
 }  // namespace morvik

@@ -68,6 +68,39 @@ NoteReport PriceInterruptibly(const Note& note, PriceRequest request) {
   return report;
 }
 
+// The parts of a split valuation pulled from a Python iterator, one at a
+// time, as the library asks for them (with the GIL released around it). A
+// Python exception (the iterator's, or a part that is no 1-d array of
+// floats) ends the pulling; it is raised once the library has returned.
+struct PartPuller {
+  py::iterator it;
+  bool started = false;  // a part was taken: the iterator moves on first
+  std::optional<py::error_already_set> error;
+
+  static bool Next(void* ctx, std::vector<double>& part) {
+    PartPuller& p = *static_cast<PartPuller*>(ctx);
+    py::gil_scoped_acquire locked;
+    try {
+      if (p.started) ++p.it;
+      p.started = true;
+      if (p.it == py::iterator::sentinel()) return false;
+      const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(*p.it);
+      if (!a || a.ndim() != 1) throw py::value_error("a part is a one-dimensional array of floats");
+      part.assign(a.data(), a.data() + a.size());
+      return true;
+    } catch (py::error_already_set& e) {
+      p.error = std::move(e);
+    } catch (const std::exception& e) {
+      try {
+        throw py::value_error(e.what());
+      } catch (py::error_already_set& raised) {
+        p.error = std::move(raised);
+      }
+    }
+    return false;
+  }
+};
+
 }  // namespace
 
 void BindSplitPricing(py::module_& m) {
@@ -127,6 +160,26 @@ void BindSplitPricing(py::module_& m) {
       py::arg("sobol") = false, py::arg("scrambles") = 16,
       "The note's Report from the parts of price_blocks (any order), bit for bit the report of price\n"
       "with the same request; parts that do not make up the call give a report whose error says why.");
+  m.def(
+      "combine_blocks_in_order",
+      [](const Note& note, const py::iterable& parts, int compute, std::optional<long long> trials,
+         std::optional<long long> seed, bool aligned, bool convergence, bool sobol, long long scrambles) {
+        const PriceRequest request = Request(compute, trials, 1, false, false, seed, aligned, std::nullopt,
+                                             convergence, sobol, scrambles, true);
+        PartPuller puller{py::iter(parts), false, std::nullopt};
+        NoteReport report;
+        {
+          py::gil_scoped_release unlocked;
+          report = CombineBlocks(note, request, &PartPuller::Next, &puller);
+        }
+        if (puller.error) throw std::move(*puller.error);
+        return report;
+      },
+      py::arg("note"), py::arg("parts"), py::arg("compute"), py::arg("trials") = py::none(),
+      py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("convergence") = false,
+      py::arg("sobol") = false, py::arg("scrambles") = 16,
+      "combine_blocks with the parts taken from an iterable in block order, each when its blocks are\n"
+      "next: one part is held at a time. An exception of the iterable is raised.");
 }
 
 void BindPricing(py::module_& m) {

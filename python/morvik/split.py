@@ -21,7 +21,7 @@ import os
 import sys
 import time
 import uuid
-from typing import Any, Dict, List, Optional, Sequence, Tuple
+from typing import Any, Dict, Iterator, List, Optional, Sequence, Tuple
 
 import numpy as np
 
@@ -107,13 +107,21 @@ def price_split(note: NoteLike, client: Any, *, trials: Optional[int] = None, gr
                          [r[0] for r in ranges], [r[1] for r in ranges], request=options,
                          threads=request["threads"], key=[f"morvik-blocks-{token}-{r[0]}" for r in ranges],
                          retries=retries, pure=False)
+
+    def in_order() -> Iterator[Any]:
+        # Each part fetched when the library reaches its blocks, and let go
+        # once taken: the client holds one part at a time, a worker each
+        # part until it is fetched. A part lost with its worker before that
+        # is computed again: result() waits for it.
+        for k in range(len(futures)):
+            part = futures[k].result()
+            futures[k] = None
+            yield part
+
     try:
-        # A part lost with its worker before it was fetched is computed
-        # again: gather waits for it.
-        parts = client.gather(futures)
+        report = _morvik.combine_blocks_in_order(note, in_order(), **options)
     finally:
-        client.cancel([f for f in futures if not f.done()])
-    report = _morvik.combine_blocks(note, list(parts), **options)
+        client.cancel([f for f in futures if f is not None and not f.done()])
     if report.error is not None:
         raise PricingError(report.file, report.status, report.error)
     return Valuation(note, report)

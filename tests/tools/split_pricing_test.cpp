@@ -92,6 +92,23 @@ TEST(SplitPricing, CombinedPartsGiveTheWholeCallBitForBitInAnyOrder) {
   }
 }
 
+// Parts handed out one at a time, in the order given.
+struct Puller {
+  std::vector<std::vector<double>> parts;
+  std::size_t next = 0;
+  static bool Next(void* ctx, std::vector<double>& part) {
+    Puller& p = *static_cast<Puller*>(ctx);
+    if (p.next == p.parts.size()) return false;
+    part = p.parts[p.next++];
+    return true;
+  }
+};
+
+NoteReport Pulled(const Note& note, const PriceRequest& request, const std::vector<std::vector<double>>& parts) {
+  Puller puller{parts};
+  return CombineBlocks(note, request, &Puller::Next, &puller);
+}
+
 // The status and sentence of combining `parts`.
 void ExpectRefused(const Note& note, const PriceRequest& request, const std::vector<std::vector<double>>& parts,
                    const std::string& words) {
@@ -132,6 +149,18 @@ TEST(SplitPricing, PartsThatDoNotMakeUpTheCallAreRefused) {
   damaged[0][0] = 3.0;
   ExpectRefused(note, request, damaged, "not a part");
   ExpectRefused(note, request, {}, "miss a block");
+
+  // Pulled in block order, one at a time: the same report; out of order,
+  // short or repeated, refused.
+  EXPECT_EQ(Json(Pulled(note, request, parts)), Json(CombineBlocks(note, request, parts)));
+  for (const auto& [order, words] : std::vector<std::pair<std::vector<int>, std::string>>{
+           {{1, 0, 2}, "miss a block"}, {{0, 1}, "miss a block"}, {{0, 0, 1, 2}, "the same block"}}) {
+    std::vector<std::vector<double>> given;
+    for (const int k : order) given.push_back(parts[static_cast<std::size_t>(k)]);
+    const NoteReport r = Pulled(note, request, given);
+    EXPECT_EQ(r.result.status, kBadBlockParts);
+    EXPECT_NE(r.result.rejection.find(words), std::string::npos) << r.result.rejection;
+  }
 }
 
 TEST(SplitPricing, OnlyOneRunOnThePathAddressedStreamsIsSplit) {
