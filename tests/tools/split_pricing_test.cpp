@@ -55,6 +55,7 @@ struct Case {
 TEST(SplitPricing, CombinedPartsGiveTheWholeCallBitForBitInAnyOrder) {
   const Case cases[] = {
       {"two_index_semiannual.json", false, 2, 1100, true},     // convergence: a checkpoint inside a block
+      {"two_index_semiannual.json", false, 0, 700, false},     // the price alone: one valuation, no row cache
       {"two_index_semiannual.json", true, 2, 800, false},      // sobol: blocks inside scramblings
       {"two_stock_stepdown.json", false, 2, 400, false},       // a partial last block
       {"three_stock_monthly_coupons.json", false, 1, 300, false},
