@@ -112,6 +112,14 @@ int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest
   } catch (const ValuationStopped&) {
     // Stopped at the caller's request, before the outputs are written.
     rc = kValuationInterrupted;
+  } catch (const BadBlockParts& e) {
+    // Refused before the outputs are written.
+    rc = kBadBlockParts;
+    try {
+      report.partsProblem = e.what();
+    } catch (...) {
+      rc = MORVIK_NO_MEMORY;
+    }
   } catch (...) {
     // Only an allocation can throw, and before the outputs are written.
     rc = MORVIK_NO_MEMORY;

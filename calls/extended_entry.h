@@ -20,6 +20,11 @@ namespace morvik {
 // never return it.
 inline constexpr int kValuationInterrupted = -10;
 
+// Status of a split valuation (PrecisionRequest::split) whose parts do not
+// fit the call that combines them, or that is not one run on the aligned or
+// sobol stream: nothing is written, and the report's partsProblem says why.
+inline constexpr int kBadBlockParts = -11;
+
 // Validates, assembles, prices, computes the requested sensitivities and
 // writes the requested trace. Returns the core's status, a negative
 // validation code, or -1 (MORVIK_NO_MEMORY) when a temporary cannot be
@@ -44,7 +49,8 @@ struct CallOutputs {
 // catching are the export's. The outputs go into `outputs`, and also into
 // the caller's arrays of `args` when `toCaller` is set; either is written
 // only once the call has priced. A call stopped through the request's stop
-// returns kValuationInterrupted.
+// returns kValuationInterrupted; one whose split parts do not fit,
+// kBadBlockParts.
 int RunFullCall(const ExtendedArgs& args, LogClock clock, const PrecisionRequest& request, PrecisionReport& report,
                 CallOutputs& outputs, bool toCaller) noexcept;
 

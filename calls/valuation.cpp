@@ -20,6 +20,7 @@ namespace {
 
 bool OptionsValid(const ValuationOptions& o) {
   if (o.replications < 1) return false;
+  if (o.split != nullptr && (o.stream == StreamKind::kDefault || o.replications != 1)) return false;
   if (o.stream == StreamKind::kSobol && (o.sobol == nullptr || !o.sobol->Valid() || o.scrambles < 2)) return false;
   if (o.stream == StreamKind::kDefault && o.estimator != Estimator::kPlain) return false;
   if (o.stream == StreamKind::kDefault) {
@@ -67,6 +68,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     if (options.estimator == Estimator::kConditional) request.conditionalDays = kConditionalDays;
     request.replications = options.replications;
     request.runner = options.runner;
+    request.split = options.split;
     request.progress = options.progress;
     StopSignal stop(options.stop);
     if (options.stop.fn != nullptr) request.stop = &stop;
@@ -75,7 +77,10 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     CallOutputs outputs;
     result.status = RunFullCall(args, clock, request, rep, outputs, false);
     if (result.status < 0) result.fault = outputs.fault;
+    if (result.status == kBadBlockParts) result.partsProblem = std::move(rep.partsProblem);
     if (outputs.sens.empty()) return result;
+    // A part valued: its sums are in the split's array; no figures here.
+    if (options.split != nullptr && options.split->role == BlockSplit::Role::kValue) return result;
 
     // The figures and their errors, scaled as the full call scales them
     // (the call has priced, so CalcFlag has passed validation).

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "calls/extended_args.h"
@@ -14,11 +15,13 @@
 #include "engine/valuation_extras.h"
 #include "logging/log_writer.h"
 #include "numerics/sobol.h"
+#include "sensitivities/block_parts.h"
 #include "sensitivities/task_runner.h"
 
 namespace morvik {
 
 // Status of a call whose options are out of range (nothing is valued): a
+// split valuation that is not one run on the aligned or sobol stream, a
 // default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
 // than 1 replication, a progress or stop hook's context without function;
 // the conditional estimator on the default stream;
@@ -83,6 +86,12 @@ struct ValuationOptions {
   int scrambles = 16;
   // kConditional with the default stream is an option out of range.
   Estimator estimator = Estimator::kPlain;
+  // A valuation split by ranges of blocks (sensitivities/block_parts.h):
+  // one run on the aligned or sobol stream. Role kValue: the part goes to
+  // split->out and the result holds no figures (status as the call's, or a
+  // rejection); role kCombine: the figures of the parts, bit for bit those
+  // of the call unsplit, or kBadBlockParts with partsProblem.
+  const BlockSplit* split = nullptr;
 };
 
 // The price after `paths` paths (what a call of `paths` trials gives, bit
@@ -123,6 +132,7 @@ struct ValuationResult {
   // A call the validation rejected: the code and where its check looked
   // (code 1 and no place for any other status).
   ValidationFault fault;
+  std::string partsProblem;  // kBadBlockParts: why
 };
 
 // The full call of `args` (its output pointers are not read or written)

@@ -19,6 +19,7 @@
 #include "engine/sobol_normals.h"
 #include "numerics/conventions.h"
 #include "sensitivities/block_order.h"
+#include "sensitivities/block_parts.h"
 #include "sensitivities/revaluation_plan.h"
 #include "sensitivities/scramble_errors.h"
 
@@ -75,6 +76,7 @@ struct BlockRun {
   int stocks = 0;
   long long paths = 0;
   long long blocks = 0;
+  long long first = 0, last = 0;  // the blocks the tasks run
   int runPaths = 1;  // paths a cache holds
   // The one valuation with paths to run, when there is only one: nothing to
   // share, so it draws its rows as it steps (a row drawn right after each
@@ -102,6 +104,8 @@ struct BlockRun {
 
   // Each valuation's sums, added in block order.
   InBlockOrder<std::vector<RunTally>> order;
+  // A split valuation: its role, and the part being written (kValue).
+  const BlockSplit* split = nullptr;
 
   std::atomic<long long> next{0};
   std::atomic<long long> finished{0};
@@ -126,12 +130,71 @@ struct BlockRun {
                                                                 static_cast<std::ptrdiff_t>(greekCount));
   }
 
+  // Block b's sums, handed on in block order: added to each valuation's
+  // sums (and its batch's), or written to the part of a split valuation.
+  void Take(long long b, const std::vector<RunTally>& block) {
+    const std::size_t R = members.size();
+    if (split != nullptr && split->role == BlockSplit::Role::kValue) {
+      for (std::size_t r = 0; r < R; ++r)
+        if (members[r]->active) WriteRunTally(block[r], *split->out);
+      return;
+    }
+    const std::size_t batches = batchSums.size() / R;
+    const std::size_t batch = static_cast<std::size_t>(b / perBatch);
+    for (std::size_t r = 0; r < R; ++r) {
+      if (!members[r]->active) continue;
+      AppendTally(members[r]->sim.acc, block[r]);
+      if (batches > 0) AppendTally(batchSums[r * batches + batch], block[r]);
+    }
+  }
+
+  // The sums of every block read from the parts of a split valuation, in
+  // block order, handed on as the tasks hand on the blocks they value.
+  void TakeParts(std::size_t active) {
+    const long long valuations = static_cast<long long>(active);
+    std::vector<const std::vector<double>*> ordered;
+    if (split->parts != nullptr) ordered = OrderedParts(*split->parts, split->key, blocks, valuations);
+    std::vector<double> pulled;
+    std::size_t k = 0;
+    std::vector<RunTally> sums(members.size());
+    Greeks g;
+    long long b = 0;
+    while (b < blocks) {
+      const std::vector<double>* part = nullptr;
+      if (split->parts != nullptr) {
+        part = ordered[k++];  // they cover every block
+      } else {
+        if (split->next == nullptr || !split->next(split->nextCtx, pulled))
+          throw BadBlockParts("the parts miss a block");
+        const PartHead h = ReadPartHead(pulled);
+        CheckPartHead(h, split->key, blocks, valuations);
+        if (h.first < b) throw BadBlockParts("two parts hold the same block");
+        if (h.first > b) throw BadBlockParts("the parts miss a block");
+        part = &pulled;
+      }
+      const long long end = ReadPartHead(*part).last;
+      std::size_t at = kPartHeadSize;
+      for (; b < end; ++b) {
+        long long from = 0, to = 0;
+        Range(b, from, to);
+        for (std::size_t r = 0; r < members.size(); ++r) {
+          if (!members[r]->active) continue;
+          StartTally(members[r]->sim, from, sums[r]);
+          ReadRunTally(*part, at, sums[r]);
+        }
+        if (!blockGreeks.empty()) BlockGreeks(b, sums, g);
+        Take(b, sums);
+      }
+      if (at != part->size()) throw BadBlockParts("a part holds more than its blocks: it is damaged");
+    }
+  }
+
   // Task k: blocks taken in turn until none is left. An exception is carried
   // back to the calling thread instead of leaving the task. Task 0 reports
   // progress and polls the stop; the others check it.
   static void Work(void* ctx, int k) {
     BlockRun& run = *static_cast<BlockRun*>(ctx);
-    if (run.blocks == 0) return;  // nothing to simulate: no cache either
+    if (run.first == run.last) return;  // nothing to simulate: no cache either
     try {
       const std::size_t n = run.members.size();
       std::vector<std::unique_ptr<PathRowSource>> sources;
@@ -152,7 +215,7 @@ struct BlockRun {
       Greeks g;
       for (;;) {
         const long long b = run.next.fetch_add(1);
-        if (b >= run.blocks) break;
+        if (b >= run.last) break;
         long long from = 0, to = 0;
         run.Range(b, from, to);
         sums.resize(n);  // empty when the last block was held
@@ -179,17 +242,10 @@ struct BlockRun {
         }
         if (!run.blockGreeks.empty()) run.BlockGreeks(b, sums, g);
         run.order.Put(b, sums, [&run](long long number, const std::vector<RunTally>& block) {
-          const std::size_t R = run.members.size();
-          const std::size_t batches = run.batchSums.size() / R;
-          const std::size_t batch = static_cast<std::size_t>(number / run.perBatch);
-          for (std::size_t r = 0; r < R; ++r) {
-            if (!run.members[r]->active) continue;
-            AppendTally(run.members[r]->sim.acc, block[r]);
-            if (batches > 0) AppendTally(run.batchSums[r * batches + batch], block[r]);
-          }
+          run.Take(number, block);
         });
         const long long done = run.finished.fetch_add(1) + 1;
-        if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.blocks));
+        if (k == 0) run.progress.Report(static_cast<double>(done) / static_cast<double>(run.last - run.first));
         if (run.stop != nullptr) run.stop->After(to - from, k == 0);
       }
     } catch (...) {
@@ -223,7 +279,7 @@ void GreeksFromRow(const std::vector<double>& row, Greeks& g) {
 
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol, int conditionalDays) {
+                 const SobolPlan* sobol, int conditionalDays, const BlockSplit* split) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   ResetGreeks(greeks, args.NStock, 0.0);
   ResetGreeks(greekSE, args.NStock, nan);
@@ -236,6 +292,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   run.stocks = args.NStock;
   run.plan = &plan;
   run.sobol = sobol;
+  run.split = split;
   if (extras != nullptr) {
     run.progress.hook = extras->progress;
     run.stop = extras->stop;
@@ -283,21 +340,38 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
   run.runPaths = fit < 1 ? 1 : fit > static_cast<std::size_t>(kBlockPaths) ? static_cast<int>(kBlockPaths)
                                                                             : static_cast<int>(fit);
   const std::size_t B = static_cast<std::size_t>(run.blocks);
-  if (mode >= 1 && B >= 2 && sobol == nullptr) {
+  const bool valueOnly = split != nullptr && split->role == BlockSplit::Role::kValue;
+  if (mode >= 1 && B >= 2 && sobol == nullptr && !valueOnly) {
     run.greekCount = GreekRow(greekSE).size();
     run.blockGreeks.assign(B * run.greekCount, 0.0);
   }
-
-  const int width = runner != nullptr && runner->run != nullptr && runner->width > 1 ? runner->width : 1;
-  run.errors.assign(static_cast<std::size_t>(width), nullptr);
-  if (width > 1) {
-    runner->run(width, &BlockRun::Work, &run);
-  } else {
-    BlockRun::Work(&run, 0);
+  run.last = run.blocks;
+  if (valueOnly) {
+    // The part: its head, then its blocks' sums as the tasks hand them on.
+    run.first = std::min(std::max(split->first, 0LL), run.blocks);
+    run.last = std::min(std::max(split->last, run.first), run.blocks);
+    run.next = run.first;
+    run.order.StartAt(run.first);
+    split->out->clear();
+    WritePartHead(PartHead{split->key, run.blocks, run.first, run.last, static_cast<long long>(active)},
+                  *split->out);
   }
-  for (const std::exception_ptr& e : run.errors)
-    if (e) std::rethrow_exception(e);
+
+  if (split != nullptr && split->role == BlockSplit::Role::kCombine) {
+    run.TakeParts(active);
+  } else {
+    const int width = runner != nullptr && runner->run != nullptr && runner->width > 1 ? runner->width : 1;
+    run.errors.assign(static_cast<std::size_t>(width), nullptr);
+    if (width > 1) {
+      runner->run(width, &BlockRun::Work, &run);
+    } else {
+      BlockRun::Work(&run, 0);
+    }
+    for (const std::exception_ptr& e : run.errors)
+      if (e) std::rethrow_exception(e);
+  }
   run.progress.Report(1.0);
+  if (valueOnly) return 1;  // the blocks' sums are the caller's to combine
 
   for (int r = 0; r < n; ++r) {
     Member& m = *run.members[static_cast<std::size_t>(r)];

@@ -48,10 +48,17 @@ inline constexpr long long kBlockPaths = 128;
 // `conditionalDays` > 0 runs every valuation on the conditional estimator
 // (engine/conditional_path.h) with windows of that many days; the outcome
 // and coupon probabilities' errors then come from the paths' weights.
+// `split` (optional; sensitivities/block_parts.h) values one range of the
+// blocks into a part and returns 1 with nothing combined (the outputs are
+// then not the call's), or values nothing and combines the full set of
+// parts instead: the blocks' sums go through the same steps in block
+// order, so the figures are those of the call valued here, bit for bit.
+// Parts that do not fit throw BadBlockParts.
 struct SobolPlan;
+struct BlockSplit;
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol = nullptr, int conditionalDays = 0);
+                 const SobolPlan* sobol = nullptr, int conditionalDays = 0, const BlockSplit* split = nullptr);
 
 // Greeks as one row (delta, gamma, vega of every stock, then theta, rho)
 // and back.

@@ -62,7 +62,14 @@ class InBlockOrder {
     }
   }
 
-  // Blocks handed on so far.
+  // Hands on blocks from `first` (before any Put): those before it are
+  // another caller's.
+  void StartAt(long long first) {
+    BlockLockHeld held(lock_);
+    next_ = first;
+  }
+
+  // The next block to hand on: the blocks handed on so far, from 0.
   long long Done() const {
     BlockLockHeld held(lock_);
     return next_;

@@ -24,11 +24,11 @@ int ValueOnce(const CoreArgs& args, const CoreResults& out, int mode, const Prec
     plan.scrambles = request.scrambles;
     plan.points = static_cast<long long>(std::ceil(args.NTrials)) / request.scrambles;
     return ValueAligned(args, out, mode, seed, request.runner, greeks, report.greekSE, &report.extras, &plan,
-                        request.conditionalDays);
+                        request.conditionalDays, request.split);
   }
   if (request.aligned)
     return ValueAligned(args, out, mode, seed, request.runner, greeks, report.greekSE, &report.extras, nullptr,
-                        request.conditionalDays);
+                        request.conditionalDays, request.split);
   ResetGreeks(report.greekSE, args.NStock, std::numeric_limits<double>::quiet_NaN());
   StreamLimits limits;
   limits.seed = static_cast<int>(seed);
@@ -60,6 +60,8 @@ struct Spread {
 int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
                        Greeks& greeks, PrecisionReport& report) {
   const int K = request.replications;
+  if (request.split != nullptr && (K > 1 || (!request.aligned && request.sobol == nullptr)))
+    throw BadBlockParts("a split valuation is one run on the aligned or sobol stream");
   if (K <= 1) {
     report.extras.checkpoints = request.checkpoints;
     report.extras.progress = request.progress;

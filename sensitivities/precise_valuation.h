@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/core_args.h"
 #include "engine/valuation_extras.h"
 #include "numerics/sobol.h"
+#include "sensitivities/block_parts.h"
 #include "sensitivities/sensitivities.h"
 #include "sensitivities/task_runner.h"
 
@@ -30,12 +32,16 @@ struct PrecisionRequest {
   // > 0: the conditional estimator (engine/conditional_path.h) with windows
   // of that many days; on the aligned or the quasi-random stream only.
   int conditionalDays = 0;
+  // A valuation split by ranges of blocks (aligned or quasi-random stream,
+  // one run; see ValueAligned), or none.
+  const BlockSplit* split = nullptr;
 };
 
 // Errors per 10000 of notional (probabilities as fractions).
 struct PrecisionReport {
   ValuationExtras extras;  // price and probability errors, convergence points
   Greeks greekSE;          // NaN where none is available
+  std::string partsProblem;  // why the parts of a split valuation were refused
 };
 
 // The core valuation of `args` into `out` and the sensitivities of `mode`
@@ -50,7 +56,8 @@ struct PrecisionReport {
 // spread of its K values over sqrt(K); the convergence points and the
 // slots' facts are those of the first replication, and progress runs once
 // over all of them. Returns the core valuation's status; throws
-// std::bad_alloc, or ValuationStopped once the request's stop was asked for.
+// std::bad_alloc, or ValuationStopped once the request's stop was asked for,
+// or BadBlockParts for a split valuation whose parts do not fit.
 int ValueWithPrecision(const CoreArgs& args, const CoreResults& out, int mode, const PrecisionRequest& request,
                        Greeks& greeks, PrecisionReport& report);
 

@@ -67,6 +67,7 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
   if (request.conditional) o.estimator = Estimator::kConditional;
   o.runner = runner;
   o.replications = static_cast<int>(request.replications.value_or(1));
+  o.split = request.split;
   return o;
 }
 
@@ -193,6 +194,16 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
   return std::string();
 }
 
+std::string SplitProblem(const PriceRequest& request, const std::string& prefix) {
+  if (!request.aligned && !request.sobol) {
+    return "a valuation split over a cluster runs on the aligned or sobol stream, not the default one";
+  }
+  if (request.replications) return "a valuation split over a cluster is one run: not with " + prefix + "replications";
+  if (request.ladder) return "a valuation split over a cluster prices the note alone: not with " + prefix + "ladder";
+  if (!request.scenarios.Empty()) return "a valuation split over a cluster prices the note alone: not with scenarios";
+  return std::string();
+}
+
 std::string ScramblesProblem(const PriceRequest& request, double trials, const std::string& prefix) {
   if (!request.sobol || request.scrambles > kMaxScrambles ||
       ScramblingsShare(static_cast<int>(request.scrambles), trials))
@@ -253,10 +264,16 @@ NoteResult PriceNote(const NoteInputs& n, const PriceRequest& request) {
   ValuationResult v = ValueNote(n.Inputs(), first);
   if (v.status == kValuationInterrupted) return Stopped();
   r.status = v.status;
+  if (r.status == kBadBlockParts) {
+    r.rejection = "the parts of the split valuation do not make up this note's: " + v.partsProblem;
+    return r;
+  }
   if (r.status < 0) {
     r.rejection = DescribeRejection(n, r.status, v.fault);
     return r;
   }
+  // A range of blocks valued: its sums are in the split's part, no figures.
+  if (request.split != nullptr && request.split->role == BlockSplit::Role::kValue) return r;
   r.events = std::move(v.ELS_Prob_n_Cf);
   r.coupons = std::move(v.ELS_Coupon_Prob_n_Cf);
   r.resultPrice = std::move(v.ResultPrice);

@@ -60,6 +60,9 @@ struct PriceRequest {
   // Scenarios of the note (calls/scenarios.h), each priced on the stream,
   // seed and replications of the note's own valuation.
   ScenarioSet scenarios;
+  // One valuation split by ranges of blocks of paths (termsheet/split_pricing.h):
+  // one run on the aligned or sobol stream, no ladder. None: the whole call.
+  const BlockSplit* split = nullptr;
 };
 
 // Seeds of the default stream: 0 to kMaxDefaultSeed.
@@ -94,6 +97,10 @@ std::string FieldProblem(const RequestField& field, const std::string& given, co
 // when none, on; convergence is of one run and refused beside them), then
 // its scenarios (ScenarioSetProblem). `prefix` goes before a field's name ("--" for options).
 std::string RequestProblem(const PriceRequest& request, const std::string& prefix = "");
+
+// Why a valid request cannot be split over a cluster (a split valuation is
+// one run of the note alone on the aligned or sobol stream), or empty.
+std::string SplitProblem(const PriceRequest& request, const std::string& prefix = "");
 
 // Why the quasi-random stream cannot share `trials` trials among the
 // request's scramblings (each needs the same whole number of them), or

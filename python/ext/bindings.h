@@ -16,6 +16,8 @@ void BindFullCall(py::module_& m);
 void BindNotes(py::module_& m);
 // A note priced through the term-sheet layer, as a Report (pricing_binding.cpp).
 void BindPricing(py::module_& m);
+// A valuation split by ranges of blocks: parts valued and combined (pricing_binding.cpp).
+void BindSplitPricing(py::module_& m);
 // The report of a priced note: figures as numpy arrays, the tool's JSON and
 // CSV rows (report_binding.cpp).
 void BindReport(py::module_& m);

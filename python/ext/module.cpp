@@ -11,6 +11,7 @@ PYBIND11_MODULE(_morvik, m) {
   morvik::python::BindNotes(m);
   morvik::python::BindReport(m);
   morvik::python::BindPricing(m);
+  morvik::python::BindSplitPricing(m);
   morvik::python::BindFullCall(m);
   morvik::python::BindCommand(m);
   morvik::python::BindCalibration(m);

@@ -21,6 +21,7 @@
 #include "termsheet/json_text.h"
 #include "termsheet/pricing.h"
 #include "calls/scenarios.h"
+#include "termsheet/split_pricing.h"
 
 namespace morvik::python {
 namespace {
@@ -46,11 +47,12 @@ ScenarioSet ScenariosOf(const py::dict& d) {
 
 // What the package asks for on top of the term sheet, as the command line's
 // options set it (--greeks/--full, --trials, --ladder, --log, --threads,
-// --seed, --stream, --replications, --convergence), checked by the same rule.
+// --seed, --stream, --replications, --convergence), checked by the same rule;
+// `split`: also by the rule of a valuation split over a cluster.
 PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
                      std::optional<long long> seed, bool aligned, std::optional<long long> replications,
                      bool convergence, bool sobol = false, long long scrambles = 16, bool conditional = false,
-                     const std::optional<py::dict>& scenarios = std::nullopt) {
+                     const std::optional<py::dict>& scenarios = std::nullopt, bool split = false) {
   PriceRequest request;
   if (scenarios) request.scenarios = ScenariosOf(*scenarios);
   request.compute = compute;
@@ -65,7 +67,8 @@ PriceRequest Request(int compute, std::optional<long long> trials, long long thr
   request.sobol = sobol;
   request.scrambles = scrambles;
   request.conditional = conditional;
-  const std::string problem = RequestProblem(request);
+  std::string problem = RequestProblem(request);
+  if (problem.empty() && split) problem = SplitProblem(request);
   if (!problem.empty()) throw py::value_error(problem);
   return request;
 }
@@ -88,7 +91,122 @@ NoteReport PriceInterruptibly(const Note& note, PriceRequest request) {
   return report;
 }
 
+// The parts of a split valuation pulled from a Python iterator, one at a
+// time, as the library asks for them (with the GIL released around it). A
+// Python exception (the iterator's, or a part that is no 1-d array of
+// floats) ends the pulling; it is raised once the library has returned.
+struct PartPuller {
+  py::iterator it;
+  bool started = false;  // a part was taken: the iterator moves on first
+  std::optional<py::error_already_set> error;
+
+  static bool Next(void* ctx, std::vector<double>& part) {
+    PartPuller& p = *static_cast<PartPuller*>(ctx);
+    py::gil_scoped_acquire locked;
+    try {
+      if (p.started) ++p.it;
+      p.started = true;
+      if (p.it == py::iterator::sentinel()) return false;
+      const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(*p.it);
+      if (!a || a.ndim() != 1) throw py::value_error("a part is a one-dimensional array of floats");
+      part.assign(a.data(), a.data() + a.size());
+      return true;
+    } catch (py::error_already_set& e) {
+      p.error = std::move(e);
+    } catch (const std::exception& e) {
+      try {
+        throw py::value_error(e.what());
+      } catch (py::error_already_set& raised) {
+        p.error = std::move(raised);
+      }
+    }
+    return false;
+  }
+};
+
 }  // namespace
+
+void BindSplitPricing(py::module_& m) {
+  m.def(
+      "check_split",
+      [](int compute, std::optional<long long> trials, long long threads, std::optional<long long> seed, bool aligned,
+         std::optional<long long> replications, bool convergence, bool sobol, long long scrambles, bool ladder,
+         bool conditional) {
+        Request(compute, trials, threads, ladder, false, seed, aligned, replications, convergence, sobol, scrambles,
+                conditional, std::nullopt, true);
+      },
+      py::arg("compute") = -1, py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("seed") = py::none(),
+      py::arg("aligned") = false, py::arg("replications") = py::none(), py::arg("convergence") = false,
+      py::arg("sobol") = false, py::arg("scrambles") = 16, py::arg("ladder") = false, py::arg("conditional") = false,
+      "Raises ValueError with the library's sentence when the request cannot be split over a cluster");
+  m.def(
+      "price_blocks",
+      [](const Note& note, long long first, long long last, int compute, std::optional<long long> trials,
+         long long threads, std::optional<long long> seed, bool aligned, bool convergence, bool sobol,
+         long long scrambles, bool conditional) {
+        const PriceRequest request = Request(compute, trials, threads, false, false, seed, aligned, std::nullopt,
+                                             convergence, sobol, scrambles, conditional, std::nullopt, true);
+        BlockPart part;
+        {
+          py::gil_scoped_release unlocked;
+          part = PriceBlocks(note, request, first, last);
+        }
+        py::object error = part.error.empty() ? py::object(py::none()) : py::object(py::str(part.error));
+        return py::make_tuple(part.status, error, part.blocks, Array(part.values));
+      },
+      py::arg("note"), py::arg("first"), py::arg("last"), py::arg("compute"), py::arg("trials") = py::none(),
+      py::arg("threads") = 1, py::arg("seed") = py::none(), py::arg("aligned") = false,
+      py::arg("convergence") = false, py::arg("sobol") = false, py::arg("scrambles") = 16,
+      py::arg("conditional") = false,
+      "Blocks [first, last) of the note's call on the aligned or sobol stream (clipped to its blocks):\n"
+      "(status, error or None, the call's block count, the part as a float64 array). (0, 0) values\n"
+      "nothing and gives the block count.");
+  m.def(
+      "combine_blocks",
+      [](const Note& note, const std::vector<py::array_t<double, py::array::c_style | py::array::forcecast>>& arrays,
+         int compute, std::optional<long long> trials, std::optional<long long> seed, bool aligned, bool convergence,
+         bool sobol, long long scrambles, bool conditional) {
+        const PriceRequest request = Request(compute, trials, 1, false, false, seed, aligned, std::nullopt,
+                                             convergence, sobol, scrambles, conditional, std::nullopt, true);
+        std::vector<std::vector<double>> parts;
+        for (const auto& a : arrays) {
+          if (a.ndim() != 1) throw py::value_error("a part is a one-dimensional array");
+          parts.emplace_back(a.data(), a.data() + a.size());
+        }
+        NoteReport report;
+        {
+          py::gil_scoped_release unlocked;
+          report = CombineBlocks(note, request, parts);
+        }
+        return report;
+      },
+      py::arg("note"), py::arg("parts"), py::arg("compute"), py::arg("trials") = py::none(),
+      py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("convergence") = false,
+      py::arg("sobol") = false, py::arg("scrambles") = 16, py::arg("conditional") = false,
+      "The note's Report from the parts of price_blocks (any order), bit for bit the report of price\n"
+      "with the same request; parts that do not make up the call give a report whose error says why.");
+  m.def(
+      "combine_blocks_in_order",
+      [](const Note& note, const py::iterable& parts, int compute, std::optional<long long> trials,
+         std::optional<long long> seed, bool aligned, bool convergence, bool sobol, long long scrambles,
+         bool conditional) {
+        const PriceRequest request = Request(compute, trials, 1, false, false, seed, aligned, std::nullopt,
+                                             convergence, sobol, scrambles, conditional, std::nullopt, true);
+        PartPuller puller{py::iter(parts), false, std::nullopt};
+        NoteReport report;
+        {
+          py::gil_scoped_release unlocked;
+          report = CombineBlocks(note, request, &PartPuller::Next, &puller);
+        }
+        if (puller.error) throw std::move(*puller.error);
+        return report;
+      },
+      py::arg("note"), py::arg("parts"), py::arg("compute"), py::arg("trials") = py::none(),
+      py::arg("seed") = py::none(), py::arg("aligned") = false, py::arg("convergence") = false,
+      py::arg("sobol") = false, py::arg("scrambles") = 16, py::arg("conditional") = false,
+      "combine_blocks with the parts taken from an iterable in block order, each when its blocks are\n"
+      "next: one part is held at a time. An exception of the iterable is raised.");
+}
 
 void BindPricing(py::module_& m) {
   m.attr("MAX_TRIALS") = kMaxTrials;

@@ -1,7 +1,9 @@
 """``python -m morvik price FILE... [options]``: the morvik-price command
 (same options, outputs and exit statuses), run by the tool's own C++ code.
 ``python -m morvik book PATH... --out FILE [options]``: a book valued on a
-Dask cluster (morvik.book)."""
+Dask cluster (morvik.book).
+``python -m morvik price-split NOTE [options]``: one note's paths split over
+a Dask cluster (morvik.split)."""
 
 from __future__ import annotations
 
@@ -14,6 +16,7 @@ from . import _morvik
 
 USAGE = ("usage: python -m morvik price FILE... [options]\n"
          "       python -m morvik book PATH... --out FILE.csv|FILE.json [options]\n"
+         "       python -m morvik price-split NOTE [--tasks N] [--scheduler ADDRESS] [options]\n"
          "prices JSON term sheets as morvik-price does, or values a book on a Dask cluster; "
          "--help after the command lists its options")
 
@@ -23,6 +26,9 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     if args and args[0] == "book":
         from .book import main as book_main  # dask is loaded for books only
         return book_main(args[1:])
+    if args and args[0] == "price-split":
+        from .split import main as split_main
+        return split_main(args[1:])
     if not args or args[0] != "price":
         print(USAGE, file=sys.stderr)
         return 2

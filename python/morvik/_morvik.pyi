@@ -2,7 +2,7 @@
 # side of the package. Checked against the built module by mypy's stubtest
 # (scripts/test-all.sh).
 import datetime
-from typing import Any, Dict, List, Optional, Sequence, TextIO, Tuple
+from typing import Any, Dict, Iterable, List, Optional, Sequence, TextIO, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -129,6 +129,19 @@ def price(note: Note, compute: int, trials: Optional[int] = None, threads: int =
           log: bool = False, seed: Optional[int] = None, aligned: bool = False, replications: Optional[int] = None,
           convergence: bool = False, sobol: bool = False, scrambles: int = 16, conditional: bool = False,
           scenarios: Optional[Dict[str, Any]] = None) -> Report: ...
+def check_split(compute: int = -1, trials: Optional[int] = None, threads: int = 1, seed: Optional[int] = None,
+                aligned: bool = False, replications: Optional[int] = None, convergence: bool = False,
+                sobol: bool = False, scrambles: int = 16, ladder: bool = False,
+                conditional: bool = False) -> None: ...
+def price_blocks(note: Note, first: int, last: int, compute: int, trials: Optional[int] = None, threads: int = 1,
+                 seed: Optional[int] = None, aligned: bool = False, convergence: bool = False, sobol: bool = False,
+                 scrambles: int = 16, conditional: bool = False) -> Tuple[int, Optional[str], int, _FloatArray]: ...
+def combine_blocks(note: Note, parts: List[_FloatArray], compute: int, trials: Optional[int] = None,
+                   seed: Optional[int] = None, aligned: bool = False, convergence: bool = False, sobol: bool = False,
+                   scrambles: int = 16, conditional: bool = False) -> Report: ...
+def combine_blocks_in_order(note: Note, parts: Iterable[_FloatArray], compute: int, trials: Optional[int] = None,
+                            seed: Optional[int] = None, aligned: bool = False, convergence: bool = False,
+                            sobol: bool = False, scrambles: int = 16, conditional: bool = False) -> Report: ...
 def calc_morvik_mc(inputs: Dict[str, Any], strict: bool = False) -> Tuple[int, _FloatArray, _FloatArray, _FloatArray]: ...
 def run_morvik_price(args: List[str], out: TextIO, err: TextIO, terminal: bool) -> int: ...
 def remove_temporary_files_on_signals() -> None: ...

@@ -64,7 +64,8 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
           seed: Optional[int] = None, stream: Optional[str] = None, threads: int = 1, ladder: bool = False,
           log: bool = False, replications: Optional[int] = None, convergence: bool = False,
           scrambles: Optional[int] = None, estimator: str = "plain",
-          scenarios: Optional[Scenarios] = None) -> "Valuation":
+          scenarios: Optional[Scenarios] = None, client: Any = None, tasks: Optional[int] = None,
+          retries: Optional[int] = None) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
@@ -99,10 +100,27 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
       rate, dividend and correlation shifts, bucketed vega), each priced on
       the stream, seed and replications of this price, in
       ``Valuation.scenarios``.
+    - ``client``: a ``distributed.Client``: the note's paths are split by
+      ranges of blocks over ``tasks`` tasks of its cluster (default 4 per
+      worker, at least 16), each run again up to ``retries`` times (default 2)
+      when it raises, and combined here: the same valuation, bit for bit
+      (``morvik.split``). One run of the note alone on the aligned or sobol
+      stream: not with ``replications``, ``ladder``, ``log`` or ``scenarios``.
 
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
+    if client is not None:
+        if replications is not None or ladder or log or scenarios is not None:
+            raise ValueError("a valuation split over a cluster is one run of the note alone: "
+                             "not with replications, ladder, log or scenarios")
+        from .split import RETRIES, price_split
+        return price_split(note, client, trials=trials, greeks=greeks, full=full, seed=seed,
+                           stream=stream, threads=threads, convergence=convergence,
+                           scrambles=scrambles, estimator=estimator, tasks=tasks,
+                           retries=RETRIES if retries is None else retries)
+    if tasks is not None or retries is not None:
+        raise ValueError("tasks and retries belong to a valuation split over a cluster (client=...)")
     request = _request(trials, greeks, full, seed, stream, threads, replications, convergence, scrambles, estimator)
     note = as_note(note)
     if scenarios is not None and not isinstance(scenarios, Scenarios):
