@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/support/text_lines.h"
 #include "tools/morvik-price/app.h"
 
@@ -131,6 +133,31 @@ TEST(Scenarios, LadderTogetherAndPerUnderlyingMatchSeparateRuns) {
   EXPECT_EQ(ladder.at({0, -30.0}).value, alone.result.resultPrice[0]);
   EXPECT_NE(ladder.at({0, -30.0}).value, ladder.at({1, -30.0}).value);
   EXPECT_GT(ladder.at({0, -30.0}).value, ladder.at({-1, -30.0}).value);  // one falling costs less than both
+}
+
+// A point of the spot x vol grid is the note with every spot and every local
+// volatility moved, priced on its own with the same random numbers.
+TEST(Scenarios, GridPointMatchesTheNoteWithItsInputsMoved) {
+  PriceRequest request;
+  request.trials = 800;
+  request.scenarios.gridSpots = {-10};
+  request.scenarios.gridVols = {5};
+  const NoteReport r = Priced(kStepDown, request);
+  ASSERT_EQ(r.result.status, 1) << r.result.rejection;
+  nlohmann::json sheet = nlohmann::json::parse(support::ReadFile(kStepDown));
+  for (auto& u : sheet["underlyings"]) {
+    u["spot"] = u["spot"].get<double>() * (1.0 + -10.0 / 100.0);
+    for (auto& row : u["local_vol"]["vols"])
+      for (auto& v : row) v = v.get<double>() + 5.0 / 100.0;
+  }
+  PriceRequest plain;
+  plain.trials = 800;
+  const NoteReport moved = PricedText(sheet.dump(), plain);
+  ASSERT_EQ(moved.result.status, 1) << moved.result.rejection;
+  const ScenarioRow& point = r.result.scenarios.at(0);
+  EXPECT_EQ(point.kind, ScenarioKind::kSpotVolGrid);
+  EXPECT_EQ(point.value, moved.result.resultPrice[0]);
+  EXPECT_LT(point.value, r.result.resultPrice[0]);
 }
 
 TEST(Scenarios, BucketVegasAddUpToTheParallelVegaWhichIsTheGreeksVega) {
