@@ -411,17 +411,11 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   if (!csv.empty()) WriteCsv(csvFile.Stream(), reports);
   if (!riskCsv.empty()) WriteBookRiskCsv(riskFile.Stream(), AggregateBook(reports));
   if (!flowsCsv.empty()) WriteCashFlowCsv(flowsFile.Stream(), reports);
+  if (!scenarioText.csv.empty()) WriteScenarioCsv(scenarioFile.Stream(), reports);
   const std::pair<const std::string*, OutputFile*> outputs[] = {
-      {&csv, &csvFile}, {&riskCsv, &riskFile}, {&flowsCsv, &flowsFile}};
+      {&csv, &csvFile}, {&riskCsv, &riskFile}, {&flowsCsv, &flowsFile}, {&scenarioText.csv, &scenarioFile}};
   for (const auto& [path, file] : outputs) {
     if (!path->empty() && !file->Commit(problem)) {
-      err << "morvik-price: " << problem << ".\n";
-      status = kExitUnusable;
-    }
-  }
-  if (!scenarioText.csv.empty()) {
-    WriteScenarioCsv(scenarioFile.Stream(), reports);
-    if (!scenarioFile.Commit(problem)) {
       err << "morvik-price: " << problem << ".\n";
       status = kExitUnusable;
     }
