@@ -3,6 +3,7 @@
 // takes IsKnownStatus as the list of codes the call may return).
 #include "calls/status_messages.h"
 
+#include "calls/extended_entry.h"
 #include "interface/morvik.h"
 
 namespace morvik {
@@ -94,6 +95,10 @@ constexpr CodeSentence kSentences[] = {
 
 const char* StatusMessage(int code) {
   if (code >= 0) return "Priced.";
+  // The library's own entries return these two; the exports never do.
+  if (code == kValuationInterrupted) return "The valuation was stopped before it finished; nothing was written.";
+  if (code == kBadBlockParts)
+    return "The split valuation's parts do not fit the call that combines them; nothing was written.";
   for (const CodeSentence& c : kSentences) {
     if (c.code == code) return c.sentence;
   }

@@ -218,10 +218,7 @@ bool ReadMarket(std::string_view text, const std::string& label, Market& market,
   JsonPositions positions;
   JsonTextError textError;
   if (!ReadJsonText(text, root, positions, textError, kMaxMarketMembers)) {
-    error.kind = TermSheetError::kText;
-    error.notJson = textError.syntax;
-    LineAndColumn(text, textError.offset, error.line, error.column);
-    error.message = textError.message;
+    error = TextError(text, textError);
     return false;
   }
   try {

@@ -117,6 +117,15 @@ std::string MarketPath(const std::vector<MarketSource>& sources, const std::stri
 
 }  // namespace
 
+TermSheetError TextError(std::string_view text, const JsonTextError& refused) {
+  TermSheetError error;
+  error.kind = TermSheetError::kText;
+  error.notJson = refused.syntax;
+  LineAndColumn(text, refused.offset, error.line, error.column);
+  error.message = refused.message;
+  return error;
+}
+
 std::string Describe(const TermSheetError& e) {
   std::string where;
   if (e.line > 0) where = Position(e.line, e.column) + ": ";
@@ -139,10 +148,7 @@ bool ReadTermSheet(std::string_view text, const std::string& label, Note& note, 
   JsonTextError textError;
   std::vector<MarketSource> sources;
   if (!ReadJsonText(text, root, positions, textError)) {
-    error.kind = TermSheetError::kText;
-    error.notJson = textError.syntax;
-    LineAndColumn(text, textError.offset, error.line, error.column);
-    error.message = textError.message;
+    error = TextError(text, textError);
     return false;
   }
   try {

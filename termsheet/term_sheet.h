@@ -45,6 +45,10 @@ struct TermSheetError {
 // what is wrong with the file.
 std::string Describe(const TermSheetError& error);
 
+// The error for a text that ReadJsonText refused: where reading stopped
+// (line, column of `text`) and why.
+TermSheetError TextError(std::string_view text, const JsonTextError& refused);
+
 // A term sheet read, expanded and brought up to its pricing date.
 struct Note {
   std::string label;   // where it came from: the file name, "-" for standard input

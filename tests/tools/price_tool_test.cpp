@@ -110,7 +110,7 @@ TEST(StatusMessages, EveryValidationCodeHasItsOwnSentence) {
                        -302,  -303,  -304,  -2004, -2006, -2007, -2025, -2026, -2030, -2031, -2032, -2034,
                        -2040, -2041, -2042, -2043, -2044, -2050, -2051, -2052, -2053, -2054, -2055, -2056,
                        -2057, -2058, -2071, -2072, -2073, -2075, -2077, -2078, -2085, -2086, -2090, -2115,
-                       -2116, -2201, -2202, -2215, -2216, -2217, -2218, -2219};
+                       -2116, -2201, -2202, -2215, -2216, -2217, -2218, -2219, -10,   -11};
   const std::string unknown = StatusMessage(-99999);
   std::set<std::string> seen;
   for (int c : codes) {
@@ -121,6 +121,9 @@ TEST(StatusMessages, EveryValidationCodeHasItsOwnSentence) {
   EXPECT_TRUE(Contains(StatusMessage(-302), "second date pending"));
   EXPECT_TRUE(Contains(StatusMessage(-2025), "correlation"));
   EXPECT_EQ(std::string(StatusMessage(1)), "Priced.");
+  // The library's own statuses are not ones the exports may return.
+  EXPECT_FALSE(IsKnownStatus(-10));
+  EXPECT_FALSE(IsKnownStatus(-11));
 }
 
 TEST(ReportFormat, MoneyAndBars) {
