@@ -92,8 +92,8 @@ std::string MoveCorrelations(double move, FullCall& c) {
   ValidationFault fault;
   if (CorrelationMatrixUsable(c.UnderlyingCorr.data(), n, fault)) return std::string();
   return "the correlation shift " + Number(move) +
-         " leaves a correlation matrix that is not positive semi-definite (it fails at row " +
-         Count(fault.underlying) + ", column " + Count(fault.point) + ")";
+         " leaves a correlation matrix that is not positive semi-definite (its factor fails at row " +
+         Count(fault.underlying + 1) + ", column " + Count(fault.point + 1) + ", counting underlyings from 1)";
 }
 
 // One price-only valuation of moved inputs.

@@ -211,6 +211,7 @@ TEST(Scenarios, ShiftsThatCannotBeUsedAreRefusedWithAReason) {
   const NoteReport r = Priced(kPhoenix, request);
   ASSERT_EQ(r.result.scenarios.size(), 2u);
   EXPECT_NE(r.result.scenarios[0].error.find("not positive semi-definite"), std::string::npos);
+  EXPECT_EQ(r.result.scenarios[0].error.find("row 0"), std::string::npos) << "rows count from 1";
   EXPECT_TRUE(std::isnan(r.result.scenarios[0].value));
   EXPECT_TRUE(r.result.scenarios[1].error.empty());
   EXPECT_TRUE(std::isfinite(r.result.scenarios[1].value));
