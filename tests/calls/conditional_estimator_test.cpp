@@ -130,7 +130,7 @@ TEST(ConditionalEstimator, SteadiesTheDeltasAndVegas) {
 // are those of the note valued alone, bit for bit.
 TEST(ConditionalEstimator, GreeksLeaveTheUnbumpedValuationAsValuedAlone) {
   FullCall c = testing::RealisticNote(3);
-  c.NTrials = 600;
+  c.NTrials = 256;
   c.CalcFlag[0] = 1;
   c.SizeOutputs();
   const ValuationOptions o = Options(11, Estimator::kConditional);
