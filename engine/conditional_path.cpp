@@ -29,7 +29,10 @@ constexpr double kSearchWidth = 1.0 / 1024.0;
 // Continuation probabilities below which a path plays Russian roulette.
 constexpr double kRouletteBelow = 0.05;
 // Rounds of the guided search before plain bisection.
-constexpr int kGuidedRounds = 4;
+constexpr int kGuidedRounds = 8;
+// Path slots of the memo of thresholds: the paths of a run (at most a block
+// of 128 consecutive paths) never share one.
+constexpr long long kMemoPaths = 128;
 
 // Address of a date's uniforms: above every day of a path.
 constexpr std::uint32_t kUniformDay = 0x80000000u;
@@ -291,11 +294,36 @@ class ConditionalPath {
   }
 
   // Are the closes of r_.track between those of the bracket, day by day?
-  bool Ordered() const {
+  // Only against the sides that have a point yet.
+  bool Ordered(bool haveBelow, bool haveAbove) const {
     const std::size_t n = static_cast<std::size_t>(m_) * static_cast<std::size_t>(S());
     for (std::size_t j = 0; j < n; ++j)
-      if (!(r_.below[j] <= r_.track[j] && r_.track[j] <= r_.above[j])) return false;
+      if (!((!haveBelow || r_.below[j] <= r_.track[j]) && (!haveAbove || r_.track[j] <= r_.above[j]))) return false;
     return true;
+  }
+
+  // The guide's slope in v, about, after a run in r_.track: each day's log
+  // close moves by its local volatility times sqrt(dt) per unit of shift,
+  // the shift being scale_ / sqrt(m) per unit of v; taken for the stock
+  // that is worst against the first strike level on the run's last day.
+  double GuideSlope(const Walk& m, const note::DateTerms& date) const {
+    const int S = this->S();
+    const double* last = r_.track + static_cast<std::size_t>(m_ - 1) * S;
+    const double* k = date.level[0].threshold.at;
+    int worst = 0;
+    for (int i = 1; i < S; ++i)
+      if (last[i] / k[i] < last[worst] / k[worst]) worst = i;
+    const DayCoef* dc = g_.day.data() + static_cast<std::size_t>(n0_) * S;
+    int place = m.place[worst];
+    const double s = SurfaceVolAt(g_.surface[worst], m.x[worst], place, dc[worst].vol);
+    return scale_ * std::sqrt(static_cast<double>(m_)) * s * sqdt_;
+  }
+
+  // The memo's slot of (path, date d), or -1 when it has none.
+  long long MemoSlot(long long path, int d) const {
+    const ConditionalMemo* memo = w_.condMemo;
+    if (memo == nullptr || memo->stride <= 0 || d >= memo->stride) return -1;
+    return (path % kMemoPaths) * memo->stride + d;
   }
 
   // The window before date d, from the state `m` after day n0_: reads its
@@ -331,36 +359,65 @@ class ConditionalPath {
     }
     v0_ /= std::sqrt(static_cast<double>(m_));
 
-    // The threshold: regula falsi on the guide between the bracket's ends,
-    // each estimate r tested at r -/+ half the width (a guide that is right
-    // closes the bracket at once), bisection when the guide cannot lead.
+    // The threshold. A first point: where another valuation of the path
+    // found it (the memo), else the top of the range (a path that does not
+    // redeem there keeps its draw). Then Newton steps on the guide: the
+    // slope first the memo's or estimated from the worst stock's local
+    // volatility, then the secant of the last two tested points; far from
+    // the last point a step to the estimate r, near it the point half a
+    // width past r on the other side, which closes the bracket when r is
+    // right to half a width. The ends of the range are tried only when no
+    // tested point fell on their side (a path that redeems at the bottom,
+    // or not at the top, keeps its draw); bisection closes what the steps
+    // left open.
     int paid = 0;
     double lo = kSearchLo, hi = kSearchHi;
-    if (!RedeemsAt(m, hi, date, knockOut, win, winStart)) return false;
-    double gHi = Guide(date, win);
-    std::copy(r_.track, r_.track + cells, r_.above);
-    if (RedeemsAt(m, lo, date, knockOut, win, winStart)) return false;
-    double gLo = Guide(date, win);
-    std::copy(r_.track, r_.track + cells, r_.below);
-    for (int round = 0; hi - lo > kSearchWidth; ++round) {
-      double points[2];
-      int count = 0;
-      if (round < kGuidedRounds && gLo < 0.0 && gHi > 0.0 && std::isfinite(gLo) && std::isfinite(gHi)) {
-        const double r = hi - gHi * (hi - lo) / (gHi - gLo);
-        points[count++] = std::max(lo, r - 0.5 * kSearchWidth);
-        points[count++] = std::min(hi, r + 0.5 * kSearchWidth);
-      } else {
-        points[count++] = 0.5 * (lo + hi);
+    bool haveLo = false, haveHi = false, havePoint = false;
+    double lastV = 0.0, lastG = 0.0, slope = 0.0;
+    // 1: the point redeems, 0: it does not, -1: closes out of order.
+    auto test = [&](double v) {
+      const bool up = RedeemsAt(m, v, date, knockOut, win, winStart);
+      if (!Ordered(haveLo, haveHi)) return -1;
+      std::copy(r_.track, r_.track + cells, up ? r_.above : r_.below);
+      (up ? hi : lo) = v;
+      (up ? haveHi : haveLo) = true;
+      const double gv = Guide(date, win);
+      if (havePoint) {
+        const double secant = (gv - lastG) / (v - lastV);
+        if (std::isfinite(secant) && secant > 0.0) slope = secant;
       }
-      for (int q = 0; q < count; ++q) {
-        const double v = points[q];
-        if (!(lo < v && v < hi)) continue;
-        const bool up = RedeemsAt(m, v, date, knockOut, win, winStart);
-        if (!Ordered()) return false;  // not monotone on this path: the plain draw
-        std::copy(r_.track, r_.track + cells, up ? r_.above : r_.below);
-        (up ? hi : lo) = v;
-        (up ? gHi : gLo) = Guide(date, win);
-      }
+      havePoint = true;
+      lastV = v;
+      lastG = gv;
+      return up ? 1 : 0;
+    };
+    const long long slot = MemoSlot(path, d);
+    ConditionalMemo* memo = w_.condMemo;
+    if (!w_.condKeeps && slot >= 0 && memo->path[slot] == path && memo->date[slot] == d) {
+      slope = memo->slope[slot];
+      if (test(std::min(hi - kSearchWidth, std::max(lo + kSearchWidth, memo->at[slot]))) < 0) return false;
+    } else {
+      if (test(hi) != 1) return false;
+      slope = GuideSlope(m, date);
+    }
+    for (int round = 0; round < kGuidedRounds && hi - lo > kSearchWidth; ++round) {
+      if (!(std::isfinite(lastG) && std::isfinite(slope) && slope > 0.0)) break;
+      // An estimate beyond the bracket is drawn to just inside it.
+      const double r = std::min(hi - kSearchWidth, std::max(lo + kSearchWidth, lastV - lastG / slope));
+      double v = r;
+      if (std::fabs(r - lastV) < 0.5 * kSearchWidth) v = lastV == hi ? r - 0.5 * kSearchWidth : r + 0.5 * kSearchWidth;
+      if (!(lo < v && v < hi)) break;
+      if (test(v) < 0) return false;  // not monotone on this path: the plain draw
+    }
+    if (!haveHi && test(kSearchHi) != 1) return false;
+    if (!haveLo && test(kSearchLo) != 0) return false;
+    while (hi - lo > kSearchWidth)
+      if (test(0.5 * (lo + hi)) < 0) return false;
+    if (w_.condKeeps && slot >= 0) {
+      memo->path[slot] = path;
+      memo->date[slot] = d;
+      memo->at[slot] = hi;
+      memo->slope[slot] = slope;
     }
 
     // Two uniforms of the date: the draw above hi and the draw below it.
@@ -494,6 +551,15 @@ template <int NS, bool Plain, class Source>
 void RunPaths(const SimJob& job, RunTally& acc, PathScratch& w, Source& normals, long long from, long long to) {
   const EngineGrids& g = job.g;
   const Rows r = CarveRows(g, LongestWindow(job), w);
+  ConditionalMemo* memo = w.condMemo;
+  if (memo != nullptr && w.condKeeps && memo->stride < g.NStrike) {
+    const std::size_t slots = static_cast<std::size_t>(kMemoPaths) * static_cast<std::size_t>(g.NStrike);
+    memo->stride = g.NStrike;
+    memo->path.assign(slots, -1);
+    memo->date.assign(slots, -1);
+    memo->at.assign(slots, 0.0);
+    memo->slope.assign(slots, 0.0);
+  }
   ConditionalPath<NS, Plain> runner(job, acc.t, w, r, FactorInvertible(g));
   for (long long p = from; p < to && static_cast<double>(p) < g.trials; ++p) {
     normals.StartPath(p);

@@ -13,9 +13,12 @@
 // every close rises with v (checked on each path at the searched points).
 // Given the state m days before the date and the rest, the date redeems (a
 // strike level passes or the knock-out touch comes) exactly when v reaches
-// a threshold s, bracketed on the engine's own steps (regula falsi on a
-// smooth margin of the window's closes, bisection where that cannot lead)
-// to lo < s <= h, h - lo <= 2^-10. The path then adds w * P(v >= h) times
+// a threshold s, bracketed on the engine's own steps (Newton steps on a
+// smooth margin of the window's closes with a secant slope, bisection where
+// that cannot lead) to lo < s <= h, h - lo <= 2^-10; the bumped valuations
+// of a greeks run start from the threshold and slope the unbumped one found
+// on the same path (PathScratch::condMemo), any start giving a bracket of
+// that width. The path then adds w * P(v >= h) times
 // the value of a draw of v above h (the window run again on it: its
 // coupons, its redemption) and goes on with weight w * P(v < h) from a draw
 // below h; a draw below h that still redeems redeems as drawn, so the split

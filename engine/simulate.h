@@ -62,6 +62,17 @@ struct RunTally {
   std::vector<CheckpointTally> ck;
 };
 
+// The conditional estimator's thresholds of one valuation of a run of
+// paths, by (path, date): where the other valuations of the same paths
+// start their searches (engine/conditional_path.h). Direct-mapped; an entry
+// counts only for its own path and date.
+struct ConditionalMemo {
+  std::vector<long long> path;  // -1: empty
+  std::vector<int> date;
+  std::vector<double> at, slope;
+  int stride = 0;  // dates per path slot
+};
+
 // Per-path working rows of the path loop.
 struct PathScratch {
   std::vector<double> x, y;
@@ -71,6 +82,10 @@ struct PathScratch {
   // The conditional estimator's rows (sized by it on first use).
   std::vector<double> condDoubles;
   std::vector<int> condInts;
+  // Shared by the valuations of one task; `condKeeps`: this valuation
+  // writes it (the first of a run of paths), the others read it.
+  ConditionalMemo* condMemo = nullptr;
+  bool condKeeps = false;
 };
 
 // One engine call taken a batch of paths at a time, so that several

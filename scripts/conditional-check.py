@@ -10,6 +10,13 @@ build/release/tools/morvik-price).
   conditional-check.py agree [trials]    conditional against plain aligned on
       the examples and bench/notes/: the largest |z| over the price and every
       outcome and coupon probability (default 200000 trials).
+  conditional-check.py greek-agree [trials]   conditional against plain
+      aligned on the README and three-stock examples (--greeks, default 100000
+      trials, different seeds): each delta's and vega's z.
+  conditional-check.py paired [trials]   plain aligned and conditional on the
+      same seeds 1-12 (README example, default 100000 trials): the mean
+      price difference and its standard error over the seeds (the same
+      normals make the difference far less noisy than either price).
   conditional-check.py spread [trials]   the reported errors of the price and
       the greeks against their spread over 30 seeds (README example)."""
 import glob, json, os, resource, statistics, subprocess, sys
@@ -74,6 +81,29 @@ def agree(trials):
               f"price z {zs[0][1]:.2f}", flush=True)
 
 
+def greek_agree(trials):
+    for note in (README_NOTE, THREE_STOCKS):
+        a, _ = run(note, "--greeks", "--trials", str(trials), "--seed", "101", "--stream", "aligned")
+        c, _ = run(note, "--greeks", "--trials", str(trials), "--seed", "202", "--estimator", "conditional")
+        zs = []
+        for x, y in zip(a["greeks"], c["greeks"]):
+            for k in ("delta", "vega"):
+                z = (y[k] - x[k]) / (x[k + "_se"] ** 2 + y[k + "_se"] ** 2) ** 0.5
+                zs.append(f"{k}:{x['underlying'][:12]} {x[k]:.1f} / {y[k]:.1f} z {z:.2f}")
+        print(f"{os.path.basename(note)}: " + "; ".join(zs), flush=True)
+
+
+def paired(trials):
+    diffs = []
+    for seed in range(1, 13):
+        a, _ = run(README_NOTE, "--trials", str(trials), "--seed", str(seed), "--stream", "aligned")
+        c, _ = run(README_NOTE, "--trials", str(trials), "--seed", str(seed), "--estimator", "conditional")
+        diffs.append(c["price"] - a["price"])
+    se = statistics.stdev(diffs) / len(diffs) ** 0.5
+    print(f"conditional - plain over 12 seeds: {statistics.mean(diffs):.0f} (standard error {se:.0f}, "
+          f"t {statistics.mean(diffs) / se:.2f})", flush=True)
+
+
 def spread(trials):
     vals, ses = {}, {}
     for seed in range(1000, 1030):
@@ -92,7 +122,7 @@ def spread(trials):
 
 if __name__ == "__main__":
     mode = sys.argv[1] if len(sys.argv) > 1 else "greeks"
-    default = {"greeks": 10000, "agree": 200000, "spread": 5000}
+    default = {"greeks": 10000, "agree": 200000, "greek-agree": 100000, "paired": 100000, "spread": 5000}
     if mode not in default:
         sys.exit(__doc__)
-    globals()[mode](int(sys.argv[2]) if len(sys.argv) > 2 else default[mode])
+    globals()[mode.replace("-", "_")](int(sys.argv[2]) if len(sys.argv) > 2 else default[mode])

@@ -206,9 +206,18 @@ struct BlockRun {
       }
       std::vector<PathScratch> scratch(n);
       std::vector<PathRowReader> readers;
+      // The first active valuation's thresholds start the others' searches
+      // on the same paths (the valuations of a run of paths go in order).
+      ConditionalMemo memo;
+      bool keeper = true;
       for (std::size_t r = 0; r < n; ++r) {
         const Member& m = *run.members[r];
         if (m.active) scratch[r] = m.sim.w;
+        if (m.active && run.alone == nullptr) {
+          scratch[r].condMemo = &memo;
+          scratch[r].condKeeps = keeper;
+          keeper = false;
+        }
         if (run.alone == nullptr) readers.emplace_back(*caches[m.active ? m.cache : 0]);
       }
       std::vector<RunTally> sums(n);

@@ -124,6 +124,29 @@ TEST(ConditionalEstimator, SteadiesTheDeltasAndVegas) {
   }
 }
 
+// The bumped valuations of a greeks run start their threshold searches
+// where the unbumped valuation found them on the same path; the unbumped
+// valuation itself searches from scratch, so its price and probabilities
+// are those of the note valued alone, bit for bit.
+TEST(ConditionalEstimator, GreeksLeaveTheUnbumpedValuationAsValuedAlone) {
+  FullCall c = testing::RealisticNote(3);
+  c.NTrials = 256;
+  c.CalcFlag[0] = 1;
+  c.SizeOutputs();
+  const ValuationOptions o = Options(11, Estimator::kConditional);
+  const ValuationResult k = ValueNote(c.Inputs(), o);
+  FullCall one = c;
+  one.CalcFlag[0] = 0;
+  one.SizeOutputs();
+  const ValuationResult alone = ValueNote(one.Inputs(), o);
+  ASSERT_EQ(k.status, 1);
+  ASSERT_EQ(alone.status, 1);
+  EXPECT_TRUE(testing::SameBits(std::vector<double>(k.ResultPrice.begin(), k.ResultPrice.begin() + 1),
+                                std::vector<double>(alone.ResultPrice.begin(), alone.ResultPrice.begin() + 1)));
+  EXPECT_TRUE(testing::SameBits(k.ELS_Prob_n_Cf, alone.ELS_Prob_n_Cf));
+  EXPECT_TRUE(testing::SameBits(k.outcomeProbSE, alone.outcomeProbSE));
+}
+
 TEST(ConditionalEstimator, IsRefusedOnTheDefaultStream) {
   FullCall c = PathNote(NoteKind::kTwoStocks, 200, 0, 0);
   ValuationOptions o;
