@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace morvik {
 
-BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
+BrownianBridge::BrownianBridge(int steps, const std::vector<int>& anchors) : n_(steps > 0 ? steps : 0) {
   const std::size_t n = static_cast<std::size_t>(n_);
   bridge_.assign(n, 0);
   left_.assign(n, 0);
@@ -24,15 +25,12 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
   map[n - 1] = 1;
   bridge_[0] = n_ - 1;
   sd_[0] = std::sqrt(static_cast<double>(n_));
-  int j = 0;
-  for (int i = 1; i < n_; ++i) {
-    while (map[static_cast<std::size_t>(j)] != 0) ++j;
-    int k = j;
-    while (map[static_cast<std::size_t>(k)] == 0) ++k;
-    // Points j..k-1 are unset, k is set: the middle of the gap is next.
-    const int l = j + ((k - 1 - j) >> 1);
+  int i = 1;
+  // Step i sets point l between the set neighbours j - 1 (the origin when
+  // j is 0) and k.
+  const auto put = [&](int l, int j, int k) {
     map[static_cast<std::size_t>(l)] = 1;
-    const std::size_t s = static_cast<std::size_t>(i);
+    const std::size_t s = static_cast<std::size_t>(i++);
     bridge_[s] = l;
     left_[s] = j;
     right_[s] = k;
@@ -40,8 +38,33 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
     leftWeight_[s] = static_cast<double>(k - l) / gap;
     rightWeight_[s] = static_cast<double>(l + 1 - j) / gap;
     sd_[s] = std::sqrt(static_cast<double>(l + 1 - j) * static_cast<double>(k - l) / gap);
-    j = k + 1;
-    if (j >= n_) j = 0;
+  };
+  // The anchors by bisection of their list, between the origin (-1) and
+  // the end: breadth first, so a level of the list is set before the next.
+  std::vector<int> a{-1};
+  for (const int p : anchors)
+    if (p >= 0 && p < n_ - 1) a.push_back(p);
+  std::sort(a.begin() + 1, a.end());
+  a.erase(std::unique(a.begin(), a.end()), a.end());
+  a.push_back(n_ - 1);
+  std::vector<std::pair<std::size_t, std::size_t>> halves{{0, a.size() - 1}};
+  for (std::size_t h = 0; h < halves.size(); ++h) {
+    const auto [lo, hi] = halves[h];
+    if (hi - lo < 2) continue;
+    const std::size_t mid = lo + (hi - lo) / 2;
+    put(a[mid], a[lo] + 1, a[hi]);
+    halves.emplace_back(lo, mid);
+    halves.emplace_back(mid, hi);
+  }
+  // Then every gap's middle, gap after gap, round after round.
+  int j = 0;
+  while (i < n_) {
+    while (map[static_cast<std::size_t>(j)] != 0) j = j + 1 < n_ ? j + 1 : 0;
+    int k = j;
+    while (map[static_cast<std::size_t>(k)] == 0) ++k;  // the end is set
+    // Points j..k-1 are unset, k is set: the middle of the gap is next.
+    put(j + ((k - 1 - j) >> 1), j, k);
+    j = k + 1 < n_ ? k + 1 : 0;
   }
   // A step is first needed by the first point of its gap (the points of
   // the gap below it are set by its children, which read it); its parents'
