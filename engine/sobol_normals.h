@@ -72,8 +72,10 @@ class SobolNormals {
         seeds_(static_cast<std::size_t>(J_ * stocks), 0u),
         bridge_(D_, anchors),
         w_(static_cast<std::size_t>(D_) * static_cast<std::size_t>(stocks), 0.0),
-        z_(static_cast<std::size_t>((stocks + 3) / 4 * 4), 0.0),
-        row_(static_cast<std::size_t>(stocks), 0.0) {}
+        u_(w_.size() + 2, 0.0),
+        z_(w_.size() + 4, 0.0),
+        inc_(static_cast<std::size_t>((stocks + 3) / 4 * 4), 0.0),
+        rows_(static_cast<std::size_t>(kAhead) * static_cast<std::size_t>(stocks), 0.0) {}
 
   // Construction steps on Sobol coordinates for `days` steps of `stocks`.
   static int SobolSteps(int dims, int stocks, int days) {
@@ -99,55 +101,96 @@ class SobolNormals {
     }
     set_ = 0;
     day_ = 0;
-    if (D_ > 0) Draw<0>();
+    if (D_ > 0) Fill<0>();
   }
   // The current day's row; valid until Produce().
-  const double* Row(int /*stocks*/) const { return row_.data(); }
+  const double* Row(int /*stocks*/) const {
+    return rows_.data() + static_cast<std::size_t>(day_ - from_) * static_cast<std::size_t>(S_);
+  }
   // Moves on to the next day's row.
   template <int NS>
   void Produce() {
     ++day_;
-    if (day_ < D_) Draw<NS>();
+    if (day_ < D_ && day_ >= to_) Fill<NS>();
   }
+
+  // Days whose rows are made together: their normals are independent of
+  // one another, so their inversions overlap (a path may stop before the
+  // last of them: a few rows' work wasted at most).
+  static constexpr int kAhead = 8;
 
  private:
-  // InverseNormal, its centre inline (the same bits).
-  static double Normal(double u) {
-    const double q = u - 0.5;
-    if (q <= kInverseNormalCentre && q >= -kInverseNormalCentre) return InverseNormalCentre(q);
-    return InverseNormal(u);
-  }
-
-  // The bridge's steps the current day needs, then its increments
-  // correlated. w_[i * D + t]: stock i's motion at time t + 1.
+  // The rows of days day_ .. day_ + kAhead - 1 (up to the last day): the
+  // bridge's steps they need (their normals first, then the steps in
+  // order), then each day's increments correlated. w_[i * D + t]: stock
+  // i's motion at time t + 1. Every value has the bits of a day-by-day
+  // draw: the same operations on the same inputs.
   template <int NS>
-  void Draw() {
+  void Fill() {
     const int S = NS > 0 ? NS : S_;
     const std::size_t D = static_cast<std::size_t>(D_);
-    const int upTo = bridge_.Needed(day_);
+    const int last = day_ + kAhead < D_ ? day_ + kAhead : D_;
+    const int upTo = bridge_.Needed(last - 1);
     const std::uint32_t* x = walk_.Coordinates();
-    for (; set_ < upTo; ++set_) {
-      const int j = bridge_.Order(set_);
+    double* u = u_.data();
+    double* z = z_.data();
+    // The scrambled coordinates as uniforms, in order; the finer steps'
+    // path-addressed normals at their step's place in z.
+    int n = 0;
+    for (int t = set_; t < upTo; ++t) {
+      const int j = bridge_.Order(t);
       if (j < J_) {
         for (int i = 0; i < S; ++i) {
           const std::size_t d = static_cast<std::size_t>(j * S + i);
-          bridge_.Set(j, Normal(OpenUniform(OwenScramble(x[d], seeds_[d]))), w_.data() + i * D);
+          u[n++] = OpenUniform(OwenScramble(x[d], seeds_[d]));
         }
       } else {
+        double* zt = z + static_cast<std::size_t>(t - set_) * static_cast<std::size_t>(S);
         for (int g = 0; 4 * g < S; ++g) {
           const int used = S - 4 * g < 4 ? S - 4 * g : 4;
           AddressedNormals(plan_.seed, static_cast<std::uint64_t>(path_), static_cast<std::uint32_t>(j),
-                           static_cast<std::uint32_t>(g), z_.data() + 4 * g, used);
+                           static_cast<std::uint32_t>(g), zt + 4 * g, used);
         }
-        for (int i = 0; i < S; ++i) bridge_.Set(j, z_[static_cast<std::size_t>(i)], w_.data() + i * D);
       }
     }
-    const std::size_t t = static_cast<std::size_t>(day_);
-    for (int i = 0; i < S; ++i) {
-      const double* w = w_.data() + i * D;
-      z_[static_cast<std::size_t>(i)] = t == 0 ? w[0] : w[t] - w[t - 1];
+    // InverseNormal of each uniform in place: the centre formula two at a
+    // time (the same IEEE operations per lane), the tails one by one.
+    u[n] = 0.5;
+    for (int k = 0; k < n; k += 2) {
+#if defined(__GNUC__)
+      typedef double Pair __attribute__((vector_size(16)));
+      const Pair c = InverseNormalCentreOf(Pair{u[k] - 0.5, u[k + 1] - 0.5});
+      const double centre[2] = {c[0], c[1]};
+#else
+      const double centre[2] = {InverseNormalCentre(u[k] - 0.5), InverseNormalCentre(u[k + 1] - 0.5)};
+#endif
+      for (int l = 0; l < 2 && k + l < n; ++l) {
+        const double q = u[k + l] - 0.5;
+        u[k + l] = q <= kInverseNormalCentre && q >= -kInverseNormalCentre ? centre[l] : InverseNormal(u[k + l]);
+      }
     }
-    CorrelateRow<NS>(L_, S, z_.data(), row_.data());
+    int m = 0;
+    for (int t = set_; t < upTo; ++t) {
+      const int j = bridge_.Order(t);
+      const double* zt = u + m;
+      if (j < J_) {
+        m += S;
+      } else {
+        zt = z + static_cast<std::size_t>(t - set_) * static_cast<std::size_t>(S);
+      }
+      for (int i = 0; i < S; ++i) bridge_.Set(j, zt[i], w_.data() + i * D);
+    }
+    set_ = upTo;
+    for (int day = day_; day < last; ++day) {
+      const std::size_t t = static_cast<std::size_t>(day);
+      for (int i = 0; i < S; ++i) {
+        const double* w = w_.data() + i * D;
+        inc_[static_cast<std::size_t>(i)] = t == 0 ? w[0] : w[t] - w[t - 1];
+      }
+      CorrelateRow<NS>(L_, S, inc_.data(), rows_.data() + static_cast<std::size_t>(day - day_) * static_cast<std::size_t>(S));
+    }
+    from_ = day_;
+    to_ = last;
   }
 
   const double* L_;
@@ -160,9 +203,12 @@ class SobolNormals {
   long long scramble_ = -1;
   long long path_ = 0;
   BrownianBridge bridge_;
-  std::vector<double> w_, z_, row_;
+  // w_: the motions; u_, z_: a batch's normals (D x S at most, padded);
+  // inc_: a day's increments; rows_: the batch's rows.
+  std::vector<double> w_, u_, z_, inc_, rows_;
   int set_ = 0;  // steps of the bridge's order set on this path
   int day_ = 0;
+  int from_ = 0, to_ = 0;  // the days whose rows are in rows_
 };
 
 }  // namespace morvik

@@ -67,6 +67,12 @@ TEST(Sobol, UnscrambledPointsAreJoeKuosAndBoostsAndTheWalkFollowsThem) {
     }
     EXPECT_EQ(wrong, 0) << "point " << k;
   }
+  // Seeking back and forth from wherever the walk stands.
+  for (const std::uint32_t k : {987654u, 5u, 1000u, 1001u, 0u, 4294967295u, 77u}) {
+    walk.Seek(k);
+    SobolPointAt(t, k, 0, t.dims, direct.data());
+    EXPECT_EQ(std::vector<std::uint32_t>(walk.Coordinates(), walk.Coordinates() + t.dims), direct) << "point " << k;
+  }
 }
 
 // Each of the first 2^m points of a scrambling lies in its own interval of
