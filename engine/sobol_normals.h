@@ -4,11 +4,13 @@
 // the path's day steps (numerics/brownian_bridge.h). Coordinates go to the
 // bridge's construction steps coarsest first, stock by stock in turn:
 // coordinate j * S + i is stock i's normal of construction step j. The
-// bridge's first steps after the end are the note's observation and coupon
-// days (SobolBridgeAnchors), the closes its payoff reads, then the middles
-// between them: the leading, best-spread coordinates fall where the payoff
-// is decided, which on daily-monitored notes lowers the price's variance
-// several times against a bisection of the whole span.
+// bridge's first steps after the end are the closes the payoff reads
+// (SobolBridgeAnchors): the observation days in date order, then the coupon
+// days (the middle one first, then the middles of each half, ...), then the
+// middles between all these. The leading, best-spread coordinates so fall
+// where the payoff is decided: on the README's two-stock note this lowers
+// the price's variance about 1.5 times against a bisection of the whole
+// span (the first autocall dates decide most paths).
 //
 // A table of `dims` dimensions covers the first floor(dims / S)
 // construction steps; the finer steps take the path-addressed normals of
@@ -28,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "engine/correlate.h"
@@ -49,12 +52,25 @@ struct SobolPlan {
   long long points = 0;  // per scrambling: the paths are scrambles * points
 };
 
-// The bridge points set first on a note's paths: every remaining
-// observation and coupon day (day t is point t - 1).
+// The bridge points set first on a note's paths, in order (day t is point
+// t - 1): every remaining observation day in date order, then the coupon
+// days by bisection of their list (breadth first, between the origin and
+// the last day).
 inline std::vector<int> SobolBridgeAnchors(const EngineGrids& g) {
   std::vector<int> a;
   for (const ObservationDate& d : g.date) a.push_back(d.day - 1);
-  for (const CouponDate& c : g.coupon) a.push_back(c.day - 1);
+  std::vector<int> c{-1};
+  for (const CouponDate& x : g.coupon) c.push_back(x.day - 1);
+  c.push_back(g.D - 1);
+  std::vector<std::pair<std::size_t, std::size_t>> halves{{0, c.size() - 1}};
+  for (std::size_t h = 0; h < halves.size(); ++h) {
+    const auto [lo, hi] = halves[h];
+    if (hi - lo < 2) continue;
+    const std::size_t mid = lo + (hi - lo) / 2;
+    a.push_back(c[mid]);
+    halves.emplace_back(lo, mid);
+    halves.emplace_back(mid, hi);
+  }
   return a;
 }
 
@@ -62,7 +78,7 @@ class SobolNormals {
  public:
   SobolNormals(const EngineGrids& g, const SobolPlan& plan)
       : SobolNormals(g.chol.data(), g.NStock, g.D, SobolBridgeAnchors(g), plan) {}
-  SobolNormals(const double* chol, int stocks, int days, const std::vector<int>& anchors, const SobolPlan& plan)
+  SobolNormals(const double* chol, int stocks, int days, const std::vector<int>& leading, const SobolPlan& plan)
       : L_(chol),
         S_(stocks),
         D_(days > 0 ? days : 0),
@@ -70,7 +86,7 @@ class SobolNormals {
         plan_(plan),
         walk_(*plan.dirs, J_ * stocks),
         seeds_(static_cast<std::size_t>(J_ * stocks), 0u),
-        bridge_(D_, anchors),
+        bridge_(D_, leading),
         w_(static_cast<std::size_t>(D_) * static_cast<std::size_t>(stocks), 0.0),
         u_(w_.size() + 2, 0.0),
         z_(w_.size() + 4, 0.0),

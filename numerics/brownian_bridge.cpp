@@ -5,11 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace morvik {
 
-BrownianBridge::BrownianBridge(int steps, const std::vector<int>& anchors) : n_(steps > 0 ? steps : 0) {
+BrownianBridge::BrownianBridge(int steps, const std::vector<int>& leading) : n_(steps > 0 ? steps : 0) {
   const std::size_t n = static_cast<std::size_t>(n_);
   bridge_.assign(n, 0);
   left_.assign(n, 0);
@@ -39,22 +38,15 @@ BrownianBridge::BrownianBridge(int steps, const std::vector<int>& anchors) : n_(
     rightWeight_[s] = static_cast<double>(l + 1 - j) / gap;
     sd_[s] = std::sqrt(static_cast<double>(l + 1 - j) * static_cast<double>(k - l) / gap);
   };
-  // The anchors by bisection of their list, between the origin (-1) and
-  // the end: breadth first, so a level of the list is set before the next.
-  std::vector<int> a{-1};
-  for (const int p : anchors)
-    if (p >= 0 && p < n_ - 1) a.push_back(p);
-  std::sort(a.begin() + 1, a.end());
-  a.erase(std::unique(a.begin(), a.end()), a.end());
-  a.push_back(n_ - 1);
-  std::vector<std::pair<std::size_t, std::size_t>> halves{{0, a.size() - 1}};
-  for (std::size_t h = 0; h < halves.size(); ++h) {
-    const auto [lo, hi] = halves[h];
-    if (hi - lo < 2) continue;
-    const std::size_t mid = lo + (hi - lo) / 2;
-    put(a[mid], a[lo] + 1, a[hi]);
-    halves.emplace_back(lo, mid);
-    halves.emplace_back(mid, hi);
+  // The leading points in their order, each between its nearest set
+  // neighbours.
+  for (const int l : leading) {
+    if (l < 0 || l >= n_ || map[static_cast<std::size_t>(l)] != 0) continue;
+    int j = l;
+    while (j > 0 && map[static_cast<std::size_t>(j - 1)] == 0) --j;
+    int k = l;
+    while (map[static_cast<std::size_t>(k)] == 0) ++k;  // the end is set
+    put(l, j, k);
   }
   // Then every gap's middle, gap after gap, round after round.
   int j = 0;

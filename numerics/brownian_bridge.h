@@ -13,12 +13,12 @@ namespace morvik {
 
 class BrownianBridge {
  public:
-  // `anchors`: points (0-based; others ignored, repeats too) set right
-  // after the end point, bisecting their list (the middle anchor first,
-  // then the middles of each half, ...); the gaps between set points are
-  // then filled middle first, a level at a time across all gaps. No
-  // anchors: the plain bisection of the whole span.
-  explicit BrownianBridge(int steps, const std::vector<int>& anchors = {});
+  // `leading`: points (0-based) set right after the end point, in that
+  // order, each from its nearest set neighbours (points out of range or
+  // already set are skipped); then the gaps between set points are filled
+  // middle first, a level at a time across all gaps. None: the plain
+  // bisection of the whole span.
+  explicit BrownianBridge(int steps, const std::vector<int>& leading = {});
   int Steps() const { return n_; }
 
   // Construction step i (0 <= i < n) with its normal z: sets w[Point(i)],
