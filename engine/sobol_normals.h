@@ -21,10 +21,10 @@
 // (Joe and Kuo's, 3667 dimensions as Boost ships it) cannot reach them on
 // long daily notes of several stocks.
 //
-// The bridge is set lazily: a day's row needs only the steps whose gap
-// starts on or before it, so a path that redeems early never computes the
-// normals of its later fine steps. The values do not depend on how far a
-// path runs. Each day's row is then correlated through the lower factor as
+// The bridge is set lazily, kAhead days at a time: a day's row needs only
+// the steps whose gap starts on or before it, so a path that redeems early
+// never computes the normals of its later fine steps. The values do not
+// depend on how far a path runs. Each day's row is then correlated through the lower factor as
 // the other streams' rows are. A path's normals depend on no other path,
 // so blocks of paths run on any thread with the same results.
 #pragma once
