@@ -607,7 +607,7 @@ void ConditionalAlignedBlock(const SimJob& job, std::uint64_t seed, long long fr
 
 void ConditionalSobolBlock(const SimJob& job, const SobolPlan& plan, long long from, long long to, PathScratch& w,
                            RunTally& acc) {
-  SobolNormals normals(job.g.chol.data(), job.g.NStock, job.g.D, plan);
+  SobolNormals normals(job.g, plan);
   RunPathsFor(job, acc, w, normals, from, to);
 }
 

@@ -328,7 +328,7 @@ void SimulateSobolBlock(const SimJob& job, const SobolPlan& plan, long long from
                         RunTally& acc) {
   if (job.done) return;
   if (job.conditionalDays > 0) return ConditionalSobolBlock(job, plan, from, to, w, acc);
-  SobolNormals normals(job.g.chol.data(), job.g.NStock, job.g.D, plan);
+  SobolNormals normals(job.g, plan);
   RunPathsFor(job.g, acc, w, normals, from, to);
 }
 

@@ -8,7 +8,7 @@
 
 namespace morvik {
 
-BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
+BrownianBridge::BrownianBridge(int steps, const std::vector<int>& leading) : n_(steps > 0 ? steps : 0) {
   const std::size_t n = static_cast<std::size_t>(n_);
   bridge_.assign(n, 0);
   left_.assign(n, 0);
@@ -24,15 +24,12 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
   map[n - 1] = 1;
   bridge_[0] = n_ - 1;
   sd_[0] = std::sqrt(static_cast<double>(n_));
-  int j = 0;
-  for (int i = 1; i < n_; ++i) {
-    while (map[static_cast<std::size_t>(j)] != 0) ++j;
-    int k = j;
-    while (map[static_cast<std::size_t>(k)] == 0) ++k;
-    // Points j..k-1 are unset, k is set: the middle of the gap is next.
-    const int l = j + ((k - 1 - j) >> 1);
+  int i = 1;
+  // Step i sets point l between the set neighbours j - 1 (the origin when
+  // j is 0) and k.
+  const auto put = [&](int l, int j, int k) {
     map[static_cast<std::size_t>(l)] = 1;
-    const std::size_t s = static_cast<std::size_t>(i);
+    const std::size_t s = static_cast<std::size_t>(i++);
     bridge_[s] = l;
     left_[s] = j;
     right_[s] = k;
@@ -40,8 +37,26 @@ BrownianBridge::BrownianBridge(int steps) : n_(steps > 0 ? steps : 0) {
     leftWeight_[s] = static_cast<double>(k - l) / gap;
     rightWeight_[s] = static_cast<double>(l + 1 - j) / gap;
     sd_[s] = std::sqrt(static_cast<double>(l + 1 - j) * static_cast<double>(k - l) / gap);
-    j = k + 1;
-    if (j >= n_) j = 0;
+  };
+  // The leading points in their order, each between its nearest set
+  // neighbours.
+  for (const int l : leading) {
+    if (l < 0 || l >= n_ || map[static_cast<std::size_t>(l)] != 0) continue;
+    int j = l;
+    while (j > 0 && map[static_cast<std::size_t>(j - 1)] == 0) --j;
+    int k = l;
+    while (map[static_cast<std::size_t>(k)] == 0) ++k;  // the end is set
+    put(l, j, k);
+  }
+  // Then every gap's middle, gap after gap, round after round.
+  int j = 0;
+  while (i < n_) {
+    while (map[static_cast<std::size_t>(j)] != 0) j = j + 1 < n_ ? j + 1 : 0;
+    int k = j;
+    while (map[static_cast<std::size_t>(k)] == 0) ++k;  // the end is set
+    // Points j..k-1 are unset, k is set: the middle of the gap is next.
+    put(j + ((k - 1 - j) >> 1), j, k);
+    j = k + 1 < n_ ? k + 1 : 0;
   }
   // A step is first needed by the first point of its gap (the points of
   // the gap below it are set by its children, which read it); its parents'

@@ -1,8 +1,10 @@
 // The Brownian bridge over unit steps: the increments of a standard
 // Brownian motion on steps 1..n built from n independent normals taken
 // coarsest point first (the end, then the middle, then the quarters, ...),
-// so that the leading normals carry most of the path's variance. The
-// points can be set lazily, as far as the days reached need them.
+// so that the leading normals carry most of the path's variance. Chosen
+// points (a note's observation days) may come first, right after the end:
+// the leading normals then set what the payoff reads most. The points can
+// be set lazily, as far as the days reached need them.
 #pragma once
 
 #include <vector>
@@ -11,7 +13,12 @@ namespace morvik {
 
 class BrownianBridge {
  public:
-  explicit BrownianBridge(int steps);
+  // `leading`: points (0-based) set right after the end point, in that
+  // order, each from its nearest set neighbours (points out of range or
+  // already set are skipped); then the gaps between set points are filled
+  // middle first, a level at a time across all gaps. None: the plain
+  // bisection of the whole span.
+  explicit BrownianBridge(int steps, const std::vector<int>& leading = {});
   int Steps() const { return n_; }
 
   // Construction step i (0 <= i < n) with its normal z: sets w[Point(i)],

@@ -47,8 +47,16 @@ std::uint32_t ScrambleSeed(std::uint64_t seed, std::uint32_t scramble, std::uint
 }
 
 void SobolWalk::Seek(std::uint32_t index) {
+  // From the current point (point 0 at first, all zero): XOR in the rows of
+  // the bits where the two Gray codes differ, row by row.
+  std::uint32_t diff = (index ^ (index >> 1)) ^ (index_ ^ (index_ >> 1));
   index_ = index;
-  SobolPointAt(dirs_, index, 0, n_, x_.data());
+  std::uint32_t* x = x_.data();
+  for (; diff != 0; diff &= diff - 1) {
+    const std::uint32_t* v = dirs_.v.data() + static_cast<std::size_t>(std::countr_zero(diff)) *
+                                                  static_cast<std::size_t>(dirs_.dims);
+    for (int d = 0; d < n_; ++d) x[d] ^= v[d];
+  }
 }
 
 void SobolWalk::Next() {

@@ -70,7 +70,9 @@ std::uint32_t ScrambleSeed(std::uint64_t seed, std::uint32_t scramble, std::uint
 class SobolWalk {
  public:
   SobolWalk(const SobolDirections& dirs, int n) : dirs_(dirs), n_(n), x_(static_cast<std::size_t>(n), 0u) {}
-  // Point `index` of the unscrambled sequence (Gray-code order).
+  // Point `index` of the unscrambled sequence (Gray-code order), from the
+  // current one: an XOR per dimension for each bit where their Gray codes
+  // differ.
   void Seek(std::uint32_t index);
   // Seek(index + 1) from point `index`, cheaper.
   void Next();

@@ -5,8 +5,10 @@
 # delta and vega) the spread over the seeds, the root mean square of the
 # reported errors and their ratio, the CPU seconds per run, and the
 # variance ratio at equal CPU: (spread_aligned^2 x cpu_aligned) /
-# (spread_sobol^2 x cpu_sobol). With REPORTED=1 the reported errors stand
-# in for the spreads (for a few seeds of a large run). Slow: a measurement,
+# (spread_sobol^2 x cpu_sobol), and the same two ratios on the root mean
+# square reported errors ("rep ratio", "rep/CPU": steadier than the spread
+# of a few values). With REPORTED=1 the reported errors stand in for the
+# spreads in the first two as well (for a few seeds of a large run). Slow: a measurement,
 # not a test.
 # Usage: scripts/sobol-check.sh [seeds] [trials] [note.json ...]
 #
@@ -127,12 +129,13 @@ for note in notes:
     print(f"{note}: {k} seeds, {trials} trials, --greeks, one thread; CPU s per run: aligned {ca:.2f}, "
           f"sobol {cs:.2f} (x{cs / ca:.2f})")
     print(f"  {'figure':28} {'mean aligned':>15} {'mean (sobol)':>15} {'sd aligned':>12} {'sd sobol':>12} "
-          f"{'rep/sd al':>9} {'rep/sd sob':>10} {'var ratio':>9} {'per CPU':>8}")
+          f"{'rep/sd al':>9} {'rep/sd sob':>10} {'var ratio':>9} {'per CPU':>8} {'rep ratio':>9} {'rep/CPU':>8}")
     for name in ta:
         ma, ra, sa = ta[name]
         ms, rs, ss = ts[name]
         da, ds = (ra, rs) if reported else (sa, ss)
         vr = (da * da) / (ds * ds)
+        rr = (ra * ra) / (rs * rs)
         print(f"  {name[:28]:28} {ma:15.2f} {ms:15.2f} {sa:12.2f} {ss:12.2f} {ra / sa:9.3f} {rs / ss:10.3f} "
-              f"{vr:9.2f} {vr * ca / cs:8.2f}")
+              f"{vr:9.2f} {vr * ca / cs:8.2f} {rr:9.2f} {rr * ca / cs:8.2f}")
 PY

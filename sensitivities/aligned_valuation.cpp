@@ -50,12 +50,13 @@ struct RowShare {
   int days = 0;
 };
 
-// On the quasi-random stream a path's rows also depend on its days (the
-// Brownian bridge spans them).
+// On the quasi-random stream a path's rows also depend on its days and its
+// observation and coupon days (the Brownian bridge spans the former and
+// sets the latter first).
 bool SameRows(const SimJob& a, const SimJob& b, bool sobol) {
   return a.g.NStock == b.g.NStock && a.g.chol.size() == b.g.chol.size() &&
          std::memcmp(a.g.chol.data(), b.g.chol.data(), a.g.chol.size() * sizeof(double)) == 0 &&
-         (!sobol || a.g.D == b.g.D);
+         (!sobol || (a.g.D == b.g.D && SobolBridgeAnchors(a.g) == SobolBridgeAnchors(b.g)));
 }
 
 // The generator of a share's rows, one copy per slot of its cache.
@@ -63,7 +64,7 @@ std::unique_ptr<PathRowSource> RowSourceFor(const SimJob& job, std::uint64_t see
                                             int slots) {
   if (sobol != nullptr) {
     return std::make_unique<PathRowsFrom<SobolNormals>>(
-        SobolNormals(job.g.chol.data(), job.g.NStock, job.g.D, *sobol), slots, job.g.NStock);
+        SobolNormals(job.g, *sobol), slots, job.g.NStock);
   }
   return std::make_unique<PathRowsFrom<PathNormals>>(PathNormals(job.g.chol.data(), job.g.NStock, seed), slots,
                                                      job.g.NStock);

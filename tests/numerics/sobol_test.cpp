@@ -67,6 +67,12 @@ TEST(Sobol, UnscrambledPointsAreJoeKuosAndBoostsAndTheWalkFollowsThem) {
     }
     EXPECT_EQ(wrong, 0) << "point " << k;
   }
+  // Seeking back and forth from wherever the walk stands.
+  for (const std::uint32_t k : {987654u, 5u, 1000u, 1001u, 0u, 4294967295u, 77u}) {
+    walk.Seek(k);
+    SobolPointAt(t, k, 0, t.dims, direct.data());
+    EXPECT_EQ(std::vector<std::uint32_t>(walk.Coordinates(), walk.Coordinates() + t.dims), direct) << "point " << k;
+  }
 }
 
 // Each of the first 2^m points of a scrambling lies in its own interval of
@@ -114,11 +120,33 @@ TEST(Sobol, ScrambledPointsKeepTheirStratificationAndDifferByScrambling) {
 
 // The bridge maps normals to increments by an orthogonal matrix (so
 // independent standard normals give independent standard normals), its
-// first normal sets the end point alone, and setting its steps in the order
-// the days need them gives the same bits as the construction order.
+// first normal sets the end point alone, its leading points come next in
+// their order (those out of range or set already skipped), and setting its
+// steps in the order the days need them gives the same bits as the
+// construction order. With and without leading points.
 TEST(BrownianBridge, IsOrthogonalEndsOnItsFirstNormalAndMaySetStepsLazily) {
-  for (const int n : {1, 2, 7, 16, 23}) {
-    const BrownianBridge b(n);
+  struct Case {
+    int n;
+    std::vector<int> leading, first;  // the points given, those expected after the end
+  };
+  const Case cases[] = {{1, {}, {}},
+                        {2, {}, {}},
+                        {7, {}, {}},
+                        {16, {}, {}},
+                        {23, {}, {}},
+                        {23, {5, 11, 17, 22}, {5, 11, 17}},
+                        {30, {29, 2, 9, 9, -4, 40, 27, 14}, {2, 9, 27, 14}},
+                        {126, {20, 41, 62, 83, 104, 125, 10, 115, 52}, {20, 41, 62, 83, 104, 10, 115, 52}},
+                        {9, {7, 6, 5, 4, 3, 2, 1, 0}, {7, 6, 5, 4, 3, 2, 1, 0}}};
+  for (const Case& c : cases) {
+    const int n = c.n;
+    const BrownianBridge b(n, c.leading);
+    EXPECT_EQ(b.Point(0), n - 1);
+    for (std::size_t k = 0; k < c.first.size(); ++k)
+      EXPECT_EQ(b.Point(static_cast<int>(k) + 1), c.first[k]) << n << " leading " << k;
+    std::set<int> points;
+    for (int i = 0; i < n; ++i) points.insert(b.Point(i));
+    EXPECT_EQ(points.size(), static_cast<std::size_t>(n)) << n;
     std::vector<std::vector<double>> col(static_cast<std::size_t>(n));
     std::vector<double> z(static_cast<std::size_t>(n)), w(z.size()), dw(z.size());
     for (int k = 0; k < n; ++k) {
