@@ -234,7 +234,9 @@ TEST(ValueNote, ProgressRisesToOneInAtMostAHundredAndOneReports) {
     o.progress = ProgressCallback{&Reports::Take, &rep};
     ASSERT_EQ(ValueNote(c.Inputs(), o).status, 1);
     const std::vector<double>& f = rep.fractions;
-    ASSERT_GE(f.size(), 2u);
+    // With a runner, the other thread may take every block before the
+    // reporting one takes its first: then the only report is the last.
+    ASSERT_GE(f.size(), k.runner != nullptr ? 1u : 2u);
     EXPECT_LE(f.size(), 101u * static_cast<std::size_t>(k.replications));
     EXPECT_TRUE(std::is_sorted(f.begin(), f.end()));
     EXPECT_GT(f.front(), 0.0);
