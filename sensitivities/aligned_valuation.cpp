@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/core_valuation.h"
+#include "engine/lane_paths.h"
 #include "engine/path_normals.h"
 #include "engine/path_rows.h"
 #include "engine/sobol_normals.h"
@@ -279,7 +280,7 @@ void GreeksFromRow(const std::vector<double>& row, Greeks& g) {
 
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol, int conditionalDays, const BlockSplit* split) {
+                 const SobolPlan* sobol, int conditionalDays, const BlockSplit* split, int vectorWidth) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   ResetGreeks(greeks, args.NStock, 0.0);
   ResetGreeks(greekSE, args.NStock, nan);
@@ -304,6 +305,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     if (!m.active) continue;
     if (m.sim.paths > run.paths) run.paths = m.sim.paths;
     m.sim.conditionalDays = conditionalDays;
+    m.sim.laneWidth = LaneWidthFor(vectorWidth);
     m.sim.conditionalSeed = sobol != nullptr ? sobol->seed : seed;
     StartTally(m.sim, 0, m.sim.acc);
     std::size_t c = 0;
