@@ -36,7 +36,8 @@ bool LaneWidthAvailable(int width) {
   return width == 4 && HasAvx2();
 }
 
-int LaneWidthFor(int requested) {
+int LaneWidthFor(int requested, bool sharedRows) {
+  if (requested == 0 && !sharedRows) return 1;
   if (requested == 0 || requested == 4) {
     if (HasAvx2()) return 4;
     return LaneWidthAvailable(2) ? 2 : 1;

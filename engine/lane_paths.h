@@ -15,13 +15,16 @@ namespace morvik {
 
 class PathRowReader;
 
-// The vector width a request of `requested` lanes runs on: 0 (auto) gives
-// 4 where the processor has AVX2 and the build the four-lane code, else 2
-// where the build has lanes, else 1; 1 and 2 stay as asked (2 falls to 1
-// on a build without lanes); 4 falls to 2 where the processor or the build
-// lacks it (callers that must refuse it ask LaneWidthAvailable first). Any
-// other value runs 1.
-int LaneWidthFor(int requested);
+// The vector width a request of `requested` lanes runs on. 0 (auto): where
+// the lanes were measured faster than one path at a time, on the greeks'
+// shared rows (`sharedRows`), 4 where the processor has AVX2 and the build
+// the four-lane code, else 2 where the build has lanes, else 1; a single
+// valuation that draws its own normals runs 1 (its lanes measured slower:
+// docs/performance.md). 1 and 2 stay as asked (2 falls to 1 on a build
+// without lanes); 4 falls to 2 where the processor or the build lacks it
+// (callers that must refuse it ask LaneWidthAvailable first). Any other
+// value runs 1.
+int LaneWidthFor(int requested, bool sharedRows);
 
 // Whether `width` lanes (1, 2 or 4) can run on this processor and build.
 bool LaneWidthAvailable(int width);

@@ -63,21 +63,23 @@ template <int W>
   const U m0 = U{} + 0xD2511F53u;
   const U m1 = U{} + 0xCD9E8D57u;
   const U low = U{} + 0xFFFFFFFFu;
-  std::uint32_t k0 = key0, k1 = key1;
+  // The keys in every lane, bumped by the Weyl constants modulo 2^32.
+  U k0 = U{} + key0, k1 = U{} + key1;
+  const U weyl0 = U{} + 0x9E3779B9u, weyl1 = U{} + 0xBB67AE85u;
   for (int round = 0; round < 10; ++round) {
     U p0, p1;
     MulWide(x[0], m0, p0);
     MulWide(x[2], m1, p1);
-    const U y0 = (p1 >> 32) ^ x[1] ^ (U{} + k0);
+    const U y0 = (p1 >> 32) ^ x[1] ^ k0;
     const U y1 = p1 & low;
-    const U y2 = (p0 >> 32) ^ x[3] ^ (U{} + k1);
+    const U y2 = (p0 >> 32) ^ x[3] ^ k1;
     const U y3 = p0 & low;
     x[0] = y0;
     x[1] = y1;
     x[2] = y2;
     x[3] = y3;
-    k0 += 0x9E3779B9u;
-    k1 += 0xBB67AE85u;
+    k0 = (k0 + weyl0) & low;
+    k1 = (k1 + weyl1) & low;
   }
 }
 

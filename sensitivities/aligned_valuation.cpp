@@ -305,7 +305,6 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     if (!m.active) continue;
     if (m.sim.paths > run.paths) run.paths = m.sim.paths;
     m.sim.conditionalDays = conditionalDays;
-    m.sim.laneWidth = LaneWidthFor(vectorWidth);
     m.sim.conditionalSeed = sobol != nullptr ? sobol->seed : seed;
     StartTally(m.sim, 0, m.sim.acc);
     std::size_t c = 0;
@@ -335,6 +334,7 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     run.alone = &m;
   }
   if (active != 1) run.alone = nullptr;
+  for (const auto& m : run.members) m->sim.laneWidth = LaneWidthFor(vectorWidth, run.alone == nullptr);
   std::size_t pathBytes = 0;
   for (const RowShare& s : run.shares)
     pathBytes += static_cast<std::size_t>(s.days) * static_cast<std::size_t>(s.first->g.NStock) * sizeof(double);
