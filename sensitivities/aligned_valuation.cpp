@@ -334,7 +334,9 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     run.alone = &m;
   }
   if (active != 1) run.alone = nullptr;
-  for (const auto& m : run.members) m->sim.laneWidth = LaneWidthFor(vectorWidth, run.alone == nullptr);
+  // The lanes run the plain estimator on the path-addressed stream only.
+  for (const auto& m : run.members)
+    m->sim.laneWidth = sobol == nullptr ? LaneWidthFor(vectorWidth, run.alone == nullptr) : 1;
   std::size_t pathBytes = 0;
   for (const RowShare& s : run.shares)
     pathBytes += static_cast<std::size_t>(s.days) * static_cast<std::size_t>(s.first->g.NStock) * sizeof(double);
