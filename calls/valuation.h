@@ -94,9 +94,10 @@ struct ValuationOptions {
   // of the call unsplit, or kBadBlockParts with partsProblem.
   const BlockSplit* split = nullptr;
   // Paths the plain estimator of the aligned stream runs side by side in
-  // the vector registers: 0 the widest this processor has (4 with AVX2, else
-  // 2), 1 one at a time, 2, or 4 (an option out of range without AVX2, see
-  // VectorWidthProblem). The figures are the same bits whatever the width;
+  // the vector registers: 0 auto (engine/lane_paths.h, LaneWidthFor: the
+  // widest this processor has for the greeks' shared rows, one path at a
+  // time for a single valuation), 1 one at a time, 2, or 4 (an option out of
+  // range without AVX2, see VectorWidthProblem). The figures are the same bits whatever the width;
   // the default stream, the sobol stream and the conditional estimator run
   // one path at a time.
   int vectorWidth = 0;

@@ -55,8 +55,8 @@ inline constexpr long long kBlockPaths = 128;
 // order, so the figures are those of the call valued here, bit for bit.
 // Parts that do not fit throw BadBlockParts.
 // `vectorWidth` picks the paths the plain loop of the path-addressed stream
-// runs side by side (engine/lane_paths.h, LaneWidthFor: 0 the widest the
-// processor has, 1, 2 or 4); the figures do not depend on it.
+// runs side by side (engine/lane_paths.h, LaneWidthFor: 0 auto, 1, 2 or 4);
+// the figures do not depend on it.
 struct SobolPlan;
 struct BlockSplit;
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,

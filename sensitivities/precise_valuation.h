@@ -36,7 +36,7 @@ struct PrecisionRequest {
   // one run; see ValueAligned), or none.
   const BlockSplit* split = nullptr;
   // Paths the plain loop of the aligned stream runs side by side
-  // (engine/lane_paths.h, LaneWidthFor); the figures do not depend on it.
+  // (engine/lane_paths.h, LaneWidthFor; 0 auto); the figures do not depend on it.
   int vectorWidth = 0;
 };
 

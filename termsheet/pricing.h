@@ -52,7 +52,7 @@ struct PriceRequest {
   // ValuationOptions::estimator): on the aligned or sobol stream only.
   bool conditional = false;
   // Paths the plain estimator of the aligned stream runs side by side:
-  // 0 (auto) the widest the processor has, 1, 2 or 4 (4 refused without
+  // 0 (auto, see ValuationOptions::vectorWidth), 1, 2 or 4 (4 refused without
   // AVX2; ValuationOptions::vectorWidth). The figures do not depend on it.
   int vectorWidth = 0;
   // The mean of that many runs (2 to kMaxReplications) on consecutive seeds;

@@ -257,8 +257,9 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
                  "days before it: unbiased, steadier greeks; implies --stream aligned, also with sobol)")
       ->type_name("KIND");
   app.add_option("--vector-width", vectorWidthText,
-                 "paths run side by side by the aligned stream's plain estimator: 1, 2, 4 (AVX2) or auto (the "
-                 "widest this processor has; default); the same results on each")
+                 "paths run side by side by the aligned stream's plain estimator: 1, 2, 4 (AVX2) or auto (default: "
+                 "the widest this processor has for the greeks, one path at a time for a price alone); the same "
+                 "results on each")
       ->type_name("W");
   app.add_option("--seed", seedText, "start the stream elsewhere: 0 to 63 (default stream), any whole number (aligned)")
       ->type_name("N");
