@@ -44,9 +44,9 @@ struct WidthRun {
 };
 
 TEST(VectorWidth, EveryExampleGivesTheSameBitsOnEveryWidthAndThreadCount) {
-  // Every width, every thread count, each width on more than one of them.
-  std::vector<WidthRun> runs = {{2, 1}, {2, 2}, {1, 3}};
-  if (VectorWidthProblem(4) == nullptr) runs.insert(runs.end(), {{4, 1}, {4, 3}});
+  // Against one lane on one thread: every width and every thread count.
+  std::vector<WidthRun> runs = {{2, 1}, {2, 3}, {4, 2}};
+  if (VectorWidthProblem(4) != nullptr) runs.back().width = 1;
   const std::vector<std::string> files = ExampleFiles();
   ASSERT_GE(files.size(), 8u);
   for (const std::string& file : files) {
@@ -61,21 +61,21 @@ TEST(VectorWidth, EveryExampleGivesTheSameBitsOnEveryWidthAndThreadCount) {
     // convergence points inside blocks; then the greeks (every valuation
     // reads the shared rows), with their batch-means errors.
     request.compute = 0;
-    request.trials = 1500;
+    request.trials = 1000;
     request.convergence = true;
     const std::string price = Priced(note, request, 1, 1);
     request.compute = 2;
-    request.trials = 300;
+    request.trials = 256;
     request.convergence = false;
     const std::string greeks = Priced(note, request, 1, 1);
     for (const WidthRun& run : runs) {
       SCOPED_TRACE("width " + std::to_string(run.width) + ", threads " + std::to_string(run.threads));
       request.compute = 0;
-      request.trials = 1500;
+      request.trials = 1000;
       request.convergence = true;
       EXPECT_EQ(Priced(note, request, run.width, run.threads), price);
       request.compute = 2;
-      request.trials = 300;
+      request.trials = 256;
       request.convergence = false;
       EXPECT_EQ(Priced(note, request, run.width, run.threads), greeks);
     }
