@@ -328,21 +328,25 @@ template <int W, int NS, class Make>
   }
 }
 
-template <int W, class Make>
+// `Unrolled`: loops unrolled for one to three stocks (the general loop for
+// any other count); else the general loop for every count, which compiles
+// in a fifth of the time (each instance inlines the note's rules).
+template <int W, bool Unrolled, class Make>
 [[gnu::always_inline]] inline void RunLanesSized(const EngineGrids& g, RunTally& acc, const PathScratch& w,
                                                  Make& make, long long from, long long to) {
-  switch (g.NStock) {
-    case 1:
-      return RunLanesStep<W, 1>(g, acc, w, make, from, to);
-    case 2:
-      return RunLanesStep<W, 2>(g, acc, w, make, from, to);
-    case 3:
-      return RunLanesStep<W, 3>(g, acc, w, make, from, to);
-    case 4:
-      return RunLanesStep<W, 4>(g, acc, w, make, from, to);
-    default:
-      return RunLanesStep<W, 0>(g, acc, w, make, from, to);
+  if constexpr (Unrolled) {
+    switch (g.NStock) {
+      case 1:
+        return RunLanesStep<W, 1>(g, acc, w, make, from, to);
+      case 2:
+        return RunLanesStep<W, 2>(g, acc, w, make, from, to);
+      case 3:
+        return RunLanesStep<W, 3>(g, acc, w, make, from, to);
+      default:
+        break;
+    }
   }
+  RunLanesStep<W, 0>(g, acc, w, make, from, to);
 }
 
 // The sources of the two entries.

@@ -57,7 +57,7 @@ bool LanePathsBlock(const EngineGrids& g, int width, std::uint64_t seed, long lo
   }
 #endif
   MakeLaneNormals<2> make{g, seed};
-  RunLanesSized<2>(g, acc, w, make, from, to);
+  RunLanesSized<2, false>(g, acc, w, make, from, to);
   return true;
 #else
   (void)seed, (void)from, (void)to, (void)w, (void)acc;
@@ -76,7 +76,7 @@ bool LanePathsRows(const EngineGrids& g, int width, PathRowReader& rows, long lo
   }
 #endif
   MakeLaneReaders<2> make{g, rows};
-  RunLanesSized<2>(g, acc, w, make, from, to);
+  RunLanesSized<2, true>(g, acc, w, make, from, to);
   return true;
 #else
   (void)rows, (void)from, (void)to, (void)w, (void)acc;

@@ -34,13 +34,13 @@ namespace morvik {
 void LanePathsBlock4(const EngineGrids& g, std::uint64_t seed, long long from, long long to, PathScratch& w,
                      RunTally& acc) {
   MakeLaneNormals<4> make{g, seed};
-  RunLanesSized<4>(g, acc, w, make, from, to);
+  RunLanesSized<4, false>(g, acc, w, make, from, to);
 }
 
 void LanePathsRows4(const EngineGrids& g, PathRowReader& rows, long long from, long long to, PathScratch& w,
                     RunTally& acc) {
   MakeLaneReaders<4> make{g, rows};
-  RunLanesSized<4>(g, acc, w, make, from, to);
+  RunLanesSized<4, true>(g, acc, w, make, from, to);
 }
 
 }  // namespace morvik
