@@ -10,11 +10,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "calls/extended_entry.h"
+#include "calls/valuation.h"
+#include "sensitivities/aligned_valuation.h"
 #include "numerics/addressed_normal.h"
 #include "numerics/random.h"
 #include "termsheet/task_threads.h"
@@ -119,6 +123,63 @@ void AlignedThreads(double out[3]) {
   out[1] = best[1] / 1e6;
 }
 
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// The aligned plain valuation on each vector width (1, 2 and 4 lanes; 4
+// only with AVX2), runs interleaved width after width, `reps` rounds:
+// median ns per simulated stock-day of each (stock-days as CoreValuation
+// counts them). With `greeks`, the valuation and its delta, gamma and vega
+// (ValueAligned, mode 1): median ms of CPU per width instead.
+void LaneWidths(int stocks, bool greeks, double out[3]) {
+  AssembledNote assembled(stocks);
+  const morvik::AssembledCore& core = assembled.core;
+  const int widths[3] = {1, 2, 4};
+  std::vector<double> times[3];
+  const int reps = greeks ? 3 : 7;
+  for (int rep = 0; rep < reps; ++rep) {
+    for (int k = 0; k < 3; ++k) {
+      if (morvik::VectorWidthProblem(widths[k]) != nullptr) continue;
+      const double t0 = CpuNs();
+      if (greeks) {
+        morvik::Greeks g, se;
+        morvik::ValueAligned(core.args, core.results, 1, 0, nullptr, g, se, nullptr, nullptr, 0, nullptr,
+                             widths[k]);
+      } else {
+        assembled.Value(true, nullptr, widths[k]);
+      }
+      times[k].push_back(CpuNs() - t0);
+    }
+  }
+  const int K = core.args.NStrike;
+  const double n = core.args.NTrials;
+  double days = 0.0;
+  for (int d = 0; d < K; ++d) days += core.ELS_Prob[d] * n * core.args.KO_ObsDays[d];
+  days += (core.ELS_Prob[K] + core.ELS_Prob[K + 1]) * n * core.args.KO_ObsDays[K - 1];
+  const double scale = greeks ? 1e6 : days * stocks;
+  for (int k = 0; k < 3; ++k) out[k] = times[k].empty() ? 0.0 : Median(times[k]) / scale;
+}
+
+// Wall time of one aligned three-stock valuation on `width` lanes, best of
+// three on one thread and best of three on two, taken in turn (ms).
+void AlignedThreadsAt(int width, double out[3]) {
+  AssembledNote assembled(3);
+  double best[2] = {1e300, 1e300};
+  for (int rep = 0; rep < 3; ++rep) {
+    for (int threads = 1; threads <= 2; ++threads) {
+      const morvik::TaskRunner runner = morvik::ThreadRunner(threads);
+      const double t0 = WallNs();
+      assembled.Value(true, &runner, width);
+      const double t = WallNs() - t0;
+      best[threads - 1] = t < best[threads - 1] ? t : best[threads - 1];
+    }
+  }
+  out[0] = best[0] / 1e6;
+  out[1] = best[1] / 1e6;
+}
+
 // One full call (best of `reps`), in ms; second figure is its status.
 void FullCall(int stocks, int calcFlag, double out[3]) {
   morvik::FullCall note = RealisticNote(stocks);
@@ -170,7 +231,14 @@ Measured InChild(F body) {
 
 }  // namespace
 
-int main() {
+// The table of the lane widths alone (`bench_table lanes`) or everything.
+void LaneTable();
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "lanes") {
+    LaneTable();
+    return 0;
+  }
   const Measured stream = InChild([](double* o) { StreamCost(o); });
   std::printf("stream: %.2f ns per normal (peak %.1f MiB); path-addressed: %.2f ns per normal\n\n",
               stream.v[0], stream.maxrssMiB, stream.v[1]);
@@ -203,5 +271,27 @@ int main() {
   const Measured wall = InChild([](double* o) { AlignedThreads(o); });
   std::printf("three stocks, wall time: %.1f ms on 1 thread, %.1f ms on 2 (speed-up %.2f)\n", wall.v[0],
               wall.v[1], wall.v[0] / wall.v[1]);
+  LaneTable();
   return 0;
+}
+
+void LaneTable() {
+  // Paths side by side (engine/lane_paths.h): the same valuation on each
+  // vector width, interleaved in one process, medians; ratios to width 1.
+  std::printf("\naligned plain valuation by vector width (medians of interleaved runs; 0 = not on this CPU)\n");
+  std::printf("%-7s | %9s %9s %9s | %6s %6s | %9s %9s %9s | %6s %6s\n", "stocks", "1 ns/sd", "2 ns/sd",
+              "4 ns/sd", "x2", "x4", "1 grk ms", "2 grk ms", "4 grk ms", "x2", "x4");
+  for (int S = 1; S <= 3; ++S) {
+    const Measured v = InChild([S](double* o) { LaneWidths(S, false, o); });
+    const Measured g = InChild([S](double* o) { LaneWidths(S, true, o); });
+    const auto ratio = [](const double* m, int k) { return m[k] > 0.0 ? m[0] / m[k] : 0.0; };
+    std::printf("%-7d | %9.2f %9.2f %9.2f | %6.2f %6.2f | %9.1f %9.1f %9.1f | %6.2f %6.2f\n", S, v.v[0], v.v[1],
+                v.v[2], ratio(v.v, 1), ratio(v.v, 2), g.v[0], g.v[1], g.v[2], ratio(g.v, 1), ratio(g.v, 2));
+  }
+  for (const int width : {1, 2, 4}) {
+    if (morvik::VectorWidthProblem(width) != nullptr) continue;
+    const Measured w = InChild([width](double* o) { AlignedThreadsAt(width, o); });
+    std::printf("three stocks, width %d, wall time: %.1f ms on 1 thread, %.1f ms on 2 (speed-up %.2f)\n", width,
+                w.v[0], w.v[1], w.v[0] / w.v[1]);
+  }
 }

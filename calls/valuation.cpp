@@ -9,6 +9,7 @@
 #include "calls/extended_entry.h"
 #include "calls/layout.h"
 #include "engine/conditional_path.h"
+#include "engine/lane_paths.h"
 #include "interface/morvik.h"
 #include "numerics/conventions.h"
 #include "numerics/random.h"
@@ -20,6 +21,7 @@ namespace {
 
 bool OptionsValid(const ValuationOptions& o) {
   if (o.replications < 1) return false;
+  if (VectorWidthProblem(o.vectorWidth) != nullptr) return false;
   if (o.split != nullptr && (o.stream == StreamKind::kDefault || o.replications != 1)) return false;
   if (o.stream == StreamKind::kSobol && (o.sobol == nullptr || !o.sobol->Valid() || o.scrambles < 2)) return false;
   if (o.stream == StreamKind::kDefault && o.estimator != Estimator::kPlain) return false;
@@ -36,6 +38,14 @@ bool SobolTrialsFit(const ValuationOptions& o, double trials) {
 }
 
 }  // namespace
+
+const char* VectorWidthProblem(int width) {
+  if (width != 0 && width != 1 && width != 2 && width != 4) return "the vector width is 1, 2, 4 or auto";
+  if (width != 0 && !LaneWidthAvailable(width))
+    return width == 4 ? "a vector width of 4 needs a processor with AVX2 (and a 64-bit Linux build)"
+                      : "a vector width of 2 needs an x86 build with SSE2";
+  return nullptr;
+}
 
 bool ScramblingsShare(int scrambles, double trials) {
   if (scrambles < 1 || !(trials >= 1.0) || !std::isfinite(trials)) return true;
@@ -69,6 +79,7 @@ ValuationResult ValueNote(const ExtendedArgs& args, const ValuationOptions& opti
     request.replications = options.replications;
     request.runner = options.runner;
     request.split = options.split;
+    request.vectorWidth = options.vectorWidth;
     request.progress = options.progress;
     StopSignal stop(options.stop);
     if (options.stop.fn != nullptr) request.stop = &stop;

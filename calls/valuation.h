@@ -21,6 +21,7 @@
 namespace morvik {
 
 // Status of a call whose options are out of range (nothing is valued): a
+// vector width that cannot run here (VectorWidthProblem), a
 // split valuation that is not one run on the aligned or sobol stream, a
 // default-stream seed (or the last replication's) outside 0..kSeeds-1, fewer
 // than 1 replication, a progress or stop hook's context without function;
@@ -92,7 +93,19 @@ struct ValuationOptions {
   // rejection); role kCombine: the figures of the parts, bit for bit those
   // of the call unsplit, or kBadBlockParts with partsProblem.
   const BlockSplit* split = nullptr;
+  // Paths the plain estimator of the aligned stream runs side by side in
+  // the vector registers: 0 auto (engine/lane_paths.h, LaneWidthFor: the
+  // widest this processor has for the greeks' shared rows, one path at a
+  // time for a single valuation), 1 one at a time, 2, or 4 (an option out of
+  // range without AVX2, see VectorWidthProblem). The figures are the same bits whatever the width;
+  // the default stream, the sobol stream and the conditional estimator run
+  // one path at a time.
+  int vectorWidth = 0;
 };
+
+// Why a vector width cannot run here (not 0, 1, 2 or 4; 4 on a processor
+// or build without AVX2), or null when it can.
+const char* VectorWidthProblem(int width);
 
 // The price after `paths` paths (what a call of `paths` trials gives, bit
 // for bit) and its standard error, scaled to the notional.

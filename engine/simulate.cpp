@@ -9,6 +9,7 @@
 #include "engine/conditional_path.h"
 #include "engine/daily_step.h"
 #include "engine/engine_grids.h"
+#include "engine/lane_paths.h"
 #include "engine/normal_source.h"
 #include "engine/note_state.h"
 #include "engine/path_normals.h"
@@ -320,6 +321,7 @@ void SimulateAlignedBlock(const SimJob& job, std::uint64_t seed, long long from,
                           PathScratch& w, RunTally& acc) {
   if (job.done) return;
   if (job.conditionalDays > 0) return ConditionalAlignedBlock(job, seed, from, to, w, acc);
+  if (LanePathsBlock(job.g, job.laneWidth, seed, from, to, w, acc)) return;
   PathNormals normals(job.g.chol.data(), job.g.NStock, seed);
   RunPathsFor(job.g, acc, w, normals, from, to);
 }
@@ -336,6 +338,7 @@ void SimulateAlignedRows(const SimJob& job, PathRowReader& rows, long long from,
                          RunTally& acc) {
   if (job.done) return;
   if (job.conditionalDays > 0) return ConditionalAlignedRows(job, rows, from, to, w, acc);
+  if (LanePathsRows(job.g, job.laneWidth, rows, from, to, w, acc)) return;
   RunPathsFor(job.g, acc, w, rows, from, to);
 }
 

@@ -113,6 +113,11 @@ struct SimJob {
   // tally is started.
   int conditionalDays = 0;
   std::uint64_t conditionalSeed = 0;
+  // Paths run side by side by the plain loop on the path-addressed stream
+  // (engine/lane_paths.h): 1, or 2 or 4 as LaneWidthFor gives; the
+  // conditional estimator and the sobol stream run 1 whatever it is. The sums
+  // are the same whatever the width.
+  int laneWidth = 1;
 };
 
 // The steps of SimulateELS on a job: set-up, the next `paths` paths drawn

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Release and prints the benchmark table (stream cost, core valuation
-# per stock-day, full calls with and without sensitivities, peak memory) and
+# per stock-day, full calls with and without sensitivities, peak memory; the
+# aligned valuation and its greeks on each vector width, and its wall time
+# on 1 and 2 threads per width; `bench_table lanes` prints that part alone) and
 # the calibration of a 12 x 15 implied-volatility surface (target: < 1 s),
 # then the CPU of the desk tool's greeks on either stream (scripts/bench-greeks.sh).
 # Usage: scripts/bench.sh [build-dir]

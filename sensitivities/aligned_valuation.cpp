@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/core_valuation.h"
+#include "engine/lane_paths.h"
 #include "engine/path_normals.h"
 #include "engine/path_rows.h"
 #include "engine/sobol_normals.h"
@@ -289,7 +290,7 @@ void GreeksFromRow(const std::vector<double>& row, Greeks& g) {
 
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol, int conditionalDays, const BlockSplit* split) {
+                 const SobolPlan* sobol, int conditionalDays, const BlockSplit* split, int vectorWidth) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   ResetGreeks(greeks, args.NStock, 0.0);
   ResetGreeks(greekSE, args.NStock, nan);
@@ -343,6 +344,9 @@ int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::ui
     run.alone = &m;
   }
   if (active != 1) run.alone = nullptr;
+  // The lanes run the plain estimator on the path-addressed stream only.
+  for (const auto& m : run.members)
+    m->sim.laneWidth = sobol == nullptr ? LaneWidthFor(vectorWidth, run.alone == nullptr) : 1;
   std::size_t pathBytes = 0;
   for (const RowShare& s : run.shares)
     pathBytes += static_cast<std::size_t>(s.days) * static_cast<std::size_t>(s.first->g.NStock) * sizeof(double);

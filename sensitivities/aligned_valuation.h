@@ -54,11 +54,15 @@ inline constexpr long long kBlockPaths = 128;
 // parts instead: the blocks' sums go through the same steps in block
 // order, so the figures are those of the call valued here, bit for bit.
 // Parts that do not fit throw BadBlockParts.
+// `vectorWidth` picks the paths the plain loop of the path-addressed stream
+// runs side by side (engine/lane_paths.h, LaneWidthFor: 0 auto, 1, 2 or 4);
+// the figures do not depend on it.
 struct SobolPlan;
 struct BlockSplit;
 int ValueAligned(const CoreArgs& args, const CoreResults& out, int mode, std::uint64_t seed,
                  const TaskRunner* runner, Greeks& greeks, Greeks& greekSE, ValuationExtras* extras,
-                 const SobolPlan* sobol = nullptr, int conditionalDays = 0, const BlockSplit* split = nullptr);
+                 const SobolPlan* sobol = nullptr, int conditionalDays = 0, const BlockSplit* split = nullptr,
+                 int vectorWidth = 0);
 
 // Greeks as one row (delta, gamma, vega of every stock, then theta, rho)
 // and back.

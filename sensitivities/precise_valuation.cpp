@@ -24,11 +24,11 @@ int ValueOnce(const CoreArgs& args, const CoreResults& out, int mode, const Prec
     plan.scrambles = request.scrambles;
     plan.points = static_cast<long long>(std::ceil(args.NTrials)) / request.scrambles;
     return ValueAligned(args, out, mode, seed, request.runner, greeks, report.greekSE, &report.extras, &plan,
-                        request.conditionalDays, request.split);
+                        request.conditionalDays, request.split, request.vectorWidth);
   }
   if (request.aligned)
     return ValueAligned(args, out, mode, seed, request.runner, greeks, report.greekSE, &report.extras, nullptr,
-                        request.conditionalDays, request.split);
+                        request.conditionalDays, request.split, request.vectorWidth);
   ResetGreeks(report.greekSE, args.NStock, std::numeric_limits<double>::quiet_NaN());
   StreamLimits limits;
   limits.seed = static_cast<int>(seed);

@@ -35,6 +35,9 @@ struct PrecisionRequest {
   // A valuation split by ranges of blocks (aligned or quasi-random stream,
   // one run; see ValueAligned), or none.
   const BlockSplit* split = nullptr;
+  // Paths the plain loop of the aligned stream runs side by side
+  // (engine/lane_paths.h, LaneWidthFor; 0 auto); the figures do not depend on it.
+  int vectorWidth = 0;
 };
 
 // Errors per 10000 of notional (probabilities as fractions).

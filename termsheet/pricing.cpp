@@ -65,6 +65,7 @@ ValuationOptions OptionsFor(const PriceRequest& request, const TaskRunner* runne
     o.scrambles = static_cast<int>(request.scrambles);
   }
   if (request.conditional) o.estimator = Estimator::kConditional;
+  o.vectorWidth = request.vectorWidth;
   o.runner = runner;
   o.replications = static_cast<int>(request.replications.value_or(1));
   o.split = request.split;
@@ -174,6 +175,7 @@ std::string RequestProblem(const PriceRequest& request, const std::string& prefi
     const std::string problem = ScramblesProblem(request, static_cast<double>(*request.trials), prefix);
     if (!problem.empty()) return problem;
   }
+  if (const char* width = VectorWidthProblem(request.vectorWidth)) return prefix + "vector-width: " + width;
   if (request.conditional && !request.aligned && !request.sobol) {
     return prefix + "estimator conditional runs on the aligned or sobol stream, not on the default stream";
   }

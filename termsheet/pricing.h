@@ -51,6 +51,10 @@ struct PriceRequest {
   // The conditional estimator (each date's redemption smoothed, unbiased;
   // ValuationOptions::estimator): on the aligned or sobol stream only.
   bool conditional = false;
+  // Paths the plain estimator of the aligned stream runs side by side:
+  // 0 (auto, see ValuationOptions::vectorWidth), 1, 2 or 4 (4 refused without
+  // AVX2; ValuationOptions::vectorWidth). The figures do not depend on it.
+  int vectorWidth = 0;
   // The mean of that many runs (2 to kMaxReplications) on consecutive seeds;
   // none: one run.
   std::optional<long long> replications;

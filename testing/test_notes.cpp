@@ -203,10 +203,10 @@ AssembledNote::AssembledNote(int stocks) : note(RealisticNote(stocks)) {
   core.results.ResultPrice = &price;
 }
 
-void AssembledNote::Value(bool aligned, const TaskRunner* runner) {
+void AssembledNote::Value(bool aligned, const TaskRunner* runner, int vectorWidth) {
   if (aligned) {
     Greeks g, se;
-    ValueAligned(core.args, core.results, 0, 0, runner, g, se, nullptr);
+    ValueAligned(core.args, core.results, 0, 0, runner, g, se, nullptr, nullptr, 0, nullptr, vectorWidth);
   } else {
     MorvikCore(core.args, core.results);
   }

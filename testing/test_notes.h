@@ -83,7 +83,8 @@ struct AssembledNote {
   // One core valuation: the path-addressed stream through ValueAligned (its
   // blocks on `runner`; none: all on the calling thread), or the default
   // stream through MorvikCore.
-  void Value(bool aligned, const TaskRunner* runner = nullptr);
+  // `vectorWidth`: the aligned loop's lanes (ValueAligned; 0 auto).
+  void Value(bool aligned, const TaskRunner* runner = nullptr, int vectorWidth = 0);
 
   FullCall note;
   AssembledCore core;

@@ -52,7 +52,8 @@ ScenarioSet ScenariosOf(const py::dict& d) {
 PriceRequest Request(int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
                      std::optional<long long> seed, bool aligned, std::optional<long long> replications,
                      bool convergence, bool sobol = false, long long scrambles = 16, bool conditional = false,
-                     const std::optional<py::dict>& scenarios = std::nullopt, bool split = false) {
+                     const std::optional<py::dict>& scenarios = std::nullopt, bool split = false,
+                     int vectorWidth = 0) {
   PriceRequest request;
   if (scenarios) request.scenarios = ScenariosOf(*scenarios);
   request.compute = compute;
@@ -67,6 +68,7 @@ PriceRequest Request(int compute, std::optional<long long> trials, long long thr
   request.sobol = sobol;
   request.scrambles = scrambles;
   request.conditional = conditional;
+  request.vectorWidth = vectorWidth;
   std::string problem = RequestProblem(request);
   if (problem.empty() && split) problem = SplitProblem(request);
   if (!problem.empty()) throw py::value_error(problem);
@@ -230,21 +232,25 @@ void BindPricing(py::module_& m) {
       "price",
       [](const Note& note, int compute, std::optional<long long> trials, long long threads, bool ladder, bool log,
          std::optional<long long> seed, bool aligned, std::optional<long long> replications, bool convergence,
-         bool sobol, long long scrambles, bool conditional, const std::optional<py::dict>& scenarios) {
+         bool sobol, long long scrambles, bool conditional, const std::optional<py::dict>& scenarios,
+         int vectorWidth) {
         return PriceInterruptibly(note, Request(compute, trials, threads, ladder, log, seed, aligned, replications,
-                                                convergence, sobol, scrambles, conditional, scenarios));
+                                                convergence, sobol, scrambles, conditional, scenarios, false,
+                                                vectorWidth));
       },
       py::arg("note"), py::arg("compute"), py::arg("trials") = py::none(), py::arg("threads") = 1, py::arg("ladder") = false,
       py::arg("log") = false, py::arg("seed") = py::none(), py::arg("aligned") = false,
       py::arg("replications") = py::none(), py::arg("convergence") = false, py::arg("sobol") = false,
       py::arg("scrambles") = 16, py::arg("conditional") = false, py::arg("scenarios") = py::none(),
+      py::arg("vector_width") = 0,
       "The note priced as morvik-price prices it, as a Report.\n"
       "compute: -1 the term sheet's, 1 greeks, 2 full; trials: None the term sheet's; seed: None for the\n"
       "stream's own; aligned: the path-addressed stream; sobol: scrambled Sobol points through a Brownian\n"
       "bridge in `scrambles` scramblings sharing the trials; replications: 2 to 64 runs on consecutive seeds\n"
       "(None: one run); convergence: the running price at 1000, 2000, 5000, ... paths (one run only);\n"
       "conditional: the conditional estimator (aligned or sobol stream only); "
-      "scenarios: a dict of morvik.Scenarios' fields, each scenario priced on the note's stream and seed.");
+      "scenarios: a dict of morvik.Scenarios' fields, each scenario priced on the note's stream and seed;\n"
+      "vector_width: paths the aligned stream's plain estimator runs side by side (0 auto, 1, 2, 4).");
 }
 
 void BindFullCall(py::module_& m) {

@@ -128,7 +128,7 @@ def check_request(compute: int = -1, trials: Optional[int] = None, threads: int 
 def price(note: Note, compute: int, trials: Optional[int] = None, threads: int = 1, ladder: bool = False,
           log: bool = False, seed: Optional[int] = None, aligned: bool = False, replications: Optional[int] = None,
           convergence: bool = False, sobol: bool = False, scrambles: int = 16, conditional: bool = False,
-          scenarios: Optional[Dict[str, Any]] = None) -> Report: ...
+          scenarios: Optional[Dict[str, Any]] = None, vector_width: int = 0) -> Report: ...
 def check_split(compute: int = -1, trials: Optional[int] = None, threads: int = 1, seed: Optional[int] = None,
                 aligned: bool = False, replications: Optional[int] = None, convergence: bool = False,
                 sobol: bool = False, scrambles: int = 16, ladder: bool = False,

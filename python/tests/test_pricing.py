@@ -104,6 +104,19 @@ def test_conditional_estimator_as_the_tool(tool):
         morvik.price(note, trials=256, estimator="smooth")
 
 
+def test_vector_width_as_the_tool(tool):
+    note = morvik.load(STEPDOWN)
+    expected = tool.json_text(STEPDOWN, "--trials", "512", "--greeks", "--stream", "aligned", "--seed", "2",
+                              "--vector-width", "1")
+    for width in (1, 2, "auto", None):
+        v = morvik.price(note, trials=512, greeks=True, stream="aligned", seed=2, vector_width=width)
+        assert v.to_json() == expected, width
+    with pytest.raises(ValueError, match="vector_width is"):
+        morvik.price(note, trials=256, stream="aligned", vector_width=3)
+    with pytest.raises(ValueError, match="vector_width applies"):
+        morvik.price(note, trials=256, stream="aligned", vector_width=2, client=object())
+
+
 def test_options_are_checked_before_pricing():
     note = morvik.load(STEPDOWN)
     with pytest.raises(ValueError, match="seeds 0 to 63"):

@@ -228,7 +228,7 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
   bool greeks = false, full = false, json = false, log = false, ladder = false, expand = false;
   bool convergence = false;
   std::string trialsText, jobsText = "1", threadsText = "1", csv, seedText, streamText = "default",
-                          replicationsText, scramblesText, estimatorText = "plain";
+                          replicationsText, scramblesText, estimatorText = "plain", vectorWidthText = "auto";
   app.add_option("notes", files, "term sheets (JSON files, \"-\" for standard input), priced in order")
       ->required()
       ->type_name("FILE");
@@ -256,6 +256,11 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
                  "plain (each path's outcome as drawn) or conditional (each date's redemption smoothed over the "
                  "days before it: unbiased, steadier greeks; implies --stream aligned, also with sobol)")
       ->type_name("KIND");
+  app.add_option("--vector-width", vectorWidthText,
+                 "paths run side by side by the aligned stream's plain estimator: 1, 2, 4 (AVX2) or auto (default: "
+                 "the widest this processor has for the greeks, one path at a time for a price alone); the same "
+                 "results on each")
+      ->type_name("W");
   app.add_option("--seed", seedText, "start the stream elsewhere: 0 to 63 (default stream), any whole number (aligned)")
       ->type_name("N");
   app.add_option("--replications", replicationsText,
@@ -308,7 +313,11 @@ int RunMorvikPrice(int argc, const char* const* argv, std::ostream& out, std::os
     problem = "--scrambles belongs to --stream sobol";
   } else if (estimatorText != "plain" && estimatorText != "conditional") {
     problem = "--estimator takes plain or conditional, not \"" + estimatorText + "\"";
+  } else if (vectorWidthText != "auto" && vectorWidthText != "1" && vectorWidthText != "2" &&
+             vectorWidthText != "4") {
+    problem = "--vector-width takes 1, 2, 4 or auto, not \"" + vectorWidthText + "\"";
   }
+  request.vectorWidth = vectorWidthText == "auto" ? 0 : vectorWidthText[0] - '0';
   // The conditional estimator runs on the aligned stream unless one is named.
   request.conditional = estimatorText == "conditional";
   if (request.conditional && app.count("--stream") == 0) streamText = "aligned";
