@@ -105,24 +105,6 @@ void CoreValuation(int stocks, bool aligned, double out[3]) {
   out[2] = out[0] / stream;
 }
 
-// Wall time of one aligned three-stock valuation, best of three on one
-// thread and best of three on two, taken in turn (ms).
-void AlignedThreads(double out[3]) {
-  AssembledNote assembled(3);
-  double best[2] = {1e300, 1e300};
-  for (int rep = 0; rep < 3; ++rep) {
-    for (int threads = 1; threads <= 2; ++threads) {
-      const morvik::TaskRunner runner = morvik::ThreadRunner(threads);
-      const double t0 = WallNs();
-      assembled.Value(true, &runner);
-      const double t = WallNs() - t0;
-      best[threads - 1] = t < best[threads - 1] ? t : best[threads - 1];
-    }
-  }
-  out[0] = best[0] / 1e6;
-  out[1] = best[1] / 1e6;
-}
-
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -162,8 +144,9 @@ void LaneWidths(int stocks, bool greeks, double out[3]) {
   for (int k = 0; k < 3; ++k) out[k] = times[k].empty() ? 0.0 : Median(times[k]) / scale;
 }
 
-// Wall time of one aligned three-stock valuation on `width` lanes, best of
-// three on one thread and best of three on two, taken in turn (ms).
+// Wall time of one aligned three-stock valuation on `width` lanes (0: the
+// default choice), best of three on one thread and best of three on two,
+// taken in turn (ms).
 void AlignedThreadsAt(int width, double out[3]) {
   AssembledNote assembled(3);
   double best[2] = {1e300, 1e300};
@@ -268,7 +251,7 @@ int main(int argc, char** argv) {
     const Measured al = InChild([S](double* o) { CoreValuation(S, true, o); });
     std::printf("%-7d | %10.2f %10.2f\n", S, al.v[0], al.v[0] / def.v[0]);
   }
-  const Measured wall = InChild([](double* o) { AlignedThreads(o); });
+  const Measured wall = InChild([](double* o) { AlignedThreadsAt(0, o); });
   std::printf("three stocks, wall time: %.1f ms on 1 thread, %.1f ms on 2 (speed-up %.2f)\n", wall.v[0],
               wall.v[1], wall.v[0] / wall.v[1]);
   LaneTable();
