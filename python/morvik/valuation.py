@@ -14,6 +14,7 @@ import pandas as pd
 from . import _morvik
 from .errors import PricingError
 from .frames import GreeksFrame
+from .market import MarketLike
 from .note import Note, NoteLike, as_note, html_table
 from .scenario_set import Scenarios, scenario_frame
 from .units import CASH_FLOW_UNITS, FLOW_UNITS, GREEK_UNITS, units
@@ -75,7 +76,8 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
           log: bool = False, replications: Optional[int] = None, convergence: bool = False,
           scrambles: Optional[int] = None, estimator: str = "plain",
           scenarios: Optional[Scenarios] = None, client: Any = None, tasks: Optional[int] = None,
-          retries: Optional[int] = None, vector_width: Any = None) -> "Valuation":
+          retries: Optional[int] = None, vector_width: Any = None,
+          market: Optional[MarketLike] = None) -> "Valuation":
     """Prices ``note`` (a ``Note``, a path or a dict, read by ``morvik.load``)
     as ``morvik-price`` does with the same options.
 
@@ -120,11 +122,16 @@ def price(note: NoteLike, trials: Optional[int] = None, greeks: bool = False, fu
       by side in the vector registers (``--vector-width``): ``None`` or
       ``"auto"`` the widest this processor has where it pays, 1, 2 or 4
       (4 needs AVX2); the same results on each. Not with ``client``.
+    - ``market``: a ``Market``, a path or a dict of a market file for a
+      note given as a path or dict that names its underlyings by id (as
+      ``morvik.load(note, market=...)``).
 
     Returns a ``Valuation``. Raises ``PricingError`` when the library rejects
     the note. The GIL is released while the library prices; on the main
     thread Ctrl-C stops it and raises KeyboardInterrupt."""
     width = _vector_width(vector_width)
+    if market is not None:
+        note = as_note(note, market=market)
     if client is not None:
         if width != 0:
             raise ValueError("vector_width applies to a valuation in this process, not one split over a cluster")

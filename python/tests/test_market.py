@@ -34,6 +34,8 @@ def test_a_note_by_ids_on_a_market_path_dict_or_object_prices_as_the_inline_note
         v = morvik.price(note, trials=1500, greeks=True)
         assert v.price == inline.price
         assert v.greeks.equals(inline.greeks)
+    # price() reads a note by ids on the market it is given.
+    assert morvik.price(KRW, trials=1500, market=MARKET).price == inline.price
     # A pickled note travels with the market's data in it.
     assert morvik.price(pickle.loads(pickle.dumps(note)), trials=1500).price == inline.price
     with pytest.raises(morvik.TermSheetError, match=r'underlyings\[0\].id: SAMSUNG.s market data come'):
