@@ -41,10 +41,10 @@ UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
   ctest --test-dir build/sanitize -j "$JOBS" --output-on-failure
 
 echo "== Windows DLL"
-bash scripts/check-windows.sh
+MORVIK_LINUX_LIB=build/release/libmorvik.so bash scripts/check-windows.sh
 
 echo "== Hardening: fuzzing, ThreadSanitizer, memcheck"
-bash scripts/fuzz.sh 30
+bash scripts/fuzz.sh 20
 bash scripts/tsan.sh
 LEAK_CHECK_BUILD=build/release bash scripts/leak-check.sh
 
